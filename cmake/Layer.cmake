@@ -1,0 +1,16 @@
+# Sources of a layer are the .cpp files of its folder; platform code is
+# chosen by file name (*_posix.cpp or *_win.cpp), never by #ifdef.
+function(tk_layer_sources out dir)
+  file(GLOB all CONFIGURE_DEPENDS "${dir}/*.cpp")
+  set(result "")
+  foreach(f IN LISTS all)
+    if(WIN32 AND f MATCHES "_posix\\.cpp$")
+      continue()
+    endif()
+    if(NOT WIN32 AND f MATCHES "_win\\.cpp$")
+      continue()
+    endif()
+    list(APPEND result "${f}")
+  endforeach()
+  set(${out} "${result}" PARENT_SCOPE)
+endfunction()

@@ -1,0 +1,153 @@
+// Shared declarations: the application state record, its parts and defaults.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+// Interface codes (TPripojeni::Rozhrani and the access object).
+constexpr std::int32_t ROZHRANI_LAN = 0;
+constexpr std::int32_t ROZHRANI_COM = 1;
+constexpr std::int32_t ROZHRANI_USBCOM = 2;
+
+// Parity codes.
+constexpr std::int32_t PARITA_ZADNA = 0;
+constexpr std::int32_t PARITA_SUDA = 1;
+constexpr std::int32_t PARITA_LICHA = 2;
+
+// IP versions (TPripojeni::LAN_VerzeIP).
+constexpr std::int32_t VERZE_IP4 = 0;
+constexpr std::int32_t VERZE_IP6 = 1;
+
+// Languages (TData::Lang).
+constexpr std::int32_t LANG_CZ = 0;
+constexpr std::int32_t LANG_EN = 1;
+
+// Baud-rate lists show codes 2..8 ("2400 Bd" .. "115200 Bd") at position code - 2.
+constexpr std::int32_t KOD_BAUD_PRVNI_V_SEZNAMU = 2;
+inline std::int32_t KodBaudNaPozici(std::int32_t kod) { return kod - KOD_BAUD_PRVNI_V_SEZNAMU; }
+inline std::int32_t PoziceNaKodBaud(std::int32_t pozice) { return pozice + KOD_BAUD_PRVNI_V_SEZNAMU; }
+
+using TPole16B = std::array<std::uint8_t, 16>;
+using TPar = std::array<std::uint32_t, 16>;
+using TAdresa4B = std::array<std::uint8_t, 4>;
+
+struct TPripojeni {
+    std::int32_t Rozhrani = 0;
+    std::string LAN_IP;
+    std::int32_t LAN_VerzeIP = 0;
+    std::int32_t LAN_Timeout = 0;
+    std::int32_t COM_CisloCOM = 0;
+    std::int32_t COM_KodBaud = 0;
+    std::int32_t COM_KodParita = 0;
+    std::int32_t COM_Timeout = 0;
+    std::int32_t COM_Adresa = 0;
+    std::int32_t USBCOM_CisloCOM = 0;
+    std::int32_t USBCOM_KodBaud = 0;
+    std::int32_t USBCOM_KodParita = 0;
+    std::int32_t USBCOM_Timeout = 0;
+    std::int32_t USBCOM_Adresa = 0;
+
+    bool operator==(const TPripojeni&) const = default;
+};
+
+struct TCFG_LAN4 {
+    TAdresa4B IP4_Adresa{};
+    TAdresa4B IP4_Maska{};
+    TAdresa4B IP4_Brana{};
+    std::uint8_t IP4_DHCP = 0;
+
+    bool operator==(const TCFG_LAN4&) const = default;
+};
+
+struct TCFG_LAN6 {
+    TPole16B IP6_LLA{};
+    TPole16B IP6_GUA{};
+    TPole16B IP6_Maska{};
+    TPole16B IP6_Brana{};
+    std::uint8_t IP6_DHCP = 0;
+
+    bool operator==(const TCFG_LAN6&) const = default;
+};
+
+struct TCFG_Sprava {
+    std::uint8_t Rezim = 0;
+    std::array<TPole16B, 8> User_IP{};
+    std::array<std::int32_t, 8> VerzeIP{};
+
+    bool operator==(const TCFG_Sprava&) const = default;
+};
+
+struct TCFG_LOG {
+    std::int32_t Povolen = 0;
+    std::int32_t Prepisovani = 0;
+    std::uint32_t Udalost = 0;
+
+    bool operator==(const TCFG_LOG&) const = default;
+};
+
+struct TUpgrade {
+    std::string TypVerze;
+    std::string HBIN_Soubor;
+    std::string HBIN_Datum;
+    std::string FW_Soubor;
+
+    bool operator==(const TUpgrade&) const = default;
+};
+
+struct TCFG_MBTCP {
+    std::uint8_t UnitID = 0;
+    std::uint8_t Timeout = 0;
+
+    bool operator==(const TCFG_MBTCP&) const = default;
+};
+
+struct TCFG_UARTS {
+    std::uint8_t Adresa = 0;
+    std::uint8_t KodBaud = 0;
+    std::uint8_t KodParita = 0;
+    std::uint8_t Repeater = 0;
+
+    bool operator==(const TCFG_UARTS&) const = default;
+};
+
+struct TCFG_UARTM {
+    std::uint8_t KodBaud = 0;
+    std::uint8_t KodParita = 0;
+    std::uint16_t Timeout = 0;
+    std::uint8_t Opakovani = 0;
+
+    bool operator==(const TCFG_UARTM&) const = default;
+};
+
+struct TCFGTK {
+    TCFG_LAN4 LAN4;
+    TCFG_LAN6 LAN6;
+    TCFG_Sprava Sprava;
+    TCFG_LOG LOG;
+    TUpgrade Upgrade;
+    TCFG_MBTCP MBTCP;
+    TCFG_UARTS UARTS;
+    TCFG_UARTM UARTM;
+    TCFG_UARTS UARTCOM;
+
+    bool operator==(const TCFGTK&) const = default;
+};
+
+struct TData {
+    TPripojeni Pripojeni;
+    std::string SPripojeni;
+    bool Init = false;
+    std::string TypVerze;
+    std::string TypModulu;
+    std::string VerzeModulu;
+    std::string VyrCislo;
+    TPar Par{};
+    TCFGTK CFGTK;
+    std::int32_t Lang = LANG_EN;
+};
+using PData = TData*;
+
+TPripojeni VychoziPripojeni();
+TCFGTK VychoziCFGTK();
+void InitData(PData Dat);
