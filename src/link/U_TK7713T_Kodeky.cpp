@@ -1,0 +1,275 @@
+// Byte layouts of the converter files: decoding into the result records and
+// encoding of the written files with their checksum.
+#include <bit>
+#include <cmath>
+#include <cstring>
+
+#include "link/U_TK7713T.h"
+
+namespace {
+
+std::uint16_t le16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+std::uint32_t le32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+// One char per byte, zero bytes included: the width is exact, nothing trimmed.
+std::string text(const std::uint8_t* p, std::size_t n) {
+    return std::string(reinterpret_cast<const char*>(p), n);
+}
+
+template <std::size_t N>
+std::array<std::uint8_t, N> bytes(const std::uint8_t* p) {
+    std::array<std::uint8_t, N> a{};
+    std::memcpy(a.data(), p, N);
+    return a;
+}
+
+double real4(const std::uint8_t* p) { return TK7713T_Real4(p[0], p[1], p[2], p[3]); }
+
+bool enough(tk7713t::FileId id, std::size_t length) {
+    return length >= tk7713t::file(id).decodeNeeds;
+}
+
+template <std::size_t N>
+void seal(std::array<std::uint8_t, N>& image) {
+    image[N - 1] = tk7713t::checksum(image.data(), N - 1);
+}
+
+}  // namespace
+
+double TK7713T_Real4(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3) {
+    const std::uint32_t bits = static_cast<std::uint32_t>(b0) | (static_cast<std::uint32_t>(b1) << 8) |
+                               (static_cast<std::uint32_t>(b2) << 16) |
+                               (static_cast<std::uint32_t>(b3) << 24);
+    const float f = std::bit_cast<float>(bits);
+    if (std::isnan(f)) {
+        return 0.0;
+    }
+    return static_cast<double>(f);
+}
+
+namespace tk7713t {
+
+std::uint8_t checksum(const std::uint8_t* data, std::size_t length) {
+    std::uint8_t sum = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        sum = static_cast<std::uint8_t>(sum + data[i]);
+    }
+    return static_cast<std::uint8_t>(0u - sum);
+}
+
+bool decodeInfo(const std::uint8_t* data, std::size_t length, TTK7713T_InfoTxt& rec) {
+    rec.Text = length == 0 ? std::string() : text(data, length);
+    return true;
+}
+
+bool decodeSys(const std::uint8_t* data, std::size_t length, TTK7713T_SysBin& rec) {
+    if (!enough(FileId::Sys, length)) {
+        return false;
+    }
+    const std::uint8_t* p = data;
+    rec.TypFW = text(p + 0, 24);
+    rec.TypLoader = text(p + 24, 15) + text(p + 42, 6);  // bytes 39-41 are not part of it
+    rec.VyrCislo = text(p + 48, 8);
+    rec.AktualHBIN.Delka = le32(p + 56);
+    rec.AktualHBIN.Hash = bytes<16>(p + 60);
+    rec.AktualHBIN.DatumCas = TRTC{};
+    std::memcpy(rec.AktualHBIN.DatumCas.data() + 2, p + 76, 6);
+    rec.AktualHBIN.NazevFW = text(p + 82, 38);
+    rec.MAC = bytes<6>(p + 120);
+    rec.IP4_Adresa = bytes<4>(p + 128);
+    rec.IP4_Maska = bytes<4>(p + 132);
+    rec.IP4_Brana = bytes<4>(p + 136);
+    rec.IP4_DHCP = le32(p + 140);
+    rec.IP6_LLA = bytes<16>(p + 144);
+    rec.IP6_GUA = bytes<16>(p + 160);
+    rec.IP6_Maska = bytes<16>(p + 176);
+    rec.IP6_Brana = bytes<16>(p + 192);
+    rec.IP6_DHCP = le32(p + 208);
+    rec.UptimeMs = le32(p + 228);
+    rec.UptimeMsH = le32(p + 232);
+    rec.Uptime10Ms = le32(p + 236);
+    rec.UptimeS = le32(p + 240);
+    rec.RTCr = bytes<8>(p + 244);
+    rec.CasVypnuti = bytes<8>(p + 252);
+    rec.CasZapnuti = bytes<8>(p + 260);
+    rec.Priznaky = le32(p + 268);
+    rec.CitacVypnuti = le32(p + 272);
+    rec.CitacStudenyStart = le32(p + 276);
+    rec.CitacTeplyStart = le32(p + 280);
+    rec.CitacGlobalAuth = le32(p + 284);
+    rec.CitacLinkDown = le32(p + 288);
+
+    rec.TeplotaUP = real4(p + 292);
+    rec.TeplotaUP_Min = real4(p + 296);
+    rec.TeplotaUP_Max = real4(p + 300);
+    rec.TeplotaUP_Status = le32(p + 304);
+    rec.TeplotaUP_CasZnacka = le32(p + 308);
+    rec.TeplotaUP_DatumCas = bytes<8>(p + 312);
+    rec.TeplotaUP_CisloMereni = le32(p + 320);
+
+    rec.TeplotaDPS = real4(p + 324);
+    rec.TeplotaDPS_Min = real4(p + 328);
+    rec.TeplotaDPS_Max = real4(p + 332);
+    rec.TeplotaDPS_Status = le32(p + 336);
+    rec.TeplotaDPS_CasZnacka = le32(p + 340);
+    rec.TeplotaDPS_DatumCas = bytes<8>(p + 344);
+    rec.TeplotaDPS_CisloMereni = le32(p + 352);
+
+    rec.NapetiPWR = real4(p + 356);
+    rec.NapetiPWR_Nekalib = real4(p + 360);
+    rec.NapetiPWR_Min = real4(p + 364);
+    rec.NapetiPWR_Max = real4(p + 368);
+    rec.NapetiPWR_Status = le32(p + 372);
+    rec.NapetiPWR_CasZnacka = le32(p + 376);
+    rec.NapetiPWR_DatumCas = bytes<8>(p + 380);
+    rec.NapetiPWR_CisloMereni = le32(p + 388);
+    return true;
+}
+
+bool decodeMmrd(const std::uint8_t* data, std::size_t length, TTK7713T_MmrdBin& rec) {
+    if (!enough(FileId::Mmrd, length)) {
+        return false;
+    }
+    rec.PocetZprav = le32(data + 0);
+    rec.PocetChybnychZprav = le32(data + 4);
+    rec.PocetNegativnichOdpovedi = le32(data + 8);
+    rec.CetnostZprav = le16(data + 12);
+    rec.Vytizeni = data[14];
+    rec.Rezerva = data[15];
+    return true;
+}
+
+bool decodeMmrgv(const std::uint8_t* data, std::size_t length, TTK7713T_MmrgvBin& rec) {
+    if (!enough(FileId::Mmrgv, length)) {
+        return false;
+    }
+    rec.PocetDat = le32(data + 0);
+    rec.MaxPocetDat = le32(data + 4);
+    rec.IndexZapisu = le32(data + 8);
+    // The next position to be written holds the oldest sample; an index out
+    // of range is wrapped so the unrolling never leaves the ring.
+    std::size_t i = rec.IndexZapisu % TK7713T_MMRGV_VZORKU;
+    const std::uint8_t* ring = data + 12;
+    for (std::size_t k = 0; k < TK7713T_MMRGV_VZORKU; ++k) {
+        rec.PoleDat[k] = ring[i];
+        i = (i + 1) % TK7713T_MMRGV_VZORKU;
+    }
+    return true;
+}
+
+bool decodeLan4(const std::uint8_t* data, std::size_t length, TTK7713T_Lan4Cfg& rec) {
+    if (!enough(FileId::Lan4, length)) {
+        return false;
+    }
+    rec.IP4_Adresa = bytes<4>(data + 0);
+    rec.IP4_Maska = bytes<4>(data + 4);
+    rec.IP4_Brana = bytes<4>(data + 8);
+    rec.IP4_DHCP = data[12];
+    return true;
+}
+
+bool decodeMbtcp(const std::uint8_t* data, std::size_t length, TTK7713T_MbtcpCfg& rec) {
+    if (!enough(FileId::Mbtcp, length)) {
+        return false;
+    }
+    rec.UnitID = data[0];
+    rec.Timeout = data[1];
+    return true;
+}
+
+bool decodeUarts(const std::uint8_t* data, std::size_t length, TTK7713T_UartsCfg& rec) {
+    if (!enough(FileId::Uarts, length)) {
+        return false;
+    }
+    rec.Adresa = data[0];
+    rec.KodBaud = data[1];
+    rec.KodParita = data[2];
+    rec.Repeater = data[3];
+    return true;
+}
+
+bool decodeUartm(const std::uint8_t* data, std::size_t length, TTK7713T_UartmCfg& rec) {
+    if (!enough(FileId::Uartm, length)) {
+        return false;
+    }
+    rec.KodBaud = data[0];
+    rec.KodParita = data[1];
+    rec.Timeout = le16(data + 2);
+    rec.Opakovani = data[4];
+    return true;
+}
+
+bool decodeCtrl(const std::uint8_t* data, std::size_t length, TTK7713T_CtrlBin& rec) {
+    if (!enough(FileId::Ctrl, length)) {
+        return false;
+    }
+    rec.Prikaz = data[0];
+    rec.Parametry = bytes<TK7713T_CTRL_PARAMETRY>(data + 1);
+    return true;
+}
+
+std::array<std::uint8_t, 16> encodeLan4(const TTK7713T_Lan4Cfg& rec) {
+    std::array<std::uint8_t, 16> image{};
+    std::memcpy(image.data() + 0, rec.IP4_Adresa.data(), 4);
+    std::memcpy(image.data() + 4, rec.IP4_Maska.data(), 4);
+    std::memcpy(image.data() + 8, rec.IP4_Brana.data(), 4);
+    image[12] = rec.IP4_DHCP;
+    seal(image);
+    return image;
+}
+
+std::array<std::uint8_t, 3> encodeMbtcp(const TTK7713T_MbtcpCfg& rec) {
+    std::array<std::uint8_t, 3> image{rec.UnitID, rec.Timeout, 0};
+    seal(image);
+    return image;
+}
+
+std::array<std::uint8_t, 5> encodeUarts(const TTK7713T_UartsCfg& rec) {
+    std::array<std::uint8_t, 5> image{rec.Adresa, rec.KodBaud, rec.KodParita, rec.Repeater, 0};
+    seal(image);
+    return image;
+}
+
+std::array<std::uint8_t, 6> encodeUartm(const TTK7713T_UartmCfg& rec) {
+    std::array<std::uint8_t, 6> image{rec.KodBaud,
+                                      rec.KodParita,
+                                      static_cast<std::uint8_t>(rec.Timeout & 0xFF),
+                                      static_cast<std::uint8_t>(rec.Timeout >> 8),
+                                      rec.Opakovani,
+                                      0};
+    seal(image);
+    return image;
+}
+
+std::array<std::uint8_t, 23> encodeCtrl(const TTK7713T_CtrlBin& rec) {
+    std::array<std::uint8_t, 23> image{};
+    image[0] = rec.Prikaz;
+    std::memcpy(image.data() + 1, rec.Parametry.data(), TK7713T_CTRL_PARAMETRY);
+    seal(image);
+    return image;
+}
+
+TTK7713T_CtrlBin restartCommand() {
+    TTK7713T_CtrlBin c;
+    c.Prikaz = 0;
+    c.Parametry[0] = 0xFF;
+    c.Parametry[1] = 0x01;
+    c.Parametry[2] = 0x00;
+    c.Parametry[3] = 0xFF;
+    return c;
+}
+
+TTK7713T_CtrlBin clearStatisticsCommand() {
+    TTK7713T_CtrlBin c;
+    c.Prikaz = 1;
+    c.Parametry[0] = 0x01;
+    return c;
+}
+
+}  // namespace tk7713t
