@@ -1,0 +1,52 @@
+#include "platform/ProfileFile.h"
+
+#include <filesystem>
+
+#include <windows.h>
+
+namespace platform {
+
+namespace {
+
+std::wstring widePath(const std::string& utf8) {
+    return std::filesystem::path(
+               std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()))
+        .wstring();
+}
+
+bool writeAll(HANDLE file, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const DWORD chunk = bytes.size() > 0x10000000u ? 0x10000000u : static_cast<DWORD>(bytes.size());
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) {
+            return false;
+        }
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool replaceFileContents(const std::string& path, std::string_view bytes) {
+    const std::wstring target = widePath(path);
+    const std::wstring temp = target + L".tmp";
+    const HANDLE file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    bool ok = writeAll(file, bytes) && FlushFileBuffers(file);
+    ok = CloseHandle(file) && ok;
+    ok = ok && MoveFileExW(temp.c_str(), target.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!ok) {
+        DeleteFileW(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+const char* nativeLineBreak() { return "\r\n"; }
+
+}  // namespace platform
