@@ -1,0 +1,102 @@
+#include "platform/SerialPort.h"
+
+#include <atomic>
+#include <mutex>
+#include <utility>
+
+#include "platform/Clock.h"
+
+namespace platform {
+
+namespace {
+
+std::atomic<SerialBackend*> installedBackend{nullptr};
+
+std::mutex deviceMapMutex;
+std::map<int, std::string> deviceMap;
+
+// Ports are shared with callers only for the length of one call, so a close
+// from elsewhere never pulls a port from under a running read.
+std::mutex portsMutex;
+std::map<SerialHandle, std::shared_ptr<SerialPort>> openPorts;
+SerialHandle lastHandle = kNoSerialPort;
+
+std::shared_ptr<SerialPort> findPort(SerialHandle handle) {
+    std::lock_guard<std::mutex> lock(portsMutex);
+    const auto it = openPorts.find(handle);
+    return it != openPorts.end() ? it->second : nullptr;
+}
+
+}  // namespace
+
+void setSerialBackend(SerialBackend* backend) { installedBackend.store(backend); }
+
+void setSerialDeviceMap(std::map<int, std::string> map) {
+    std::lock_guard<std::mutex> lock(deviceMapMutex);
+    deviceMap = std::move(map);
+}
+
+std::string mappedSerialDevicePath(int comNumber) {
+    std::lock_guard<std::mutex> lock(deviceMapMutex);
+    const auto it = deviceMap.find(comNumber);
+    return it != deviceMap.end() ? it->second : std::string();
+}
+
+SerialHandle serialOpen(std::int32_t comNumber, const SerialLineSettings& settings) {
+    if (comNumber < 1 || comNumber > 255) {
+        return kNoSerialPort;
+    }
+    SerialBackend* backend = installedBackend.load();
+    if (backend == nullptr) {
+        backend = &systemSerialBackend();
+    }
+    std::unique_ptr<SerialPort> port = backend->open(comNumber, settings);
+    if (!port) {
+        return kNoSerialPort;
+    }
+    std::lock_guard<std::mutex> lock(portsMutex);
+    // Skip 0 and handles still in use when the counter wraps.
+    do {
+        ++lastHandle;
+    } while (lastHandle == kNoSerialPort || openPorts.count(lastHandle) != 0);
+    openPorts.emplace(lastHandle, std::shared_ptr<SerialPort>(std::move(port)));
+    return lastHandle;
+}
+
+bool serialIsOpen(SerialHandle handle) { return findPort(handle) != nullptr; }
+
+std::size_t serialRead(SerialHandle handle, std::uint8_t* buffer, std::size_t maxBytes) {
+    const std::shared_ptr<SerialPort> port = findPort(handle);
+    return port ? port->read(buffer, maxBytes) : 0;
+}
+
+bool serialWaitReadable(SerialHandle handle, std::uint32_t timeoutMs) {
+    const std::shared_ptr<SerialPort> port = findPort(handle);
+    if (!port) {
+        pauseMs(timeoutMs);
+        return false;
+    }
+    return port->waitReadable(timeoutMs);
+}
+
+std::size_t serialWrite(SerialHandle handle, const std::uint8_t* data, std::size_t count) {
+    const std::shared_ptr<SerialPort> port = findPort(handle);
+    return port ? port->write(data, count) : 0;
+}
+
+void serialClose(SerialHandle handle) {
+    std::shared_ptr<SerialPort> port;
+    {
+        std::lock_guard<std::mutex> lock(portsMutex);
+        const auto it = openPorts.find(handle);
+        if (it == openPorts.end()) {
+            return;
+        }
+        port = std::move(it->second);
+        openPorts.erase(it);
+    }
+    // The port closes its device when the last user lets go of it.
+    port.reset();
+}
+
+}  // namespace platform
