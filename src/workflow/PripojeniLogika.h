@@ -80,7 +80,9 @@ struct ConnectionResult {
     std::string Version;
     std::string SerialNumber;
     std::string TypeAndVersion;
-    // Identification exchanges (function 0x45) sent over a serial interface.
+    // Identification exchanges (function 0x45) sent over a serial interface;
+    // they stop at the first failure, and an answer with fewer than 8
+    // message bytes counts as a failure.
     int ExchangesSent = 0;
 };
 
@@ -94,12 +96,13 @@ struct ConnectionHooks {
     std::function<void(std::uint32_t milliseconds)> pause;
 };
 
-// Runs one connection attempt with what the controls hold. State changes:
+// Runs one connection attempt with what the controls hold, on the access
+// record TK (the program passes its global Konvertor). State changes:
 // - always (unless Dat is null): Dat->Init false, Dat->SPripojeni the shared
-//   text 2, Dat->Par all 0, Konvertor.Init false and its serial port closed;
-//   its TFTP link record is kept until the LAN transport is set up;
+//   text 2, Dat->Par all 0, TK.Init false and its serial port closed; its
+//   TFTP link record is kept until the LAN transport is set up;
 // - transport set up (LAN: TFTP link for the new address; serial: port open
-//   with the new settings and address): Konvertor.Init true, Rozhrani 0/1/2,
+//   with the new settings and address): TK.Init true, TK.Rozhrani 0/1/2,
 //   also when identification fails afterwards;
 // - success only: Dat->Init true, Dat->SPripojeni "OK" (shared text 1),
 //   Dat->Pripojeni the validated settings (fields of other interfaces kept),
@@ -107,5 +110,5 @@ struct ConnectionHooks {
 // A failed attempt never changes Dat->Pripojeni or the identity texts.
 // Lang: 0 Czech, 1 English (the dialog's copy of TData.Lang).
 ConnectionResult InicializacePripojeni(const ConnectionControls& Ovladani, PData Dat,
-                                       TTK7713T& Konvertor, std::int32_t Lang,
+                                       TTK7713T& TK, std::int32_t Lang,
                                        const ConnectionHooks& Hooks = {});
