@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 
 // Interface codes (TPripojeni::Rozhrani and the access object).
@@ -151,3 +152,75 @@ using PData = TData*;
 TPripojeni VychoziPripojeni();
 TCFGTK VychoziCFGTK();
 void InitData(PData Dat);
+
+// ---- Connection settings file ----
+
+// Name of the settings file in the settings folder.
+constexpr const char* SOUBOR_NASTAVENI = "W_tk7713t.ini";
+
+// Loads TData::Pripojeni from the settings file, and the optional section
+// "Serial ports" (COM1..COM255 = device path) into the serial port layer.
+bool NactiNastaveni(PData Dat);
+// Saves TData::Pripojeni; the file is replaced atomically, so a failed save
+// leaves the old file intact. Other sections and lines are kept.
+bool UlozNastaveni(PData Dat);
+
+// Folder of the settings file: the program's folder unless overridden.
+// Tests point it at a scratch folder; an empty text restores the default.
+void SetSettingsFolder(const std::string& folder);
+std::string SettingsFilePath();
+
+// ---- Bilingual texts ----
+
+// One entry of a unit's text table; Id equals the entry's position.
+struct TTextPolozka {
+    std::int32_t Id;
+    const char* CZ;  // UTF-8
+    const char* EN;
+};
+using TTextTabulka = std::span<const TTextPolozka>;
+
+// For static_assert in each unit: ids run 0, 1, 2, ... and id 0 is empty.
+constexpr bool TextTabulkaPlatna(TTextTabulka tab) {
+    if (tab.empty() || tab[0].CZ == nullptr || tab[0].EN == nullptr || tab[0].CZ[0] != 0 ||
+        tab[0].EN[0] != 0) {
+        return false;
+    }
+    for (std::size_t i = 0; i < tab.size(); ++i) {
+        if (tab[i].Id != static_cast<std::int32_t>(i) || tab[i].CZ == nullptr || tab[i].EN == nullptr) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Text of id in language lang (LANG_CZ, any other value English);
+// an id outside the table gives the empty text.
+std::string Text(TTextTabulka tab, std::int32_t id, std::int32_t lang);
+
+namespace Dekl {
+constexpr std::int32_t TEXT_OK = 1;
+constexpr std::int32_t TEXT_NOT_INITIALIZED = 2;
+constexpr std::int32_t TEXT_CONNECTION_ERROR = 3;
+
+TTextTabulka Texty();
+std::string Text(std::int32_t id, std::int32_t lang);
+}  // namespace Dekl
+
+// ---- Address text helpers ----
+
+// Dotted IPv4 text to four bytes; false when it is not four parts 0-255.
+bool TextNaIP4(const std::string& text, TAdresa4B& adresa);
+std::string IP4NaText(const TAdresa4B& adresa);
+// Eight groups of four upper-case hexadecimal digits joined by ":".
+std::string IP6NaText(const TPole16B& adresa);
+
+// ---- Converter identification ----
+
+// Splits an info text into type, version (4 characters) and serial number.
+void RozdelInfoText(const std::string& info, std::string& typ, std::string& verze,
+                    std::string& vyrCislo);
+bool PodporovanyTyp(const std::string& typ);
+bool PodporovanaVerze(const std::string& typ, const std::string& verze);
+// The type, two blanks, "v.", the version (TData::TypVerze).
+std::string TypeAndVersionText(const std::string& typ, const std::string& verze);
