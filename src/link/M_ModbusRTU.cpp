@@ -1,5 +1,12 @@
 #include "link/M_ModbusRTU.h"
 
+#include <algorithm>
+#include <cstddef>
+
+#include "platform/Clock.h"
+#include "platform/EventPump.h"
+#include "platform/SerialPort.h"
+
 std::uint16_t MBRTU_CRC16(const std::uint8_t* Data, std::uint32_t Pocet) {
     std::uint16_t crc = 0xFFFF;
     for (std::uint32_t i = 0; i < Pocet; ++i) {
@@ -38,4 +45,199 @@ std::uint32_t MBRTU_TichoMs(std::int32_t KodBaud) {
     case 5: return 7;
     default: return 4;
     }
+}
+
+namespace {
+
+constexpr std::uint32_t kMsPerDay = 86400000;
+// One read takes at most this many bytes; whatever exceeds the answer
+// buffer is only counted.
+constexpr std::size_t kReadChunk = 1061;
+constexpr std::uint8_t kFunctionReadBlock = 0x43;
+constexpr std::uint8_t kFunctionWriteBlock = 0x44;
+constexpr std::uint8_t kFunctionMessage = 0x45;
+constexpr std::uint8_t kFileAccessMarker = 0xFE;
+
+bool portOpen(const TMBRTU& MB) {
+    return MB.ID.HNDL != platform::kNoSerialPort && platform::serialIsOpen(MB.ID.HNDL);
+}
+
+}  // namespace
+
+std::int32_t MBRTU_Init(std::int32_t CisloCOM, std::int32_t KodBaud, std::int32_t KodParita,
+                        std::uint32_t Timeout, TMBRTU& MB) {
+    platform::SerialLineSettings settings;
+    settings.baudRate = MBRTU_Rychlost(KodBaud);
+    settings.parityCode = KodParita;
+    const platform::SerialHandle handle = platform::serialOpen(CisloCOM, settings);
+    if (handle == platform::kNoSerialPort) {
+        MB.ID.HNDL = platform::kNoSerialPort;
+        return 1;
+    }
+    MB.ID.HNDL = handle;
+    platform::requestTimerResolution();
+    MB.CFG.CisloCOM = CisloCOM;
+    MB.CFG.KodBaud = KodBaud;
+    MB.CFG.KodParita = KodParita;
+    MB.CFG.Timeout = Timeout;
+    MB.CFG.Adresa = 1;
+    return 0;
+}
+
+void MBRTU_Zavri(TMBRTU& MB) {
+    // Only the close that really ends an opening gives back that opening's
+    // timer resolution request: closing a closed record, or a second copy
+    // of a record, leaves the requests balanced.
+    if (MB.ID.HNDL != platform::kNoSerialPort) {
+        const bool closed = platform::serialClose(MB.ID.HNDL);
+        MB.ID.HNDL = platform::kNoSerialPort;
+        if (closed) {
+            platform::releaseTimerResolution();
+        }
+    }
+}
+
+std::int32_t MBRTU_Transakce(TMBRTU& MB, const std::uint8_t* Dotaz, std::uint16_t DelkaDotazu,
+                             std::uint16_t& DelkaOdpovedi,
+                             std::array<std::uint8_t, MBRTU_MAX_ODPOVED>& Odpoved) {
+    if (!portOpen(MB) || DelkaDotazu == 0 || DelkaDotazu > MBRTU_MAX_DOTAZ || Dotaz == nullptr) {
+        return MBRTU_CHYBA_DOTAZU;
+    }
+    std::array<std::uint8_t, MBRTU_MAX_DOTAZ + 2> request;
+    std::copy(Dotaz, Dotaz + DelkaDotazu, request.begin());
+    const std::uint16_t crc = MBRTU_CRC16(Dotaz, DelkaDotazu);
+    request[DelkaDotazu] = static_cast<std::uint8_t>(crc & 0xFF);
+    request[DelkaDotazu + 1] = static_cast<std::uint8_t>(crc >> 8);
+    platform::serialWrite(MB.ID.HNDL, request.data(), DelkaDotazu + 2u);
+
+    const std::uint32_t silence = MBRTU_TichoMs(MB.CFG.KodBaud);
+    std::array<std::uint8_t, kReadChunk> chunk;
+    std::uint32_t count = 0;
+    const std::uint32_t tStart = MBRTU_CasMs();
+    std::uint32_t tLast = tStart;
+    std::uint32_t elapsed = 0;
+    for (;;) {
+        platform::pumpEvents();
+        const std::size_t got = platform::serialRead(MB.ID.HNDL, chunk.data(), chunk.size());
+        for (std::size_t i = 0; i < got; ++i) {
+            if (count < MBRTU_MAX_ODPOVED) {
+                Odpoved[count] = chunk[i];
+            }
+            ++count;
+        }
+        if (got > 0) {
+            tLast = MBRTU_CasMs();
+        }
+        elapsed = MBRTU_UplynuloMs(tStart);
+        if (count >= MBRTU_MAX_ODPOVED) {
+            break;
+        }
+        if (count > 0 && MBRTU_UplynuloMs(tLast) > silence) {
+            break;
+        }
+        if (elapsed > MB.CFG.Timeout) {
+            break;
+        }
+        // Sleep until bytes arrive, at most 1 ms, so that silence and
+        // timeout are still judged to the millisecond without spinning.
+        platform::serialWaitReadable(MB.ID.HNDL, 1);
+    }
+
+    if (elapsed > MB.CFG.Timeout || count < 4 || count >= MBRTU_MAX_ODPOVED) {
+        return MBRTU_CHYBA_ODPOVEDI;
+    }
+    const std::uint16_t answerCrc = MBRTU_CRC16(Odpoved.data(), count - 2);
+    if ((answerCrc & 0xFF) != Odpoved[count - 2] || (answerCrc >> 8) != Odpoved[count - 1]) {
+        return MBRTU_CHYBA_CRC;
+    }
+    DelkaOdpovedi = static_cast<std::uint16_t>(count - 2);
+    return Odpoved[1] >= 0x80 ? MBRTU_VYJIMKA : MBRTU_OK;
+}
+
+std::int32_t MBRTU_PrectiBlok(TMBRTU& MB, std::uint8_t Soubor, std::uint16_t Blok, std::uint8_t n,
+                              std::uint8_t* Buffer) {
+    const std::array<std::uint8_t, 7> request = {
+        MB.CFG.Adresa,
+        kFunctionReadBlock,
+        kFileAccessMarker,
+        Soubor,
+        static_cast<std::uint8_t>(Blok >> 8),
+        static_cast<std::uint8_t>(Blok & 0xFF),
+        n};
+    std::array<std::uint8_t, MBRTU_MAX_ODPOVED> answer;
+    std::uint16_t length = 0;
+    if (MBRTU_Transakce(MB, request.data(), request.size(), length, answer) != MBRTU_OK) {
+        return 1;
+    }
+    if (length != n + 3u) {
+        return 2;
+    }
+    std::copy(answer.begin() + 3, answer.begin() + 3 + n, Buffer);
+    return 0;
+}
+
+std::int32_t MBRTU_ZapisBlok(TMBRTU& MB, std::uint8_t Soubor, std::uint16_t Blok, std::uint8_t n,
+                             const std::uint8_t* Data) {
+    std::array<std::uint8_t, 7 + 255> request;
+    request[0] = MB.CFG.Adresa;
+    request[1] = kFunctionWriteBlock;
+    request[2] = kFileAccessMarker;
+    request[3] = Soubor;
+    request[4] = static_cast<std::uint8_t>(Blok >> 8);
+    request[5] = static_cast<std::uint8_t>(Blok & 0xFF);
+    request[6] = n;
+    std::copy(Data, Data + n, request.begin() + 7);
+    std::array<std::uint8_t, MBRTU_MAX_ODPOVED> answer;
+    std::uint16_t length = 0;
+    if (MBRTU_Transakce(MB, request.data(), static_cast<std::uint16_t>(n + 7u), length, answer) !=
+        MBRTU_OK) {
+        return 1;
+    }
+    if (length != 3) {
+        return 2;
+    }
+    return answer[2] != 0 ? 3 : 0;
+}
+
+std::int32_t MBRTU_Zprava(TMBRTU* MB, TMBRTU_Zprava& Zprava) {
+    Zprava.DelkaOdpovedi = 0;
+    if (MB == nullptr) {
+        return 1;
+    }
+    if (!portOpen(*MB)) {
+        return 2;
+    }
+    if (Zprava.DelkaDat > MBRTU_MAX_ZPRAVA) {
+        return 3;
+    }
+    std::array<std::uint8_t, MBRTU_MAX_ZPRAVA + 4> request;
+    request[0] = MB->CFG.Adresa;
+    request[1] = kFunctionMessage;
+    request[2] = static_cast<std::uint8_t>(Zprava.DelkaDat >> 8);
+    request[3] = static_cast<std::uint8_t>(Zprava.DelkaDat & 0xFF);
+    std::copy(Zprava.Data.begin(), Zprava.Data.begin() + Zprava.DelkaDat, request.begin() + 4);
+    std::array<std::uint8_t, MBRTU_MAX_ODPOVED> answer;
+    std::uint16_t length = 0;
+    if (MBRTU_Transakce(*MB, request.data(), static_cast<std::uint16_t>(Zprava.DelkaDat + 4u),
+                        length, answer) != MBRTU_OK) {
+        return 3;
+    }
+    if (length >= 4) {
+        std::copy(answer.begin() + 4, answer.begin() + length, Zprava.Odpoved.begin());
+        Zprava.DelkaOdpovedi = static_cast<std::uint16_t>(length - 4);
+    }
+    return 0;
+}
+
+std::uint32_t MBRTU_CasMs() {
+    const platform::TimeOfDay now = platform::localTimeOfDay();
+    return ((now.hour * 60 + now.minute) * 60 + now.second) * 1000 + now.millisecond;
+}
+
+std::uint32_t MBRTU_UplynuloMs(std::uint32_t t0) {
+    std::uint32_t t = MBRTU_CasMs();
+    if (t > kMsPerDay) {
+        t = kMsPerDay;
+    }
+    return t >= t0 ? t - t0 : t + kMsPerDay - t0;
 }

@@ -84,19 +84,20 @@ std::size_t serialWrite(SerialHandle handle, const std::uint8_t* data, std::size
     return port ? port->write(data, count) : 0;
 }
 
-void serialClose(SerialHandle handle) {
+bool serialClose(SerialHandle handle) {
     std::shared_ptr<SerialPort> port;
     {
         std::lock_guard<std::mutex> lock(portsMutex);
         const auto it = openPorts.find(handle);
         if (it == openPorts.end()) {
-            return;
+            return false;
         }
         port = std::move(it->second);
         openPorts.erase(it);
     }
     // The port closes its device when the last user lets go of it.
     port.reset();
+    return true;
 }
 
 }  // namespace platform

@@ -67,7 +67,8 @@ bool serialIsOpen(SerialHandle handle);
 std::size_t serialRead(SerialHandle handle, std::uint8_t* buffer, std::size_t maxBytes);
 bool serialWaitReadable(SerialHandle handle, std::uint32_t timeoutMs);
 std::size_t serialWrite(SerialHandle handle, const std::uint8_t* data, std::size_t count);
-// Closes the port, ignoring errors; unknown handles are ignored.
-void serialClose(SerialHandle handle);
+// Closes the port, ignoring errors of the device. False when the handle
+// was not open (already closed, perhaps through a copy of it).
+bool serialClose(SerialHandle handle);
 
 }  // namespace platform
