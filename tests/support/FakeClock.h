@@ -1,0 +1,46 @@
+// A settable clock for tests. While it lives it is the program's clock:
+// time of day comes from it and pauses advance it instead of sleeping.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/Clock.h"
+
+namespace support {
+
+class FakeClock final : public platform::ClockSource {
+public:
+    static constexpr std::uint32_t kMsPerDay = 86400000;
+
+    // Starts at msSinceMidnight (noon by default) and installs itself.
+    explicit FakeClock(std::uint32_t msSinceMidnight = 12u * 3600u * 1000u);
+    ~FakeClock() override;  // restores the system clock
+
+    FakeClock(const FakeClock&) = delete;
+    FakeClock& operator=(const FakeClock&) = delete;
+
+    // Sets the wall clock without counting elapsed time (a jump).
+    // second 60 gives a leap second.
+    void set(std::uint32_t hour, std::uint32_t minute, std::uint32_t second,
+             std::uint32_t millisecond);
+    void setMs(std::uint32_t msSinceMidnight);
+    // Wall clock in ms since midnight.
+    std::uint32_t nowMs() const { return wallMs_; }
+    // Lets ms pass: the wall clock wraps past midnight, the monotonic count grows.
+    void advance(std::uint32_t ms);
+    // Milliseconds that passed through advance() and pauses since construction.
+    std::uint64_t monotonicMs() const { return monotonicMs_; }
+    // Every pause asked through platform::pauseMs, in order.
+    const std::vector<std::uint32_t>& pauses() const { return pauses_; }
+
+    platform::TimeOfDay timeOfDay() override;
+    void pause(std::uint32_t ms) override;
+
+private:
+    std::uint32_t wallMs_;
+    std::uint64_t monotonicMs_ = 0;
+    std::vector<std::uint32_t> pauses_;
+};
+
+}  // namespace support
