@@ -1,0 +1,58 @@
+#include "platform/Clock.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "support/FakeClock.h"
+
+namespace {
+
+TEST(Clock, TimerResolutionReleaseNeverOutrunsRequests) {
+    const std::uint32_t base = platform::timerResolutionRequests();
+    platform::requestTimerResolution();
+    platform::requestTimerResolution();
+    EXPECT_EQ(platform::timerResolutionRequests(), base + 2);
+    for (int i = 0; i < 5; ++i) {
+        platform::releaseTimerResolution();
+    }
+    EXPECT_EQ(platform::timerResolutionRequests(), 0u);
+    platform::requestTimerResolution();
+    EXPECT_EQ(platform::timerResolutionRequests(), 1u);
+    platform::releaseTimerResolution();
+}
+
+TEST(Clock, FakeClockReplacesTimeAndPausesUntilDestroyed) {
+    {
+        support::FakeClock clock;
+        struct Case {
+            std::uint32_t h, m, s, ms;
+        };
+        for (const Case c : {Case{0, 0, 0, 0}, Case{23, 59, 59, 999}, Case{7, 8, 9, 10},
+                             Case{23, 59, 60, 500}}) {
+            clock.set(c.h, c.m, c.s, c.ms);
+            const platform::TimeOfDay t = platform::localTimeOfDay();
+            EXPECT_EQ(t.hour, c.h);
+            EXPECT_EQ(t.minute, c.m);
+            EXPECT_EQ(t.second, c.s);
+            EXPECT_EQ(t.millisecond, c.ms);
+        }
+        clock.set(23, 59, 59, 990);
+        platform::pauseMs(32);  // never really sleeps
+        platform::pauseMs(1000);
+        const platform::TimeOfDay t = platform::localTimeOfDay();
+        EXPECT_EQ(t.hour * 3600000 + t.minute * 60000 + t.second * 1000 + t.millisecond, 1022u);
+        EXPECT_EQ(clock.monotonicMs(), 1032u);
+        EXPECT_EQ(clock.pauses(), (std::vector<std::uint32_t>{32, 1000}));
+    }
+    // Back on the system clock: a pause really takes its time.
+    const auto start = std::chrono::steady_clock::now();
+    platform::pauseMs(5);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(5));
+    const platform::TimeOfDay t = platform::localTimeOfDay();
+    EXPECT_LT(t.hour, 24u);
+    EXPECT_LT(t.minute, 60u);
+    EXPECT_LT(t.millisecond, 1000u);
+}
+
+}  // namespace
