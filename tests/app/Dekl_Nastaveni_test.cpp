@@ -201,6 +201,18 @@ TEST_F(SettingsFile, UnreadableFileLoadsNothingAndIsNeverReplaced) {
     EXPECT_EQ(folderNames(), std::vector<std::string>{"W_tk7713t.ini"});
 }
 
+// A file too large to read is still somebody's data: a save must not
+// replace it by the fourteen keys alone.
+TEST_F(SettingsFile, OversizedFileIsNeverReplaced) {
+    writeBytes(iniPath(), "[Interface]\nInterface=1\n");
+    fs::resize_file(iniPath(), 17u * 1024u * 1024u);
+    EXPECT_FALSE(NactiNastaveni(&data_));
+    EXPECT_EQ(data_.Pripojeni, VychoziPripojeni());
+    EXPECT_FALSE(UlozNastaveni(&data_));
+    EXPECT_EQ(fs::file_size(iniPath()), 17u * 1024u * 1024u);
+    EXPECT_EQ(readBytes(iniPath()).substr(0, 12), "[Interface]\n");
+}
+
 TEST_F(SettingsFile, DefaultsMakeTheFourSectionsInOrder) {
     EXPECT_TRUE(UlozNastaveni(&data_));
     EXPECT_EQ(readBytes(iniPath()), DefaultsFile);
