@@ -1,0 +1,23 @@
+// Command line of tk7713t-sim.
+#pragma once
+
+#include "sim/SimConfig.h"
+
+#include <string>
+#include <vector>
+
+namespace tksim {
+
+enum class ParseOutcome { Run, Help, Error };
+
+struct CommandLine {
+    Config config;
+    bool log = false;
+};
+
+// args without the program name. On Error, message says what is wrong.
+ParseOutcome parseCommandLine(const std::vector<std::string>& args, CommandLine& out, std::string& message);
+
+std::string usageText();
+
+}  // namespace tksim
