@@ -1,0 +1,299 @@
+#include "workflow/NastaveniLogika.h"
+
+#include "platform/Clock.h"
+#include "workflow/FieldText.h"
+#include "workflow/TextyOken.h"
+
+namespace {
+
+constexpr std::uint32_t PAUSE_BEFORE_TRANSFER_MS = 32;
+
+const ConfigDialogTextIds& idsOf(ConfigDialog d) {
+    switch (d) {
+    case ConfigDialog::Lan4: return NastavLanParam::IDS;
+    case ConfigDialog::Mbtcp: return NastavModbusTCP::IDS;
+    case ConfigDialog::Uartm: return NastavHlavniLinka::IDS;
+    case ConfigDialog::Uarts: break;
+    }
+    return NastavServisniLinka::IDS;
+}
+
+std::string dialogText(ConfigDialog d, std::int32_t id, std::int32_t lang) {
+    switch (d) {
+    case ConfigDialog::Lan4: return NastavLanParam::Text(id, lang);
+    case ConfigDialog::Mbtcp: return NastavModbusTCP::Text(id, lang);
+    case ConfigDialog::Uartm: return NastavHlavniLinka::Text(id, lang);
+    case ConfigDialog::Uarts: break;
+    }
+    return NastavServisniLinka::Text(id, lang);
+}
+
+Verdict refused(std::string message) { return Verdict{false, " " + message}; }
+Verdict accepted() { return Verdict{true, " "}; }
+
+// List positions: a position outside the list keeps the stored code.
+void takeBaud(std::int32_t position, std::uint8_t& code) {
+    if (position >= 0 && position < BAUD_LIST_SIZE) {
+        code = static_cast<std::uint8_t>(PoziceNaKodBaud(position));
+    }
+}
+void takeChoice(std::int32_t position, std::int32_t count, std::uint8_t& value) {
+    if (position >= 0 && position < count) {
+        value = static_cast<std::uint8_t>(position);
+    }
+}
+std::int32_t baudPosition(std::uint8_t code) {
+    const std::int32_t p = KodBaudNaPozici(code);
+    return p >= 0 && p < BAUD_LIST_SIZE ? p : -1;
+}
+std::int32_t choicePosition(std::uint8_t value, std::int32_t count) {
+    return value < count ? static_cast<std::int32_t>(value) : -1;
+}
+
+// Shows a status line through the hook and records it.
+class StatusLine {
+public:
+    StatusLine(const DialogHooks& hooks, std::vector<std::string>& lines)
+        : hooks_(hooks), lines_(lines) {}
+    void show(const std::string& text) {
+        lines_.push_back(" " + text);
+        if (hooks_.showStatus) {
+            hooks_.showStatus(lines_.back());
+        }
+    }
+    void pause(std::uint32_t ms) {
+        if (hooks_.pause) {
+            hooks_.pause(ms);
+        } else {
+            platform::pauseMs(ms);
+        }
+    }
+
+private:
+    const DialogHooks& hooks_;
+    std::vector<std::string>& lines_;
+};
+
+// One read of the dialog's file into its part of cfg; false on a failed transfer.
+bool readPart(ConfigDialog d, TTK7713T& tk, TCFGTK& cfg) {
+    switch (d) {
+    case ConfigDialog::Lan4: {
+        TTK7713T_Lan4Cfg r;
+        if (!TK7713T_PrectiLan4(tk, r)) {
+            return false;
+        }
+        cfg.LAN4.IP4_Adresa = r.IP4_Adresa;
+        cfg.LAN4.IP4_Maska = r.IP4_Maska;
+        cfg.LAN4.IP4_Brana = r.IP4_Brana;
+        cfg.LAN4.IP4_DHCP = r.IP4_DHCP;
+        return true;
+    }
+    case ConfigDialog::Mbtcp: {
+        TTK7713T_MbtcpCfg r;
+        if (!TK7713T_PrectiMbtcp(tk, r)) {
+            return false;
+        }
+        cfg.MBTCP.UnitID = r.UnitID;
+        cfg.MBTCP.Timeout = r.Timeout;
+        return true;
+    }
+    case ConfigDialog::Uartm: {
+        TTK7713T_UartmCfg r;
+        if (!TK7713T_PrectiUartm(tk, r)) {
+            return false;
+        }
+        cfg.UARTM.KodBaud = r.KodBaud;
+        cfg.UARTM.KodParita = r.KodParita;
+        cfg.UARTM.Timeout = r.Timeout;
+        cfg.UARTM.Opakovani = r.Opakovani;
+        return true;
+    }
+    case ConfigDialog::Uarts: break;
+    }
+    TTK7713T_UartsCfg r;
+    if (!TK7713T_PrectiUarts(tk, r)) {
+        return false;
+    }
+    cfg.UARTS.Adresa = r.Adresa;
+    cfg.UARTS.KodBaud = r.KodBaud;
+    cfg.UARTS.KodParita = r.KodParita;
+    cfg.UARTS.Repeater = r.Repeater;
+    return true;
+}
+
+bool writePart(ConfigDialog d, TTK7713T& tk, const TCFGTK& cfg) {
+    switch (d) {
+    case ConfigDialog::Lan4: {
+        TTK7713T_Lan4Cfg r;
+        r.IP4_Adresa = cfg.LAN4.IP4_Adresa;
+        r.IP4_Maska = cfg.LAN4.IP4_Maska;
+        r.IP4_Brana = cfg.LAN4.IP4_Brana;
+        r.IP4_DHCP = cfg.LAN4.IP4_DHCP;
+        return TK7713T_ZapisLan4(tk, r);
+    }
+    case ConfigDialog::Mbtcp: {
+        TTK7713T_MbtcpCfg r;
+        r.UnitID = cfg.MBTCP.UnitID;
+        r.Timeout = cfg.MBTCP.Timeout;
+        return TK7713T_ZapisMbtcp(tk, r);
+    }
+    case ConfigDialog::Uartm: {
+        TTK7713T_UartmCfg r;
+        r.KodBaud = cfg.UARTM.KodBaud;
+        r.KodParita = cfg.UARTM.KodParita;
+        r.Timeout = cfg.UARTM.Timeout;
+        r.Opakovani = cfg.UARTM.Opakovani;
+        return TK7713T_ZapisUartm(tk, r);
+    }
+    case ConfigDialog::Uarts: break;
+    }
+    TTK7713T_UartsCfg r;
+    r.Adresa = cfg.UARTS.Adresa;
+    r.KodBaud = cfg.UARTS.KodBaud;
+    r.KodParita = cfg.UARTS.KodParita;
+    r.Repeater = cfg.UARTS.Repeater;
+    return TK7713T_ZapisUarts(tk, r);
+}
+
+}  // namespace
+
+Lan4Controls ZapisOkno(const TCFG_LAN4& LAN4) {
+    return Lan4Controls{IP4NaText(LAN4.IP4_Adresa), IP4NaText(LAN4.IP4_Maska),
+                        IP4NaText(LAN4.IP4_Brana), choicePosition(LAN4.IP4_DHCP, 2)};
+}
+
+MbtcpControls ZapisOkno(const TCFG_MBTCP& MBTCP) {
+    return MbtcpControls{std::to_string(MBTCP.UnitID), std::to_string(MBTCP.Timeout)};
+}
+
+UartmControls ZapisOkno(const TCFG_UARTM& UARTM) {
+    return UartmControls{baudPosition(UARTM.KodBaud), choicePosition(UARTM.KodParita, 3),
+                         std::to_string(UARTM.Timeout), std::to_string(UARTM.Opakovani)};
+}
+
+UartsControls ZapisOkno(const TCFG_UARTS& UARTS) {
+    return UartsControls{std::to_string(UARTS.Adresa), baudPosition(UARTS.KodBaud),
+                         choicePosition(UARTS.KodParita, 3), choicePosition(UARTS.Repeater, 2)};
+}
+
+Lan4Controls DefaultLan4Controls() { return Lan4Controls{"192.168.0.99", "255.255.255.0", "192.168.0.200", 0}; }
+MbtcpControls DefaultMbtcpControls() { return MbtcpControls{"255", "5"}; }
+UartmControls DefaultUartmControls() { return UartmControls{2, 1, "330", "0"}; }
+UartsControls DefaultUartsControls() { return UartsControls{"247", 2, 1, 0}; }
+
+Verdict PrectiOkno(const Lan4Controls& Okno, TCFGTK& CFGTK, std::int32_t Lang) {
+    TAdresa4B a{};
+    if (!TextNaIP4(Okno.Address, a)) {
+        return refused(NastavLanParam::Text(NastavLanParam::TEXT_INVALID_ADDRESS, Lang));
+    }
+    CFGTK.LAN4.IP4_Adresa = a;
+    if (!TextNaIP4(Okno.Mask, a)) {
+        return refused(NastavLanParam::Text(NastavLanParam::TEXT_INVALID_MASK, Lang));
+    }
+    CFGTK.LAN4.IP4_Maska = a;
+    if (!TextNaIP4(Okno.Gateway, a)) {
+        return refused(NastavLanParam::Text(NastavLanParam::TEXT_INVALID_GATEWAY, Lang));
+    }
+    CFGTK.LAN4.IP4_Brana = a;
+    takeChoice(Okno.Mode, 2, CFGTK.LAN4.IP4_DHCP);
+    return accepted();
+}
+
+Verdict PrectiOkno(const MbtcpControls& Okno, TCFGTK& CFGTK, std::int32_t Lang) {
+    std::int32_t v = 0;
+    if (!ParseWholeNumberIn(Okno.AlternativeAddress, 1, 255, v)) {
+        return refused(NastavModbusTCP::Text(NastavModbusTCP::TEXT_INVALID_ADDRESS, Lang));
+    }
+    CFGTK.MBTCP.UnitID = static_cast<std::uint8_t>(v);
+    if (!ParseWholeNumberIn(Okno.Timeout, 1, 255, v)) {
+        return refused(NastavModbusTCP::Text(NastavModbusTCP::TEXT_INVALID_TIMEOUT, Lang));
+    }
+    CFGTK.MBTCP.Timeout = static_cast<std::uint8_t>(v);
+    return accepted();
+}
+
+Verdict PrectiOkno(const UartmControls& Okno, TCFGTK& CFGTK, std::int32_t Lang) {
+    std::int32_t v = 0;
+    if (!ParseWholeNumberIn(Okno.Timeout, 1, 65535, v)) {
+        return refused(NastavHlavniLinka::Text(NastavHlavniLinka::TEXT_INVALID_TIMEOUT, Lang));
+    }
+    CFGTK.UARTM.Timeout = static_cast<std::uint16_t>(v);
+    if (!ParseWholeNumberIn(Okno.Retries, 0, 15, v)) {
+        return refused(NastavHlavniLinka::Text(NastavHlavniLinka::TEXT_INVALID_RETRIES, Lang));
+    }
+    CFGTK.UARTM.Opakovani = static_cast<std::uint8_t>(v);
+    takeBaud(Okno.Baud, CFGTK.UARTM.KodBaud);
+    takeChoice(Okno.Parity, 3, CFGTK.UARTM.KodParita);
+    return accepted();
+}
+
+Verdict PrectiOkno(const UartsControls& Okno, TCFGTK& CFGTK, std::int32_t Lang) {
+    std::int32_t v = 0;
+    if (!ParseWholeNumberIn(Okno.Address, 1, 255, v)) {
+        return refused(NastavServisniLinka::Text(NastavServisniLinka::TEXT_INVALID_ADDRESS, Lang));
+    }
+    CFGTK.UARTS.Adresa = static_cast<std::uint8_t>(v);
+    takeBaud(Okno.Baud, CFGTK.UARTS.KodBaud);
+    takeChoice(Okno.Parity, 3, CFGTK.UARTS.KodParita);
+    takeChoice(Okno.Routing, 2, CFGTK.UARTS.Repeater);
+    return accepted();
+}
+
+ReadResult PrectiData(ConfigDialog Dialog, TCFGTK& CFGTK, PData Dat, TTK7713T& TK,
+                      std::int32_t Lang, const DialogHooks& Hooks) {
+    ReadResult result;
+    if (Dat == nullptr || !Dat->Init || !TK.Init) {
+        return result;
+    }
+    const ConfigDialogTextIds& ids = idsOf(Dialog);
+    StatusLine status(Hooks, result.StatusLines);
+    status.show(dialogText(Dialog, ids.ReadInProgress, Lang));
+    status.pause(PAUSE_BEFORE_TRANSFER_MS);
+    if (readPart(Dialog, TK, CFGTK)) {
+        result.Outcome = ReadOutcome::Read;
+        status.show(dialogText(Dialog, ids.ReadDone, Lang));
+    } else {
+        result.Outcome = ReadOutcome::ConnectionError;
+        status.show(Dekl::Text(Dekl::TEXT_CONNECTION_ERROR, Lang));
+    }
+    return result;
+}
+
+WriteResult ZapisData(ConfigDialog Dialog, const TCFGTK& CFGTK, PData Dat, TTK7713T& TK,
+                      std::int32_t Lang, const DialogHooks& Hooks) {
+    WriteResult result;
+    if (Dat == nullptr || !Dat->Init) {
+        return result;
+    }
+    const ConfigDialogTextIds& ids = idsOf(Dialog);
+    StatusLine status(Hooks, result.StatusLines);
+    status.show(dialogText(Dialog, ids.WriteInProgress, Lang));
+    status.pause(PAUSE_BEFORE_TRANSFER_MS);
+    if (!writePart(Dialog, TK, CFGTK)) {
+        result.Outcome = WriteOutcome::ConnectionError;
+        status.show(Dekl::Text(Dekl::TEXT_CONNECTION_ERROR, Lang));
+        return result;
+    }
+    ReadResult back = PrectiData(Dialog, result.ReadBack, Dat, TK, Lang, Hooks);
+    result.StatusLines.insert(result.StatusLines.end(), back.StatusLines.begin(),
+                              back.StatusLines.end());
+    result.ReadBackDone = back.Outcome == ReadOutcome::Read;
+    if (result.ReadBackDone && SamePart(Dialog, CFGTK, result.ReadBack)) {
+        result.Outcome = WriteOutcome::Written;
+        status.show(dialogText(Dialog, ids.WriteDone, Lang));
+    } else {
+        result.Outcome = WriteOutcome::VerificationError;
+        status.show(dialogText(Dialog, ids.VerificationError, Lang));
+    }
+    return result;
+}
+
+bool SamePart(ConfigDialog Dialog, const TCFGTK& a, const TCFGTK& b) {
+    switch (Dialog) {
+    case ConfigDialog::Lan4: return a.LAN4 == b.LAN4;
+    case ConfigDialog::Mbtcp: return a.MBTCP == b.MBTCP;
+    case ConfigDialog::Uartm: return a.UARTM == b.UARTM;
+    case ConfigDialog::Uarts: break;
+    }
+    return a.UARTS == b.UARTS;
+}

@@ -1,0 +1,137 @@
+// Text tables of the connection dialog and of the four configuration dialogs.
+// They live below the user interface because the command-line tool shows the
+// same messages. Each unit's namespace holds its id constants, its table and
+// its Text lookup (language 0 Czech, 1 English).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/Dekl.h"
+
+namespace Pripojeni {
+constexpr std::int32_t TEXT_CAPTION = 1;
+constexpr std::int32_t TEXT_INTERFACE = 2;
+constexpr std::int32_t TEXT_IP_ADDRESS = 3;
+constexpr std::int32_t TEXT_LAN_TIMEOUT = 4;
+constexpr std::int32_t TEXT_COM_HEADING = 5;
+constexpr std::int32_t TEXT_USB_HEADING = 6;
+constexpr std::int32_t TEXT_PORT_NUMBER = 7;
+constexpr std::int32_t TEXT_BAUD_RATE = 8;
+constexpr std::int32_t TEXT_PARITY = 9;
+constexpr std::int32_t TEXT_PARITY_NONE = 10;
+constexpr std::int32_t TEXT_PARITY_EVEN = 11;
+constexpr std::int32_t TEXT_PARITY_ODD = 12;
+constexpr std::int32_t TEXT_COM_TIMEOUT = 13;
+constexpr std::int32_t TEXT_ADDRESS = 14;
+constexpr std::int32_t TEXT_STATUS = 15;
+constexpr std::int32_t TEXT_CONNECT = 16;
+constexpr std::int32_t TEXT_CANCEL = 17;
+constexpr std::int32_t TEXT_INITIALIZING = 18;
+constexpr std::int32_t TEXT_INVALID_IP = 19;
+constexpr std::int32_t TEXT_INVALID_LAN_TIMEOUT = 20;
+constexpr std::int32_t TEXT_UNKNOWN_CONVERTER = 21;
+constexpr std::int32_t TEXT_INVALID_COM_NUMBER = 22;
+constexpr std::int32_t TEXT_INVALID_COM_TIMEOUT = 23;
+constexpr std::int32_t TEXT_INVALID_ADDRESS = 24;
+constexpr std::int32_t TEXT_COM_ERROR = 25;
+constexpr std::int32_t TEXT_INVALID_USB_NUMBER = 26;
+constexpr std::int32_t TEXT_INVALID_USB_TIMEOUT = 27;
+constexpr std::int32_t TEXT_USB_ERROR = 28;
+constexpr std::int32_t TEXT_UNSUPPORTED_TYPE = 29;
+constexpr std::int32_t TEXT_UNSUPPORTED_VERSION = 30;
+constexpr std::int32_t TEXT_CONNECTED = 31;
+
+TTextTabulka Texty();
+std::string Text(std::int32_t id, std::int32_t lang);
+}  // namespace Pripojeni
+
+// Ids shared in meaning by the four configuration dialogs; each unit has its
+// own copy of these texts under its own ids.
+struct ConfigDialogTextIds {
+    std::int32_t Caption;
+    std::int32_t DefaultParameters;
+    std::int32_t Write;
+    std::int32_t Read;
+    std::int32_t Ok;
+    std::int32_t Cancel;
+    std::int32_t ReadInProgress;
+    std::int32_t ReadDone;
+    std::int32_t WriteInProgress;
+    std::int32_t WriteDone;
+    std::int32_t VerificationError;
+};
+
+namespace NastavLanParam {
+constexpr std::int32_t TEXT_CAPTION = 1;
+constexpr std::int32_t TEXT_IP4_SETTINGS = 2;
+constexpr std::int32_t TEXT_MODE_MANUAL = 3;
+constexpr std::int32_t TEXT_MODE_DHCP = 4;
+constexpr std::int32_t TEXT_IP4_ADDRESS = 5;
+constexpr std::int32_t TEXT_IP4_MASK = 6;
+constexpr std::int32_t TEXT_IP4_GATEWAY = 7;
+constexpr std::int32_t TEXT_INVALID_ADDRESS = 18;
+constexpr std::int32_t TEXT_INVALID_MASK = 19;
+constexpr std::int32_t TEXT_INVALID_GATEWAY = 20;
+constexpr ConfigDialogTextIds IDS{1, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17};
+
+TTextTabulka Texty();
+std::string Text(std::int32_t id, std::int32_t lang);
+}  // namespace NastavLanParam
+
+namespace NastavModbusTCP {
+constexpr std::int32_t TEXT_CAPTION = 1;
+constexpr std::int32_t TEXT_CONVERTER_ADDRESS = 2;
+constexpr std::int32_t TEXT_ALTERNATIVE_ADDRESS = 3;
+constexpr std::int32_t TEXT_ALTERNATIVE_NOTE = 4;
+constexpr std::int32_t TEXT_TCP_TIMEOUT = 5;
+constexpr std::int32_t TEXT_ROUTING = 6;
+constexpr std::int32_t TEXT_ROUTING_DISABLE = 7;
+constexpr std::int32_t TEXT_ROUTING_ENABLE = 8;
+constexpr std::int32_t TEXT_INVALID_ADDRESS = 19;
+constexpr std::int32_t TEXT_INVALID_TIMEOUT = 20;
+constexpr ConfigDialogTextIds IDS{1, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18};
+
+TTextTabulka Texty();
+std::string Text(std::int32_t id, std::int32_t lang);
+}  // namespace NastavModbusTCP
+
+namespace NastavHlavniLinka {
+constexpr std::int32_t TEXT_CAPTION = 1;
+constexpr std::int32_t TEXT_BAUD_RATE = 2;
+constexpr std::int32_t TEXT_PARITY = 3;
+constexpr std::int32_t TEXT_PARITY_NONE = 4;
+constexpr std::int32_t TEXT_PARITY_EVEN = 5;
+constexpr std::int32_t TEXT_PARITY_ODD = 6;
+constexpr std::int32_t TEXT_TIMEOUT = 7;
+constexpr std::int32_t TEXT_RETRIES = 8;
+constexpr std::int32_t TEXT_INVALID_TIMEOUT = 19;
+constexpr std::int32_t TEXT_INVALID_RETRIES = 20;
+constexpr ConfigDialogTextIds IDS{1, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18};
+
+TTextTabulka Texty();
+std::string Text(std::int32_t id, std::int32_t lang);
+}  // namespace NastavHlavniLinka
+
+namespace NastavServisniLinka {
+constexpr std::int32_t TEXT_CAPTION = 1;
+constexpr std::int32_t TEXT_ADDRESS = 2;
+constexpr std::int32_t TEXT_BAUD_RATE = 3;
+constexpr std::int32_t TEXT_PARITY = 4;
+constexpr std::int32_t TEXT_PARITY_NONE = 5;
+constexpr std::int32_t TEXT_PARITY_EVEN = 6;
+constexpr std::int32_t TEXT_PARITY_ODD = 7;
+constexpr std::int32_t TEXT_ROUTING = 8;
+constexpr std::int32_t TEXT_ROUTING_DISABLE = 9;
+constexpr std::int32_t TEXT_ROUTING_ENABLE = 10;
+constexpr std::int32_t TEXT_INVALID_ADDRESS = 21;
+constexpr ConfigDialogTextIds IDS{1, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20};
+
+TTextTabulka Texty();
+std::string Text(std::int32_t id, std::int32_t lang);
+}  // namespace NastavServisniLinka
+
+// The fixed items of every baud-rate list, position 0 "2400 Bd" .. 6 "115200 Bd".
+constexpr const char* BAUD_LIST_ITEMS[] = {"2400 Bd",  "4800 Bd",  "9600 Bd", "19200 Bd",
+                                           "38400 Bd", "57600 Bd", "115200 Bd"};
+constexpr std::int32_t BAUD_LIST_SIZE = 7;
