@@ -215,6 +215,11 @@ struct ExchangeFailure {
     Fault fault;
 };
 
+std::string exchangeFailureName(const ::testing::TestParamInfo<ExchangeFailure>& info) {
+    static const char* const faults[] = {"None", "Silent", "Exception", "BadCrc", "ShortAnswer"};
+    return "Exchange" + std::to_string(info.param.failAt) + faults[static_cast<int>(info.param.fault)];
+}
+
 class FailingExchange : public ConnectionTest,
                         public ::testing::WithParamInterface<ExchangeFailure> {};
 
@@ -239,10 +244,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ExchangeFailure{5, Fault::Silent}, ExchangeFailure{3, Fault::Exception},
                       ExchangeFailure{2, Fault::BadCrc}, ExchangeFailure{1, Fault::ShortAnswer},
                       ExchangeFailure{4, Fault::ShortAnswer}),
-    [](const ::testing::TestParamInfo<ExchangeFailure>& i) {
-        static const char* const faults[] = {"None", "Silent", "Exception", "BadCrc", "ShortAnswer"};
-        return "Exchange" + std::to_string(i.param.failAt) + faults[static_cast<int>(i.param.fault)];
-    });
+    exchangeFailureName);
 
 struct Reported {
     std::string type2;  // characters 5-8 of the type
