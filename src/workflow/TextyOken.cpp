@@ -154,6 +154,52 @@ constexpr TTextPolozka UartsTexts[] = {
 static_assert(TextTabulkaPlatna(UartsTexts));
 static_assert(std::size(UartsTexts) == 22);
 
+constexpr TTextPolozka DiagSystemTexts[] = {
+    {0, "", ""},
+    {1, "Informace o konvertoru", "Converter information"},
+    {2, "Přehled", "Overview"},
+    {3, "Typ a verze firmware", "Firmware type and version"},
+    {4, "Typ a verze loaderu", "Loader type and version"},
+    {5, "Výrobní číslo", "Serial number"},
+    {6, "MAC adresa", "MAC address"},
+    {7, "Aktuální IP adresa", "Current IP address"},
+    {8, "Doba běhu [s]", "Run time [sec]"},
+    {9, "Cancel", "Cancel"},
+    {10, "", ""},
+    {11, "", ""},
+};
+static_assert(TextTabulkaPlatna(DiagSystemTexts));
+static_assert(std::size(DiagSystemTexts) == 12);
+
+constexpr TTextPolozka DiagRS485Texts[] = {
+    {0, "", ""},
+    {1, " Diagnostika rozhraní Modbus RTU master", "Modbus RTU master interface diagnostics"},
+    {2, "Přehled", "Overview"},
+    {3, "Celkový počet zpráv", "Total number of messages"},
+    {4, "Celkový počet chybných zpráv", "Total number of error messages"},
+    {5, "Celkový počet negativních odpovědí", "Total number of negative responses"},
+    {6, "Četnost zpráv [zprávy/s]", "Message frequency [messages/sec]"},
+    {7, "Vytížení rozhraní master [%]", "Master interface utilization [%]"},
+    {8, "Graf", "Chart"},
+    {9, "[sek]", "[sec]"},
+    {10, "Vymazat", "Clear"},
+    {11, "Cancel", "Cancel"},
+};
+static_assert(TextTabulkaPlatna(DiagRS485Texts));
+static_assert(std::size(DiagRS485Texts) == 12);
+
+constexpr TTextPolozka RestartTexts[] = {
+    {0, "", ""},
+    {1, "Restart konvertoru", "Converter restart"},
+    {2, "Opravdu chcete restartovat konvertor?", "Are you sure you want to restart the converter?"},
+    {3, "Restart", "Restart"},
+    {4, "Cancel", "Cancel"},
+    {5, "Probíhá restart konvertoru ...", "The converter is restarting ..."},
+    {6, "Konvertor restartován", "Converter restarted"},
+};
+static_assert(TextTabulkaPlatna(RestartTexts));
+static_assert(std::size(RestartTexts) == 7);
+
 }  // namespace
 
 namespace Pripojeni {
@@ -180,3 +226,18 @@ namespace NastavServisniLinka {
 TTextTabulka Texty() { return UartsTexts; }
 std::string Text(std::int32_t id, std::int32_t lang) { return ::Text(UartsTexts, id, lang); }
 }  // namespace NastavServisniLinka
+
+namespace DiagSystem {
+TTextTabulka Texty() { return DiagSystemTexts; }
+std::string Text(std::int32_t id, std::int32_t lang) { return ::Text(DiagSystemTexts, id, lang); }
+}  // namespace DiagSystem
+
+namespace DiagRS485 {
+TTextTabulka Texty() { return DiagRS485Texts; }
+std::string Text(std::int32_t id, std::int32_t lang) { return ::Text(DiagRS485Texts, id, lang); }
+}  // namespace DiagRS485
+
+namespace RestartZarizeni {
+TTextTabulka Texty() { return RestartTexts; }
+std::string Text(std::int32_t id, std::int32_t lang) { return ::Text(RestartTexts, id, lang); }
+}  // namespace RestartZarizeni

@@ -135,3 +135,49 @@ std::string Text(std::int32_t id, std::int32_t lang);
 constexpr const char* BAUD_LIST_ITEMS[] = {"2400 Bd",  "4800 Bd",  "9600 Bd", "19200 Bd",
                                            "38400 Bd", "57600 Bd", "115200 Bd"};
 constexpr std::int32_t BAUD_LIST_SIZE = 7;
+
+// Tables of the two diagnostics windows and the restart dialog; the
+// command-line tool shows the same labels and messages.
+namespace DiagSystem {
+constexpr std::int32_t TEXT_CAPTION = 1;
+constexpr std::int32_t TEXT_OVERVIEW = 2;
+constexpr std::int32_t TEXT_FIRMWARE = 3;
+constexpr std::int32_t TEXT_LOADER = 4;
+constexpr std::int32_t TEXT_SERIAL_NUMBER = 5;
+constexpr std::int32_t TEXT_MAC = 6;
+constexpr std::int32_t TEXT_IP_ADDRESS = 7;
+constexpr std::int32_t TEXT_RUN_TIME = 8;
+constexpr std::int32_t TEXT_CANCEL = 9;
+
+TTextTabulka Texty();
+std::string Text(std::int32_t id, std::int32_t lang);
+}  // namespace DiagSystem
+
+namespace DiagRS485 {
+constexpr std::int32_t TEXT_CAPTION = 1;
+constexpr std::int32_t TEXT_OVERVIEW = 2;
+constexpr std::int32_t TEXT_MESSAGES = 3;
+constexpr std::int32_t TEXT_ERROR_MESSAGES = 4;
+constexpr std::int32_t TEXT_NEGATIVE_RESPONSES = 5;
+constexpr std::int32_t TEXT_FREQUENCY = 6;
+constexpr std::int32_t TEXT_UTILISATION = 7;
+constexpr std::int32_t TEXT_CHART = 8;
+constexpr std::int32_t TEXT_SECONDS = 9;
+constexpr std::int32_t TEXT_CLEAR = 10;
+constexpr std::int32_t TEXT_CANCEL = 11;
+
+TTextTabulka Texty();
+std::string Text(std::int32_t id, std::int32_t lang);
+}  // namespace DiagRS485
+
+namespace RestartZarizeni {
+constexpr std::int32_t TEXT_CAPTION = 1;
+constexpr std::int32_t TEXT_QUESTION = 2;
+constexpr std::int32_t TEXT_RESTART = 3;
+constexpr std::int32_t TEXT_CANCEL = 4;
+constexpr std::int32_t TEXT_RESTARTING = 5;
+constexpr std::int32_t TEXT_RESTARTED = 6;
+
+TTextTabulka Texty();
+std::string Text(std::int32_t id, std::int32_t lang);
+}  // namespace RestartZarizeni

@@ -1,0 +1,26 @@
+// Formatting of the converter information rows, shared by the information
+// window and the command-line tool.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "link/U_TK7713T.h"
+
+// "s (d:hh:mm:ss)": the second count unsigned, then days in full and hours,
+// minutes, seconds with two digits each.
+std::string RunTimeText(std::uint32_t s);
+
+// Six bytes as two upper-case hexadecimal digits each, joined by ":".
+std::string MacText(const TAdresaMAC& mac);
+
+// One row of the converter information table: the label's id in the
+// DiagSystem table and the value as shown. Converter texts keep every byte.
+struct InfoRow {
+    std::int32_t LabelId;
+    std::string Value;
+};
+
+// Rows 0-5: firmware, loader, serial number, MAC, current IPv4 address, run time.
+std::array<InfoRow, 6> InfoRows(const TTK7713T_SysBin& sys);
