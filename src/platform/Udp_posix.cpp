@@ -1,0 +1,218 @@
+#include "platform/Udp.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+socklen_t toSockaddr(const UdpEndpoint& endpoint, sockaddr_storage& storage) {
+    std::memset(&storage, 0, sizeof storage);
+    if (endpoint.version == IpVersion::V4) {
+        auto* sa = reinterpret_cast<sockaddr_in*>(&storage);
+        sa->sin_family = AF_INET;
+        sa->sin_port = htons(endpoint.port);
+        std::memcpy(&sa->sin_addr, endpoint.address.data(), 4);
+        return sizeof(sockaddr_in);
+    }
+    auto* sa = reinterpret_cast<sockaddr_in6*>(&storage);
+    sa->sin6_family = AF_INET6;
+    sa->sin6_port = htons(endpoint.port);
+    sa->sin6_scope_id = endpoint.scopeId;
+    std::memcpy(&sa->sin6_addr, endpoint.address.data(), 16);
+    return sizeof(sockaddr_in6);
+}
+
+bool fromSockaddr(const sockaddr* sa, UdpEndpoint& endpoint) {
+    endpoint = UdpEndpoint{};
+    if (sa->sa_family == AF_INET) {
+        const auto* in = reinterpret_cast<const sockaddr_in*>(sa);
+        endpoint.version = IpVersion::V4;
+        std::memcpy(endpoint.address.data(), &in->sin_addr, 4);
+        endpoint.port = ntohs(in->sin_port);
+        return true;
+    }
+    if (sa->sa_family == AF_INET6) {
+        const auto* in6 = reinterpret_cast<const sockaddr_in6*>(sa);
+        endpoint.version = IpVersion::V6;
+        std::memcpy(endpoint.address.data(), &in6->sin6_addr, 16);
+        endpoint.port = ntohs(in6->sin6_port);
+        endpoint.scopeId = in6->sin6_scope_id;
+        return true;
+    }
+    return false;
+}
+
+int familyOf(IpVersion version) { return version == IpVersion::V4 ? AF_INET : AF_INET6; }
+
+}  // namespace
+
+namespace detail {
+
+bool systemResolve(const std::string& host, IpVersion version, bool numericOnly,
+                   UdpEndpoint& result) {
+    addrinfo hints{};
+    hints.ai_family = familyOf(version);
+    hints.ai_socktype = SOCK_DGRAM;
+    hints.ai_flags = numericOnly ? AI_NUMERICHOST : 0;
+    addrinfo* list = nullptr;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0 || list == nullptr) {
+        return false;
+    }
+    bool found = false;
+    for (addrinfo* ai = list; ai != nullptr && !found; ai = ai->ai_next) {
+        if (ai->ai_family == hints.ai_family && ai->ai_addr != nullptr) {
+            found = fromSockaddr(ai->ai_addr, result);
+        }
+    }
+    freeaddrinfo(list);
+    return found;
+}
+
+}  // namespace detail
+
+UdpSocket::~UdpSocket() { close(); }
+
+UdpSocket::UdpSocket(UdpSocket&& other) noexcept
+    : handle_(other.handle_), version_(other.version_) {
+    other.handle_ = -1;
+}
+
+UdpSocket& UdpSocket::operator=(UdpSocket&& other) noexcept {
+    if (this != &other) {
+        close();
+        handle_ = other.handle_;
+        version_ = other.version_;
+        other.handle_ = -1;
+    }
+    return *this;
+}
+
+bool UdpSocket::open(IpVersion version) {
+    UdpEndpoint any;
+    any.version = version;  // zero address = wildcard, port 0 = system's choice
+    return openBound(any);
+}
+
+bool UdpSocket::openBound(const UdpEndpoint& local) {
+    close();
+    const int fd = ::socket(familyOf(local.version), SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return false;
+    }
+    if (local.version == IpVersion::V6) {
+        const int only = 1;  // IPv6 only: the link's version is chosen explicitly
+        ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &only, sizeof only);
+    }
+    sockaddr_storage storage;
+    const socklen_t length = toSockaddr(local, storage);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&storage), length) != 0) {
+        ::close(fd);
+        return false;
+    }
+    handle_ = fd;
+    version_ = local.version;
+    return true;
+}
+
+bool UdpSocket::isOpen() const { return handle_ >= 0; }
+
+void UdpSocket::close() {
+    if (handle_ >= 0) {
+        ::close(static_cast<int>(handle_));
+        handle_ = -1;
+    }
+}
+
+std::uint16_t UdpSocket::localPort() const {
+    if (handle_ < 0) {
+        return 0;
+    }
+    sockaddr_storage storage{};
+    socklen_t length = sizeof storage;
+    if (::getsockname(static_cast<int>(handle_), reinterpret_cast<sockaddr*>(&storage), &length) != 0) {
+        return 0;
+    }
+    UdpEndpoint endpoint;
+    return fromSockaddr(reinterpret_cast<sockaddr*>(&storage), endpoint) ? endpoint.port : 0;
+}
+
+bool UdpSocket::sendTo(const UdpEndpoint& to, const std::uint8_t* data, std::size_t length) {
+    if (handle_ < 0 || to.version != version_) {
+        return false;
+    }
+    sockaddr_storage storage;
+    const socklen_t addressLength = toSockaddr(to, storage);
+    ssize_t sent;
+    do {
+        sent = ::sendto(static_cast<int>(handle_), data, length, 0,
+                        reinterpret_cast<sockaddr*>(&storage), addressLength);
+    } while (sent < 0 && errno == EINTR);
+    return sent == static_cast<ssize_t>(length);
+}
+
+UdpReceive UdpSocket::receiveFrom(std::uint8_t* buffer, std::size_t capacity, std::size_t& length,
+                                  bool& truncated, UdpEndpoint& from, std::uint32_t timeoutMs) {
+    length = 0;
+    truncated = false;
+    if (handle_ < 0) {
+        return UdpReceive::Error;
+    }
+    const int fd = static_cast<int>(handle_);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+            deadline - std::chrono::steady_clock::now());
+        // Round up so a wait never ends before its deadline.
+        const long long leftMs = left.count() <= 0 ? 0 : (left.count() + 999) / 1000;
+        pollfd p{fd, POLLIN, 0};
+        const int ready = ::poll(&p, 1, static_cast<int>(leftMs));
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return UdpReceive::Error;
+        }
+        if (ready == 0) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                return UdpReceive::Timeout;
+            }
+            continue;
+        }
+        sockaddr_storage storage{};
+        iovec io{buffer, capacity};
+        msghdr message{};
+        message.msg_name = &storage;
+        message.msg_namelen = sizeof storage;
+        message.msg_iov = &io;
+        message.msg_iovlen = 1;
+        const ssize_t got = ::recvmsg(fd, &message, MSG_DONTWAIT);
+        if (got < 0) {
+            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) {
+                continue;
+            }
+            // A late ICMP error of an earlier send says nothing about this wait.
+            if (errno == ECONNREFUSED || errno == EHOSTUNREACH || errno == ENETUNREACH) {
+                continue;
+            }
+            return UdpReceive::Error;
+        }
+        if (!fromSockaddr(reinterpret_cast<sockaddr*>(&storage), from)) {
+            continue;
+        }
+        length = static_cast<std::size_t>(got);
+        truncated = (message.msg_flags & MSG_TRUNC) != 0;
+        return UdpReceive::Datagram;
+    }
+}
+
+}  // namespace platform
