@@ -97,6 +97,8 @@ void MBRTU_Zavri(TMBRTU& MB) {
     }
 }
 
+constexpr std::uint32_t kMaxWaitMs = 10;
+
 std::int32_t MBRTU_Transakce(TMBRTU& MB, const std::uint8_t* Dotaz, std::uint16_t DelkaDotazu,
                              std::uint16_t& DelkaOdpovedi,
                              std::array<std::uint8_t, MBRTU_MAX_ODPOVED>& Odpoved) {
@@ -138,9 +140,17 @@ std::int32_t MBRTU_Transakce(TMBRTU& MB, const std::uint8_t* Dotaz, std::uint16_
         if (elapsed > MB.CFG.Timeout) {
             break;
         }
-        // Sleep until bytes arrive, at most 1 ms, so that silence and
-        // timeout are still judged to the millisecond without spinning.
-        platform::serialWaitReadable(MB.ID.HNDL, 1);
+        // Sleep until bytes arrive or the next moment at which silence or
+        // timeout can be judged, so both stay exact to the millisecond
+        // without waking every millisecond; the user interface is still
+        // served at least every kMaxWaitMs.
+        std::uint32_t nextJudgement = MB.CFG.Timeout + 1 - std::min(elapsed, MB.CFG.Timeout);
+        if (count > 0) {
+            nextJudgement = std::min(nextJudgement,
+                                     silence + 1 - std::min(MBRTU_UplynuloMs(tLast), silence));
+        }
+        platform::serialWaitReadable(MB.ID.HNDL,
+                                     std::clamp<std::uint32_t>(nextJudgement, 1, kMaxWaitMs));
     }
 
     if (elapsed > MB.CFG.Timeout || count < 4 || count >= MBRTU_MAX_ODPOVED) {
