@@ -1,5 +1,6 @@
 #include "platform/ProfileFile.h"
 
+#include <utility>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -223,7 +224,10 @@ bool ProfileFile::write(std::string_view section, std::string_view key, std::str
                 lines_.push_back({"", eol});
             }
         }
-        lines_.push_back({"[" + std::string(section) + "]", eol});
+        std::string headerText;
+        headerText.reserve(section.size() + 2);
+        headerText.append("[").append(section).append("]");
+        lines_.push_back({std::move(headerText), eol});
         lines_.push_back({keyText, eol});
         return true;
     }
