@@ -1,13 +1,70 @@
 // TFTP link: whole converter files read and written by name over UDP.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "platform/Udp.h"
 
 constexpr std::int32_t TFTP_MAX_SOUBOR = 10000;  // bytes, both directions
 
-class TftpClient;  // the client underneath, defined by the link
+constexpr std::uint16_t TFTP_PORT = 69;
+
+// Host and server port taken from the operator's address text.
+struct TftpServerAddress {
+    std::string host;
+    std::uint16_t port = TFTP_PORT;
+    bool valid = false;
+};
+
+// "host", "host:port", "[IPv6]" and "[IPv6]:port"; a text with two or more
+// colons outside brackets is a bare IPv6 address. Blanks around are ignored.
+// A port must be decimal 1-65535; anything else makes the address invalid.
+TftpServerAddress parseTftpServerAddress(const std::string& text);
+
+// Client side of a TFTP transfer: one request, no retransmission, options
+// blksize and tsize requested, peer locked to the server's first answer.
+class TftpClient {
+public:
+    enum class Result {
+        Ok,
+        NoAddress,       // address text invalid or not resolvable
+        SocketError,     // socket could not be opened, or send/receive failed
+        Timeout,         // no datagram in time
+        ServerError,     // the server sent an error packet
+        IllegalPacket,   // unexpected opcode, truncated or oversized datagram
+        OptionRefused,   // option acknowledgement not acceptable
+        BlockOverflow,   // block number would pass 65535
+        BadArgument      // file name with a zero byte, or no data
+    };
+
+    std::string Host;
+    std::uint16_t Port = TFTP_PORT;
+    bool AddressValid = true;
+    platform::IpVersion Version = platform::IpVersion::V4;
+    std::uint32_t ReceiveTimeoutMs = 1000;
+    void (*ProgressHook)() = nullptr;
+    std::string Mode = "octet";
+    std::uint16_t RequestedBlockSize = 1500;
+
+    // Reads a file. `contents` gets at most `maxBytes` bytes; the rest of a
+    // longer file is received and dropped. `totalBytes` is the file's size.
+    Result read(const std::string& fileName, std::vector<std::uint8_t>& contents,
+                std::size_t maxBytes, std::uint64_t& totalBytes);
+    // Writes `length` bytes of `data` as a file.
+    Result write(const std::string& fileName, const std::uint8_t* data, std::size_t length);
+
+    // Outcome of the last transfer.
+    Result LastResult = Result::Ok;
+    // What the server said in its error packet, for the last ServerError.
+    std::uint16_t LastServerErrorCode = 0;
+    std::string LastServerErrorMessage;
+    // Block size of the last transfer after negotiation.
+    std::uint16_t LastBlockSize = 0;
+};
 
 struct TTFTP_CFG {
     std::string AdresaIP;

@@ -1,0 +1,1025 @@
+#include "link/M_TFTP.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+
+#include <chrono>
+
+#include "platform/EventPump.h"
+#include "support/TestTftpPeer.h"
+
+using namespace std::chrono_literals;
+using tftptest::Bytes;
+using tftptest::Socket;
+using tftptest::TestTftpPeer;
+using tftptest::ackPacket;
+using tftptest::dataPacket;
+using tftptest::errorPacket;
+using tftptest::fromHex;
+using tftptest::oackPacket;
+using tftptest::patternBytes;
+using tftptest::toHex;
+
+namespace {
+
+int pumps = 0;
+void countPump() { ++pumps; }
+
+constexpr std::int32_t kTimeout = 1000;
+
+Bytes readRequest(const std::string& name) {
+    return tftptest::requestPacket(1, name, "octet", {{"blksize", "1500"}, {"tsize", "0"}});
+}
+
+Bytes writeRequest(const std::string& name, std::size_t size) {
+    return tftptest::requestPacket(2, name, "octet", {{"blksize", "1500"}, {"tsize", std::to_string(size)}});
+}
+
+Bytes slice(const Bytes& b, std::size_t from, std::size_t count) {
+    return Bytes(b.begin() + static_cast<std::ptrdiff_t>(from),
+                 b.begin() + static_cast<std::ptrdiff_t>(from + count));
+}
+
+struct ReadResult {
+    bool ok = false;
+    std::int32_t status = -1;
+    std::int32_t length = -1;
+    Bytes data;              // the first `length` bytes of the buffer
+    bool untouchedPastLength = true;
+    bool untouched = true;   // whole buffer still holds the fill byte
+};
+
+// The buffer is larger than the 10000 bytes the link may use, to catch overruns.
+ReadResult readFile(TTFTP& tf, const std::string& name) {
+    Bytes buffer(12000, 0xEE);
+    ReadResult r;
+    r.ok = TFTP_PrectiSoubor(tf, name, buffer.data(), r.length);
+    r.status = tf.ED.Status;
+    const std::size_t n = r.length > 0 ? static_cast<std::size_t>(r.length) : 0;
+    r.data = slice(buffer, 0, n);
+    for (std::size_t i = 0; i < buffer.size(); ++i) {
+        if (buffer[i] != 0xEE) {
+            r.untouched = false;
+            if (i >= n) {
+                r.untouchedPastLength = false;
+            }
+        }
+    }
+    return r;
+}
+
+int openFileDescriptors() {
+    int count = 0;
+    if (DIR* d = ::opendir("/proc/self/fd")) {
+        while (::readdir(d) != nullptr) {
+            ++count;
+        }
+        ::closedir(d);
+    }
+    return count;
+}
+
+class TftpLink : public ::testing::Test {
+protected:
+    void SetUp() override {
+        pumps = 0;
+        platform::setEventPump(&countPump);
+        ASSERT_TRUE(peer.ready());
+    }
+    void TearDown() override { platform::setEventPump(nullptr); }
+
+    void init(std::int32_t timeout = kTimeout) { TFTP_Init(tf, peer.address(), 0, timeout); }
+
+    TestTftpPeer peer;
+    TTFTP tf;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Address text
+
+struct AddressCase {
+    const char* text;
+    bool valid;
+    const char* host;
+    std::uint16_t port;
+};
+
+class ServerAddress : public ::testing::TestWithParam<AddressCase> {};
+
+TEST_P(ServerAddress, SplitsHostAndOptionalPort) {
+    const AddressCase& c = GetParam();
+    const TftpServerAddress a = parseTftpServerAddress(c.text);
+    ASSERT_EQ(a.valid, c.valid) << '"' << c.text << '"';
+    if (c.valid) {
+        EXPECT_EQ(a.host, c.host);
+        EXPECT_EQ(a.port, c.port);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ServerAddress,
+    ::testing::Values(AddressCase{"192.168.0.99", true, "192.168.0.99", 69},
+                      AddressCase{"127.0.0.1:6969", true, "127.0.0.1", 6969},
+                      AddressCase{"converter.lan:1069", true, "converter.lan", 1069},
+                      AddressCase{"converter", true, "converter", 69},
+                      AddressCase{"  10.0.0.1  ", true, "10.0.0.1", 69},
+                      AddressCase{"127.0.0.1:65535", true, "127.0.0.1", 65535},
+                      AddressCase{"127.0.0.1:1", true, "127.0.0.1", 1},
+                      AddressCase{"127.0.0.1:00069", true, "127.0.0.1", 69},
+                      AddressCase{"::1", true, "::1", 69},
+                      AddressCase{"fe80::1:2", true, "fe80::1:2", 69},  // several colons: a host
+                      AddressCase{"2001:db8::1", true, "2001:db8::1", 69},
+                      AddressCase{"[::1]", true, "::1", 69},
+                      AddressCase{"[::1]:6969", true, "::1", 6969},
+                      AddressCase{"[fe80::1%2]:70", true, "fe80::1%2", 70},
+                      AddressCase{"", false, "", 0},
+                      AddressCase{"   ", false, "", 0},
+                      AddressCase{"host:", false, "", 0},
+                      AddressCase{":69", false, "", 0},
+                      AddressCase{"host:0", false, "", 0},
+                      AddressCase{"host:65536", false, "", 0},
+                      AddressCase{"host:123456", false, "", 0},
+                      AddressCase{"host:6a", false, "", 0},
+                      AddressCase{"host:-1", false, "", 0},
+                      AddressCase{"host: 69", false, "", 0},
+                      AddressCase{"[::1", false, "", 0},
+                      AddressCase{"[]:69", false, "", 0},
+                      AddressCase{"[::1]x", false, "", 0},
+                      AddressCase{"[::1]:", false, "", 0},
+                      AddressCase{"[::1]:0", false, "", 0},
+                      AddressCase{"[[::1]]", false, "", 0}));
+
+// ---------------------------------------------------------------------------
+// Set-up and missing client
+
+TEST_F(TftpLink, WithoutInitBothTransfersReportNoClientAndSendNothing) {
+    ReadResult r = readFile(tf, "sys.bin");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.length, 0);
+    EXPECT_TRUE(r.untouched);
+
+    tf.ED.Status = 0;
+    const Bytes data = patternBytes(20);
+    EXPECT_FALSE(TFTP_ZapisSoubor(tf, "ctrl.bin", data.data(), 20));
+    EXPECT_EQ(tf.ED.Status, 1);
+    EXPECT_EQ(peer.drainPending(), 0u);
+    EXPECT_EQ(pumps, 0);
+}
+
+TEST_F(TftpLink, InitSendsNothingAndReplacesTheClient) {
+    tf.ED.Status = 3;
+    TFTP_Init(tf, peer.address(), 0, 250);
+    EXPECT_EQ(tf.ED.Status, 0);
+    EXPECT_EQ(tf.CFG.AdresaIP, peer.address());
+    EXPECT_EQ(tf.CFG.VerzeIP, 0);
+    EXPECT_EQ(tf.CFG.Timeout, 250);
+    const auto first = tf.ID.IdTrivialFTP1;
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->Port, peer.port());
+    EXPECT_EQ(first->ReceiveTimeoutMs, 250u);
+    EXPECT_EQ(first->Version, platform::IpVersion::V4);
+
+    TFTP_Init(tf, "::1", 1, 300);
+    ASSERT_TRUE(tf.ID.IdTrivialFTP1);
+    EXPECT_NE(tf.ID.IdTrivialFTP1, first);
+    EXPECT_EQ(tf.ID.IdTrivialFTP1->Port, 69);
+    EXPECT_EQ(tf.ID.IdTrivialFTP1->Version, platform::IpVersion::V6);
+
+    TFTP_Init(tf, "127.0.0.1", 7, 300);  // any value but 1 is IPv4
+    EXPECT_EQ(tf.ID.IdTrivialFTP1->Version, platform::IpVersion::V4);
+    EXPECT_EQ(peer.drainPending(), 0u);
+}
+
+// ---------------------------------------------------------------------------
+// Exact request packets
+
+TEST_F(TftpLink, ReadRequestBytes) {
+    peer.receiveRequest().send(errorPacket(1, "File not found"));
+    peer.start();
+    init();
+    EXPECT_FALSE(readFile(tf, "sys.bin").ok);
+    ASSERT_TRUE(peer.finish()) << peer.failure();
+    ASSERT_EQ(peer.requests().size(), 1u);
+    EXPECT_EQ(toHex(peer.requests()[0]),
+              toHex(fromHex("0001 7379732e62696e00 6f6374657400 626c6b73697a6500 3135303000"
+                            "7473697a6500 3000")));
+}
+
+TEST_F(TftpLink, WriteRequestBytesAnnounceTheSize) {
+    peer.receiveRequest().send(errorPacket(2, "Access violation"));
+    peer.start();
+    init();
+    const Bytes data = patternBytes(392);
+    EXPECT_FALSE(TFTP_ZapisSoubor(tf, "lan4.cfg", data.data(), 392));
+    EXPECT_EQ(tf.ED.Status, 3);
+    ASSERT_TRUE(peer.finish()) << peer.failure();
+    ASSERT_EQ(peer.requests().size(), 1u);
+    EXPECT_EQ(toHex(peer.requests()[0]),
+              toHex(fromHex("0002 6c616e342e63666700 6f6374657400 626c6b73697a6500 3135303000"
+                            "7473697a6500 33393200")));
+}
+
+// ---------------------------------------------------------------------------
+// Reads
+
+struct ReadCase {
+    const char* name;
+    std::size_t size;
+    std::uint16_t oackBlock;  // 0: server ignores the options
+};
+
+class TftpRead : public TftpLink, public ::testing::WithParamInterface<ReadCase> {};
+
+TEST_P(TftpRead, ReceivesTheFileAndAcknowledgesEveryBlock) {
+    const ReadCase& c = GetParam();
+    const Bytes contents = patternBytes(c.size, 7);
+    peer.serveRead(contents, c.oackBlock);
+    peer.start();
+    init();
+    const ReadResult r = readFile(tf, "mmrd.bin");
+    ASSERT_TRUE(peer.finish()) << peer.failure();
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.length, static_cast<std::int32_t>(c.size));
+    EXPECT_EQ(r.data, contents);
+    EXPECT_TRUE(r.untouchedPastLength);
+
+    const std::size_t block = c.oackBlock ? c.oackBlock : 512;
+    const std::size_t blocks = c.size / block + 1;
+    std::vector<Bytes> expected;
+    if (c.oackBlock) {
+        expected.push_back(ackPacket(0));
+    }
+    for (std::size_t b = 1; b <= blocks; ++b) {
+        expected.push_back(ackPacket(static_cast<std::uint16_t>(b)));
+    }
+    EXPECT_EQ(peer.receivedAt(Socket::Transfer), expected);
+    EXPECT_EQ(peer.requests(), std::vector<Bytes>{readRequest("mmrd.bin")});
+    EXPECT_EQ(pumps, static_cast<int>(blocks));  // the hook runs once per data block
+    EXPECT_EQ(peer.drainPending(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, TftpRead,
+    ::testing::Values(ReadCase{"NoOptions392", 392, 0}, ReadCase{"NoOptionsEmpty", 0, 0},
+                      ReadCase{"NoOptions511", 511, 0},
+                      ReadCase{"NoOptionsExactBlockEndsWithEmptyBlock2", 512, 0},
+                      ReadCase{"NoOptions1500", 1500, 0}, ReadCase{"Oack1500Size392", 392, 1500},
+                      ReadCase{"Oack1500Exact1500EndsWithEmptyBlock2", 1500, 1500},
+                      ReadCase{"Oack1500Size3000", 3000, 1500}, ReadCase{"Oack1500Empty", 0, 1500},
+                      ReadCase{"OackSmallest8", 50, 8}, ReadCase{"OackLargest65464", 9000, 65464},
+                      ReadCase{"Oack1500Size10000", 10000, 1500}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(TftpLink, ReadOfALongerFileKeepsTheFirst10000Bytes) {
+    const Bytes contents = patternBytes(12000, 3);
+    peer.serveRead(contents, 1500);
+    peer.start();
+    init();
+    const ReadResult r = readFile(tf, "big.bin");
+    ASSERT_TRUE(peer.finish()) << peer.failure();
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.length, 10000);
+    EXPECT_EQ(r.data, slice(contents, 0, 10000));
+    EXPECT_TRUE(r.untouchedPastLength);
+    // The whole file was received and acknowledged, the last block is 9.
+    EXPECT_EQ(peer.receivedAt(Socket::Transfer).back(), ackPacket(9));
+}
+
+TEST_F(TftpLink, DuplicateDataBlockIsIgnoredAndNotAcknowledgedAgain) {
+    const Bytes contents = patternBytes(700, 5);
+    const Bytes block1 = dataPacket(1, slice(contents, 0, 512));
+    peer.receiveRequest()
+        .send(block1)
+        .receive()
+        .send(block1)  // repeated after block 2 was expected
+        .send(dataPacket(2, slice(contents, 512, 188)))
+        .receive();
+    peer.start();
+    init();
+    const ReadResult r = readFile(tf, "info.txt");
+    ASSERT_TRUE(peer.finish()) << peer.failure();
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.data, contents);
+    EXPECT_EQ(peer.receivedAt(Socket::Transfer), (std::vector<Bytes>{ackPacket(1), ackPacket(2)}));
+    EXPECT_EQ(pumps, 2);
+}
+
+TEST_F(TftpLink, OutOfOrderBlockIsIgnored) {
+    const Bytes contents = patternBytes(600, 9);
+    peer.receiveRequest()
+        .send(dataPacket(2, fromHex("deadbeef")))  // ahead of block 1
+        .send(dataPacket(1, slice(contents, 0, 512)))
+        .receive()
+        .send(dataPacket(2, slice(contents, 512, 88)))
+        .receive();
+    peer.start();
+    init();
+    const ReadResult r = readFile(tf, "info.txt");
+    ASSERT_TRUE(peer.finish()) << peer.failure();
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.data, contents);
+    EXPECT_EQ(peer.receivedAt(Socket::Transfer), (std::vector<Bytes>{ackPacket(1), ackPacket(2)}));
+}
+
+TEST_F(TftpLink, EachTransferStartsAfreshOnANewLocalPort) {
+    // The first read negotiates 1500-byte blocks; the second server ignores
+    // options, so a 512-byte block must count as full again.
+    const Bytes first = patternBytes(392, 1);
+    const Bytes second = patternBytes(700, 2);
+    peer.serveRead(first, 1500).serveRead(second, 0);
+    peer.start();
+    init();
+    const ReadResult a = readFile(tf, "sys.bin");
+    const ReadResult b = readFile(tf, "mmrd.bin");
+    ASSERT_TRUE(peer.finish()) << peer.failure();
+    EXPECT_EQ(a.data, first);
+    EXPECT_EQ(b.data, second);
+    std::vector<std::uint16_t> ports;
+    for (const auto& d : peer.received()) {
+        if (d.at == Socket::Listen) {
+            ports.push_back(d.fromPort);
+        }
+    }
+    ASSERT_EQ(ports.size(), 2u);
+    EXPECT_NE(ports[0], ports[1]);
+}
+
+TEST_F(TftpLink, ReadOverIpv6) {
+    TestTftpPeer peer6(platform::IpVersion::V6);
+    ASSERT_TRUE(peer6.ready());
+    const Bytes contents = patternBytes(1600, 4);
+    peer6.serveRead(contents, 1500);
+    peer6.start();
+    TFTP_Init(tf, peer6.address(), 1, kTimeout);
+    const ReadResult r = readFile(tf, "sys.bin");
+    ASSERT_TRUE(peer6.finish()) << peer6.failure();
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.data, contents);
+}
+
+// ---------------------------------------------------------------------------
+// Writes
+
+struct WriteCase {
+    const char* name;
+    std::size_t size;
+    std::uint16_t oackBlock;  // 0: server answers with ACK 0
+};
+
+class TftpWrite : public TftpLink, public ::testing::WithParamInterface<WriteCase> {};
+
+TEST_P(TftpWrite, SendsTheFileInBlocksOfTheAgreedSize) {
+    const WriteCase& c = GetParam();
+    const Bytes contents = patternBytes(c.size, 11);
+    peer.serveWrite(c.oackBlock);
+    peer.start();
+    init();
+    const bool ok = TFTP_ZapisSoubor(tf, "uartm.cfg", contents.data(), static_cast<std::int32_t>(c.size));
+    ASSERT_TRUE(peer.finish()) << peer.failure();
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(tf.ED.Status, 0);
+    EXPECT_EQ(peer.requests(), std::vector<Bytes>{writeRequest("uartm.cfg", c.size)});
+    EXPECT_EQ(peer.written(), contents);
+
+    const std::size_t block = c.oackBlock ? c.oackBlock : 512;
+    const std::vector<Bytes> sent = peer.receivedAt(Socket::Transfer);
+    ASSERT_EQ(sent.size(), c.size / block + 1);
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        const std::size_t payload = i + 1 < sent.size() ? block : c.size % block;
+        EXPECT_EQ(sent[i], dataPacket(static_cast<std::uint16_t>(i + 1),
+                                      slice(contents, i * block, payload)));
+    }
+    EXPECT_EQ(pumps, static_cast<int>(sent.size()));
+    EXPECT_EQ(peer.drainPending(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, TftpWrite,
+    ::testing::Values(WriteCase{"EmptyFileIsOneEmptyBlock", 0, 0}, WriteCase{"Ack0Size6", 6, 0},
+                      WriteCase{"Ack0Size511", 511, 0},
+                      WriteCase{"Ack0ExactBlockEndsWithEmptyBlock2", 512, 0},
+                      WriteCase{"Ack0Size1500", 1500, 0}, WriteCase{"Oack1500Size392", 392, 1500},
+                      WriteCase{"Oack1500Exact1500", 1500, 1500},
+                      WriteCase{"Oack1500Size3000", 3000, 1500},
+                      WriteCase{"Oack1500Size10000", 10000, 1500}, WriteCase{"Oack8Size20", 20, 8},
+                      WriteCase{"Oack1500Empty", 0, 1500}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(TftpLink, WriteOfMoreThan10000BytesSendsTheFirst10000) {
+    const Bytes contents = patternBytes(12000, 6);
+    peer.serveWrite(1500);
+    peer.start();
+    init();
+    ASSERT_TRUE(TFTP_ZapisSoubor(tf, "big.bin", contents.data(), 12000));
+    ASSERT_TRUE(peer.finish()) << peer.failure();
+    EXPECT_EQ(peer.requests(), std::vector<Bytes>{writeRequest("big.bin", 10000)});
+    EXPECT_EQ(peer.written(), slice(contents, 0, 10000));
+}
+
+TEST_F(TftpLink, WriteIgnoresAcknowledgementsOfOtherBlocks) {
+    const Bytes contents = patternBytes(600, 8);
+    peer.receiveRequest()
+        .send(ackPacket(0))
+        .receive()            // data 1
+        .send(ackPacket(0))   // stale
+        .send(ackPacket(7))   // never sent
+        .send(ackPacket(1))
+        .receive()            // data 2
+        .send(ackPacket(2));
+    peer.start();
+    init();
+    ASSERT_TRUE(TFTP_ZapisSoubor(tf, "mbtcp.cfg", contents.data(), 600));
+    ASSERT_TRUE(peer.finish()) << peer.failure();
+    EXPECT_EQ(peer.receivedAt(Socket::Transfer).size(), 2u);
+    EXPECT_EQ(peer.written(), contents);
+}
+
+TEST_F(TftpLink, WriteBadArgumentsFailWithoutSending) {
+    init();
+    const Bytes data = patternBytes(10);
+    EXPECT_FALSE(TFTP_ZapisSoubor(tf, "x", data.data(), -1));
+    EXPECT_EQ(tf.ED.Status, 3);
+    tf.ED.Status = 0;
+    EXPECT_FALSE(TFTP_ZapisSoubor(tf, "x", nullptr, 10));
+    EXPECT_EQ(tf.ED.Status, 3);
+    tf.ED.Status = 0;
+    EXPECT_FALSE(TFTP_ZapisSoubor(tf, std::string("a\0b", 3), data.data(), 10));
+    EXPECT_EQ(tf.ED.Status, 3);
+    EXPECT_EQ(peer.drainPending(), 0u);
+}
+
+TEST_F(TftpLink, WriteOverIpv6) {
+    TestTftpPeer peer6(platform::IpVersion::V6);
+    ASSERT_TRUE(peer6.ready());
+    const Bytes contents = patternBytes(2000, 12);
+    peer6.serveWrite(1500);
+    peer6.start();
+    TFTP_Init(tf, peer6.address(), 1, kTimeout);
+    EXPECT_TRUE(TFTP_ZapisSoubor(tf, "uarts.cfg", contents.data(), 2000));
+    ASSERT_TRUE(peer6.finish()) << peer6.failure();
+    EXPECT_EQ(peer6.written(), contents);
+}
+
+// ---------------------------------------------------------------------------
+// Option acknowledgements
+
+enum class Direction { Read, Write };
+
+struct RefusalCase {
+    const char* name;
+    Bytes oack;
+    Bytes expectedError;
+};
+
+Bytes optionError(const std::string& message) { return errorPacket(8, message); }
+
+class OptionRefusal : public TftpLink,
+                      public ::testing::WithParamInterface<std::tuple<RefusalCase, Direction>> {};
+
+TEST_P(OptionRefusal, AnswersErrorEightAndFails) {
+    const auto& [c, direction] = GetParam();
+    peer.receiveRequest().send(c.oack).receive();
+    peer.start();
+    init();
+    if (direction == Direction::Read) {
+        const ReadResult r = readFile(tf, "uarts.cfg");
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.status, 3);
+        EXPECT_EQ(r.length, 0);
+        EXPECT_TRUE(r.untouched);
+    } else {
+        const Bytes data = patternBytes(100);
+        EXPECT_FALSE(TFTP_ZapisSoubor(tf, "uarts.cfg", data.data(), 100));
+        EXPECT_EQ(tf.ED.Status, 3);
+    }
+    ASSERT_TRUE(peer.finish()) << peer.failure();
+    EXPECT_EQ(peer.drainPending(), 0u);
+    const auto sent = peer.receivedAt(Socket::Transfer);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(toHex(sent[0]), toHex(c.expectedError));
+    EXPECT_EQ(tf.ID.IdTrivialFTP1->LastResult, TftpClient::Result::OptionRefused);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, OptionRefusal,
+    ::testing::Combine(
+        ::testing::Values(
+            RefusalCase{"Blksize4", oackPacket({{"blksize", "4"}}),
+                        // 'Unsupported value "4" for option: "blksize"'
+                        fromHex("0005 0008 556e737570706f727465642076616c75652022342220666f72206f70"
+                                "74696f6e3a2022626c6b73697a652200")},
+            RefusalCase{"TimeoutOption", oackPacket({{"timeout", "5"}}),
+                        // 'Unsupported option: "timeout"'
+                        fromHex("0005 0008 556e737570706f72746564206f7074696f6e3a202274696d656f7574"
+                                "2200")},
+            RefusalCase{"Blksize7", oackPacket({{"blksize", "7"}}),
+                        optionError("Unsupported value \"7\" for option: \"blksize\"")},
+            RefusalCase{"Blksize65465", oackPacket({{"blksize", "65465"}}),
+                        optionError("Unsupported value \"65465\" for option: \"blksize\"")},
+            RefusalCase{"BlksizeHuge", oackPacket({{"blksize", "4294968796"}}),
+                        optionError("Unsupported value \"4294968796\" for option: \"blksize\"")},
+            RefusalCase{"BlksizeNotDecimal", oackPacket({{"blksize", "1500x"}}),
+                        optionError("Unsupported value \"1500x\" for option: \"blksize\"")},
+            RefusalCase{"BlksizeEmpty", oackPacket({{"blksize", ""}}),
+                        optionError("Unsupported value \"\" for option: \"blksize\"")},
+            RefusalCase{"MixedCaseNameKeptInMessage", oackPacket({{"BlkSize", "4"}}),
+                        optionError("Unsupported value \"4\" for option: \"BlkSize\"")},
+            RefusalCase{"UnknownAfterGoodOnes",
+                        oackPacket({{"tsize", "392"}, {"blksize", "1500"}, {"windowsize", "4"}}),
+                        optionError("Unsupported option: \"windowsize\"")},
+            RefusalCase{"EmptyNameWithValue", oackPacket({{"", "1"}}),
+                        optionError("Unsupported option: \"\"")},
+            RefusalCase{"NameWithoutZero", fromHex("0006 626c6b"), optionError("")},
+            RefusalCase{"NameWithoutValue", fromHex("0006 626c6b73697a6500"), optionError("")},
+            RefusalCase{"ValueWithoutZero", fromHex("0006 626c6b73697a6500 313530"), optionError("")}),
+        ::testing::Values(Direction::Read, Direction::Write)),
+    [](const auto& p) {
+        return std::string(std::get<0>(p.param).name) +
+               (std::get<1>(p.param) == Direction::Read ? "_Read" : "_Write");
+    });
+
+struct AcceptCase {
+    const char* name;
+    Bytes oack;
+    std::uint16_t block;
+};
+
+class OptionAccepted : public TftpLink, public ::testing::WithParamInterface<AcceptCase> {};
+
+TEST_P(OptionAccepted, ReadUsesTheAcknowledgedBlockSize) {
+    const AcceptCase& c = GetParam();
+    const Bytes contents = patternBytes(3000, 13);
+    peer.receiveRequest().send(c.oack).receive();
+    for (std::size_t offset = 0, b = 1;; offset += c.block, ++b) {
+        const std::size_t n = std::min<std::size_t>(c.block, contents.size() - offset);
+        peer.send(dataPacket(static_cast<std::uint16_t>(b), slice(contents, offset, n))).receive();
+        if (n < c.block) {
+            break;
+        }
+    }
+    peer.start();
+    init();
+    const ReadResult r = readFile(tf, "sys.bin");
+    ASSERT_TRUE(peer.finish()) << peer.failure();
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.data, contents);
+    EXPECT_EQ(peer.receivedAt(Socket::Transfer).front(), ackPacket(0));
+    EXPECT_EQ(tf.ID.IdTrivialFTP1->LastBlockSize, c.block);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, OptionAccepted,
+    ::testing::Values(AcceptCase{"UpperCaseBlksize", oackPacket({{"BLKSIZE", "1500"}}), 1500},
+                      AcceptCase{"TsizeIgnored", oackPacket({{"TSize", "3000"}, {"blksize", "1000"}}), 1000},
+                      AcceptCase{"OnlyTsizeKeeps512", oackPacket({{"tsize", "3000"}}), 512},
+                      AcceptCase{"EmptyPairSkipped", oackPacket({{"", ""}, {"blksize", "1500"}}), 1500},
+                      AcceptCase{"LeadingZeros", oackPacket({{"blksize", "0001500"}}), 1500},
+                      AcceptCase{"Smallest", oackPacket({{"blksize", "8"}}), 8}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(TftpLink, WriteAfterOackSendsBlockOneAtOnceWithTheAgreedSize) {
+    const Bytes contents = patternBytes(2500, 14);
+    peer.receiveRequest()
+        .send(oackPacket({{"BLKSIZE", "1000"}, {"tsize", "2500"}}))
+        .receive()
+        .send(ackPacket(1))
+        .receive()
+        .send(ackPacket(2))
+        .receive()
+        .send(ackPacket(3));
+    peer.start();
+    init();
+    ASSERT_TRUE(TFTP_ZapisSoubor(tf, "lan4.cfg", contents.data(), 2500));
+    ASSERT_TRUE(peer.finish()) << peer.failure();
+    const auto sent = peer.receivedAt(Socket::Transfer);
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(sent[0], dataPacket(1, slice(contents, 0, 1000)));
+    EXPECT_EQ(sent[2], dataPacket(3, slice(contents, 2000, 500)));
+}
+
+// ---------------------------------------------------------------------------
+// Illegal packets, server errors
+
+struct IllegalCase {
+    const char* name;
+    Direction direction;
+    Bytes answer;  // the server's reply to the request
+};
+
+class IllegalAnswer : public TftpLink, public ::testing::WithParamInterface<IllegalCase> {};
+
+TEST_P(IllegalAnswer, AbortsWithErrorFourToThePeer) {
+    const IllegalCase& c = GetParam();
+    peer.receiveRequest().send(c.answer).receive();
+    peer.start();
+    init();
+    if (c.direction == Direction::Read) {
+        const ReadResult r = readFile(tf, "sys.bin");
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.status, 3);
+        EXPECT_EQ(r.length, 0);
+        EXPECT_TRUE(r.untouched);
+    } else {
+        const Bytes data = patternBytes(30);
+        EXPECT_FALSE(TFTP_ZapisSoubor(tf, "ctrl.bin", data.data(), 30));
+        EXPECT_EQ(tf.ED.Status, 3);
+    }
+    ASSERT_TRUE(peer.finish()) << peer.failure();
+    EXPECT_EQ(peer.drainPending(), 0u);
+    EXPECT_EQ(peer.receivedAt(Socket::Transfer), std::vector<Bytes>{fromHex("0005 0004 00")});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, IllegalAnswer,
+    ::testing::Values(
+        IllegalCase{"ReadUnknownOpcode", Direction::Read, fromHex("0007 0001")},
+        IllegalCase{"ReadAckFromServer", Direction::Read, fromHex("0004 0000")},
+        IllegalCase{"ReadRequestFromServer", Direction::Read, readRequest("x")},
+        IllegalCase{"ReadEmptyDatagram", Direction::Read, Bytes{}},
+        IllegalCase{"ReadOneByte", Direction::Read, fromHex("00")},
+        IllegalCase{"ReadTwoBytes", Direction::Read, fromHex("0003")},
+        IllegalCase{"ReadThreeBytes", Direction::Read, fromHex("0003 00")},
+        IllegalCase{"ReadShortOack", Direction::Read, fromHex("0006")},
+        // 513 data bytes in a 512-byte block: never cut silently
+        IllegalCase{"ReadOversizedBlock", Direction::Read, dataPacket(1, patternBytes(513))},
+        IllegalCase{"WriteUnknownOpcode", Direction::Write, fromHex("0009 0000")},
+        IllegalCase{"WriteDataFromServer", Direction::Write, dataPacket(1, fromHex("41"))},
+        IllegalCase{"WriteRequestFromServer", Direction::Write, readRequest("x")},
+        IllegalCase{"WriteTwoBytes", Direction::Write, fromHex("0004")},
+        IllegalCase{"WriteEmptyDatagram", Direction::Write, Bytes{}}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(TftpLink, ReadOackAfterDataIsIllegal) {
+    peer.receiveRequest()
+        .send(dataPacket(1, patternBytes(512)))
+        .receive()
+        .send(oackPacket({{"blksize", "1500"}}))
+        .receive();
+    peer.start();
+    init();
+    const ReadResult r = readFile(tf, "sys.bin");
+    ASSERT_TRUE(peer.finish()) << peer.failure();
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.untouched);
+    EXPECT_EQ(peer.receivedAt(Socket::Transfer), (std::vector<Bytes>{ackPacket(1), fromHex("0005 0004 00")}));
+}
+
+TEST_F(TftpLink, WriteOackAfterDataIsIllegal) {
+    peer.receiveRequest()
+        .send(ackPacket(0))
+        .receive()
+        .send(oackPacket({{"blksize", "1500"}}))
+        .receive();
+    peer.start();
+    init();
+    const Bytes data = patternBytes(600);
+    EXPECT_FALSE(TFTP_ZapisSoubor(tf, "ctrl.bin", data.data(), 600));
+    ASSERT_TRUE(peer.finish()) << peer.failure();
+    const auto sent = peer.receivedAt(Socket::Transfer);
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[1], fromHex("0005 0004 00"));
+}
+
+struct ServerErrorCase {
+    const char* name;
+    Direction direction;
+    bool afterFirstBlock;
+};
+
+class ServerError : public TftpLink, public ::testing::WithParamInterface<ServerErrorCase> {};
+
+TEST_P(ServerError, AbortsWithoutAnsweringAndLeavesTheBufferAlone) {
+    const ServerErrorCase& c = GetParam();
+    peer.receiveRequest();
+    if (c.afterFirstBlock) {
+        if (c.direction == Direction::Read) {
+            peer.send(dataPacket(1, patternBytes(512))).receive();
+        } else {
+            peer.send(ackPacket(0)).receive();
+        }
+    }
+    peer.send(errorPacket(2, "Access violation"));
+    peer.start();
+    init();
+    if (c.direction == Direction::Read) {
+        const ReadResult r = readFile(tf, "sys.bin");
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.status, 3);
+        EXPECT_EQ(r.length, 0);
+        EXPECT_TRUE(r.untouched);
+    } else {
+        const Bytes data = patternBytes(600);
+        EXPECT_FALSE(TFTP_ZapisSoubor(tf, "ctrl.bin", data.data(), 600));
+        EXPECT_EQ(tf.ED.Status, 3);
+    }
+    ASSERT_TRUE(peer.finish()) << peer.failure();
+    EXPECT_EQ(peer.drainPending(), 0u);
+    EXPECT_EQ(peer.receivedAt(Socket::Transfer).size(), c.afterFirstBlock ? 1u : 0u);
+    EXPECT_EQ(tf.ID.IdTrivialFTP1->LastResult, TftpClient::Result::ServerError);
+    EXPECT_EQ(tf.ID.IdTrivialFTP1->LastServerErrorCode, 2);
+    EXPECT_EQ(tf.ID.IdTrivialFTP1->LastServerErrorMessage, "Access violation");
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ServerError,
+                         ::testing::Values(ServerErrorCase{"ReadAtOnce", Direction::Read, false},
+                                           ServerErrorCase{"ReadMidway", Direction::Read, true},
+                                           ServerErrorCase{"WriteAtOnce", Direction::Write, false},
+                                           ServerErrorCase{"WriteMidway", Direction::Write, true}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+// ---------------------------------------------------------------------------
+// Block number 65535
+
+TEST_F(TftpLink, ReadFullBlock65535IsAnOverflow) {
+    peer.receiveRequest().send(oackPacket({{"blksize", "8"}})).receive();
+    const Bytes eight = patternBytes(8);
+    for (std::uint32_t b = 1; b <= 65535; ++b) {
+        peer.send(dataPacket(static_cast<std::uint16_t>(b), eight)).receive();
+    }
+    peer.receive();  // the error that ends it
+    peer.start();
+    init();
+    const ReadResult r = readFile(tf, "huge.bin");
+    ASSERT_TRUE(peer.finish()) << peer.failure();
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.status, 3);
+    EXPECT_TRUE(r.untouched);
+    const auto sent = peer.receivedAt(Socket::Transfer);
+    ASSERT_EQ(sent.size(), 65537u);
+    EXPECT_EQ(sent[65535], ackPacket(65535));
+    EXPECT_EQ(sent[65536], fromHex("0005 0004 00"));
+    EXPECT_EQ(tf.ID.IdTrivialFTP1->LastResult, TftpClient::Result::BlockOverflow);
+}
+
+TEST_F(TftpLink, ReadShortBlock65535EndsTheFile) {
+    peer.receiveRequest().send(oackPacket({{"blksize", "8"}})).receive();
+    const Bytes eight = patternBytes(8);
+    for (std::uint32_t b = 1; b < 65535; ++b) {
+        peer.send(dataPacket(static_cast<std::uint16_t>(b), eight)).receive();
+    }
+    peer.send(dataPacket(65535, fromHex("0102"))).receive();
+    peer.start();
+    init();
+    const ReadResult r = readFile(tf, "huge.bin");
+    ASSERT_TRUE(peer.finish()) << peer.failure();
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.length, 10000);  // 524274 bytes received, 10000 kept
+    EXPECT_EQ(slice(r.data, 0, 8), eight);
+    EXPECT_EQ(peer.receivedAt(Socket::Transfer).back(), ackPacket(65535));
+    EXPECT_EQ(peer.drainPending(), 0u);
+}
+
+TEST_F(TftpLink, WriteNeedingBlock65536StopsWithErrorThree) {
+    // Only the client itself can be asked for that many blocks: the link caps files at 10000 bytes.
+    const Bytes contents = patternBytes(65535 * 8 + 3, 15);
+    peer.receiveRequest().send(oackPacket({{"blksize", "8"}}));
+    for (std::uint32_t b = 1; b <= 65535; ++b) {
+        peer.receive().send(ackPacket(static_cast<std::uint16_t>(b)));
+    }
+    peer.receive();
+    peer.start();
+    init();
+    const TftpClient::Result result =
+        tf.ID.IdTrivialFTP1->write("huge.bin", contents.data(), contents.size());
+    ASSERT_TRUE(peer.finish()) << peer.failure();
+    EXPECT_EQ(result, TftpClient::Result::BlockOverflow);
+    const auto sent = peer.receivedAt(Socket::Transfer);
+    ASSERT_EQ(sent.size(), 65536u);
+    EXPECT_EQ(sent.back(), fromHex("0005 0003 00"));
+}
+
+// ---------------------------------------------------------------------------
+// Waiting
+
+struct WaitCase {
+    const char* name;
+    Direction direction;
+    std::int32_t timeout;
+    int answerAfterMs;  // -1: never
+    bool succeeds;
+    int minMs;
+    int maxMs;
+};
+
+class Waiting : public TftpLink, public ::testing::WithParamInterface<WaitCase> {};
+
+TEST_P(Waiting, ReadWaitsTheTimeoutAndWriteAtLeast500Ms) {
+    const WaitCase& c = GetParam();
+    const Bytes contents = patternBytes(100, 16);
+    peer.receiveRequest();
+    if (c.answerAfterMs >= 0) {
+        peer.delay(std::chrono::milliseconds(c.answerAfterMs));
+        if (c.direction == Direction::Read) {
+            peer.send(dataPacket(1, contents));
+        } else {
+            peer.send(ackPacket(0));
+            peer.receive().send(ackPacket(1));
+        }
+    }
+    peer.start();
+    init(c.timeout);
+    const auto t0 = std::chrono::steady_clock::now();
+    bool ok;
+    if (c.direction == Direction::Read) {
+        ok = readFile(tf, "sys.bin").ok;
+    } else {
+        ok = TFTP_ZapisSoubor(tf, "ctrl.bin", contents.data(), 100);
+    }
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
+    peer.finish();
+    EXPECT_EQ(ok, c.succeeds);
+    EXPECT_EQ(tf.ED.Status, c.succeeds ? 0 : 3);
+    EXPECT_GE(elapsed.count(), c.minMs);
+    EXPECT_LT(elapsed.count(), c.maxMs);
+    if (!c.succeeds) {
+        EXPECT_EQ(tf.ID.IdTrivialFTP1->LastResult, TftpClient::Result::Timeout);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Waiting,
+    ::testing::Values(WaitCase{"ReadNoAnswer200", Direction::Read, 200, -1, false, 200, 450},
+                      WaitCase{"ReadLateAnswer200", Direction::Read, 200, 350, false, 200, 340},
+                      WaitCase{"ReadAnswerInTime", Direction::Read, 600, 250, true, 250, 550},
+                      WaitCase{"WriteNoAnswer200Waits500", Direction::Write, 200, -1, false, 500, 800},
+                      WaitCase{"WriteLateAnswer200StillInTime", Direction::Write, 200, 350, true, 350, 650},
+                      WaitCase{"WriteNoAnswer700", Direction::Write, 700, -1, false, 700, 1000}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+// ---------------------------------------------------------------------------
+// Peer locking: only the server's address may answer, then only that port
+
+TEST_F(TftpLink, ForeignPortDuringReadIsIgnoredAndToldUnknownTransferId) {
+    const Bytes contents = patternBytes(600, 17);
+    peer.receiveRequest()
+        .send(dataPacket(1, slice(contents, 0, 512)))
+        .receive()
+        .send(dataPacket(2, fromHex("666f726765640a")), Socket::ForeignPort)
+        .receiveAt(Socket::ForeignPort)
+        .send(dataPacket(2, slice(contents, 512, 88)))
+        .receive();
+    peer.start();
+    init();
+    const ReadResult r = readFile(tf, "sys.bin");
+    ASSERT_TRUE(peer.finish()) << peer.failure();
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.data, contents);
+    EXPECT_EQ(peer.receivedAt(Socket::Transfer), (std::vector<Bytes>{ackPacket(1), ackPacket(2)}));
+    // "Unknown transfer ID"
+    EXPECT_EQ(peer.receivedAt(Socket::ForeignPort),
+              std::vector<Bytes>{fromHex("0005 0005 556e6b6e6f776e207472616e73666572204944 00")});
+}
+
+TEST_F(TftpLink, FirstAnswerFromAnotherAddressDoesNotBecomeThePeer) {
+    const Bytes contents = patternBytes(100, 18);
+    peer.receiveRequest()
+        .send(dataPacket(1, fromHex("ee")), Socket::ForeignAddress)
+        .receiveAt(Socket::ForeignAddress)
+        .send(dataPacket(1, contents))
+        .receive();
+    peer.start();
+    init();
+    const ReadResult r = readFile(tf, "sys.bin");
+    ASSERT_TRUE(peer.finish()) << peer.failure();
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.data, contents);
+    EXPECT_EQ(peer.receivedAt(Socket::Transfer), std::vector<Bytes>{ackPacket(1)});
+    EXPECT_EQ(peer.receivedAt(Socket::ForeignAddress),
+              std::vector<Bytes>{errorPacket(5, "Unknown transfer ID")});
+}
+
+TEST_F(TftpLink, ForeignErrorPacketNeitherAbortsNorGetsAnAnswer) {
+    const Bytes contents = patternBytes(600, 19);
+    peer.receiveRequest()
+        .send(dataPacket(1, slice(contents, 0, 512)))
+        .receive()
+        .send(errorPacket(0, "spoofed"), Socket::ForeignPort)
+        .send(errorPacket(0, "spoofed"), Socket::Listen)
+        .send(dataPacket(2, slice(contents, 512, 88)))
+        .receive();
+    peer.start();
+    init();
+    const ReadResult r = readFile(tf, "sys.bin");
+    ASSERT_TRUE(peer.finish()) << peer.failure();
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.data, contents);
+    EXPECT_EQ(peer.drainPending(), 0u);
+    EXPECT_TRUE(peer.receivedAt(Socket::ForeignPort).empty());
+}
+
+TEST_F(TftpLink, ForeignAcknowledgementDuringWriteIsIgnored) {
+    const Bytes contents = patternBytes(700, 20);
+    peer.receiveRequest()
+        .send(ackPacket(0))
+        .receive()                             // data 1
+        .send(ackPacket(1), Socket::ForeignPort)
+        .receiveAt(Socket::ForeignPort)        // error 5
+        .send(ackPacket(1))
+        .receive()                             // data 2
+        .send(ackPacket(2));
+    peer.start();
+    init();
+    ASSERT_TRUE(TFTP_ZapisSoubor(tf, "lan4.cfg", contents.data(), 700));
+    ASSERT_TRUE(peer.finish()) << peer.failure();
+    EXPECT_EQ(peer.written(), contents);
+    EXPECT_EQ(peer.receivedAt(Socket::Transfer).size(), 2u);
+    EXPECT_EQ(peer.receivedAt(Socket::ForeignPort), std::vector<Bytes>{errorPacket(5, "Unknown transfer ID")});
+}
+
+TEST_F(TftpLink, ServerMayAnswerFromItsRequestPort) {
+    const Bytes contents = patternBytes(100, 21);
+    peer.receiveRequest().send(dataPacket(1, contents), Socket::Listen).receiveAt(Socket::Listen);
+    peer.start();
+    init();
+    const ReadResult r = readFile(tf, "sys.bin");
+    ASSERT_TRUE(peer.finish()) << peer.failure();
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.data, contents);
+    EXPECT_EQ(peer.receivedAt(Socket::Listen).back(), ackPacket(1));
+}
+
+TEST_F(TftpLink, ForeignFloodDoesNotStretchTheTimeout) {
+    peer.receiveRequest();
+    for (int i = 0; i < 8; ++i) {
+        peer.send(dataPacket(1, fromHex("00")), Socket::ForeignAddress).delay(80ms);
+    }
+    peer.start();
+    init(300);
+    const auto t0 = std::chrono::steady_clock::now();
+    const ReadResult r = readFile(tf, "sys.bin");
+    const auto elapsed = std::chrono::steady_clock::now() - t0;
+    peer.finish();
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.status, 3);
+    EXPECT_GE(elapsed, 300ms);
+    EXPECT_LT(elapsed, 550ms);
+}
+
+// ---------------------------------------------------------------------------
+// Addresses that cannot be reached, resources
+
+struct UnreachableCase {
+    const char* name;
+    const char* address;
+    std::int32_t version;
+};
+
+class Unreachable : public TftpLink, public ::testing::WithParamInterface<UnreachableCase> {};
+
+TEST_P(Unreachable, FailsAtOnceWithStatusThree) {
+    const UnreachableCase& c = GetParam();
+    TFTP_Init(tf, c.address, c.version, 5000);
+    const auto t0 = std::chrono::steady_clock::now();
+    const ReadResult r = readFile(tf, "sys.bin");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.length, 0);
+    EXPECT_TRUE(r.untouched);
+    const Bytes data = patternBytes(10);
+    EXPECT_FALSE(TFTP_ZapisSoubor(tf, "ctrl.bin", data.data(), 10));
+    EXPECT_EQ(tf.ED.Status, 3);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 1000ms);
+    EXPECT_EQ(tf.ID.IdTrivialFTP1->LastResult, TftpClient::Result::NoAddress);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Unreachable,
+    ::testing::Values(UnreachableCase{"Empty", "", 0}, UnreachableCase{"JunkName", "no such host!", 0},
+                      UnreachableCase{"Ipv6LiteralOnIpv4Link", "::1", 0},
+                      UnreachableCase{"Ipv4LiteralOnIpv6Link", "127.0.0.1", 1},
+                      UnreachableCase{"BadIpv4Literal", "127.0.0.256", 0},
+                      UnreachableCase{"PortZero", "127.0.0.1:0", 0},
+                      UnreachableCase{"UnclosedBracket", "[::1:69", 1}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(TftpLink, NoSocketIsLeftOpenAfterSuccessOrFailure) {
+    const int before = openFileDescriptors();
+    {
+        TestTftpPeer local;
+        ASSERT_TRUE(local.ready());
+        local.serveRead(patternBytes(100), 0)
+            .receiveRequest()
+            .send(errorPacket(1, "File not found"))
+            .receiveRequest()
+            .send(fromHex("0007"))
+            .receive();
+        local.start();
+        TFTP_Init(tf, local.address(), 0, 300);
+        EXPECT_TRUE(readFile(tf, "a").ok);
+        EXPECT_FALSE(readFile(tf, "b").ok);
+        EXPECT_FALSE(readFile(tf, "c").ok);
+        EXPECT_FALSE(readFile(tf, "d").ok);  // timeout: nobody answers
+        const Bytes data = patternBytes(10);
+        EXPECT_FALSE(TFTP_ZapisSoubor(tf, "e", data.data(), 10));
+        TFTP_Init(tf, "bad name!", 0, 300);
+        EXPECT_FALSE(readFile(tf, "f").ok);
+        ASSERT_TRUE(local.finish()) << local.failure();
+    }
+    EXPECT_EQ(openFileDescriptors(), before);
+}

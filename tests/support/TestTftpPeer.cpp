@@ -1,0 +1,501 @@
+#include "support/TestTftpPeer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+
+namespace tftptest {
+
+namespace {
+
+void put16(Bytes& packet, std::uint16_t value) {
+    packet.push_back(static_cast<std::uint8_t>(value >> 8));
+    packet.push_back(static_cast<std::uint8_t>(value & 0xFF));
+}
+
+void putString(Bytes& packet, const std::string& text) {
+    packet.insert(packet.end(), text.begin(), text.end());
+    packet.push_back(0);
+}
+
+std::uint16_t get16(const Bytes& packet, std::size_t at) {
+    return static_cast<std::uint16_t>((packet[at] << 8) | packet[at + 1]);
+}
+
+int openUdp(platform::IpVersion version, const char* address) {
+    const int family = version == platform::IpVersion::V4 ? AF_INET : AF_INET6;
+    const int fd = ::socket(family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return -1;
+    }
+    sockaddr_storage storage{};
+    socklen_t length = 0;
+    if (family == AF_INET) {
+        auto* sa = reinterpret_cast<sockaddr_in*>(&storage);
+        sa->sin_family = AF_INET;
+        ::inet_pton(AF_INET, address, &sa->sin_addr);
+        length = sizeof(sockaddr_in);
+    } else {
+        auto* sa = reinterpret_cast<sockaddr_in6*>(&storage);
+        sa->sin6_family = AF_INET6;
+        ::inet_pton(AF_INET6, address, &sa->sin6_addr);
+        length = sizeof(sockaddr_in6);
+    }
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&storage), length) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::uint16_t portOf(int fd) {
+    sockaddr_storage storage{};
+    socklen_t length = sizeof storage;
+    if (fd < 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&storage), &length) != 0) {
+        return 0;
+    }
+    if (storage.ss_family == AF_INET) {
+        return ntohs(reinterpret_cast<sockaddr_in*>(&storage)->sin_port);
+    }
+    return ntohs(reinterpret_cast<sockaddr_in6*>(&storage)->sin6_port);
+}
+
+void closeFd(int& fd) {
+    if (fd >= 0) {
+        ::close(fd);
+        fd = -1;
+    }
+}
+
+const char* loopback(platform::IpVersion version) {
+    return version == platform::IpVersion::V4 ? "127.0.0.1" : "::1";
+}
+
+}  // namespace
+
+Bytes fromHex(std::string_view text) {
+    Bytes out;
+    int high = -1;
+    for (char c : text) {
+        int v;
+        if (c >= '0' && c <= '9') {
+            v = c - '0';
+        } else if (c >= 'a' && c <= 'f') {
+            v = c - 'a' + 10;
+        } else if (c >= 'A' && c <= 'F') {
+            v = c - 'A' + 10;
+        } else if (c == ' ' || c == '\n' || c == '\t') {
+            continue;
+        } else {
+            return {};
+        }
+        if (high < 0) {
+            high = v;
+        } else {
+            out.push_back(static_cast<std::uint8_t>(high * 16 + v));
+            high = -1;
+        }
+    }
+    return high < 0 ? out : Bytes{};
+}
+
+std::string toHex(const Bytes& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i > 0) {
+            out += ' ';
+        }
+        out += digits[bytes[i] >> 4];
+        out += digits[bytes[i] & 15];
+    }
+    return out;
+}
+
+Bytes patternBytes(std::size_t count, std::uint32_t seed) {
+    Bytes out(count);
+    std::uint32_t x = seed * 2654435761u + 12345u;
+    for (auto& b : out) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        b = static_cast<std::uint8_t>(x >> 11);
+    }
+    return out;
+}
+
+Bytes requestPacket(std::uint16_t opcode, const std::string& fileName, const std::string& mode,
+                    const Options& options) {
+    Bytes p;
+    put16(p, opcode);
+    putString(p, fileName);
+    putString(p, mode);
+    for (const auto& [name, value] : options) {
+        putString(p, name);
+        putString(p, value);
+    }
+    return p;
+}
+
+Bytes dataPacket(std::uint16_t block, const Bytes& payload) {
+    Bytes p;
+    put16(p, 3);
+    put16(p, block);
+    p.insert(p.end(), payload.begin(), payload.end());
+    return p;
+}
+
+Bytes ackPacket(std::uint16_t block) {
+    Bytes p;
+    put16(p, 4);
+    put16(p, block);
+    return p;
+}
+
+Bytes errorPacket(std::uint16_t code, const std::string& message) {
+    Bytes p;
+    put16(p, 5);
+    put16(p, code);
+    putString(p, message);
+    return p;
+}
+
+Bytes oackPacket(const Options& options) {
+    Bytes p;
+    put16(p, 6);
+    for (const auto& [name, value] : options) {
+        putString(p, name);
+        putString(p, value);
+    }
+    return p;
+}
+
+TestTftpPeer::TestTftpPeer(platform::IpVersion version) : version_(version) {
+    listen_ = openUdp(version, loopback(version));
+    foreignPort_ = openUdp(version, loopback(version));
+    if (version == platform::IpVersion::V4) {
+        foreignAddress_ = openUdp(version, "127.0.0.2");
+    }
+    port_ = portOf(listen_);
+}
+
+TestTftpPeer::~TestTftpPeer() {
+    stop_ = true;
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+    closeFd(listen_);
+    closeFd(transfer_);
+    closeFd(foreignPort_);
+    closeFd(foreignAddress_);
+}
+
+bool TestTftpPeer::ready() const { return listen_ >= 0 && foreignPort_ >= 0 && port_ != 0; }
+
+std::uint16_t TestTftpPeer::port() const { return port_; }
+
+std::string TestTftpPeer::address() const {
+    if (version_ == platform::IpVersion::V4) {
+        return "127.0.0.1:" + std::to_string(port_);
+    }
+    return "[::1]:" + std::to_string(port_);
+}
+
+void TestTftpPeer::setStepTimeout(std::chrono::milliseconds timeout) { stepTimeout_ = timeout; }
+
+TestTftpPeer& TestTftpPeer::receiveRequest() {
+    steps_.push_back({Step::Kind::ReceiveRequest, Socket::Listen, {}, {}, 0});
+    return *this;
+}
+
+TestTftpPeer& TestTftpPeer::receive() { return receiveAt(Socket::Transfer); }
+
+TestTftpPeer& TestTftpPeer::receiveAt(Socket socket) {
+    steps_.push_back({Step::Kind::Receive, socket, {}, {}, 0});
+    return *this;
+}
+
+TestTftpPeer& TestTftpPeer::send(Bytes packet, Socket from) {
+    steps_.push_back({Step::Kind::Send, from, std::move(packet), {}, 0});
+    return *this;
+}
+
+TestTftpPeer& TestTftpPeer::delay(std::chrono::milliseconds pause) {
+    steps_.push_back({Step::Kind::Delay, Socket::Transfer, {}, pause, 0});
+    return *this;
+}
+
+TestTftpPeer& TestTftpPeer::serveRead(const Bytes& contents, std::uint16_t blockSize) {
+    receiveRequest();
+    std::size_t size = 512;
+    if (blockSize > 0) {
+        size = blockSize;
+        send(oackPacket({{"blksize", std::to_string(blockSize)},
+                         {"tsize", std::to_string(contents.size())}}));
+        receive();
+    }
+    std::size_t offset = 0;
+    std::uint16_t block = 1;
+    for (;;) {
+        const std::size_t count = std::min(size, contents.size() - offset);
+        const auto first = contents.begin() + static_cast<std::ptrdiff_t>(offset);
+        send(dataPacket(block, Bytes(first, first + static_cast<std::ptrdiff_t>(count))));
+        receive();
+        offset += count;
+        if (count < size) {
+            break;
+        }
+        ++block;
+    }
+    return *this;
+}
+
+TestTftpPeer& TestTftpPeer::serveWrite(std::uint16_t blockSize) {
+    receiveRequest();
+    if (blockSize > 0) {
+        send(oackPacket({{"blksize", std::to_string(blockSize)}}));
+    } else {
+        send(ackPacket(0));
+    }
+    steps_.push_back({Step::Kind::WriteLoop, Socket::Transfer, {}, {},
+                      blockSize > 0 ? blockSize : std::uint16_t{512}});
+    return *this;
+}
+
+void TestTftpPeer::start() {
+    started_ = std::chrono::steady_clock::now();
+    worker_ = std::thread([this] { run(); });
+}
+
+bool TestTftpPeer::finish() {
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+    return failure_.empty();
+}
+
+std::string TestTftpPeer::failure() const { return failure_; }
+
+const std::vector<Datagram>& TestTftpPeer::received() const { return received_; }
+
+std::vector<Bytes> TestTftpPeer::receivedAt(Socket socket) const {
+    std::vector<Bytes> out;
+    for (const auto& d : received_) {
+        if (d.at == socket) {
+            out.push_back(d.bytes);
+        }
+    }
+    return out;
+}
+
+std::vector<Bytes> TestTftpPeer::requests() const { return receivedAt(Socket::Listen); }
+
+Bytes TestTftpPeer::written() const {
+    std::map<std::uint16_t, Bytes> blocks;
+    for (const auto& d : received_) {
+        if (d.at == Socket::Transfer && d.bytes.size() >= 4 && get16(d.bytes, 0) == 3) {
+            blocks.emplace(get16(d.bytes, 2), Bytes(d.bytes.begin() + 4, d.bytes.end()));
+        }
+    }
+    Bytes out;
+    for (const auto& [block, data] : blocks) {
+        out.insert(out.end(), data.begin(), data.end());
+    }
+    return out;
+}
+
+std::size_t TestTftpPeer::drainPending() {
+    std::size_t count = unclaimed_;
+    unclaimed_ = 0;
+    for (Socket s : {Socket::Listen, Socket::Transfer, Socket::ForeignPort, Socket::ForeignAddress}) {
+        const int fd = fdOf(s);
+        while (fd >= 0) {
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, 0) <= 0 || !readOne(s)) {
+                break;
+            }
+        }
+        auto& queue = pending_[static_cast<int>(s)];
+        count += queue.size();
+        queue.clear();
+    }
+    return count;
+}
+
+int TestTftpPeer::fdOf(Socket socket) const {
+    switch (socket) {
+    case Socket::Listen: return listen_;
+    case Socket::Transfer: return transfer_;
+    case Socket::ForeignPort: return foreignPort_;
+    case Socket::ForeignAddress: return foreignAddress_;
+    }
+    return -1;
+}
+
+void TestTftpPeer::fail(std::string reason) {
+    if (failure_.empty()) {
+        failure_ = std::move(reason);
+    }
+}
+
+void TestTftpPeer::run() {
+    for (std::size_t i = 0; i < steps_.size() && !stop_; ++i) {
+        if (!runStep(steps_[i])) {
+            failure_ = "step " + std::to_string(i + 1) + ": " + failure_;
+            return;
+        }
+    }
+}
+
+bool TestTftpPeer::readOne(Socket at) {
+    Bytes packet(65536);
+    sockaddr_storage from{};
+    socklen_t length = sizeof from;
+    const ssize_t got = ::recvfrom(fdOf(at), packet.data(), packet.size(), MSG_DONTWAIT,
+                                   reinterpret_cast<sockaddr*>(&from), &length);
+    if (got < 0) {
+        return false;
+    }
+    packet.resize(static_cast<std::size_t>(got));
+    const std::uint16_t fromPort =
+        from.ss_family == AF_INET ? ntohs(reinterpret_cast<sockaddr_in*>(&from)->sin_port)
+                                  : ntohs(reinterpret_cast<sockaddr_in6*>(&from)->sin6_port);
+    received_.push_back({at, packet, fromPort,
+                         std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::steady_clock::now() - started_)});
+    const auto* raw = reinterpret_cast<const std::uint8_t*>(&from);
+    pending_[static_cast<int>(at)].push_back({std::move(packet), std::vector<std::uint8_t>(raw, raw + length)});
+    return true;
+}
+
+// Takes the oldest datagram not yet taken at `target`, waiting for one if
+// needed; whatever arrives elsewhere meanwhile is queued for later steps.
+bool TestTftpPeer::waitFor(Socket target, Bytes& packet) {
+    if (fdOf(target) < 0) {
+        fail("socket not available");
+        return false;
+    }
+    auto& queue = pending_[static_cast<int>(target)];
+    const auto deadline = std::chrono::steady_clock::now() + stepTimeout_;
+    while (!stop_) {
+        if (!queue.empty()) {
+            packet = std::move(queue.front().bytes);
+            if (target == Socket::Listen) {
+                clientAddress_ = queue.front().from;
+                clientAddressLength_ = static_cast<std::uint32_t>(clientAddress_.size());
+            }
+            queue.erase(queue.begin());
+            return true;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) {
+            fail("nothing received in time");
+            return false;
+        }
+        std::vector<pollfd> fds;
+        std::vector<Socket> which;
+        for (Socket s : {Socket::Listen, Socket::Transfer, Socket::ForeignPort, Socket::ForeignAddress}) {
+            if (fdOf(s) >= 0) {
+                fds.push_back({fdOf(s), POLLIN, 0});
+                which.push_back(s);
+            }
+        }
+        // Short slices so the destructor can stop a waiting script.
+        const auto slice = std::min<long long>(
+            20, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count() + 1);
+        if (::poll(fds.data(), fds.size(), static_cast<int>(slice)) <= 0) {
+            continue;
+        }
+        for (std::size_t i = 0; i < fds.size(); ++i) {
+            if ((fds[i].revents & POLLIN) != 0) {
+                readOne(which[i]);
+            }
+        }
+    }
+    fail("stopped");
+    return false;
+}
+
+bool TestTftpPeer::sendFrom(Socket from, const Bytes& packet) {
+    const int fd = fdOf(from);
+    if (fd < 0 || clientAddressLength_ == 0) {
+        fail("cannot send: no socket or no client yet");
+        return false;
+    }
+    const ssize_t sent = ::sendto(fd, packet.data(), packet.size(), 0,
+                                  reinterpret_cast<const sockaddr*>(clientAddress_.data()),
+                                  clientAddressLength_);
+    if (sent != static_cast<ssize_t>(packet.size())) {
+        fail("send failed");
+        return false;
+    }
+    return true;
+}
+
+bool TestTftpPeer::runStep(const Step& step) {
+    switch (step.kind) {
+    case Step::Kind::ReceiveRequest: {
+        Bytes request;
+        if (!waitFor(Socket::Listen, request)) {
+            return false;
+        }
+        // Whatever the last transfer socket still held was never asked for.
+        unclaimed_ += pending_[static_cast<int>(Socket::Transfer)].size();
+        pending_[static_cast<int>(Socket::Transfer)].clear();
+        closeFd(transfer_);
+        transfer_ = openUdp(version_, loopback(version_));
+        if (transfer_ < 0) {
+            fail("no transfer socket");
+            return false;
+        }
+        return true;
+    }
+    case Step::Kind::Receive: {
+        Bytes packet;
+        return waitFor(step.socket, packet);
+    }
+    case Step::Kind::Send:
+        return sendFrom(step.socket, step.packet);
+    case Step::Kind::Delay: {
+        const auto until = std::chrono::steady_clock::now() + step.pause;
+        while (!stop_ && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+                until - std::chrono::steady_clock::now(), std::chrono::milliseconds(20)));
+        }
+        return true;
+    }
+    case Step::Kind::WriteLoop: {
+        std::uint16_t expected = 1;
+        for (;;) {
+            Bytes packet;
+            if (!waitFor(Socket::Transfer, packet)) {
+                return false;
+            }
+            if (packet.size() < 4 || get16(packet, 0) != 3) {
+                fail("expected a data packet, got " + toHex(packet));
+                return false;
+            }
+            const std::uint16_t block = get16(packet, 2);
+            if (!sendFrom(Socket::Transfer, ackPacket(block))) {
+                return false;
+            }
+            if (block != expected) {
+                continue;
+            }
+            ++expected;
+            if (packet.size() - 4 < step.blockSize) {
+                return true;
+            }
+        }
+    }
+    }
+    return false;
+}
+
+}  // namespace tftptest
