@@ -70,7 +70,10 @@ struct ConnectionResult {
     ConnectionOutcome Outcome = ConnectionOutcome::NoData;
     // Every text put into the status panel, in order: text 18, then the
     // result text. Bare texts from the tables (no leading blank added), in
-    // the language passed in.
+    // the language passed in. The table texts are UTF-8, but texts 29, 30
+    // and 31 are followed by TypeAndVersion, a converter text (one char per
+    // byte): a window shows the table text and TypeAndVersion converted
+    // each its own way rather than this concatenation.
     std::vector<std::string> StatusTexts;
     ListCorrections Corrections;
     // What the converter reported, filled as far as identification got

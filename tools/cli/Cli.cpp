@@ -1,0 +1,759 @@
+#include "cli/Cli.h"
+
+#include <fstream>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <sstream>
+
+#include "cli/CliTexty.h"
+#include "cli/CliZaznamy.h"
+#include "cli/Json.h"
+#include "platform/ProfileFile.h"
+#include "platform/SerialPort.h"
+#include "workflow/DiagnostikaLogika.h"
+#include "workflow/FieldText.h"
+#include "workflow/NastaveniLogika.h"
+#include "workflow/PripojeniLogika.h"
+#include "workflow/TextyOken.h"
+
+namespace tkcli {
+
+namespace {
+
+using json::Value;
+
+enum class Command { Identify, Info, Stats, History, Get, Set, Restart, ClearStats, Backup, Restore };
+
+struct CommandSpec {
+    std::string_view name;
+    Command command;
+    std::int32_t help;
+    std::size_t minArgs;
+    std::size_t maxArgs;  // SIZE_MAX = any number
+    std::string_view argName;
+};
+
+constexpr std::size_t kAny = static_cast<std::size_t>(-1);
+
+constexpr CommandSpec kCommands[] = {
+    {"identify", Command::Identify, T_HELP_IDENTIFY, 0, 0, ""},
+    {"info", Command::Info, T_HELP_INFO, 0, 0, ""},
+    {"stats", Command::Stats, T_HELP_STATS, 0, 0, ""},
+    {"history", Command::History, T_HELP_HISTORY, 0, 0, ""},
+    {"get", Command::Get, T_HELP_GET, 1, 1, "lan4|mbtcp|uartm|uarts"},
+    {"set", Command::Set, T_HELP_SET, 1, kAny, "lan4|mbtcp|uartm|uarts"},
+    {"restart", Command::Restart, T_HELP_RESTART, 0, 0, ""},
+    {"clear-stats", Command::ClearStats, T_HELP_CLEAR_STATS, 0, 0, ""},
+    {"backup", Command::Backup, T_HELP_BACKUP, 1, 1, "FILE"},
+    {"restore", Command::Restore, T_HELP_RESTORE, 1, 1, "FILE"},
+};
+
+const CommandSpec* findCommand(std::string_view name) {
+    for (const CommandSpec& c : kCommands) {
+        if (c.name == name) {
+            return &c;
+        }
+    }
+    return nullptr;
+}
+
+// Options that take a value.
+constexpr std::string_view kValueOptions[] = {"--lan",     "--lan-timeout", "--com",     "--device",
+                                              "--baud",    "--parity",      "--timeout", "--address",
+                                              "--usb",     "--lang"};
+constexpr std::string_view kFlagOptions[] = {"--ipv6", "--json", "--help"};
+
+struct Arguments {
+    std::map<std::string, std::string, std::less<>> values;  // option -> value
+    bool ipv6 = false;
+    bool json = false;
+    bool help = false;
+    std::vector<std::string> positional;
+};
+
+// Thrown nowhere: every failure is a message plus an exit status.
+struct Failure {
+    int status = EXIT_OK;
+    std::string message;
+    bool refusedValue = false;  // a value the dialogs refuse: no usage hint
+};
+
+class Tool {
+public:
+    Tool(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+
+    int run(const std::vector<std::string>& args) {
+        lang_ = languageOf(args);
+        Arguments a;
+        if (!parse(args, a)) {
+            return usage();
+        }
+        json_ = a.json;
+        if (a.positional.empty()) {
+            if (a.help) {
+                out_ << Text(T_HELP_TOOL, lang_);
+                return EXIT_OK;
+            }
+            failure_ = {EXIT_USAGE, Text(T_MISSING_COMMAND, lang_)};
+            return usage();
+        }
+        const CommandSpec* spec = findCommand(a.positional.front());
+        if (spec == nullptr) {
+            failure_ = {EXIT_USAGE, Format(T_UNKNOWN_COMMAND, lang_, {a.positional.front()})};
+            return usage();
+        }
+        if (a.help) {
+            out_ << Text(spec->help, lang_);
+            return EXIT_OK;
+        }
+        const std::vector<std::string> rest(a.positional.begin() + 1, a.positional.end());
+        if (rest.size() < spec->minArgs) {
+            failure_ = {EXIT_USAGE, Format(T_MISSING_ARGUMENT, lang_, {spec->name, spec->argName})};
+            return usage();
+        }
+        if (spec->maxArgs != kAny && rest.size() > spec->maxArgs) {
+            failure_ = {EXIT_USAGE, Format(T_UNEXPECTED_ARGUMENT, lang_, {rest[spec->maxArgs]})};
+            return usage();
+        }
+        ConnectionControls controls;
+        if (!connectionControls(a, controls)) {
+            return usage();
+        }
+        const int status = execute(spec->command, rest, controls);
+        MBRTU_Zavri(tk_.MBRTU);
+        if (deviceMapped_) {
+            platform::setSerialDeviceMap({});
+        }
+        return status;
+    }
+
+private:
+    // --lang is looked at first, so that every later message is in it.
+    static std::int32_t languageOf(const std::vector<std::string>& args) {
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            std::string value;
+            if (args[i] == "--lang" && i + 1 < args.size()) {
+                value = args[i + 1];
+            } else if (args[i].rfind("--lang=", 0) == 0) {
+                value = args[i].substr(7);
+            }
+            if (value == "cs") {
+                return LANG_CZ;
+            }
+        }
+        return LANG_EN;
+    }
+
+    bool parse(const std::vector<std::string>& args, Arguments& a) {
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            const std::string& arg = args[i];
+            if (arg == "-h") {
+                a.help = true;
+                continue;
+            }
+            if (arg.size() < 2 || arg[0] != '-') {
+                a.positional.push_back(arg);
+                continue;
+            }
+            std::string name = arg;
+            std::optional<std::string> inlineValue;
+            if (const auto eq = arg.find('='); eq != std::string::npos) {
+                name = arg.substr(0, eq);
+                inlineValue = arg.substr(eq + 1);
+            }
+            bool isValueOption = false;
+            for (std::string_view o : kValueOptions) {
+                isValueOption = isValueOption || o == name;
+            }
+            bool isFlag = false;
+            for (std::string_view o : kFlagOptions) {
+                isFlag = isFlag || o == name;
+            }
+            if (isFlag && !inlineValue) {
+                (name == "--ipv6" ? a.ipv6 : name == "--json" ? a.json : a.help) = true;
+                continue;
+            }
+            if (!isValueOption) {
+                failure_ = {EXIT_USAGE, Format(T_UNKNOWN_OPTION, lang_, {arg})};
+                return false;
+            }
+            std::string value;
+            if (inlineValue) {
+                value = *inlineValue;
+            } else if (i + 1 < args.size()) {
+                value = args[++i];
+            } else {
+                failure_ = {EXIT_USAGE, Format(T_OPTION_NEEDS_VALUE, lang_, {name})};
+                return false;
+            }
+            if (!a.values.emplace(name, value).second) {
+                failure_ = {EXIT_USAGE, Format(T_OPTION_TWICE, lang_, {name})};
+                return false;
+            }
+        }
+        if (const auto it = a.values.find("--lang"); it != a.values.end() && it->second != "en" &&
+                                                     it->second != "cs") {
+            failure_ = {EXIT_USAGE, Format(T_BAD_LANGUAGE, lang_, {it->second})};
+            return false;
+        }
+        return true;
+    }
+
+    const std::string* option(const Arguments& a, std::string_view name) const {
+        const auto it = a.values.find(name);
+        return it == a.values.end() ? nullptr : &it->second;
+    }
+
+    // The connection dialog's controls from the program's default settings
+    // and the options given.
+    bool connectionControls(const Arguments& a, ConnectionControls& c) {
+        c = ControlsForSettings(VychoziPripojeni());
+        const bool lan = option(a, "--lan") != nullptr;
+        const bool com = option(a, "--com") != nullptr || option(a, "--device") != nullptr;
+        const bool usb = option(a, "--usb") != nullptr;
+        if (int(lan) + int(com) + int(usb) > 1) {
+            failure_ = {EXIT_USAGE, Text(T_ONE_INTERFACE, lang_)};
+            return false;
+        }
+        const std::int32_t interface = com ? ROZHRANI_COM : usb ? ROZHRANI_USBCOM : ROZHRANI_LAN;
+        c.Interface = interface;
+        const auto notFor = [&](std::string_view name) {
+            failure_ = {EXIT_USAGE, Format(T_OPTION_NOT_FOR_INTERFACE, lang_, {name})};
+            return false;
+        };
+        if (interface != ROZHRANI_LAN) {
+            if (a.ipv6) {
+                return notFor("--ipv6");
+            }
+            if (option(a, "--lan-timeout") != nullptr) {
+                return notFor("--lan-timeout");
+            }
+        }
+        if (interface != ROZHRANI_COM) {
+            for (std::string_view o : {"--baud", "--parity", "--timeout", "--address"}) {
+                if (option(a, o) != nullptr) {
+                    return notFor(o);
+                }
+            }
+        }
+        if (interface == ROZHRANI_LAN) {
+            if (const std::string* v = option(a, "--lan")) {
+                c.IpAddress = *v;
+            }
+            if (a.ipv6) {
+                c.IpVersion = VERZE_IP6;
+            }
+            if (const std::string* v = option(a, "--lan-timeout")) {
+                c.LanTimeout = *v;
+            }
+        } else if (interface == ROZHRANI_USBCOM) {
+            c.UsbCom.PortNumber = *option(a, "--usb");
+        } else {
+            if (const std::string* v = option(a, "--com")) {
+                c.Com.PortNumber = *v;
+            }
+            if (const std::string* v = option(a, "--baud")) {
+                c.Com.Baud = -1;
+                for (std::int32_t p = 0; p < BAUD_LIST_SIZE; ++p) {
+                    if (*v + " Bd" == BAUD_LIST_ITEMS[p]) {
+                        c.Com.Baud = p;
+                    }
+                }
+                if (c.Com.Baud < 0) {
+                    failure_ = {EXIT_USAGE, Format(T_BAD_BAUD, lang_, {*v})};
+                    return false;
+                }
+            }
+            if (const std::string* v = option(a, "--parity")) {
+                static const char* const names[] = {"none", "even", "odd"};
+                c.Com.Parity = -1;
+                for (std::int32_t p = 0; p < 3; ++p) {
+                    if (*v == names[p]) {
+                        c.Com.Parity = p;
+                    }
+                }
+                if (c.Com.Parity < 0) {
+                    failure_ = {EXIT_USAGE, Format(T_BAD_PARITY, lang_, {*v})};
+                    return false;
+                }
+            }
+            if (const std::string* v = option(a, "--timeout")) {
+                c.Com.Timeout = *v;
+            }
+            if (const std::string* v = option(a, "--address")) {
+                c.Com.Address = *v;
+            }
+            if (const std::string* path = option(a, "--device")) {
+                // The device stands in for COM port N (--com) or COM1. An
+                // invalid --com is left to the connection's own message.
+                std::int32_t number = 1;
+                if (option(a, "--com") == nullptr) {
+                    c.Com.PortNumber = "1";
+                } else if (!ParseWholeNumberIn(c.Com.PortNumber, 1, 255, number)) {
+                    return true;
+                }
+                platform::setSerialDeviceMap({{number, *path}});
+                deviceMapped_ = true;
+                if (platform::serialDevicePath(number) != *path) {
+                    failure_ = {EXIT_USAGE, Text(T_DEVICE_UNSUPPORTED, lang_)};
+                    return false;
+                }
+            }
+        }
+        return true;
+    }
+
+    int usage() {
+        if (deviceMapped_) {
+            platform::setSerialDeviceMap({});
+            deviceMapped_ = false;
+        }
+        err_ << "tk7713t: " << failure_.message << "\n";
+        if (!failure_.refusedValue) {
+            err_ << Text(T_TRY_HELP, lang_) << "\n";
+        }
+        return EXIT_USAGE;
+    }
+
+    int fail(int status, const std::string& message) {
+        err_ << "tk7713t: " << message << "\n";
+        return status;
+    }
+
+    static std::string bare(const std::string& statusLine) {
+        return !statusLine.empty() && statusLine.front() == ' ' ? statusLine.substr(1) : statusLine;
+    }
+
+    std::string connectionError() const { return Dekl::Text(Dekl::TEXT_CONNECTION_ERROR, lang_); }
+
+    void printJson(const Value& v) { out_ << json::write(v); }
+
+    // Validation that needs no converter: done before connecting, so that
+    // refused input sends nothing at all.
+    bool prepareSet(const std::vector<std::string>& rest, ConfigDialog& dialog,
+                    std::vector<std::pair<const FieldSpec*, std::string>>& assignments) {
+        if (!ConfigByName(rest[0], dialog)) {
+            failure_ = {EXIT_USAGE, Format(T_UNKNOWN_CONFIGURATION, lang_, {rest[0]})};
+            return false;
+        }
+        if (rest.size() < 2) {
+            failure_ = {EXIT_USAGE, Text(T_NOTHING_TO_SET, lang_)};
+            return false;
+        }
+        for (std::size_t i = 1; i < rest.size(); ++i) {
+            const auto eq = rest[i].find('=');
+            if (eq == std::string::npos || eq == 0) {
+                failure_ = {EXIT_USAGE, Format(T_NOT_NAME_VALUE, lang_, {rest[i]})};
+                return false;
+            }
+            const std::string name = rest[i].substr(0, eq);
+            const FieldSpec* field = FindField(dialog, name);
+            if (field == nullptr) {
+                failure_ = {EXIT_USAGE, Format(T_UNKNOWN_FIELD, lang_, {name, FieldList(dialog)})};
+                return false;
+            }
+            for (const auto& earlier : assignments) {
+                if (earlier.first == field) {
+                    failure_ = {EXIT_USAGE, Format(T_FIELD_TWICE, lang_, {name})};
+                    return false;
+                }
+            }
+            assignments.emplace_back(field, rest[i].substr(eq + 1));
+        }
+        // The named values checked against a configuration whose other
+        // fields are valid, so any refusal is theirs.
+        TCFGTK scratch = VychoziCFGTK();
+        AllControls c = ControlsOf(scratch);
+        if (!applyAll(assignments, c)) {
+            return false;
+        }
+        const Verdict v = Validate(dialog, c, scratch, lang_);
+        if (!v.Accepted) {
+            failure_ = {EXIT_USAGE, bare(v.StatusLine), true};
+            return false;
+        }
+        return true;
+    }
+
+    bool applyAll(const std::vector<std::pair<const FieldSpec*, std::string>>& assignments, AllControls& c) {
+        for (const auto& [field, value] : assignments) {
+            std::string message;
+            if (!ApplyField(*field, value, c, lang_, message)) {
+                failure_ = {EXIT_USAGE, message};
+                return false;
+            }
+        }
+        return true;
+    }
+
+    struct RestoreItem {
+        ConfigDialog dialog;
+        TCFGTK cfg;
+    };
+
+    bool prepareRestore(const std::string& path, std::vector<RestoreItem>& items) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream buffer;
+        if (!in || !(buffer << in.rdbuf())) {
+            failure_ = {EXIT_USAGE, Format(T_CANNOT_READ_FILE, lang_, {path})};
+            return false;
+        }
+        Value doc;
+        std::string error;
+        if (!json::read(buffer.str(), doc, error)) {
+            failure_ = {EXIT_USAGE, Format(T_BAD_BACKUP, lang_, {path, error})};
+            return false;
+        }
+        if (!doc.isObject()) {
+            failure_ = {EXIT_USAGE, Format(T_BAD_BACKUP, lang_, {path, "{ }"})};
+            return false;
+        }
+        for (const auto& [key, value] : doc.members) {
+            ConfigDialog d{};
+            if (key == "TypVerze" || key == "VyrCislo") {
+                continue;
+            }
+            if (key.find('.') == std::string::npos || !ConfigByName(key, d)) {
+                failure_ = {EXIT_USAGE, Format(T_BAD_BACKUP, lang_, {path, key})};
+                return false;
+            }
+        }
+        // Written in this order: the LAN settings last, so a converter that
+        // took them over at once would not cut the link before the others.
+        for (ConfigDialog d : {ConfigDialog::Mbtcp, ConfigDialog::Uartm, ConfigDialog::Uarts, ConfigDialog::Lan4}) {
+            const Value* part = doc.find(FileName(d));
+            if (part == nullptr) {
+                continue;
+            }
+            const std::string file(FileName(d));
+            if (!part->isObject()) {
+                failure_ = {EXIT_USAGE, Format(T_BAD_BACKUP, lang_, {path, file})};
+                return false;
+            }
+            for (const auto& member : part->members) {
+                if (FindField(d, member.first) == nullptr) {
+                    failure_ = {EXIT_USAGE, file + ": " + Format(T_UNKNOWN_FIELD, lang_, {member.first, FieldList(d)})};
+                    return false;
+                }
+            }
+            RestoreItem item{d, VychoziCFGTK()};
+            AllControls c = ControlsOf(item.cfg);
+            for (const FieldSpec& field : Fields(d)) {
+                const Value* v = part->find(field.name);
+                if (v == nullptr || !(v->isNumber() || v->isString())) {
+                    failure_ = {EXIT_USAGE, Format(T_MISSING_FIELD, lang_, {file, field.name})};
+                    return false;
+                }
+                std::string message;
+                if (!ApplyField(field, v->text, c, lang_, message)) {
+                    failure_ = {EXIT_USAGE, file + ": " + message};
+                    return false;
+                }
+            }
+            const Verdict verdict = Validate(d, c, item.cfg, lang_);
+            if (!verdict.Accepted) {
+                failure_ = {EXIT_USAGE, file + ": " + bare(verdict.StatusLine), true};
+                return false;
+            }
+            items.push_back(item);
+        }
+        if (items.empty()) {
+            failure_ = {EXIT_USAGE, Format(T_NO_FILES_IN_BACKUP, lang_, {path})};
+            return false;
+        }
+        return true;
+    }
+
+    // The final connection text for a terminal: the table text as it is,
+    // the converter's type and version shown byte by byte.
+    std::string connectionText(std::int32_t id) const {
+        return Pripojeni::Text(id, lang_) + DisplayText(connection_.TypeAndVersion);
+    }
+
+    int connect(const ConnectionControls& controls) {
+        InitData(&dat_);
+        dat_.Lang = lang_;
+        connection_ = InicializacePripojeni(controls, &dat_, tk_, lang_);
+        const std::string last = connection_.StatusTexts.empty() ? std::string() : connection_.StatusTexts.back();
+        switch (connection_.Outcome) {
+        case ConnectionOutcome::Connected: return EXIT_OK;
+        case ConnectionOutcome::InvalidInput: return fail(EXIT_USAGE, last);
+        case ConnectionOutcome::UnknownConverter: return fail(EXIT_UNSUPPORTED, last);
+        case ConnectionOutcome::UnsupportedType:
+            return fail(EXIT_UNSUPPORTED, connectionText(Pripojeni::TEXT_UNSUPPORTED_TYPE));
+        case ConnectionOutcome::UnsupportedVersion:
+            return fail(EXIT_UNSUPPORTED, connectionText(Pripojeni::TEXT_UNSUPPORTED_VERSION));
+        case ConnectionOutcome::NoData:
+        case ConnectionOutcome::PortError:
+        case ConnectionOutcome::ConnectionError: break;
+        }
+        return fail(EXIT_FAILED, last);
+    }
+
+    int execute(Command command, const std::vector<std::string>& rest, const ConnectionControls& controls) {
+        ConfigDialog dialog = ConfigDialog::Lan4;
+        std::vector<std::pair<const FieldSpec*, std::string>> assignments;
+        std::vector<RestoreItem> restoreItems;
+        if (command == Command::Get && !ConfigByName(rest[0], dialog)) {
+            failure_ = {EXIT_USAGE, Format(T_UNKNOWN_CONFIGURATION, lang_, {rest[0]})};
+            return usage();
+        }
+        if (command == Command::Set && !prepareSet(rest, dialog, assignments)) {
+            return usage();
+        }
+        if (command == Command::Restore && !prepareRestore(rest[0], restoreItems)) {
+            return usage();
+        }
+        if (const int status = connect(controls); status != EXIT_OK) {
+            return status;
+        }
+        switch (command) {
+        case Command::Identify: return identify();
+        case Command::Info: return info();
+        case Command::Stats: return stats();
+        case Command::History: return history();
+        case Command::Get: return get(dialog);
+        case Command::Set: return set(dialog, assignments);
+        case Command::Restart: return restart();
+        case Command::ClearStats: return clearStats();
+        case Command::Backup: return backup(rest[0]);
+        case Command::Restore: break;
+        }
+        return restore(restoreItems);
+    }
+
+    int identify() {
+        if (json_) {
+            Value o = Value::object();
+            o.add("TypVerze", Value::bytes(dat_.TypVerze));
+            o.add("TypModulu", Value::bytes(dat_.TypModulu));
+            o.add("VerzeModulu", Value::bytes(dat_.VerzeModulu));
+            o.add("VyrCislo", Value::bytes(dat_.VyrCislo));
+            printJson(o);
+        } else {
+            out_ << connectionText(Pripojeni::TEXT_CONNECTED) << "\n"
+                 << DiagSystem::Text(DiagSystem::TEXT_SERIAL_NUMBER, lang_) << ": " << DisplayText(dat_.VyrCislo)
+                 << "\n";
+        }
+        return EXIT_OK;
+    }
+
+    int info() {
+        TTK7713T_SysBin sys;
+        if (!TK7713T_PrectiSys(tk_, sys)) {
+            return fail(EXIT_FAILED, connectionError());
+        }
+        if (json_) {
+            printJson(SysJson(sys));
+            return EXIT_OK;
+        }
+        for (const InfoRow& row : InfoRows(sys)) {
+            out_ << DiagSystem::Text(row.LabelId, lang_) << ": " << DisplayText(row.Value) << "\n";
+        }
+        return EXIT_OK;
+    }
+
+    int stats() {
+        TTK7713T_MmrdBin m;
+        if (!TK7713T_PrectiMmrd(tk_, m)) {
+            return fail(EXIT_FAILED, connectionError());
+        }
+        if (json_) {
+            printJson(MmrdJson(m));
+            return EXIT_OK;
+        }
+        const std::pair<std::int32_t, std::uint32_t> rows[] = {
+            {DiagRS485::TEXT_MESSAGES, m.PocetZprav},
+            {DiagRS485::TEXT_ERROR_MESSAGES, m.PocetChybnychZprav},
+            {DiagRS485::TEXT_NEGATIVE_RESPONSES, m.PocetNegativnichOdpovedi},
+            {DiagRS485::TEXT_FREQUENCY, m.CetnostZprav},
+            {DiagRS485::TEXT_UTILISATION, m.Vytizeni}};
+        for (const auto& [label, value] : rows) {
+            out_ << DiagRS485::Text(label, lang_) << ": " << value << "\n";
+        }
+        return EXIT_OK;
+    }
+
+    int history() {
+        TTK7713T_MmrgvBin m;
+        if (!TK7713T_PrectiMmrgv(tk_, m)) {
+            return fail(EXIT_FAILED, connectionError());
+        }
+        if (json_) {
+            printJson(MmrgvJson(m));
+            return EXIT_OK;
+        }
+        for (std::uint8_t sample : m.PoleDat) {
+            out_ << static_cast<unsigned>(sample) << "\n";
+        }
+        return EXIT_OK;
+    }
+
+    void printConfig(ConfigDialog dialog, const TCFGTK& cfg) {
+        const Value v = ConfigJson(dialog, cfg);
+        if (json_) {
+            printJson(v);
+            return;
+        }
+        for (const auto& [name, value] : v.members) {
+            out_ << name << "=" << ScalarText(value) << "\n";
+        }
+    }
+
+    int get(ConfigDialog dialog) {
+        TCFGTK cfg = VychoziCFGTK();
+        const ReadResult r = PrectiData(dialog, cfg, &dat_, tk_, lang_);
+        if (r.Outcome != ReadOutcome::Read) {
+            return fail(EXIT_FAILED, connectionError());
+        }
+        printConfig(dialog, cfg);
+        return EXIT_OK;
+    }
+
+    // Reports a write that did not verify, with the fields that differ.
+    int writeFailed(ConfigDialog dialog, const WriteResult& w, const TCFGTK& written, const std::string& prefix) {
+        std::string message = prefix + bare(w.StatusLines.back());
+        if (w.ReadBackDone) {
+            const Value a = ConfigJson(dialog, written);
+            const Value b = ConfigJson(dialog, w.ReadBack);
+            for (std::size_t i = 0; i < a.members.size(); ++i) {
+                if (a.members[i].second.text != b.members[i].second.text) {
+                    message += "\n  " + Format(T_WRITTEN_READ_BACK, lang_,
+                                               {a.members[i].first, ScalarText(a.members[i].second),
+                                                ScalarText(b.members[i].second)});
+                }
+            }
+        }
+        return fail(EXIT_FAILED, message);
+    }
+
+    int set(ConfigDialog dialog, const std::vector<std::pair<const FieldSpec*, std::string>>& assignments) {
+        TCFGTK cfg = VychoziCFGTK();
+        if (PrectiData(dialog, cfg, &dat_, tk_, lang_).Outcome != ReadOutcome::Read) {
+            return fail(EXIT_FAILED, connectionError());
+        }
+        AllControls c = ControlsOf(cfg);
+        if (!applyAll(assignments, c)) {
+            return fail(EXIT_USAGE, failure_.message);
+        }
+        // The converter's own values of the fields not named are judged too.
+        const Verdict v = Validate(dialog, c, cfg, lang_);
+        if (!v.Accepted) {
+            return fail(EXIT_USAGE, bare(v.StatusLine));
+        }
+        const WriteResult w = ZapisData(dialog, cfg, &dat_, tk_, lang_);
+        if (w.Outcome != WriteOutcome::Written) {
+            return writeFailed(dialog, w, cfg, "");
+        }
+        if (json_) {
+            printJson(ConfigJson(dialog, w.ReadBack));
+        } else {
+            out_ << bare(w.StatusLines.back()) << "\n";
+        }
+        return EXIT_OK;
+    }
+
+    int restart() {
+        std::int32_t status = 0;
+        if (!TK7713T_Restart(tk_, status)) {
+            return fail(EXIT_FAILED, connectionError());
+        }
+        if (json_) {
+            Value o = Value::object();
+            o.add("Status", Value::number(status));
+            printJson(o);
+        } else {
+            out_ << RestartZarizeni::Text(RestartZarizeni::TEXT_RESTARTED, lang_) << "\n";
+        }
+        return EXIT_OK;
+    }
+
+    int clearStats() {
+        std::int32_t status = 0;
+        if (!TK7713T_VymazStatistiku(tk_, status)) {
+            return fail(EXIT_FAILED, connectionError());
+        }
+        if (json_) {
+            Value o = Value::object();
+            o.add("Status", Value::number(status));
+            printJson(o);
+        } else {
+            out_ << Text(T_STATISTICS_CLEARED, lang_) << "\n";
+        }
+        return EXIT_OK;
+    }
+
+    int backup(const std::string& path) {
+        Value doc = Value::object();
+        doc.add("TypVerze", Value::bytes(dat_.TypVerze));
+        doc.add("VyrCislo", Value::bytes(dat_.VyrCislo));
+        for (ConfigDialog d : {ConfigDialog::Lan4, ConfigDialog::Mbtcp, ConfigDialog::Uartm, ConfigDialog::Uarts}) {
+            TCFGTK cfg = VychoziCFGTK();
+            if (PrectiData(d, cfg, &dat_, tk_, lang_).Outcome != ReadOutcome::Read) {
+                return fail(EXIT_FAILED, std::string(FileName(d)) + ": " + connectionError());
+            }
+            doc.add(std::string(FileName(d)), ConfigJson(d, cfg));
+        }
+        const std::string text = json::write(doc);
+        if (path == "-") {
+            out_ << text;
+            return EXIT_OK;
+        }
+        // Replaced only as a whole, so a failed backup never destroys an older one.
+        if (!platform::replaceFileContents(path, text)) {
+            return fail(EXIT_USAGE, Format(T_CANNOT_WRITE_FILE, lang_, {path}));
+        }
+        if (json_) {
+            out_ << text;
+        } else {
+            out_ << Format(T_BACKUP_WRITTEN, lang_, {path}) << "\n";
+        }
+        return EXIT_OK;
+    }
+
+    int restore(const std::vector<RestoreItem>& items) {
+        Value report = Value::object();
+        for (const RestoreItem& item : items) {
+            const std::string file(FileName(item.dialog));
+            const WriteResult w = ZapisData(item.dialog, item.cfg, &dat_, tk_, lang_);
+            if (w.Outcome != WriteOutcome::Written) {
+                if (json_) {
+                    printJson(report);
+                }
+                const int status = writeFailed(item.dialog, w, item.cfg, file + ": ");
+                err_ << "tk7713t: " << Format(T_RESTORE_STOPPED, lang_, {file}) << "\n";
+                return status;
+            }
+            const std::string done = bare(w.StatusLines.back());
+            if (json_) {
+                report.add(file, Value::string(done));
+            } else {
+                out_ << file << ": " << done << "\n";
+            }
+        }
+        if (json_) {
+            printJson(report);
+        }
+        return EXIT_OK;
+    }
+
+    std::ostream& out_;
+    std::ostream& err_;
+    std::int32_t lang_ = LANG_EN;
+    bool json_ = false;
+    bool deviceMapped_ = false;
+    Failure failure_;
+    TData dat_;
+    TTK7713T tk_;
+    ConnectionResult connection_;
+};
+
+}  // namespace
+
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    Tool tool(out, err);
+    return tool.run(args);
+}
+
+}  // namespace tkcli

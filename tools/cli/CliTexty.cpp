@@ -1,0 +1,235 @@
+#include "cli/CliTexty.h"
+
+#include <iterator>
+
+namespace tkcli {
+
+namespace {
+
+constexpr TTextPolozka Texts[] = {
+    {T_NONE, "", ""},
+    {T_TRY_HELP, "Nápověda: tk7713t --help", "Try: tk7713t --help"},
+    {T_MISSING_COMMAND, "Chybí příkaz", "Missing command"},
+    {T_UNKNOWN_COMMAND, "Neznámý příkaz: %s", "Unknown command: %s"},
+    {T_UNKNOWN_OPTION, "Neznámá volba: %s", "Unknown option: %s"},
+    {T_OPTION_NEEDS_VALUE, "Volba %s vyžaduje hodnotu", "Option %s needs a value"},
+    {T_OPTION_TWICE, "Volba %s je zadána dvakrát", "Option %s is given twice"},
+    {T_BAD_BAUD, "Neplatná komunikační rychlost %s (2400, 4800, 9600, 19200, 38400, 57600, 115200)",
+     "Invalid baud rate %s (2400, 4800, 9600, 19200, 38400, 57600, 115200)"},
+    {T_BAD_PARITY, "Neplatná parita %s (none, even, odd)", "Invalid parity %s (none, even, odd)"},
+    {T_BAD_LANGUAGE, "Neplatný jazyk %s (en, cs)", "Invalid language %s (en, cs)"},
+    {T_ONE_INTERFACE, "Zvolte jen jedno rozhraní (--lan, --com/--device, --usb)",
+     "Choose one interface only (--lan, --com/--device, --usb)"},
+    {T_OPTION_NOT_FOR_INTERFACE, "Volba %s nepatří ke zvolenému rozhraní",
+     "Option %s does not apply to the chosen interface"},
+    {T_DEVICE_UNSUPPORTED, "Volbu --device tento systém nepodporuje; použijte --com N",
+     "--device is not supported on this system; use --com N"},
+    {T_UNEXPECTED_ARGUMENT, "Nadbytečný argument: %s", "Unexpected argument: %s"},
+    {T_MISSING_ARGUMENT, "Příkaz %s vyžaduje argument %s", "Command %s needs the argument %s"},
+    {T_UNKNOWN_CONFIGURATION, "Neznámá konfigurace %s (lan4, mbtcp, uartm, uarts)",
+     "Unknown configuration %s (lan4, mbtcp, uartm, uarts)"},
+    {T_NOT_NAME_VALUE, "Očekáváno JMÉNO=HODNOTA: %s", "Expected NAME=VALUE: %s"},
+    {T_UNKNOWN_FIELD, "Neznámá položka %s (%s)", "Unknown field %s (%s)"},
+    {T_FIELD_TWICE, "Položka %s je zadána dvakrát", "Field %s is given twice"},
+    {T_BAD_LIST_VALUE, "Neplatná hodnota %s=%s (%s)", "Invalid value %s=%s (%s)"},
+    {T_NOTHING_TO_SET, "Zadejte alespoň jedno JMÉNO=HODNOTA", "Give at least one NAME=VALUE"},
+    {T_CANNOT_READ_FILE, "Soubor %s nelze přečíst", "Cannot read file %s"},
+    {T_CANNOT_WRITE_FILE, "Soubor %s nelze zapsat", "Cannot write file %s"},
+    {T_BAD_BACKUP, "Neplatná záloha %s: %s", "Invalid backup %s: %s"},
+    {T_MISSING_FIELD, "%s: chybí položka %s", "%s: missing field %s"},
+    {T_NO_FILES_IN_BACKUP, "Záloha %s neobsahuje žádný soubor nastavení",
+     "Backup %s holds no settings file"},
+    {T_STATISTICS_CLEARED, "Statistika vymazána", "Statistics cleared"},
+    {T_BACKUP_WRITTEN, "Záloha zapsána: %s", "Backup written: %s"},
+    {T_RESTORE_STOPPED, "Obnova zastavena u souboru %s; další soubory nebyly zapsány",
+     "Restore stopped at %s; the files after it were not written"},
+    {T_WRITTEN_READ_BACK, "%s: zapsáno %s, přečteno %s", "%s: written %s, read back %s"},
+
+    {T_HELP_TOOL,
+     "Použití: tk7713t [připojení] [--json] [--lang en|cs] PŘÍKAZ [ARGUMENTY]\n"
+     "\n"
+     "Nastavuje a sleduje jeden konvertor TK-7713T přes LAN (TFTP) nebo sériový\n"
+     "port (Modbus RTU). Každý příkaz nejprve ověří nastavení připojení stejně\n"
+     "jako dialog připojení a identifikuje konvertor.\n"
+     "\n"
+     "Připojení (výchozí: výchozí nastavení programu, LAN 192.168.0.99):\n"
+     "  --lan HOST[:PORT]   LAN (TFTP, port 69, není-li zadán); IPv6 jako [ADRESA]:PORT\n"
+     "  --ipv6              IPv6 pro --lan\n"
+     "  --lan-timeout MS    TFTP timeout 1-65535 ms (výchozí 1000)\n"
+     "  --com N             COM port N (1-255)\n"
+     "  --device CESTA      sériové zařízení použité jako COM port (ne ve Windows)\n"
+     "  --baud RYCHLOST     2400, 4800, 9600, 19200, 38400, 57600 nebo 115200 (výchozí 9600)\n"
+     "  --parity P          none, even nebo odd (výchozí even)\n"
+     "  --timeout MS        timeout odpovědi 1-65535 ms (výchozí 330)\n"
+     "  --address A         adresa konvertoru 1-255 (výchozí 247)\n"
+     "  --usb N             USB COM port N (115200 Bd, sudá parita, 330 ms, adresa 255)\n"
+     "\n"
+     "Výstup:\n"
+     "  --json              jeden dokument JSON (klíče jsou jména položek záznamů)\n"
+     "  --lang en|cs        jazyk hlášení (výchozí en)\n"
+     "  --help              tato nápověda; PŘÍKAZ --help pro příkaz\n"
+     "\n"
+     "Příkazy:\n"
+     "  identify            typ, verze firmware a výrobní číslo\n"
+     "  info                informace o konvertoru (sys.bin; s --json všechny položky)\n"
+     "  stats               pět čítačů linky Modbus RTU master\n"
+     "  history             180 vzorků vytížení linky master, nejstarší první\n"
+     "  get KONFIGURACE     přečte lan4, mbtcp, uartm nebo uarts\n"
+     "  set KONFIGURACE JMÉNO=HODNOTA ...  ověří, zapíše a verifikuje nastavení\n"
+     "  restart             restartuje konvertor\n"
+     "  clear-stats         vymaže statistiku linky master\n"
+     "  backup SOUBOR       čtyři soubory nastavení jako jeden dokument JSON (- = výstup)\n"
+     "  restore SOUBOR      ověří zálohu, pak zapíše a verifikuje každý soubor\n"
+     "\n"
+     "Návratový kód: 0 úspěch; 1 chyba spojení, přenosu nebo verifikace;\n"
+     "2 neplatný vstup nebo použití; 3 nepodporovaný konvertor.\n",
+     "Usage: tk7713t [connection] [--json] [--lang en|cs] COMMAND [ARGUMENTS]\n"
+     "\n"
+     "Configures and watches one TK-7713T converter over the LAN (TFTP) or a\n"
+     "serial port (Modbus RTU). Every command first checks the connection\n"
+     "settings as the connection dialog does and identifies the converter.\n"
+     "\n"
+     "Connection (default: the program's default settings, LAN 192.168.0.99):\n"
+     "  --lan HOST[:PORT]   LAN (TFTP, port 69 unless given); IPv6 as [ADDRESS]:PORT\n"
+     "  --ipv6              use IPv6 for --lan\n"
+     "  --lan-timeout MS    TFTP timeout, 1-65535 ms (default 1000)\n"
+     "  --com N             COM port N (1-255)\n"
+     "  --device PATH       serial device to use as the COM port (not on Windows)\n"
+     "  --baud RATE         2400, 4800, 9600, 19200, 38400, 57600 or 115200 (default 9600)\n"
+     "  --parity P          none, even or odd (default even)\n"
+     "  --timeout MS        answer timeout, 1-65535 ms (default 330)\n"
+     "  --address A         converter address, 1-255 (default 247)\n"
+     "  --usb N             USB COM port N (115200 Bd, even parity, 330 ms, address 255)\n"
+     "\n"
+     "Output:\n"
+     "  --json              print one JSON document (keys are the record field names)\n"
+     "  --lang en|cs        language of the messages (default en)\n"
+     "  --help              this help; COMMAND --help for one command\n"
+     "\n"
+     "Commands:\n"
+     "  identify            type, firmware version and serial number\n"
+     "  info                converter information (sys.bin; every field with --json)\n"
+     "  stats               the five counters of the Modbus RTU master line\n"
+     "  history             the 180 utilisation samples of the master line, oldest first\n"
+     "  get CONFIG          read lan4, mbtcp, uartm or uarts\n"
+     "  set CONFIG NAME=VALUE ...  validate, write and verify settings\n"
+     "  restart             restart the converter\n"
+     "  clear-stats         clear the master line statistics\n"
+     "  backup FILE         the four settings files as one JSON document (- = stdout)\n"
+     "  restore FILE        validate a backup, then write and verify each file\n"
+     "\n"
+     "Exit status: 0 success; 1 connection error, failed transfer or verification\n"
+     "error; 2 invalid input or usage; 3 unsupported converter.\n"},
+    {T_HELP_IDENTIFY,
+     "Použití: tk7713t [připojení] identify\n\n"
+     "Připojí se, identifikuje konvertor a vypíše typ a verzi a výrobní číslo.\n"
+     "S --json: TypVerze, TypModulu, VerzeModulu, VyrCislo.\n",
+     "Usage: tk7713t [connection] identify\n\n"
+     "Connects, identifies the converter and prints its type and version and\n"
+     "its serial number. With --json: TypVerze, TypModulu, VerzeModulu, VyrCislo.\n"},
+    {T_HELP_INFO,
+     "Použití: tk7713t [připojení] info\n\n"
+     "Přečte sys.bin a vypíše řádky okna Informace o konvertoru. S --json všechny\n"
+     "položky souboru (IPv4 tečkově, IPv6 jako osm skupin, MAC 00:1A:..., ostatní\n"
+     "pole bajtů šestnáctkově).\n",
+     "Usage: tk7713t [connection] info\n\n"
+     "Reads sys.bin and prints the rows of the converter information window.\n"
+     "With --json every field of the file (IPv4 dotted, IPv6 as eight groups,\n"
+     "MAC as 00:1A:..., other byte arrays hexadecimal).\n"},
+    {T_HELP_STATS,
+     "Použití: tk7713t [připojení] stats\n\n"
+     "Přečte mmrd.bin: PocetZprav, PocetChybnychZprav, PocetNegativnichOdpovedi,\n"
+     "CetnostZprav, Vytizeni.\n",
+     "Usage: tk7713t [connection] stats\n\n"
+     "Reads mmrd.bin: PocetZprav, PocetChybnychZprav, PocetNegativnichOdpovedi,\n"
+     "CetnostZprav, Vytizeni.\n"},
+    {T_HELP_HISTORY,
+     "Použití: tk7713t [připojení] history\n\n"
+     "Přečte mmrgv.bin a vypíše 180 vzorků vytížení v procentech, nejstarší první,\n"
+     "jeden na řádek. S --json: PocetDat, MaxPocetDat, IndexZapisu, PoleDat.\n",
+     "Usage: tk7713t [connection] history\n\n"
+     "Reads mmrgv.bin and prints the 180 utilisation samples in percent, oldest\n"
+     "first, one per line. With --json: PocetDat, MaxPocetDat, IndexZapisu, PoleDat.\n"},
+    {T_HELP_GET,
+     "Použití: tk7713t [připojení] get lan4|mbtcp|uartm|uarts\n\n"
+     "Přečte soubor nastavení a vypíše jeho položky jako JMÉNO=HODNOTA\n"
+     "(ve tvaru, který přijímá příkaz set).\n",
+     "Usage: tk7713t [connection] get lan4|mbtcp|uartm|uarts\n\n"
+     "Reads a settings file and prints its fields as NAME=VALUE (the form the\n"
+     "set command takes).\n"},
+    {T_HELP_SET,
+     "Použití: tk7713t [připojení] set KONFIGURACE JMÉNO=HODNOTA ...\n\n"
+     "Přečte KONFIGURACI z konvertoru, nahradí jmenované položky, ověří výsledek\n"
+     "jako dialog nastavení, zapíše jej a zpětným čtením verifikuje. Nejmenované\n"
+     "položky si ponechají současné hodnoty konvertoru. Odmítnutá hodnota nic\n"
+     "nezapíše.\n\n"
+     "  lan4   IP4_Adresa, IP4_Maska, IP4_Brana (IPv4), IP4_DHCP (0 ručně, 1 DHCP)\n"
+     "  mbtcp  UnitID (1-255, 255 = alternativní adresa neaktivní), Timeout (1-255 s)\n"
+     "  uartm  KodBaud (2-8: 2400-115200 Bd), KodParita (0 žádná, 1 sudá, 2 lichá),\n"
+     "         Timeout (1-65535 ms), Opakovani (0-15)\n"
+     "  uarts  Adresa (1-255), KodBaud (2-8), KodParita (0-2), Repeater (0 zakázáno, 1 povoleno)\n\n"
+     "Příklad: tk7713t --lan 127.0.0.1:6969 set uartm KodBaud=8 Timeout=500\n",
+     "Usage: tk7713t [connection] set CONFIG NAME=VALUE ...\n\n"
+     "Reads CONFIG from the converter, replaces the named fields, validates the\n"
+     "result as the settings dialog does, writes it and reads it back to verify.\n"
+     "Fields not named keep the converter's current values. Nothing is written\n"
+     "when a value is refused.\n\n"
+     "  lan4   IP4_Adresa, IP4_Maska, IP4_Brana (dotted IPv4), IP4_DHCP (0 manual, 1 DHCP)\n"
+     "  mbtcp  UnitID (1-255, 255 = alternative address inactive), Timeout (1-255 s)\n"
+     "  uartm  KodBaud (2-8: 2400-115200 Bd), KodParita (0 none, 1 even, 2 odd),\n"
+     "         Timeout (1-65535 ms), Opakovani (0-15)\n"
+     "  uarts  Adresa (1-255), KodBaud (2-8), KodParita (0-2), Repeater (0 disable, 1 enable)\n\n"
+     "Example: tk7713t --lan 127.0.0.1:6969 set uartm KodBaud=8 Timeout=500\n"},
+    {T_HELP_RESTART,
+     "Použití: tk7713t [připojení] restart\n\nZapíše do ctrl.bin příkaz restartu.\n",
+     "Usage: tk7713t [connection] restart\n\nWrites the restart command to ctrl.bin.\n"},
+    {T_HELP_CLEAR_STATS,
+     "Použití: tk7713t [připojení] clear-stats\n\n"
+     "Zapíše do ctrl.bin příkaz, který vymaže statistiku linky Modbus RTU master.\n",
+     "Usage: tk7713t [connection] clear-stats\n\n"
+     "Writes the command that clears the Modbus RTU master statistics to ctrl.bin.\n"},
+    {T_HELP_BACKUP,
+     "Použití: tk7713t [připojení] backup SOUBOR\n\n"
+     "Přečte lan4.cfg, mbtcp.cfg, uartm.cfg a uarts.cfg a uloží je jako jeden\n"
+     "dokument JSON (klíče jsou jména souborů, v nich jména položek). Soubor se\n"
+     "nahradí až po přečtení všech čtyř; - vypíše dokument na výstup.\n",
+     "Usage: tk7713t [connection] backup FILE\n\n"
+     "Reads lan4.cfg, mbtcp.cfg, uartm.cfg and uarts.cfg and saves them as one\n"
+     "JSON document (keys are the file names, inside them the field names). The\n"
+     "file is replaced only after all four were read; - prints the document.\n"},
+    {T_HELP_RESTORE,
+     "Použití: tk7713t [připojení] restore SOUBOR\n\n"
+     "Ověří všechny hodnoty zálohy pravidly dialogů nastavení, než cokoli pošle;\n"
+     "pak zapíše a verifikuje mbtcp.cfg, uartm.cfg, uarts.cfg a lan4.cfg (ty, které\n"
+     "záloha obsahuje). Zastaví se u prvního neúspěchu a řekne, u kterého souboru.\n",
+     "Usage: tk7713t [connection] restore FILE\n\n"
+     "Validates every value of the backup with the settings dialogs' rules before\n"
+     "anything is sent; then writes and verifies mbtcp.cfg, uartm.cfg, uarts.cfg\n"
+     "and lan4.cfg (those the backup holds). Stops at the first failure and says\n"
+     "which file it was.\n"},
+};
+static_assert(TextTabulkaPlatna(Texts));
+static_assert(std::size(Texts) == T_COUNT);
+
+}  // namespace
+
+TTextTabulka Texty() { return Texts; }
+
+std::string Text(std::int32_t id, std::int32_t lang) { return ::Text(Texts, id, lang); }
+
+std::string Format(std::int32_t id, std::int32_t lang, std::initializer_list<std::string_view> args) {
+    const std::string pattern = Text(id, lang);
+    std::string out;
+    auto next = args.begin();
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == 's' && next != args.end()) {
+            out.append(*next++);
+            ++i;
+        } else {
+            out.push_back(pattern[i]);
+        }
+    }
+    return out;
+}
+
+}  // namespace tkcli

@@ -1,0 +1,65 @@
+// The command-line tool's own messages and help, in Czech and English.
+// Messages that the program's windows also show come from their tables.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "app/Dekl.h"
+
+namespace tkcli {
+
+enum CliText : std::int32_t {
+    T_NONE,
+    T_TRY_HELP,
+    T_MISSING_COMMAND,
+    T_UNKNOWN_COMMAND,
+    T_UNKNOWN_OPTION,
+    T_OPTION_NEEDS_VALUE,
+    T_OPTION_TWICE,
+    T_BAD_BAUD,
+    T_BAD_PARITY,
+    T_BAD_LANGUAGE,
+    T_ONE_INTERFACE,
+    T_OPTION_NOT_FOR_INTERFACE,
+    T_DEVICE_UNSUPPORTED,
+    T_UNEXPECTED_ARGUMENT,
+    T_MISSING_ARGUMENT,
+    T_UNKNOWN_CONFIGURATION,
+    T_NOT_NAME_VALUE,
+    T_UNKNOWN_FIELD,
+    T_FIELD_TWICE,
+    T_BAD_LIST_VALUE,
+    T_NOTHING_TO_SET,
+    T_CANNOT_READ_FILE,
+    T_CANNOT_WRITE_FILE,
+    T_BAD_BACKUP,
+    T_MISSING_FIELD,
+    T_NO_FILES_IN_BACKUP,
+    T_STATISTICS_CLEARED,
+    T_BACKUP_WRITTEN,
+    T_RESTORE_STOPPED,
+    T_WRITTEN_READ_BACK,
+    T_HELP_TOOL,
+    T_HELP_IDENTIFY,
+    T_HELP_INFO,
+    T_HELP_STATS,
+    T_HELP_HISTORY,
+    T_HELP_GET,
+    T_HELP_SET,
+    T_HELP_RESTART,
+    T_HELP_CLEAR_STATS,
+    T_HELP_BACKUP,
+    T_HELP_RESTORE,
+    T_COUNT
+};
+
+TTextTabulka Texty();
+std::string Text(std::int32_t id, std::int32_t lang);
+
+// The text with each "%s" replaced by the next argument.
+std::string Format(std::int32_t id, std::int32_t lang, std::initializer_list<std::string_view> args);
+
+}  // namespace tkcli

@@ -1,0 +1,56 @@
+// A small JSON document model for the command-line tool: enough to print
+// its results and to read a configuration backup back.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace tkcli::json {
+
+struct Value {
+    enum class Kind { Null, Bool, Number, String, Array, Object };
+
+    Kind kind = Kind::Null;
+    bool boolean = false;
+    std::string text;  // Number: the number as written; String: UTF-8 contents
+    std::vector<Value> items;
+    std::vector<std::pair<std::string, Value>> members;  // in document order
+
+    static Value null() { return Value{}; }
+    static Value number(std::int64_t v);
+    static Value number(std::uint64_t v);
+    static Value number(std::uint32_t v) { return number(static_cast<std::uint64_t>(v)); }
+    static Value number(std::int32_t v) { return number(static_cast<std::int64_t>(v)); }
+    // Shortest text that reads back as the same double; infinities as
+    // 1e999 / -1e999 (valid JSON that common readers take as infinity).
+    static Value real(double v);
+    static Value string(std::string utf8);
+    // A converter text: one character per byte, byte value = code point.
+    static Value bytes(std::string_view latin1);
+    static Value array();
+    static Value object();
+
+    Value& add(std::string key, Value v);  // object member, kept in order
+    Value& push(Value v);                  // array item
+    const Value* find(std::string_view key) const;
+
+    bool isNumber() const { return kind == Kind::Number; }
+    bool isString() const { return kind == Kind::String; }
+    bool isObject() const { return kind == Kind::Object; }
+};
+
+// Pretty-printed, two blanks per level, "\n" at the end. Control characters
+// (U+0000-U+001F, U+007F-U+009F) are escaped as \u00XX.
+std::string write(const Value& v);
+
+// Strict RFC 8259 parser; duplicate keys are an error. On failure returns
+// false with a message naming the line and column.
+bool read(std::string_view text, Value& out, std::string& error);
+
+// Latin-1 bytes to UTF-8.
+std::string latin1ToUtf8(std::string_view latin1);
+
+}  // namespace tkcli::json
