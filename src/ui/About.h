@@ -1,0 +1,56 @@
+// About window: program name, version, maker and the maker's web address.
+#pragma once
+
+#include <QDialog>
+
+#include "app/Dekl.h"
+
+namespace About {
+constexpr std::int32_t TEXT_CAPTION = 1;
+constexpr std::int32_t TEXT_VERSION = 2;
+constexpr std::int32_t TEXT_WEB_ADDRESS = 3;
+constexpr std::int32_t TEXT_CANCEL = 4;
+
+TTextTabulka Texty();
+std::string Text(std::int32_t id, std::int32_t lang);
+
+// The version shown after "Version" and two blanks.
+constexpr const char* PROGRAM_VERSION = "2.01";
+}  // namespace About
+
+class QFrame;
+class QLabel;
+class QPushButton;
+class QShowEvent;
+
+class TFormOProgramu : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TFormOProgramu(QWidget* parent = nullptr);
+
+    // Set by the opener before showing; only Lang is read.
+    PData Dat = nullptr;
+
+    QLabel* Image1 = nullptr;        // picture panel
+    QLabel* LabelNazev = nullptr;    // program name
+    QLabel* LabelVerze = nullptr;    // version line
+    QLabel* LabelVyrobce1 = nullptr; // maker, first line
+    QLabel* LabelVyrobce2 = nullptr; // maker, second line
+    QLabel* LabelOdkaz = nullptr;    // web address link
+    QFrame* Bevel1 = nullptr;        // separator above the button
+    QPushButton* Button1 = nullptr;  // Cancel
+
+    void FormShow();
+    void LabelOdkazClick();
+    void Button1Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void setTexts();
+
+    std::int32_t lang_ = LANG_EN;
+};

@@ -1,0 +1,249 @@
+#include "ui/Hlavni.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <array>
+#include <new>
+
+#include "link/M_ModbusRTU.h"
+#include "link/U_TK7713T.h"
+#include "platform/Clock.h"
+#include "platform/ProgramFolder.h"
+#include "ui/About.h"
+#include "ui/DesktopShell.h"
+#include "ui/Pripojeni.h"
+
+namespace Hlavni {
+
+namespace {
+
+std::unique_ptr<TData> createData() { return std::unique_ptr<TData>(new (std::nothrow) TData()); }
+
+DataFactory dataFactory = createData;
+
+constexpr TTextPolozka HlavniTexts[] = {
+    {0, "", ""},
+    {TEXT_CAPTION, "TK-7713T - konfigurace konvertoru", "TK-7713T - converter configuration"},
+    {TEXT_MENU_CONNECTION, "Připojení", "Connection"},
+    {TEXT_MENU_CONFIGURATION, "Konfigurace", "Configuration"},
+    {TEXT_MENU_DIAGNOSTICS, "Diagnostika", "Diagnostics"},
+    {TEXT_MENU_HELP, "Nápověda", "Help"},
+    {TEXT_CONVERTER_CONNECT, "Připojení konvertoru", "Converter connect"},
+    {TEXT_LAN_PARAMETERS, "Parametry LAN", "LAN parameters"},
+    {TEXT_MODBUS_TCP, "Modbus TCP server (LAN)", "Modbus TCP server (LAN)"},
+    {TEXT_RTU_MASTER, "Modbus RTU master (RS-485)", "Modbus RTU master (RS-485)"},
+    {TEXT_RTU_SLAVE, "Modbus RTU slave (RS-485)", "Modbus RTU slave (RS-485)"},
+    {TEXT_RTU_SLAVE_USB, "Modbus RTU slave (USB)", "Modbus RTU slave (USB)"},
+    {TEXT_RESTART, "Restart konvertoru", "Converter restart"},
+    {TEXT_INFORMATION, "Informace o konvertoru", "Converter information"},
+    {TEXT_DIAG_RTU_MASTER, "Modbus RTU master", "Modbus RTU master"},
+    {TEXT_HELP, "Nápověda", "Help"},
+    {TEXT_ABOUT, "O programu", "About W_tk7713t"},
+    {TEXT_PANEL_CONVERTER, "Konvertor : ", "Converter : "},
+    {TEXT_PANEL_ADDRESS, "Adresa : ", "Address : "},
+    {TEXT_OK, "V pořádku", "OK"},
+    {TEXT_NO_DATA, "Nelze vytvořit datové struktury programu", "Unable to create program data structures"},
+    {TEXT_FILE_NOT_FOUND, "Soubor nenalezen ", "File not found "},
+    {22, "", ""},
+};
+static_assert(TextTabulkaPlatna(HlavniTexts));
+static_assert(std::size(HlavniTexts) == 23);
+
+}  // namespace
+
+TTextTabulka Texty() { return HlavniTexts; }
+
+std::string Text(std::int32_t id, std::int32_t lang) { return ::Text(HlavniTexts, id, lang); }
+
+QString FindHelpDocument(const QString& name, const QString& programFolder, const QString& workingFolder) {
+    for (const QString& folder : {programFolder, workingFolder}) {
+        const QString path = QDir(folder).filePath(name);
+        if (QFileInfo::exists(path)) {
+            return path;
+        }
+    }
+    return QString();
+}
+
+void setDataFactory(DataFactory factory) { dataFactory = factory != nullptr ? factory : createData; }
+
+}  // namespace Hlavni
+
+namespace {
+
+constexpr const char* kHelpDocumentCz = "W_tk7713t_CZ.pdf";
+constexpr const char* kHelpDocumentEn = "W_tk7713t_EN.pdf";
+
+QString fromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+}  // namespace
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("Form1"));
+    FormCreate();
+}
+
+TForm1::~TForm1() { FormClose(); }
+
+void TForm1::FormCreate() {
+    ui::installEventPump();
+
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(12);
+    setFont(font);
+
+    // Menus: Connection, then Help at the right end of the bar. Only the
+    // commands whose windows exist are offered.
+    MenuPripojeni = menuBar()->addMenu(QString());
+    MenuPripojeni->setObjectName(QStringLiteral("MenuPripojeni"));
+    Pipojenmodulu1 = MenuPripojeni->addAction(QString());
+    Pipojenmodulu1->setObjectName(QStringLiteral("Pipojenmodulu1"));
+    connect(Pipojenmodulu1, &QAction::triggered, this, &TForm1::Pipojenmodulu1Click);
+
+    // A menu bar in the right corner keeps Help right-justified in every style.
+    HelpMenuBar = new QMenuBar(menuBar());
+    HelpMenuBar->setObjectName(QStringLiteral("HelpMenuBar"));
+    MenuNapoveda = HelpMenuBar->addMenu(QString());
+    MenuNapoveda->setObjectName(QStringLiteral("MenuNapoveda"));
+    Npovda2 = MenuNapoveda->addAction(QString());
+    Npovda2->setObjectName(QStringLiteral("Npovda2"));
+    connect(Npovda2, &QAction::triggered, this, &TForm1::Npovda2Click);
+    Oprogramu1 = MenuNapoveda->addAction(QString());
+    Oprogramu1->setObjectName(QStringLiteral("Oprogramu1"));
+    connect(Oprogramu1, &QAction::triggered, this, &TForm1::Oprogramu1Click);
+    menuBar()->setCornerWidget(HelpMenuBar, Qt::TopRightCorner);
+
+    StatusPanel0 = new QLabel(this);
+    StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
+    StatusPanel0->setFixedWidth(300);
+    StatusPanel1 = new QLabel(this);
+    StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
+    StatusPanel1->setFixedWidth(200);
+    statusBar()->addWidget(StatusPanel0);
+    statusBar()->addWidget(StatusPanel1);
+    statusBar()->setSizeGripEnabled(false);
+
+    data_ = Hlavni::dataFactory();
+    Dat = data_.get();
+    if (Dat != nullptr) {
+        InitData(Dat);
+        NactiNastaveni(Dat);
+        Dat->Lang = LANG_EN;
+    }
+
+    setWindowTitle(text(Hlavni::TEXT_CAPTION));
+    MenuPripojeni->setTitle(text(Hlavni::TEXT_MENU_CONNECTION));
+    Pipojenmodulu1->setText(text(Hlavni::TEXT_CONVERTER_CONNECT));
+    MenuNapoveda->setTitle(text(Hlavni::TEXT_MENU_HELP));
+    Npovda2->setText(text(Hlavni::TEXT_HELP));
+    Oprogramu1->setText(text(Hlavni::TEXT_ABOUT));
+
+    if (Dat != nullptr) {
+        setPanels(text(Hlavni::TEXT_PANEL_CONVERTER), text(Hlavni::TEXT_PANEL_ADDRESS));
+    } else {
+        // No record, so no language either: the report is in English.
+        setPanels(fromUtf8(Hlavni::Text(Hlavni::TEXT_NO_DATA, LANG_EN)), QString());
+    }
+
+    TK7713T_Reset();
+    platform::requestTimerResolution();
+
+    // Client area 628 x 422 below the menu bar, centred on the screen.
+    resize(628, 422 + menuBar()->sizeHint().height());
+    setMinimumSize(628, 422);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+void TForm1::FormClose() {
+    if (closed_) {
+        return;
+    }
+    closed_ = true;
+    MBRTU_Zavri(Konvertor.MBRTU);
+    if (Dat != nullptr) {
+        UlozNastaveni(Dat);
+        Dat = nullptr;
+        data_.reset();
+    }
+    platform::releaseTimerResolution();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+}
+
+QString TForm1::text(int id) const {
+    return fromUtf8(Hlavni::Text(id, Dat != nullptr ? Dat->Lang : LANG_EN));
+}
+
+void TForm1::setPanels(const QString& panel0, const QString& panel1) {
+    StatusPanel0->setText(panel0);
+    StatusPanel1->setText(panel1);
+}
+
+void TForm1::Pipojenmodulu1Click() {
+    if (Dat == nullptr) {
+        return;
+    }
+    {
+        TFormPripojeni form(this);
+        form.Dat = Dat;
+        form.exec();
+    }
+    if (Dat->Init) {
+        QString address;
+        switch (Dat->Pripojeni.Rozhrani) {
+        case ROZHRANI_LAN: address = fromUtf8(Dat->Pripojeni.LAN_IP); break;
+        case ROZHRANI_COM: address = QString::number(Dat->Pripojeni.COM_Adresa); break;
+        case ROZHRANI_USBCOM: address = QString::number(Dat->Pripojeni.USBCOM_Adresa); break;
+        default: break;
+        }
+        setPanels(text(Hlavni::TEXT_PANEL_CONVERTER) + fromUtf8(Dat->TypVerze),
+                  Dat->Pripojeni.Rozhrani >= ROZHRANI_LAN && Dat->Pripojeni.Rozhrani <= ROZHRANI_USBCOM
+                      ? text(Hlavni::TEXT_PANEL_ADDRESS) + address
+                      : QString());
+    } else {
+        setPanels(text(Hlavni::TEXT_PANEL_CONVERTER), text(Hlavni::TEXT_PANEL_ADDRESS));
+    }
+}
+
+QString TForm1::helpDocumentName() const {
+    const bool czech = Dat != nullptr && Dat->Lang == LANG_CZ;
+    return QString::fromLatin1(czech ? kHelpDocumentCz : kHelpDocumentEn);
+}
+
+QString TForm1::helpDocumentPath() const {
+    return Hlavni::FindHelpDocument(helpDocumentName(), fromUtf8(platform::programFolder()), QDir::currentPath());
+}
+
+void TForm1::Npovda2Click() {
+    const QString path = helpDocumentPath();
+    const ui::DesktopShell& shell = ui::desktopShell();
+    if (!path.isEmpty()) {
+        if (shell.openDocument) {
+            shell.openDocument(path);
+        }
+    } else if (shell.showMessage) {
+        shell.showMessage(this, text(Hlavni::TEXT_FILE_NOT_FOUND) + helpDocumentName());
+    }
+}
+
+void TForm1::Oprogramu1Click() {
+    TFormOProgramu form(this);
+    form.Dat = Dat;
+    form.exec();
+}

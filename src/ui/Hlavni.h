@@ -1,0 +1,98 @@
+// Main window: menu bar, two-panel status bar, owner of the program's TData.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <memory>
+
+#include "app/Dekl.h"
+
+class QAction;
+class QCloseEvent;
+class QLabel;
+class QMenu;
+class QMenuBar;
+
+namespace Hlavni {
+constexpr std::int32_t TEXT_CAPTION = 1;
+constexpr std::int32_t TEXT_MENU_CONNECTION = 2;
+constexpr std::int32_t TEXT_MENU_CONFIGURATION = 3;
+constexpr std::int32_t TEXT_MENU_DIAGNOSTICS = 4;
+constexpr std::int32_t TEXT_MENU_HELP = 5;
+constexpr std::int32_t TEXT_CONVERTER_CONNECT = 6;
+constexpr std::int32_t TEXT_LAN_PARAMETERS = 7;
+constexpr std::int32_t TEXT_MODBUS_TCP = 8;
+constexpr std::int32_t TEXT_RTU_MASTER = 9;
+constexpr std::int32_t TEXT_RTU_SLAVE = 10;
+constexpr std::int32_t TEXT_RTU_SLAVE_USB = 11;
+constexpr std::int32_t TEXT_RESTART = 12;
+constexpr std::int32_t TEXT_INFORMATION = 13;
+constexpr std::int32_t TEXT_DIAG_RTU_MASTER = 14;
+constexpr std::int32_t TEXT_HELP = 15;
+constexpr std::int32_t TEXT_ABOUT = 16;
+constexpr std::int32_t TEXT_PANEL_CONVERTER = 17;
+constexpr std::int32_t TEXT_PANEL_ADDRESS = 18;
+constexpr std::int32_t TEXT_OK = 19;
+constexpr std::int32_t TEXT_NO_DATA = 20;
+constexpr std::int32_t TEXT_FILE_NOT_FOUND = 21;
+
+TTextTabulka Texty();
+std::string Text(std::int32_t id, std::int32_t lang);
+
+// Path of the help document `name`: beside the program first, then in the
+// working folder; empty when neither holds it. Links are followed.
+QString FindHelpDocument(const QString& name, const QString& programFolder, const QString& workingFolder);
+
+// Creates the program's data record; returns nullptr when it cannot.
+using DataFactory = std::unique_ptr<TData> (*)();
+// Replaces how TForm1 creates its record (tests simulate a failed
+// allocation); nullptr restores the real one.
+void setDataFactory(DataFactory factory);
+}  // namespace Hlavni
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The program's record; nullptr when it could not be created.
+    PData Dat = nullptr;
+
+    // Menus and commands, named after their components.
+    QMenu* MenuPripojeni = nullptr;
+    QAction* Pipojenmodulu1 = nullptr;
+    QMenuBar* HelpMenuBar = nullptr;  // holds the Help menu at the right end
+    QMenu* MenuNapoveda = nullptr;
+    QAction* Npovda2 = nullptr;
+    QAction* Oprogramu1 = nullptr;
+
+    // Status bar panels 0 and 1.
+    QLabel* StatusPanel0 = nullptr;
+    QLabel* StatusPanel1 = nullptr;
+
+    // Command handlers.
+    void Pipojenmodulu1Click();
+    void Npovda2Click();
+    void Oprogramu1Click();
+
+    // Path of the help document Help would open, empty when none exists:
+    // beside the program first, then in the working directory.
+    QString helpDocumentPath() const;
+    // Name of the help document for the current language.
+    QString helpDocumentName() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormCreate();
+    // Closing steps; run once, from the close event or the destructor.
+    void FormClose();
+    void setPanels(const QString& panel0, const QString& panel1);
+    QString text(int id) const;
+
+    std::unique_ptr<TData> data_;
+    bool closed_ = false;
+};
