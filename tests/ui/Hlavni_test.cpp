@@ -1,0 +1,354 @@
+// Main window: start, status panels after the connection dialog, closing,
+// failure at start, Help and About.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QComboBox>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+
+#include "platform/Clock.h"
+#include "platform/SerialPort.h"
+#include "sim/Simulator.h"
+#include "ui/About.h"
+#include "ui/Hlavni.h"
+#include "ui/Pripojeni.h"
+#include "ui/UiTestSupport.h"
+#include "workflow/TextyOken.h"
+
+namespace {
+
+using uitest::RecordingShell;
+using uitest::ScratchSettings;
+using uitest::whenModalShown;
+
+const QString kBarePanel0 = QStringLiteral("Converter : ");
+const QString kBarePanel1 = QStringLiteral("Address : ");
+const QString kConnected = QStringLiteral(" Connection successfully initialized. Connected converter :  TK-7713T  v.1.05");
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { uitest::resetConverter(); }
+    void TearDown() override {
+        Hlavni::setDataFactory(nullptr);
+        uitest::resetConverter();
+    }
+
+    ScratchSettings settings;
+    RecordingShell shell;
+};
+
+// Simulator on loopback: TFTP on a free port and a pseudo-terminal.
+std::unique_ptr<tksim::Simulator> startSimulator() {
+    tksim::Config c;
+    c.tftp.address = "127.0.0.1";
+    c.tftp.port = 0;
+    auto sim = std::make_unique<tksim::Simulator>(c);
+    std::string error;
+    EXPECT_TRUE(sim->start(&error)) << error;
+    return sim;
+}
+
+QString lanAddress(const tksim::Simulator& sim) {
+    return QStringLiteral("127.0.0.1:%1").arg(sim.tftpPort());
+}
+
+// Opens the connection dialog from the menu, runs `inDialog` in it, then
+// presses Cancel.
+void connectionDialog(TForm1& form, const std::function<void(TFormPripojeni*)>& inDialog) {
+    whenModalShown<TFormPripojeni>([inDialog](TFormPripojeni* d) {
+        inDialog(d);
+        QTest::mouseClick(d->Button2, Qt::LeftButton);
+    });
+    form.Pipojenmodulu1->trigger();
+}
+
+TEST_F(MainWindowTest, StartsWithoutSettingsFileInEnglishWithBareLabels) {
+    TForm1 form;
+    form.show();
+    ASSERT_NE(form.Dat, nullptr);
+    EXPECT_EQ(form.Dat->Lang, LANG_EN);
+    EXPECT_EQ(form.Dat->Pripojeni, VychoziPripojeni());
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("TK-7713T - converter configuration"));
+    EXPECT_EQ(form.MenuPripojeni->title(), QStringLiteral("Connection"));
+    EXPECT_EQ(form.Pipojenmodulu1->text(), QStringLiteral("Converter connect"));
+    EXPECT_EQ(form.MenuNapoveda->title(), QStringLiteral("Help"));
+    EXPECT_EQ(form.Npovda2->text(), QStringLiteral("Help"));
+    EXPECT_EQ(form.Oprogramu1->text(), QStringLiteral("About W_tk7713t"));
+    EXPECT_EQ(form.StatusPanel0->text(), kBarePanel0);
+    EXPECT_EQ(form.StatusPanel1->text(), kBarePanel1);
+    EXPECT_EQ(form.StatusPanel0->width(), 300);
+    EXPECT_EQ(form.StatusPanel1->width(), 200);
+    // Help sits in the right corner of the bar, after every other menu.
+    EXPECT_EQ(form.menuBar()->cornerWidget(Qt::TopRightCorner), form.HelpMenuBar);
+    EXPECT_EQ(form.menuBar()->actions().size(), 1);
+    // No accelerator marks in any caption.
+    for (QAction* a : {form.MenuPripojeni->menuAction(), form.Pipojenmodulu1, form.MenuNapoveda->menuAction(),
+                       form.Npovda2, form.Oprogramu1}) {
+        EXPECT_FALSE(a->text().contains(QLatin1Char('&'))) << a->text().toStdString();
+        EXPECT_TRUE(a->isEnabled());
+    }
+    EXPECT_GE(platform::timerResolutionRequests(), 1u);
+    EXPECT_FALSE(Konvertor.Init);
+}
+
+TEST_F(MainWindowTest, LoadsSettingsFileAtStart) {
+    settings.write("[Interface]\nInterface=1\n[COM]\nCOM port=12\nAddress=17\n");
+    TForm1 form;
+    ASSERT_NE(form.Dat, nullptr);
+    EXPECT_EQ(form.Dat->Pripojeni.Rozhrani, ROZHRANI_COM);
+    EXPECT_EQ(form.Dat->Pripojeni.COM_CisloCOM, 12);
+    EXPECT_EQ(form.Dat->Pripojeni.COM_Adresa, 17);
+    EXPECT_EQ(form.Dat->Pripojeni.LAN_IP, "192.168.0.99");
+}
+
+// What the panels show after a dialog that ended with a connection, for
+// each interface and for a code outside the list.
+struct PanelCase {
+    std::int32_t rozhrani;
+    QString panel1;
+};
+
+class StatusPanelTest : public MainWindowTest, public ::testing::WithParamInterface<PanelCase> {};
+
+TEST_P(StatusPanelTest, ShowsTypeAndAddressOfTheInterface) {
+    TForm1 form;
+    form.show();
+    connectionDialog(form, [](TFormPripojeni* d) {
+        // Stand in for a successful Connect.
+        d->Dat->Init = true;
+        d->Dat->TypVerze = "TK-7713T  v.1.05";
+        d->Dat->Pripojeni.Rozhrani = GetParam().rozhrani;
+        d->Dat->Pripojeni.LAN_IP = "10.1.2.3";
+        d->Dat->Pripojeni.COM_Adresa = 247;
+        d->Dat->Pripojeni.USBCOM_Adresa = 9;
+    });
+    EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("Converter : TK-7713T  v.1.05"));
+    EXPECT_EQ(form.StatusPanel1->text(), GetParam().panel1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Interfaces, StatusPanelTest,
+                         ::testing::Values(PanelCase{ROZHRANI_LAN, QStringLiteral("Address : 10.1.2.3")},
+                                           PanelCase{ROZHRANI_COM, QStringLiteral("Address : 247")},
+                                           PanelCase{ROZHRANI_USBCOM, QStringLiteral("Address : 9")},
+                                           PanelCase{3, QString()}, PanelCase{-1, QString()}));
+
+TEST_F(MainWindowTest, ConnectsOverLanToSimulatorAndShowsConverter) {
+    auto sim = startSimulator();
+    TForm1 form;
+    form.show();
+    QString status;
+    connectionDialog(form, [&](TFormPripojeni* d) {
+        d->ComboBox1->setCurrentIndex(ROZHRANI_LAN);
+        d->Edit1->setText(lanAddress(*sim));
+        QTest::mouseClick(d->Button1, Qt::LeftButton);
+        status = d->Panel1->text();
+    });
+    EXPECT_EQ(status, kConnected);
+    EXPECT_TRUE(form.Dat->Init);
+    EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("Converter : TK-7713T  v.1.05"));
+    EXPECT_EQ(form.StatusPanel1->text(), QStringLiteral("Address : ") + lanAddress(*sim));
+}
+
+TEST_F(MainWindowTest, ConnectsOverPseudoTerminalMappedToComNumber) {
+    auto sim = startSimulator();
+    settings.write(QStringLiteral("[Interface]\nInterface=1\n[COM]\nCOM port=7\nAddress=247\n"
+                                  "[Serial ports]\nCOM7=%1\n")
+                       .arg(QString::fromStdString(sim->serialPath()))
+                       .toUtf8());
+    TForm1 form;
+    form.show();
+    QString status;
+    connectionDialog(form, [&](TFormPripojeni* d) {
+        EXPECT_EQ(d->ComboBox1->currentIndex(), ROZHRANI_COM);
+        EXPECT_EQ(d->Edit3->text(), QStringLiteral("7"));
+        QTest::mouseClick(d->Button1, Qt::LeftButton);
+        status = d->Panel1->text();
+    });
+    EXPECT_EQ(status, kConnected);
+    EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("Converter : TK-7713T  v.1.05"));
+    EXPECT_EQ(form.StatusPanel1->text(), QStringLiteral("Address : 247"));
+    EXPECT_TRUE(platform::serialIsOpen(Konvertor.MBRTU.ID.HNDL));
+}
+
+TEST_F(MainWindowTest, FailedAttemptAfterSuccessFallsBackToBareLabels) {
+    auto sim = startSimulator();
+    TForm1 form;
+    form.show();
+    connectionDialog(form, [&](TFormPripojeni* d) {
+        d->Edit1->setText(lanAddress(*sim));
+        QTest::mouseClick(d->Button1, Qt::LeftButton);
+    });
+    ASSERT_EQ(form.StatusPanel1->text(), QStringLiteral("Address : ") + lanAddress(*sim));
+    const TPripojeni good = form.Dat->Pripojeni;
+
+    // A loopback port where nobody answers.
+    platform::UdpSocket silent;
+    platform::UdpEndpoint local;
+    local.address = {127, 0, 0, 1};
+    ASSERT_TRUE(silent.openBound(local));
+    QString status;
+    connectionDialog(form, [&](TFormPripojeni* d) {
+        d->Edit1->setText(QStringLiteral("127.0.0.1:%1").arg(silent.localPort()));
+        d->Edit2->setText(QStringLiteral("50"));
+        QTest::mouseClick(d->Button1, Qt::LeftButton);
+        status = d->Panel1->text();
+    });
+    EXPECT_EQ(status, QStringLiteral(" Converter connection error"));
+    EXPECT_FALSE(form.Dat->Init);
+    EXPECT_EQ(form.Dat->Pripojeni, good);
+    EXPECT_EQ(form.StatusPanel0->text(), kBarePanel0);
+    EXPECT_EQ(form.StatusPanel1->text(), kBarePanel1);
+}
+
+TEST_F(MainWindowTest, ClosingWithPortOpenClosesItAndWritesSettingsOnce) {
+    auto sim = startSimulator();
+    settings.write(QStringLiteral("[Serial ports]\nCOM9=%1\n").arg(QString::fromStdString(sim->serialPath())).toUtf8());
+    const std::uint32_t requestsBefore = platform::timerResolutionRequests();
+    platform::SerialHandle port = platform::kNoSerialPort;
+    {
+        TForm1 form;
+        form.show();
+        connectionDialog(form, [&](TFormPripojeni* d) {
+            d->ComboBox1->setCurrentIndex(ROZHRANI_COM);
+            d->Edit3->setText(QStringLiteral("9"));
+            d->Edit5->setText(QStringLiteral("247"));
+            QTest::mouseClick(d->Button1, Qt::LeftButton);
+        });
+        ASSERT_TRUE(form.Dat->Init);
+        port = Konvertor.MBRTU.ID.HNDL;
+        ASSERT_TRUE(platform::serialIsOpen(port));
+
+        form.close();
+        EXPECT_FALSE(platform::serialIsOpen(port));
+        EXPECT_EQ(Konvertor.MBRTU.ID.HNDL, platform::kNoSerialPort);
+        EXPECT_EQ(form.Dat, nullptr);
+        const QByteArray saved = settings.contents();
+        EXPECT_TRUE(saved.contains("[Interface]")) << saved.toStdString();
+        EXPECT_TRUE(saved.contains("Interface=1")) << saved.toStdString();
+        EXPECT_TRUE(saved.contains("COM port=9")) << saved.toStdString();
+        EXPECT_TRUE(saved.contains("COM9=")) << "the device map section must survive";
+        // A second close, and the destructor, must not write again.
+        settings.write("marker");
+        form.close();
+    }
+    EXPECT_EQ(settings.contents(), QByteArray("marker"));
+    EXPECT_EQ(platform::timerResolutionRequests(), requestsBefore);
+}
+
+TEST_F(MainWindowTest, FailedDataCreationKeepsRunningAndReportsInEnglish) {
+    Hlavni::setDataFactory([] { return std::unique_ptr<TData>(); });
+    {
+        TForm1 form;
+        form.show();
+        EXPECT_EQ(form.Dat, nullptr);
+        EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("Unable to create program data structures"));
+        EXPECT_EQ(form.StatusPanel1->text(), QString());
+        EXPECT_EQ(form.windowTitle(), QStringLiteral("TK-7713T - converter configuration"));
+
+        // The connection command opens nothing without a record.
+        bool opened = false;
+        QTimer::singleShot(0, [&] {
+            if (QWidget* m = QApplication::activeModalWidget()) {
+                opened = true;
+                m->close();
+            }
+        });
+        form.Pipojenmodulu1->trigger();
+        uitest::runEventsFor(1);
+        EXPECT_FALSE(opened);
+
+        // About still opens, in English.
+        QString version;
+        whenModalShown<TFormOProgramu>([&](TFormOProgramu* a) {
+            version = a->LabelVerze->text();
+            QTest::mouseClick(a->Button1, Qt::LeftButton);
+        });
+        form.Oprogramu1->trigger();
+        EXPECT_EQ(version, QStringLiteral("Version  2.01"));
+
+        // Help still answers, with the English document name.
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(settings.folder());
+        form.Npovda2->trigger();
+        QDir::setCurrent(before);
+        ASSERT_EQ(shell.messages.size(), 1u);
+        EXPECT_EQ(shell.messages[0].text, QStringLiteral("File not found W_tk7713t_EN.pdf"));
+        form.close();
+    }
+    EXPECT_FALSE(settings.exists());
+}
+
+TEST_F(MainWindowTest, HelpReportsMissingDocumentByName) {
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(settings.folder());
+    TForm1 form;
+    form.Npovda2->trigger();
+    QDir::setCurrent(before);
+    ASSERT_EQ(shell.messages.size(), 1u);
+    EXPECT_EQ(shell.messages[0].text, QStringLiteral("File not found W_tk7713t_EN.pdf"));
+    EXPECT_TRUE(shell.documents.empty());
+}
+
+TEST_F(MainWindowTest, HelpOpensDocumentFromWorkingFolder) {
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(settings.folder());
+    QFile doc(QDir(settings.folder()).filePath(QStringLiteral("W_tk7713t_EN.pdf")));
+    ASSERT_TRUE(doc.open(QIODevice::WriteOnly));
+    doc.close();
+    TForm1 form;
+    form.Npovda2->trigger();
+    QDir::setCurrent(before);
+    EXPECT_TRUE(shell.messages.empty());
+    ASSERT_EQ(shell.documents.size(), 1u);
+    EXPECT_EQ(QFileInfo(shell.documents[0]).canonicalFilePath(), QFileInfo(doc).canonicalFilePath());
+}
+
+TEST_F(MainWindowTest, HelpPrefersDocumentBesideProgram) {
+    QTemporaryDir program;
+    QTemporaryDir working;
+    for (const QTemporaryDir* dir : {&program, &working}) {
+        QFile doc(dir->filePath(QStringLiteral("W_tk7713t_CZ.pdf")));
+        ASSERT_TRUE(doc.open(QIODevice::WriteOnly));
+    }
+    EXPECT_EQ(Hlavni::FindHelpDocument(QStringLiteral("W_tk7713t_CZ.pdf"), program.path(), working.path()),
+              program.filePath(QStringLiteral("W_tk7713t_CZ.pdf")));
+    QFile::remove(program.filePath(QStringLiteral("W_tk7713t_CZ.pdf")));
+    EXPECT_EQ(Hlavni::FindHelpDocument(QStringLiteral("W_tk7713t_CZ.pdf"), program.path(), working.path()),
+              working.filePath(QStringLiteral("W_tk7713t_CZ.pdf")));
+    QFile::remove(working.filePath(QStringLiteral("W_tk7713t_CZ.pdf")));
+    EXPECT_EQ(Hlavni::FindHelpDocument(QStringLiteral("W_tk7713t_CZ.pdf"), program.path(), working.path()),
+              QString());
+}
+
+TEST_F(MainWindowTest, AboutShowsVersionAndOpensAddressOfItsLanguage) {
+    TForm1 form;
+    form.show();
+    for (const std::int32_t lang : {LANG_EN, LANG_CZ}) {
+        form.Dat->Lang = lang;
+        QString caption, version, link;
+        whenModalShown<TFormOProgramu>([&](TFormOProgramu* a) {
+            caption = a->windowTitle();
+            version = a->LabelVerze->text();
+            link = a->LabelOdkaz->text();
+            QTest::mouseClick(a->LabelOdkaz, Qt::LeftButton);
+            QTest::mouseClick(a->Button1, Qt::LeftButton);
+        });
+        form.Oprogramu1->trigger();
+        const std::string address = About::Text(About::TEXT_WEB_ADDRESS, lang);
+        EXPECT_EQ(caption, QString::fromUtf8(About::Text(About::TEXT_CAPTION, lang)));
+        EXPECT_EQ(version, QString::fromUtf8(lang == LANG_CZ ? "Verze  2.01" : "Version  2.01"));
+        EXPECT_EQ(link.toStdString(), address);
+        ASSERT_FALSE(shell.addresses.empty());
+        EXPECT_EQ(shell.addresses.back().toStdString(), address);
+    }
+    EXPECT_EQ(shell.addresses.size(), 2u);
+}
+
+}  // namespace

@@ -1,0 +1,155 @@
+// Shared pieces of the window tests: an offscreen application, a scratch
+// settings folder, a recording desktop shell and driving modal windows.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/Dekl.h"
+#include "link/U_TK7713T.h"
+#include "platform/SerialPort.h"
+#include "ui/DesktopShell.h"
+
+namespace uitest {
+
+// One QApplication for the whole test program, created before any widget.
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "W_tk7713t";
+        static char* argv[] = {name, nullptr};
+        app_ = new QApplication(argc, argv);
+        QApplication::setApplicationName(QStringLiteral("W_tk7713t"));
+    }
+    void TearDown() override {
+        delete app_;
+        app_ = nullptr;
+    }
+
+private:
+    QApplication* app_ = nullptr;
+};
+
+inline const ::testing::Environment* const kQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+// Settings file in a fresh folder of its own; the program's own folder and
+// the serial device map are left as they were found.
+class ScratchSettings {
+public:
+    ScratchSettings() {
+        SetSettingsFolder(dir_.path().toStdString());
+        platform::setSerialDeviceMap({});
+    }
+    ~ScratchSettings() {
+        SetSettingsFolder(std::string());
+        platform::setSerialDeviceMap({});
+    }
+    QString folder() const { return dir_.path(); }
+    QString filePath() const { return dir_.filePath(QString::fromLatin1(SOUBOR_NASTAVENI)); }
+    bool exists() const { return QFile::exists(filePath()); }
+    QByteArray contents() const {
+        QFile f(filePath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    void write(const QByteArray& bytes) const {
+        QFile f(filePath());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+
+private:
+    QTemporaryDir dir_;
+};
+
+// Records what the windows ask of the desktop instead of doing it.
+class RecordingShell {
+public:
+    struct Message {
+        QString text;
+    };
+    RecordingShell() {
+        ui::DesktopShell& shell = ui::desktopShell();
+        shell.showMessage = [this](QWidget*, const QString& text) { messages.push_back({text}); };
+        shell.openDocument = [this](const QString& path) { documents.push_back(path); };
+        shell.openAddress = [this](const QString& address) { addresses.push_back(address); };
+    }
+    ~RecordingShell() { ui::resetDesktopShell(); }
+
+    std::vector<Message> messages;
+    std::vector<QString> documents;
+    std::vector<QString> addresses;
+};
+
+// Runs `action` on the next modal window of type W once it is shown. The
+// action must close the window, or the modal loop never returns; a window
+// still open after `limitMs` is closed and the failure recorded.
+template <typename W>
+void whenModalShown(std::function<void(W*)> action, int limitMs = 30000) {
+    auto* timer = new QTimer;
+    auto* clock = new QElapsedTimer;
+    clock->start();
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, clock, action, limitMs] {
+        QWidget* modal = QApplication::activeModalWidget();
+        W* w = qobject_cast<W*>(modal);
+        if (w != nullptr && w->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            delete clock;
+            action(w);
+            return;
+        }
+        if (clock->elapsed() > limitMs) {
+            timer->stop();
+            timer->deleteLater();
+            delete clock;
+            ADD_FAILURE() << "modal window never shown";
+            if (modal != nullptr) {
+                modal->close();
+            }
+        }
+    });
+    timer->start();
+}
+
+// Lets the event loop run for about ms milliseconds without spinning.
+inline void runEventsFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Processes events until pred() holds or limitMs passes.
+inline bool waitUntil(const std::function<bool()>& pred, int limitMs = 10000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!pred()) {
+        if (clock.elapsed() > limitMs) {
+            return false;
+        }
+        runEventsFor(5);
+    }
+    return true;
+}
+
+// Konvertor back to its start state, with any port it holds closed.
+inline void resetConverter() {
+    MBRTU_Zavri(Konvertor.MBRTU);
+    TK7713T_Reset();
+}
+
+}  // namespace uitest
