@@ -143,6 +143,10 @@ DeviceModel::DeviceModel(const ModelOptions& options, Clock clock)
     uartm_ = factoryImage(SimFile::Uartm);
     uarts_ = factoryImage(SimFile::Uarts);
     const std::uint64_t t = now();
+    clockAtStartMs_ = t;
+    wallAtStartMs_ = std::chrono::duration_cast<std::chrono::milliseconds>(
+                         std::chrono::system_clock::now().time_since_epoch())
+                         .count();
     const std::uint64_t initialMs = std::uint64_t{options.initialUptimeS} * 1000;
     // Run time counts from a boot moment; with an initial run time larger
     // than the clock value the difference is kept as an offset.
@@ -333,9 +337,9 @@ std::vector<std::uint8_t> DeviceModel::sysImage(std::uint64_t nowMs)
     putU32(image, 236, static_cast<std::uint32_t>(up / 10));
     putU32(image, 240, seconds);
 
-    const auto wallMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            std::chrono::system_clock::now().time_since_epoch())
-                            .count();
+    // The clock stamps follow the model's clock, so a frozen clock gives a
+    // frozen file.
+    const std::int64_t wallMs = wallAtStartMs_ + static_cast<std::int64_t>(nowMs - clockAtStartMs_);
     const std::time_t wall = static_cast<std::time_t>(wallMs / 1000);
     const unsigned hundredths = static_cast<unsigned>((wallMs % 1000) / 10);
     const auto rtc = rtcStamp(wall, hundredths);

@@ -98,6 +98,8 @@ private:
     std::uint64_t bootMs_ = 0;           // clock value that counts as run time extraMs_
     std::uint64_t extraMs_ = 0;          // run time at the boot moment (initial run time)
     std::uint64_t unreachableUntil_ = 0;
+    std::uint64_t clockAtStartMs_ = 0;
+    std::int64_t wallAtStartMs_ = 0;
     std::uint64_t processedSeconds_ = 0;  // whole seconds of run time already simulated
     unsigned restarts_ = 0;
     std::array<std::uint8_t, 4> ipInForce_{};

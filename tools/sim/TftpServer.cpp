@@ -274,7 +274,9 @@ void TftpServer::handleRequest(const std::uint8_t* p, std::size_t n, const Peer&
         refuse(2, "Access violation", what + " (writes refused)");
         return;
     }
-    if (transfers_.size() >= options_.maxTransfers) {
+    const auto active = std::count_if(transfers_.begin(), transfers_.end(),
+                                      [](const std::unique_ptr<Transfer>& x) { return !x->finished; });
+    if (static_cast<std::size_t>(active) >= options_.maxTransfers) {
         refuse(0, "Server busy", what);
         return;
     }
@@ -594,9 +596,9 @@ void TftpServer::run(const std::atomic<bool>& stop, int wakeFd)
         fds.clear();
         owners.clear();
         fds.push_back({wakeFd, POLLIN, 0});
-        fds.push_back({listenFd_, POLLIN, 0});
         owners.push_back(nullptr);
-        owners.push_back(nullptr);
+        // Running transfers before new requests: a transfer that has just
+        // ended frees its place for a request that came with it.
         for (auto& t : transfers_) {
             fds.push_back({t->fd, POLLIN, 0});
             owners.push_back(t.get());
@@ -605,6 +607,8 @@ void TftpServer::run(const std::atomic<bool>& stop, int wakeFd)
                 owners.push_back(t.get());
             }
         }
+        fds.push_back({listenFd_, POLLIN, 0});
+        owners.push_back(nullptr);
         const int timeout = next > now ? static_cast<int>(next - now) : 0;
         const int r = poll(fds.data(), fds.size(), timeout);
         if (r < 0 && errno != EINTR) {
@@ -619,8 +623,10 @@ void TftpServer::run(const std::atomic<bool>& stop, int wakeFd)
                 continue;
             }
             // A bounded number of datagrams per socket and pass keeps one
-            // flooding client from starving the others.
-            for (int k = 0; k < 16; ++k) {
+            // flooding client from starving the others; new requests one at
+            // a time, so that what running transfers received counts first.
+            const int batch = owners[i] == nullptr ? 1 : 16;
+            for (int k = 0; k < batch; ++k) {
                 Peer from;
                 from.len = sizeof from.addr;
                 const ssize_t n = recvfrom(fds[i].fd, buffer_.data(), buffer_.size(), 0,
