@@ -1,0 +1,102 @@
+// The tk7713t program itself: its main forwards the arguments and returns
+// the exit status. Run as a child process against the in-process simulator.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tools/SimHarness.h"
+
+extern char** environ;
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Runs the program with its output in two scratch files and waits for it
+// by its pid.
+Outcome runProgram(const std::vector<std::string>& args) {
+    const std::string program = std::string(TK_BINARY_DIR) + "/tools/cli/tk7713t";
+    const std::string base = std::string(TK_BINARY_DIR) + "/cli_binary_test." + std::to_string(::getpid());
+    const std::string outPath = base + ".out";
+    const std::string errPath = base + ".err";
+    std::vector<char*> argv;
+    std::vector<std::string> all{program};
+    all.insert(all.end(), args.begin(), args.end());
+    for (std::string& a : all) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    Outcome r;
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        ADD_FAILURE() << "cannot start " << program;
+        return r;
+    }
+    int wstatus = 0;
+    if (waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus)) {
+        r.status = WEXITSTATUS(wstatus);
+    }
+    r.out = slurp(outPath);
+    r.err = slurp(errPath);
+    ::unlink(outPath.c_str());
+    ::unlink(errPath.c_str());
+    return r;
+}
+
+TEST(Program, ExitStatuses) {
+    harness::Sim sim;
+    ASSERT_TRUE(sim.started()) << sim.error();
+
+    Outcome r = runProgram({"--lan", sim.lan(), "identify"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("Connection successfully initialized.", 0), 0u);
+
+    r = runProgram({"--device", sim.pty(), "--json", "get", "mbtcp"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "{\n  \"UnitID\": 255,\n  \"Timeout\": 5\n}\n");
+
+    r = runProgram({"--lan", sim.lan(), "set", "mbtcp", "Timeout=0"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "tk7713t: Invalid TCP timeout (1-255)\n");
+
+    r = runProgram({"--help"});
+    EXPECT_EQ(r.status, 0);
+
+    sim.model().setIdentity(tksim::Identity{"TK-7713T", "3.00", "1"});
+    r = runProgram({"--lan", sim.lan(), "identify"});
+    EXPECT_EQ(r.status, 3);
+
+    tksim::Faults f;
+    f.dropEvery = 1;
+    sim.sim().setFaults(f);
+    r = runProgram({"--lan", sim.lan(), "--lan-timeout", "50", "info"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "tk7713t: Converter connection error\n");
+}
+
+}  // namespace
