@@ -845,7 +845,7 @@ TEST_P(Waiting, ReadWaitsTheTimeoutAndWriteAtLeast500Ms) {
 INSTANTIATE_TEST_SUITE_P(
     Table, Waiting,
     ::testing::Values(WaitCase{"ReadNoAnswer200", Direction::Read, 200, -1, false, 200, 450},
-                      WaitCase{"ReadLateAnswer200", Direction::Read, 200, 350, false, 200, 340},
+                      WaitCase{"ReadLateAnswer200", Direction::Read, 200, 400, false, 200, 390},
                       WaitCase{"ReadAnswerInTime", Direction::Read, 600, 250, true, 250, 550},
                       WaitCase{"WriteNoAnswer200Waits500", Direction::Write, 200, -1, false, 500, 800},
                       WaitCase{"WriteLateAnswer200StillInTime", Direction::Write, 200, 350, true, 350, 650},
@@ -958,7 +958,7 @@ TEST_F(TftpLink, ForeignFloodDoesNotStretchTheTimeout) {
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.status, 3);
     EXPECT_GE(elapsed, 300ms);
-    EXPECT_LT(elapsed, 550ms);
+    EXPECT_LT(elapsed, 800ms);  // a reset per foreign packet would take over 900 ms
 }
 
 // ---------------------------------------------------------------------------

@@ -172,8 +172,13 @@ private:
         }
     }
 
-    // Asks for a file that does not exist until the server says so.
+    // Reads a marker file that only this server's directory holds, so a
+    // server of somebody else that took the same port cannot pass for ours.
     bool waitUntilServing() {
+        const std::string marker = "tk-ready-probe";
+        if (!putFile(marker, {'o', 'k'})) {
+            return false;
+        }
         const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
         if (fd < 0) {
             return false;
@@ -182,23 +187,36 @@ private:
         server.sin_family = AF_INET;
         server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         server.sin_port = htons(port_);
-        static const char probe[] = "\0\1tk-ready-probe\0octet";
+        std::string request("\0\1", 2);
+        request += marker;
+        request.push_back('\0');
+        request += "octet";
+        request.push_back('\0');
         bool serving = false;
         for (int attempt = 0; attempt < 40 && !serving; ++attempt) {
             if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
                 pid_ = -1;  // exited: port taken or no permission
                 break;
             }
-            ::sendto(fd, probe, sizeof probe, 0, reinterpret_cast<sockaddr*>(&server), sizeof server);
+            ::sendto(fd, request.data(), request.size(), 0, reinterpret_cast<sockaddr*>(&server),
+                     sizeof server);
             pollfd p{fd, POLLIN, 0};
             if (::poll(&p, 1, 50) > 0) {
-                char answer[600];
-                const ssize_t got = ::recv(fd, answer, sizeof answer, 0);
-                serving = got >= 4 && answer[1] == 5;  // error packet: file not found
+                unsigned char answer[600];
+                sockaddr_in from{};
+                socklen_t length = sizeof from;
+                const ssize_t got = ::recvfrom(fd, answer, sizeof answer, 0,
+                                               reinterpret_cast<sockaddr*>(&from), &length);
+                if (got == 6 && answer[1] == 3 && answer[4] == 'o' && answer[5] == 'k') {
+                    const unsigned char ack[] = {0, 4, answer[2], answer[3]};
+                    ::sendto(fd, ack, sizeof ack, 0, reinterpret_cast<sockaddr*>(&from), length);
+                    serving = true;
+                }
             }
         }
         ::close(fd);
-        return serving;
+        ::unlink((directory_ + "/" + marker).c_str());
+        return serving && ::waitpid(pid_, nullptr, WNOHANG) == 0;
     }
 
     std::string directory_;
