@@ -582,6 +582,24 @@ INSTANTIATE_TEST_SUITE_P(
                       AcceptCase{"Smallest", oackPacket({{"blksize", "8"}}), 8}),
     [](const auto& p) { return std::string(p.param.name); });
 
+TEST_F(TftpLink, ReadIgnoresARepeatedOptionAcknowledgement) {
+    const Bytes contents = patternBytes(900, 22);
+    peer.receiveRequest()
+        .send(oackPacket({{"blksize", "1000"}}))
+        .receive()
+        .send(oackPacket({{"blksize", "8"}}))  // must not shrink the blocks
+        .send(dataPacket(1, contents))
+        .receive();
+    peer.start();
+    init();
+    const ReadResult r = readFile(tf, "sys.bin");
+    ASSERT_TRUE(peer.finish()) << peer.failure();
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.data, contents);
+    EXPECT_EQ(peer.receivedAt(Socket::Transfer), (std::vector<Bytes>{ackPacket(0), ackPacket(1)}));
+    EXPECT_EQ(peer.drainPending(), 0u);
+}
+
 TEST_F(TftpLink, WriteAfterOackSendsBlockOneAtOnceWithTheAgreedSize) {
     const Bytes contents = patternBytes(2500, 14);
     peer.receiveRequest()

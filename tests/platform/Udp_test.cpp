@@ -223,7 +223,7 @@ TEST(UdpSocket, MoveTransfersOwnershipAndCloseReleases) {
     ASSERT_TRUE(a.open(IpVersion::V4));
     const std::uint16_t port = a.localPort();
     UdpSocket b(std::move(a));
-    EXPECT_FALSE(a.isOpen());  // NOLINT(bugprone-use-after-move): moved-from state is specified
+    EXPECT_FALSE(a.isOpen());  // NOLINT(bugprone-use-after-move): a moved-from socket is closed
     EXPECT_TRUE(b.isOpen());
     EXPECT_EQ(b.localPort(), port);
     UdpSocket c;
