@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# The demo: installs what is missing, builds, starts the converter simulator
+# on loopback and opens the program ready to connect to it (press
+# Connection > Converter connect > Connect). Closing the program stops the
+# simulator.
+#
+# The program keeps its settings file beside its executable, so the demo
+# runs a copy of it from a folder of its own (build/dev/demo) with a
+# settings file of its own: a W_tk7713t.ini the user already has elsewhere
+# is never read or written.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root="$(pwd)"
+
+bash scripts/setup.sh
+cmake --preset dev >/dev/null
+cmake --build --preset dev --target W_tk7713t tk7713t-sim
+
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
+  echo "No desktop display found (DISPLAY or WAYLAND_DISPLAY): the program needs one." >&2
+  exit 1
+fi
+
+demo="$root/build/dev/demo"
+mkdir -p "$demo"
+# A copy, not a link: the program looks for its settings beside the file it
+# was started from after resolving links.
+cp -f "$root/build/dev/src/W_tk7713t" "$demo/W_tk7713t"
+
+log="$demo/simulator.log"
+"$root/build/dev/tools/sim/tk7713t-sim" --tftp-address 127.0.0.1 --tftp-port 0 \
+  --link "$demo/ttyTK7713T" >"$log" 2>&1 &
+sim_pid=$!
+stop_simulator() {
+  if kill -0 "$sim_pid" 2>/dev/null; then
+    kill "$sim_pid" 2>/dev/null || true
+    wait "$sim_pid" 2>/dev/null || true
+  fi
+}
+trap stop_simulator EXIT
+
+for _ in $(seq 100); do
+  grep -q '^ready' "$log" 2>/dev/null && break
+  kill -0 "$sim_pid" 2>/dev/null || { cat "$log" >&2; exit 1; }
+  sleep 0.1
+done
+grep -q '^ready' "$log" || { echo "the simulator did not start" >&2; cat "$log" >&2; exit 1; }
+tftp="$(sed -n 's/^tftp: //p' "$log")"
+
+# LAN is chosen with the simulator's address; COM port 5 leads to the
+# simulator's pseudo-terminal, for trying the serial interface.
+cat >"$demo/W_tk7713t.ini" <<INI
+[Interface]
+Interface=0
+[LAN]
+IP address=$tftp
+IP version=0
+Timeout=1000
+[COM]
+COM port=5
+Baud=4
+Parity=1
+Timeout=330
+Address=247
+[USB COM]
+COM port=6
+Baud=8
+Parity=1
+Timeout=330
+Address=255
+[Serial ports]
+COM5=$demo/ttyTK7713T
+INI
+
+echo "Simulated converter: TFTP $tftp, COM port 5 = $demo/ttyTK7713T (address 247)"
+"$demo/W_tk7713t"

@@ -1,0 +1,168 @@
+// tk7713t-screenshots OUTPUT_FOLDER: draws every window of the program
+// offscreen and saves each as a PNG file, with a plain title strip that
+// shows the window's caption. A simulated converter on loopback provides
+// the connected states; the settings file goes to a scratch folder.
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QEventLoop>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+#include <functional>
+
+#include "app/Dekl.h"
+#include "link/U_TK7713T.h"
+#include "sim/Simulator.h"
+#include "ui/About.h"
+#include "ui/DesktopShell.h"
+#include "ui/Hlavni.h"
+#include "ui/Pripojeni.h"
+
+namespace {
+
+QString outputFolder;
+int failures = 0;
+
+void settle() {
+    QEventLoop loop;
+    QTimer::singleShot(50, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// The widget's pixels under a title strip holding its caption.
+void save(QWidget* w, const QString& name) {
+    settle();
+    const QPixmap body = w->grab();
+    const int strip = w->isWindow() && !w->windowTitle().isEmpty() ? 24 : 0;
+    QPixmap framed(body.width() + 2, body.height() + strip + 2);
+    framed.fill(QColor(0x2B, 0x57, 0x9A));
+    QPainter p(&framed);
+    if (strip > 0) {
+        QFont f = w->font();
+        f.setBold(true);
+        p.setFont(f);
+        p.setPen(Qt::white);
+        p.drawText(QRect(8, 1, framed.width() - 16, strip), Qt::AlignVCenter | Qt::AlignLeft, w->windowTitle());
+    }
+    p.drawPixmap(1, strip + 1, body);
+    p.end();
+    const QString path = QDir(outputFolder).filePath(name + QStringLiteral(".png"));
+    if (framed.save(path)) {
+        std::printf("%s\n", qPrintable(path));
+    } else {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        ++failures;
+    }
+}
+
+// Runs `action` on the next modal window of type W (which must close it).
+template <typename W>
+void whenModalShown(std::function<void(W*)> action) {
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, action] {
+        if (W* w = qobject_cast<W*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            action(w);
+        }
+    });
+    timer->start();
+}
+
+void saveMenu(QMenu* menu, const QString& name) {
+    menu->popup(QPoint(0, 0));
+    save(menu, name);
+    menu->hide();
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("W_tk7713t"));
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: tk7713t-screenshots OUTPUT_FOLDER\n");
+        return 2;
+    }
+    outputFolder = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(outputFolder);
+
+    QTemporaryDir scratch;
+    SetSettingsFolder(scratch.path().toStdString());
+
+    tksim::Config c;
+    c.tftp.address = "127.0.0.1";
+    c.tftp.port = 0;
+    tksim::Simulator sim(c);
+    std::string error;
+    if (!sim.start(&error)) {
+        std::fprintf(stderr, "simulator: %s\n", error.c_str());
+        return 1;
+    }
+    const QString simAddress = QStringLiteral("127.0.0.1:%1").arg(sim.tftpPort());
+
+    // Desktop requests are only drawn, never carried out.
+    ui::desktopShell().openDocument = [](const QString&) {};
+    ui::desktopShell().openAddress = [](const QString&) {};
+    ui::desktopShell().showMessage = [](QWidget*, const QString& text) {
+        QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok);
+        box.show();
+        save(&box, QStringLiteral("help-missing"));
+    };
+
+    TForm1 form;
+    form.show();
+    save(&form, QStringLiteral("main"));
+    saveMenu(form.MenuPripojeni, QStringLiteral("menu-connection"));
+    saveMenu(form.MenuNapoveda, QStringLiteral("menu-help"));
+
+    {
+        TFormPripojeni d(&form);
+        d.Dat = form.Dat;
+        d.show();
+        save(&d, QStringLiteral("connection-lan"));
+        d.ComboBox1->setCurrentIndex(ROZHRANI_COM);
+        save(&d, QStringLiteral("connection-com"));
+        d.ComboBox1->setCurrentIndex(ROZHRANI_USBCOM);
+        save(&d, QStringLiteral("connection-usb"));
+        d.close();
+    }
+
+    whenModalShown<TFormPripojeni>([&](TFormPripojeni* d) {
+        d->ComboBox1->setCurrentIndex(ROZHRANI_LAN);
+        d->Edit1->setText(simAddress);
+        d->Button1->click();
+        save(d, QStringLiteral("connection-connected"));
+        d->Button2->click();
+    });
+    form.Pipojenmodulu1->trigger();
+    save(&form, QStringLiteral("main-connected"));
+
+    whenModalShown<TFormOProgramu>([](TFormOProgramu* a) {
+        save(a, QStringLiteral("about"));
+        a->Button1->click();
+    });
+    form.Oprogramu1->trigger();
+
+    // Help from a folder without the document.
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(scratch.path());
+    form.Npovda2->trigger();
+    QDir::setCurrent(before);
+
+    form.close();
+    MBRTU_Zavri(Konvertor.MBRTU);
+    sim.stop();
+    return failures == 0 ? 0 : 1;
+}
