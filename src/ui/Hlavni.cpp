@@ -128,6 +128,9 @@ void TForm1::FormCreate() {
     StatusPanel1 = new QLabel(this);
     StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
     StatusPanel1->setFixedWidth(200);
+    for (QLabel* panel : {StatusPanel0, StatusPanel1}) {
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    }
     statusBar()->addWidget(StatusPanel0);
     statusBar()->addWidget(StatusPanel1);
     statusBar()->setSizeGripEnabled(false);

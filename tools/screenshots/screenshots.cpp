@@ -95,7 +95,8 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "usage: tk7713t-screenshots OUTPUT_FOLDER\n");
         return 2;
     }
-    outputFolder = QString::fromLocal8Bit(argv[1]);
+    // Absolute: the Help shot changes the working folder.
+    outputFolder = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
     QDir().mkpath(outputFolder);
 
     QTemporaryDir scratch;
