@@ -98,16 +98,6 @@ TEST_F(MainWindowTest, StartsWithoutSettingsFileInEnglishWithBareLabels) {
     EXPECT_FALSE(Konvertor.Init);
 }
 
-TEST_F(MainWindowTest, LoadsSettingsFileAtStart) {
-    settings.write("[Interface]\nInterface=1\n[COM]\nCOM port=12\nAddress=17\n");
-    TForm1 form;
-    ASSERT_NE(form.Dat, nullptr);
-    EXPECT_EQ(form.Dat->Pripojeni.Rozhrani, ROZHRANI_COM);
-    EXPECT_EQ(form.Dat->Pripojeni.COM_CisloCOM, 12);
-    EXPECT_EQ(form.Dat->Pripojeni.COM_Adresa, 17);
-    EXPECT_EQ(form.Dat->Pripojeni.LAN_IP, "192.168.0.99");
-}
-
 // What the panels show after a dialog that ended with a connection, for
 // each interface and for a code outside the list.
 struct PanelCase {
