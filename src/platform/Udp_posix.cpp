@@ -15,44 +15,8 @@ namespace platform {
 
 namespace {
 
-socklen_t toSockaddr(const UdpEndpoint& endpoint, sockaddr_storage& storage) {
-    std::memset(&storage, 0, sizeof storage);
-    if (endpoint.version == IpVersion::V4) {
-        auto* sa = reinterpret_cast<sockaddr_in*>(&storage);
-        sa->sin_family = AF_INET;
-        sa->sin_port = htons(endpoint.port);
-        std::memcpy(&sa->sin_addr, endpoint.address.data(), 4);
-        return sizeof(sockaddr_in);
-    }
-    auto* sa = reinterpret_cast<sockaddr_in6*>(&storage);
-    sa->sin6_family = AF_INET6;
-    sa->sin6_port = htons(endpoint.port);
-    sa->sin6_scope_id = endpoint.scopeId;
-    std::memcpy(&sa->sin6_addr, endpoint.address.data(), 16);
-    return sizeof(sockaddr_in6);
-}
+#include "platform/Udp_sockaddr.inc"
 
-bool fromSockaddr(const sockaddr* sa, UdpEndpoint& endpoint) {
-    endpoint = UdpEndpoint{};
-    if (sa->sa_family == AF_INET) {
-        const auto* in = reinterpret_cast<const sockaddr_in*>(sa);
-        endpoint.version = IpVersion::V4;
-        std::memcpy(endpoint.address.data(), &in->sin_addr, 4);
-        endpoint.port = ntohs(in->sin_port);
-        return true;
-    }
-    if (sa->sa_family == AF_INET6) {
-        const auto* in6 = reinterpret_cast<const sockaddr_in6*>(sa);
-        endpoint.version = IpVersion::V6;
-        std::memcpy(endpoint.address.data(), &in6->sin6_addr, 16);
-        endpoint.port = ntohs(in6->sin6_port);
-        endpoint.scopeId = in6->sin6_scope_id;
-        return true;
-    }
-    return false;
-}
-
-int familyOf(IpVersion version) { return version == IpVersion::V4 ? AF_INET : AF_INET6; }
 
 }  // namespace
 
