@@ -12,6 +12,8 @@
 
 #include <atomic>
 #include <climits>
+#include <condition_variable>
+#include <mutex>
 #include <cstdlib>
 #include <fcntl.h>
 #include <memory>
@@ -448,6 +450,38 @@ TEST_F(RtuPeer, RestartSilencesTheSlaveForItsTime)
     }();
     ASSERT_EQ(sys.size(), 392u);
     EXPECT_EQ(sys[240] | sys[241] << 8 | sys[242] << 16 | sys[243] << 24, 2);
+}
+
+TEST_F(RtuPeer, LateAnswerIsLostWhenTheClientHasClosedThePort)
+{
+    std::mutex m;
+    std::condition_variable cv;
+    std::vector<std::string> lines;
+    config.log = [&](const std::string& line) {
+        std::lock_guard lock(m);
+        lines.push_back(line);
+        cv.notify_all();
+    };
+    config.faults.delayMs = 100;
+    start();
+    ASSERT_TRUE(master->send(identifyRequest(0)));
+    master.reset();  // gives up before the answer comes
+    {
+        std::unique_lock lock(m);
+        ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(5), [&] {
+            return std::any_of(lines.begin(), lines.end(),
+                               [](const std::string& l) { return l.find("discarded") != std::string::npos; });
+        }));
+    }
+    sim->setFaults({});
+    Master next(sim->serialPath(), kSlave);
+    ASSERT_TRUE(next.ok());
+    EXPECT_TRUE(next.raw(150).empty());  // nothing left over from the last client
+    ASSERT_TRUE(next.send(identifyRequest(1)));
+    const Bytes a = next.raw();
+    ASSERT_EQ(a.size(), 14u);
+    EXPECT_EQ(a[6], 1);
+    sim->stop();  // the log sink above dies with this scope
 }
 
 TEST_F(RtuPeer, ClearCommandResetsTheCounters)

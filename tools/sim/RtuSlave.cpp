@@ -146,10 +146,12 @@ bool RtuSlave::openPty(std::string& error)
         ::close(master);
         return false;
     }
-    // Raw before any client opens it: an echo would send our answers back to us.
+    // Raw before any client opens it: an echo would send our answers back to
+    // us. The settings stay with the terminal after this descriptor closes.
     configureLine(slave, options_.baudCode, options_.parityCode);
+    ::close(slave);
     fd_ = master;
-    keepSlaveFd_ = slave;
+    isPty_ = true;
     path_ = name;
     if (!options_.linkPath.empty()) {
         struct stat st{};
@@ -198,10 +200,6 @@ void RtuSlave::close()
             ::unlink(options_.linkPath.c_str());
         }
         linkMade_ = false;
-    }
-    if (keepSlaveFd_ >= 0) {
-        ::close(keepSlaveFd_);
-        keepSlaveFd_ = -1;
     }
     if (fd_ >= 0) {
         ::close(fd_);
@@ -262,9 +260,39 @@ void RtuSlave::run(const std::atomic<bool>& stop, int wakeFd)
             }
         }
         if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
-            // Device gone or no reader: wait a little instead of spinning.
+            // No client on the terminal (or the device is gone): no more bytes
+            // of this frame will come.
+            if (collecting && !overflow) {
+                serveFrame(frame, stop, wakeFd);
+            }
+            frame.clear();
+            collecting = false;
+            overflow = false;
+            if (unheard_) {
+                discardUnheard();
+            }
+            // Look again shortly instead of spinning on the hang-up.
             pollfd w{wakeFd, POLLIN, 0};
-            poll(&w, 1, 50);
+            poll(&w, 1, 10);
+        }
+    }
+}
+
+void RtuSlave::discardUnheard()
+{
+    // A closed port loses what arrives meanwhile; a pseudo-terminal would
+    // keep our answers for its next client, so they are flushed.
+    unheard_ = false;
+    if (!isPty_) {
+        return;
+    }
+    const int fd = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        // Input side only: a request a new client has already written stays.
+        tcflush(fd, TCIFLUSH);
+        ::close(fd);
+        if (log_) {
+            log_("rtu: client gone, answers it did not read discarded");
         }
     }
 }
@@ -307,6 +335,7 @@ bool RtuSlave::sendFrame(const std::vector<std::uint8_t>& frame, const std::atom
         const ssize_t n = ::write(fd_, frame.data() + sent, count);
         if (n > 0) {
             sent += static_cast<std::size_t>(n);
+            unheard_ = true;
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {

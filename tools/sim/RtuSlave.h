@@ -41,8 +41,11 @@ private:
     std::function<Faults()> faults_;
     LogSink log_;
     RtuProtocol protocol_;
+    void discardUnheard();
+
     int fd_ = -1;
-    int keepSlaveFd_ = -1;  // our own open slave side keeps the pseudo-terminal usable between clients
+    bool isPty_ = false;
+    bool unheard_ = false;  // answers written since the terminal last had no client
     std::string path_;
     bool linkMade_ = false;
 };

@@ -64,7 +64,8 @@ struct Config {
     TftpOptions tftp;
     RtuOptions rtu;
     Faults faults;
-    LogSink log;                    // one line per request when set
+    LogSink log;                    // one line per request when set; called from the
+                                    // serving threads, so it must outlive the simulator
 };
 
 }  // namespace tksim
