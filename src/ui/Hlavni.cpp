@@ -215,7 +215,7 @@ void TForm1::Pipojenmodulu1Click() {
         case ROZHRANI_USBCOM: address = QString::number(Dat->Pripojeni.USBCOM_Adresa); break;
         default: break;
         }
-        setPanels(text(Hlavni::TEXT_PANEL_CONVERTER) + fromUtf8(Dat->TypVerze),
+        setPanels(text(Hlavni::TEXT_PANEL_CONVERTER) + QString::fromLatin1(Dat->TypVerze.data(), static_cast<qsizetype>(Dat->TypVerze.size())),
                   Dat->Pripojeni.Rozhrani >= ROZHRANI_LAN && Dat->Pripojeni.Rozhrani <= ROZHRANI_USBCOM
                       ? text(Hlavni::TEXT_PANEL_ADDRESS) + address
                       : QString());

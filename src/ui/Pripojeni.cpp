@@ -292,7 +292,10 @@ void TFormPripojeni::InicializacePripojeni() {
                               toUtf8(Edit7->text()), toUtf8(Edit8->text())};
 
     ConnectionHooks hooks;
-    hooks.showStatus = [this](const std::string& s) { showStatus(QStringLiteral(" ") + fromUtf8(s)); };
+    hooks.showStatus = [this](const std::string& text, const std::string& converterText) {
+        showStatus(QStringLiteral(" ") + fromUtf8(text) +
+                   QString::fromLatin1(converterText.data(), static_cast<qsizetype>(converterText.size())));
+    };
     hooks.pause = pauseProcessingEvents;
     const ConnectionResult result = ::InicializacePripojeni(c, Dat, Konvertor, lang_, hooks);
 

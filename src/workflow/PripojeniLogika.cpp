@@ -30,10 +30,10 @@ public:
     Attempt(const ConnectionHooks& hooks, std::int32_t lang, ConnectionResult& result)
         : hooks_(hooks), lang_(lang), result_(result) {}
 
-    void show(const std::string& text) {
-        result_.StatusTexts.push_back(text);
+    void show(const std::string& text, const std::string& converterText = {}) {
+        result_.StatusTexts.push_back(text + converterText);
         if (hooks_.showStatus) {
-            hooks_.showStatus(text);
+            hooks_.showStatus(text, converterText);
         }
     }
     void pause(std::uint32_t ms) {
@@ -43,9 +43,10 @@ public:
             platform::pauseMs(ms);
         }
     }
-    ConnectionResult& stop(ConnectionOutcome outcome, const std::string& text) {
+    ConnectionResult& stop(ConnectionOutcome outcome, const std::string& text,
+                           const std::string& converterText = {}) {
         result_.Outcome = outcome;
-        show(text);
+        show(text, converterText);
         return result_;
     }
     ConnectionResult& stopWith(ConnectionOutcome outcome, std::int32_t pripojeniText) {
@@ -235,11 +236,13 @@ ConnectionResult InicializacePripojeni(const ConnectionControls& Ovladani, PData
     result.TypeAndVersion = TypeAndVersionText(typ, verze);
     if (!PodporovanyTyp(typ)) {
         return a.stop(ConnectionOutcome::UnsupportedType,
-                      Pripojeni::Text(Pripojeni::TEXT_UNSUPPORTED_TYPE, Lang) + result.TypeAndVersion);
+                      Pripojeni::Text(Pripojeni::TEXT_UNSUPPORTED_TYPE, Lang),
+                  result.TypeAndVersion);
     }
     if (!PodporovanaVerze(typ, verze)) {
         return a.stop(ConnectionOutcome::UnsupportedVersion,
-                      Pripojeni::Text(Pripojeni::TEXT_UNSUPPORTED_VERSION, Lang) + result.TypeAndVersion);
+                      Pripojeni::Text(Pripojeni::TEXT_UNSUPPORTED_VERSION, Lang),
+                  result.TypeAndVersion);
     }
     Dat->Init = true;
     Dat->SPripojeni = Dekl::Text(Dekl::TEXT_OK, Lang);
@@ -249,5 +252,6 @@ ConnectionResult InicializacePripojeni(const ConnectionControls& Ovladani, PData
     Dat->VerzeModulu = verze;
     Dat->VyrCislo = vyrCislo;
     return a.stop(ConnectionOutcome::Connected,
-                  Pripojeni::Text(Pripojeni::TEXT_CONNECTED, Lang) + result.TypeAndVersion);
+                  Pripojeni::Text(Pripojeni::TEXT_CONNECTED, Lang),
+                  result.TypeAndVersion);
 }

@@ -93,8 +93,9 @@ struct ConnectionResult {
 struct ConnectionHooks {
     // Called the moment a text is put into the status panel (text 18 before
     // the 100 ms pause and the transfer, then the result). The dialog sets
-    // and repaints its panel here.
-    std::function<void(const std::string& text)> showStatus;
+    // and repaints its panel here. The panel shows text (a UTF-8 table
+    // text) followed by converterText (one char per byte, possibly empty).
+    std::function<void(const std::string& text, const std::string& converterText)> showStatus;
     // The 100 ms pause after text 18. Empty = a real blocking pause.
     std::function<void(std::uint32_t milliseconds)> pause;
 };

@@ -229,3 +229,29 @@ TEST_F(ConnectionDialogTest, WhileAttemptRunsButtonsAreOffAndClosingWaits) {
 }
 
 }  // namespace
+
+namespace {
+
+// Converter texts are bytes: one above 127 must reach the panel as that
+// character, joined to the UTF-8 table text without being garbled.
+TEST_F(ConnectionDialogTest, ConverterTextWithHighByteShowsAsItsCharacter) {
+    tksim::Config c;
+    c.tftp.port = 0;
+    c.rtu.enabled = false;
+    c.model.identity.version = "1.0\xB5";
+    tksim::Simulator sim(c);
+    std::string error;
+    ASSERT_TRUE(sim.start(&error)) << error;
+    data.Pripojeni.Rozhrani = ROZHRANI_LAN;
+    data.Pripojeni.LAN_IP = "127.0.0.1:" + std::to_string(sim.tftpPort());
+
+    TFormPripojeni d;
+    show(d);
+    d.Button1Click();
+    EXPECT_TRUE(data.Init);
+    EXPECT_EQ(d.Panel1->text(), QStringLiteral(" Connection successfully initialized. Connected converter :  "
+                                               "TK-7713T  v.1.0") +
+                                    QChar(0xB5));
+}
+
+}  // namespace

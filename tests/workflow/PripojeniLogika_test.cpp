@@ -117,7 +117,9 @@ protected:
         dat.Par.fill(9);
         tk.TFTP.CFG.AdresaIP = "kept";
         port.setResponder(std::ref(converter));
-        hooks.showStatus = [this](const std::string& s) { events.push_back("show " + s); };
+        hooks.showStatus = [this](const std::string& s, const std::string& converterText) {
+            events.push_back("show " + s + converterText);
+        };
         hooks.pause = [this](std::uint32_t ms) {
             events.push_back("pause " + std::to_string(ms));
             clock.advance(ms);
