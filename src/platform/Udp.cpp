@@ -126,4 +126,27 @@ bool resolveHost(const std::string& host, IpVersion version, std::uint16_t port,
     return true;
 }
 
+UdpSocket::~UdpSocket() { close(); }
+
+UdpSocket::UdpSocket(UdpSocket&& other) noexcept
+    : handle_(other.handle_), version_(other.version_) {
+    other.handle_ = -1;
+}
+
+UdpSocket& UdpSocket::operator=(UdpSocket&& other) noexcept {
+    if (this != &other) {
+        close();
+        handle_ = other.handle_;
+        version_ = other.version_;
+        other.handle_ = -1;
+    }
+    return *this;
+}
+
+bool UdpSocket::open(IpVersion version) {
+    UdpEndpoint any;
+    any.version = version;  // zero address = wildcard, port 0 = system's choice
+    return openBound(any);
+}
+
 }  // namespace platform

@@ -34,48 +34,10 @@ bool systemResolve(const std::string& host, IpVersion version, bool numericOnly,
     if (!winsockReady()) {
         return false;
     }
-    addrinfo hints{};
-    hints.ai_family = familyOf(version);
-    hints.ai_socktype = SOCK_DGRAM;
-    hints.ai_flags = numericOnly ? AI_NUMERICHOST : 0;
-    addrinfo* list = nullptr;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0 || list == nullptr) {
-        return false;
-    }
-    bool found = false;
-    for (addrinfo* ai = list; ai != nullptr && !found; ai = ai->ai_next) {
-        if (ai->ai_family == hints.ai_family && ai->ai_addr != nullptr) {
-            found = fromSockaddr(ai->ai_addr, result);
-        }
-    }
-    freeaddrinfo(list);
-    return found;
+    return resolveFirst(host, version, numericOnly, result);
 }
 
 }  // namespace detail
-
-UdpSocket::~UdpSocket() { close(); }
-
-UdpSocket::UdpSocket(UdpSocket&& other) noexcept
-    : handle_(other.handle_), version_(other.version_) {
-    other.handle_ = -1;
-}
-
-UdpSocket& UdpSocket::operator=(UdpSocket&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = other.handle_;
-        version_ = other.version_;
-        other.handle_ = -1;
-    }
-    return *this;
-}
-
-bool UdpSocket::open(IpVersion version) {
-    UdpEndpoint any;
-    any.version = version;
-    return openBound(any);
-}
 
 bool UdpSocket::openBound(const UdpEndpoint& local) {
     close();
