@@ -247,6 +247,13 @@ void noteServerError(TftpClient& client, const Session& session) {
     client.LastServerErrorMessage = message;
 }
 
+// Data and acknowledgements carry a block number; an option acknowledgement
+// is only its opcode and pairs, so an empty one is complete and a partial
+// string in it is judged by the option check.
+bool tooShort(std::uint16_t opcode, std::size_t length) {
+    return opcode == OP_OACK ? length < 2 : length < 4;
+}
+
 Bytes requestPacket(std::uint16_t opcode, const TftpClient& client, const std::string& fileName,
                     std::uint64_t size) {
     Bytes packet;
@@ -331,7 +338,7 @@ TftpClient::Result TftpClient::read(const std::string& fileName, std::vector<std
             noteServerError(*this, session);
             return finish(Result::ServerError);
         }
-        if (length < 4 || session.truncated()) {
+        if (tooShort(opcode, length) || session.truncated()) {
             session.sendError(ERR_ILLEGAL, "");
             return finish(Result::IllegalPacket);
         }
@@ -454,7 +461,7 @@ TftpClient::Result TftpClient::write(const std::string& fileName, const std::uin
             noteServerError(*this, session);
             return finish(Result::ServerError);
         }
-        if (got < 4 || session.truncated()) {
+        if (tooShort(opcode, got) || session.truncated()) {
             session.sendError(ERR_ILLEGAL, "");
             return finish(Result::IllegalPacket);
         }
