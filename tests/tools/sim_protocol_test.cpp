@@ -94,6 +94,8 @@ INSTANTIATE_TEST_SUITE_P(
         FrameCase{"write wrong length", "F7 44 FE 16 00 00 02 01 FF D0 2E", "F7 C4 03 D2 F3"},
         FrameCase{"write fewer data than announced", "F7 44 FE 16 00 00 03 01 02 40 6F", "F7 C4 03 D2 F3"},
         FrameCase{"message length mismatch", "F7 45 00 09 F7 C8 00 00 00 00 00 00 FB FB", "F7 C5 03 D3 63"},
+        FrameCase{"message without length", "F7 45 86 73", "F7 C5 03 D3 63"},
+        FrameCase{"message with half a length", "F7 45 00 F2 A2", "F7 C5 03 D3 63"},
         FrameCase{"message not an identification", "F7 45 00 03 F7 01 00 23 7C", "F7 C5 03 D3 63"},
         FrameCase{"wrong CRC", "F7 43 FE 16 00 00 03 FE A2", ""},
         FrameCase{"other address", "F6 43 FE 14 00 00 10 AE 14", ""},

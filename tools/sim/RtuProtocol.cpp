@@ -162,6 +162,10 @@ RtuReply RtuProtocol::writeBlock(std::span<const std::uint8_t> pdu, const Faults
 
 RtuReply RtuProtocol::message(std::span<const std::uint8_t> pdu)
 {
+    // The length field itself may be missing from a short frame.
+    if (pdu.size() < 4) {
+        return refuse(exception(0x45, kIllegalValue), "0x45: malformed message, exception 3");
+    }
     const std::size_t length = (std::size_t{pdu[2]} << 8) | pdu[3];
     if (length > 256 || pdu.size() != 4 + length) {
         return refuse(exception(0x45, kIllegalValue), "0x45: malformed message, exception 3");
