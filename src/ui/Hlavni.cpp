@@ -160,9 +160,11 @@ void TForm1::FormCreate() {
     TK7713T_Reset();
     platform::requestTimerResolution();
 
-    // Client area 628 x 422 below the menu bar, centred on the screen.
+    // Client area 628 x 422 below the menu bar, centred on the screen. With
+    // a frame that is 640 x 480 overall, the smallest size allowed, so the
+    // window never shrinks below its starting size.
     resize(628, 422 + menuBar()->sizeHint().height());
-    setMinimumSize(628, 422);
+    setMinimumSize(size());
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());

@@ -85,6 +85,9 @@ TEST_F(MainWindowTest, StartsWithoutSettingsFileInEnglishWithBareLabels) {
     EXPECT_EQ(form.StatusPanel1->text(), kBarePanel1);
     EXPECT_EQ(form.StatusPanel0->width(), 300);
     EXPECT_EQ(form.StatusPanel1->width(), 200);
+    // Client area 628 x 422 below the menu bar, and no smaller when resized.
+    EXPECT_EQ(form.size(), QSize(628, 422 + form.menuBar()->sizeHint().height()));
+    EXPECT_EQ(form.minimumSize(), form.size());
     // Help sits in the right corner of the bar, after every other menu.
     EXPECT_EQ(form.menuBar()->cornerWidget(Qt::TopRightCorner), form.HelpMenuBar);
     EXPECT_EQ(form.menuBar()->actions().size(), 1);
