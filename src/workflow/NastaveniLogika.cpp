@@ -33,21 +33,14 @@ Verdict accepted() { return Verdict{true, " "}; }
 
 // List positions: a position outside the list keeps the stored code.
 void takeBaud(std::int32_t position, std::uint8_t& code) {
-    if (position >= 0 && position < BAUD_LIST_SIZE) {
+    if (ListPosition(position, BAUD_LIST_SIZE) >= 0) {
         code = static_cast<std::uint8_t>(PoziceNaKodBaud(position));
     }
 }
 void takeChoice(std::int32_t position, std::int32_t count, std::uint8_t& value) {
-    if (position >= 0 && position < count) {
+    if (ListPosition(position, count) >= 0) {
         value = static_cast<std::uint8_t>(position);
     }
-}
-std::int32_t baudPosition(std::uint8_t code) {
-    const std::int32_t p = KodBaudNaPozici(code);
-    return p >= 0 && p < BAUD_LIST_SIZE ? p : -1;
-}
-std::int32_t choicePosition(std::uint8_t value, std::int32_t count) {
-    return value < count ? static_cast<std::int32_t>(value) : -1;
 }
 
 // Shows a status line through the hook and records it.
@@ -159,7 +152,7 @@ bool writePart(ConfigDialog d, TTK7713T& tk, const TCFGTK& cfg) {
 
 Lan4Controls ZapisOkno(const TCFG_LAN4& LAN4) {
     return Lan4Controls{IP4NaText(LAN4.IP4_Adresa), IP4NaText(LAN4.IP4_Maska),
-                        IP4NaText(LAN4.IP4_Brana), choicePosition(LAN4.IP4_DHCP, 2)};
+                        IP4NaText(LAN4.IP4_Brana), ListPosition(LAN4.IP4_DHCP, ADDRESS_MODE_LIST_SIZE)};
 }
 
 MbtcpControls ZapisOkno(const TCFG_MBTCP& MBTCP) {
@@ -167,13 +160,14 @@ MbtcpControls ZapisOkno(const TCFG_MBTCP& MBTCP) {
 }
 
 UartmControls ZapisOkno(const TCFG_UARTM& UARTM) {
-    return UartmControls{baudPosition(UARTM.KodBaud), choicePosition(UARTM.KodParita, 3),
+    return UartmControls{BaudListPosition(UARTM.KodBaud), ListPosition(UARTM.KodParita, PARITY_LIST_SIZE),
                          std::to_string(UARTM.Timeout), std::to_string(UARTM.Opakovani)};
 }
 
 UartsControls ZapisOkno(const TCFG_UARTS& UARTS) {
-    return UartsControls{std::to_string(UARTS.Adresa), baudPosition(UARTS.KodBaud),
-                         choicePosition(UARTS.KodParita, 3), choicePosition(UARTS.Repeater, 2)};
+    return UartsControls{std::to_string(UARTS.Adresa), BaudListPosition(UARTS.KodBaud),
+                         ListPosition(UARTS.KodParita, PARITY_LIST_SIZE),
+                         ListPosition(UARTS.Repeater, ROUTING_LIST_SIZE)};
 }
 
 Lan4Controls DefaultLan4Controls() { return Lan4Controls{"192.168.0.99", "255.255.255.0", "192.168.0.200", 0}; }
@@ -195,7 +189,7 @@ Verdict PrectiOkno(const Lan4Controls& Okno, TCFGTK& CFGTK, std::int32_t Lang) {
         return refused(NastavLanParam::Text(NastavLanParam::TEXT_INVALID_GATEWAY, Lang));
     }
     CFGTK.LAN4.IP4_Brana = a;
-    takeChoice(Okno.Mode, 2, CFGTK.LAN4.IP4_DHCP);
+    takeChoice(Okno.Mode, ADDRESS_MODE_LIST_SIZE, CFGTK.LAN4.IP4_DHCP);
     return accepted();
 }
 
@@ -223,7 +217,7 @@ Verdict PrectiOkno(const UartmControls& Okno, TCFGTK& CFGTK, std::int32_t Lang) 
     }
     CFGTK.UARTM.Opakovani = static_cast<std::uint8_t>(v);
     takeBaud(Okno.Baud, CFGTK.UARTM.KodBaud);
-    takeChoice(Okno.Parity, 3, CFGTK.UARTM.KodParita);
+    takeChoice(Okno.Parity, PARITY_LIST_SIZE, CFGTK.UARTM.KodParita);
     return accepted();
 }
 
@@ -234,8 +228,8 @@ Verdict PrectiOkno(const UartsControls& Okno, TCFGTK& CFGTK, std::int32_t Lang) 
     }
     CFGTK.UARTS.Adresa = static_cast<std::uint8_t>(v);
     takeBaud(Okno.Baud, CFGTK.UARTS.KodBaud);
-    takeChoice(Okno.Parity, 3, CFGTK.UARTS.KodParita);
-    takeChoice(Okno.Routing, 2, CFGTK.UARTS.Repeater);
+    takeChoice(Okno.Parity, PARITY_LIST_SIZE, CFGTK.UARTS.KodParita);
+    takeChoice(Okno.Routing, ROUTING_LIST_SIZE, CFGTK.UARTS.Repeater);
     return accepted();
 }
 

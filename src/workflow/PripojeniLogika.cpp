@@ -10,6 +10,7 @@ namespace {
 
 constexpr std::uint32_t PAUSE_AFTER_START_MS = 100;
 constexpr std::int32_t KOD_BAUD_ZALOHA = 4;  // 9600 Bd
+constexpr std::int32_t USB_KOD_BAUD = 8;     // 115200 Bd, fixed in the USB column
 
 // Item numbers of the five identification exchanges, in order.
 constexpr std::array<std::uint8_t, 5> IDENTIFICATION_ITEMS = {0x00, 0x01, 0x02, 0x0A, 0x0B};
@@ -90,13 +91,12 @@ ConnectionControls ControlsForSettings(const TPripojeni& p) {
     c.IpVersion = p.LAN_VerzeIP;
     c.LanTimeout = std::to_string(p.LAN_Timeout);
     c.Com.PortNumber = std::to_string(p.COM_CisloCOM);
-    const std::int32_t baud = KodBaudNaPozici(p.COM_KodBaud);
-    c.Com.Baud = baud >= 0 && baud < BAUD_LIST_SIZE ? baud : -1;
-    c.Com.Parity = p.COM_KodParita >= PARITA_ZADNA && p.COM_KodParita <= PARITA_LICHA ? p.COM_KodParita : -1;
+    c.Com.Baud = BaudListPosition(p.COM_KodBaud);
+    c.Com.Parity = ListPosition(p.COM_KodParita, PARITY_LIST_SIZE);
     c.Com.Timeout = std::to_string(p.COM_Timeout);
     c.Com.Address = std::to_string(p.COM_Adresa);
     c.UsbCom.PortNumber = std::to_string(p.USBCOM_CisloCOM);
-    c.UsbCom.Baud = KodBaudNaPozici(8);
+    c.UsbCom.Baud = BaudListPosition(USB_KOD_BAUD);
     c.UsbCom.Parity = PARITA_SUDA;
     c.UsbCom.Timeout = "330";
     c.UsbCom.Address = "255";
@@ -182,13 +182,13 @@ ConnectionResult InicializacePripojeni(const ConnectionControls& Ovladani, PData
         // A position outside the list (none selected included) falls back to
         // 9600 Bd and the list is set to show it, so the port never runs at a
         // rate the list does not show.
-        if (c.Baud >= 0 && c.Baud < BAUD_LIST_SIZE) {
+        if (ListPosition(c.Baud, BAUD_LIST_SIZE) >= 0) {
             kodBaud = PoziceNaKodBaud(c.Baud);
         } else {
             kodBaud = KOD_BAUD_ZALOHA;
-            result.Corrections.*side.baudCorrection = KodBaudNaPozici(KOD_BAUD_ZALOHA);
+            result.Corrections.*side.baudCorrection = BaudListPosition(KOD_BAUD_ZALOHA);
         }
-        if (c.Parity >= PARITA_ZADNA && c.Parity <= PARITA_LICHA) {
+        if (ListPosition(c.Parity, PARITY_LIST_SIZE) >= 0) {
             kodParita = c.Parity;
         } else {
             kodParita = PARITA_SUDA;

@@ -135,6 +135,22 @@ std::string Text(std::int32_t id, std::int32_t lang);
 constexpr const char* BAUD_LIST_ITEMS[] = {"2400 Bd",  "4800 Bd",  "9600 Bd", "19200 Bd",
                                            "38400 Bd", "57600 Bd", "115200 Bd"};
 constexpr std::int32_t BAUD_LIST_SIZE = 7;
+// Entries of the word lists: parity (none, even, odd), routing (disable,
+// enable) and the LAN dialog's address mode (manual, DHCP).
+constexpr std::int32_t PARITY_LIST_SIZE = 3;
+constexpr std::int32_t ROUTING_LIST_SIZE = 2;
+constexpr std::int32_t ADDRESS_MODE_LIST_SIZE = 2;
+
+// The list position that shows a value, or -1 (no entry selected) when the
+// list has no entry for it; position = value for the word lists.
+inline std::int32_t ListPosition(std::int32_t value, std::int32_t listSize) {
+    return value >= 0 && value < listSize ? value : -1;
+}
+// The baud-rate list position that shows a code, or -1 for codes without an
+// entry (0, 1 and anything outside 0-8).
+inline std::int32_t BaudListPosition(std::int32_t code) {
+    return ListPosition(KodBaudNaPozici(code), BAUD_LIST_SIZE);
+}
 
 // Tables of the two diagnostics windows and the restart dialog; the
 // command-line tool shows the same labels and messages.

@@ -213,6 +213,19 @@ TEST(ControlsOfConfiguration, CodesWithoutListEntrySelectNothingAndSurviveValida
     EXPECT_EQ(cfg, before) << "values the operator did not choose must not turn into other codes";
 }
 
+TEST(ControlsOfConfiguration, BaudCodesAtTheEdgesOfTheList) {
+    // Code -> position: only 2-8 have an entry.
+    const std::pair<std::int32_t, std::int32_t> cases[] = {{-1, -1}, {0, -1}, {1, -1}, {2, 0},
+                                                          {4, 2},   {8, 6},  {9, -1}, {255, -1}};
+    for (const auto& [code, position] : cases) {
+        EXPECT_EQ(BaudListPosition(code), position) << code;
+        TCFG_UARTM m{static_cast<std::uint8_t>(code), 1, 330, 0};
+        if (code >= 0 && code <= 255) {
+            EXPECT_EQ(ZapisOkno(m).Baud, position) << code;
+        }
+    }
+}
+
 TEST(ControlsOfConfiguration, ShowsNumbersInDecimal) {
     TCFG_UARTM m{8, 0, 65535, 15};
     const UartmControls c = ZapisOkno(m);
