@@ -12,6 +12,7 @@
 #include <iterator>
 
 #include "ui/DesktopShell.h"
+#include "ui/WindowSupport.h"
 
 namespace About {
 
@@ -41,7 +42,7 @@ constexpr const char* kProgramName = "W_TK7713T";
 constexpr const char* kMakerLine1 = "W_tk7713t project team";
 constexpr const char* kMakerLine2 = "Configuration tool for TK-7713T converters";
 
-QString text(int id, std::int32_t lang) { return QString::fromUtf8(About::Text(id, lang)); }
+QString text(int id, std::int32_t lang) { return ui::tableText(About::Text(id, lang)); }
 
 // The window's 93 x 52 picture, drawn in the 16 colours of the classic
 // palette: a converter front with its ports and status lights.
@@ -74,9 +75,7 @@ QPixmap converterPicture() {
 
 TFormOProgramu::TFormOProgramu(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("FormOProgramu"));
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(ui::windowFont(11));
     setFixedSize(359, 196);
     setSizeGripEnabled(false);
 
@@ -94,10 +93,7 @@ TFormOProgramu::TFormOProgramu(QWidget* parent) : QDialog(parent) {
 
     LabelNazev = new QLabel(QString::fromLatin1(kProgramName), this);
     LabelNazev->setObjectName(QStringLiteral("LabelNazev"));
-    QFont nameFont(QStringLiteral("Tahoma"));
-    nameFont.setPixelSize(19);
-    nameFont.setBold(true);
-    LabelNazev->setFont(nameFont);
+    LabelNazev->setFont(ui::windowFont(19, true));
     LabelNazev->setGeometry(124, 12, 224, 26);
 
     LabelVerze = new QLabel(this);

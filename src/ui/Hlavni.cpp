@@ -21,6 +21,7 @@
 #include "ui/About.h"
 #include "ui/DesktopShell.h"
 #include "ui/Pripojeni.h"
+#include "ui/WindowSupport.h"
 
 namespace Hlavni {
 
@@ -83,8 +84,6 @@ namespace {
 constexpr const char* kHelpDocumentCz = "W_tk7713t_CZ.pdf";
 constexpr const char* kHelpDocumentEn = "W_tk7713t_EN.pdf";
 
-QString fromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
-
 }  // namespace
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
@@ -97,9 +96,7 @@ TForm1::~TForm1() { FormClose(); }
 void TForm1::FormCreate() {
     ui::installEventPump();
 
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(12);
-    setFont(font);
+    setFont(ui::windowFont(12));
 
     // Menus: Connection, then Help at the right end of the bar. Only the
     // commands whose windows exist are offered.
@@ -154,7 +151,7 @@ void TForm1::FormCreate() {
         setPanels(text(Hlavni::TEXT_PANEL_CONVERTER), text(Hlavni::TEXT_PANEL_ADDRESS));
     } else {
         // No record, so no language either: the report is in English.
-        setPanels(fromUtf8(Hlavni::Text(Hlavni::TEXT_NO_DATA, LANG_EN)), QString());
+        setPanels(ui::tableText(Hlavni::Text(Hlavni::TEXT_NO_DATA, LANG_EN)), QString());
     }
 
     TK7713T_Reset();
@@ -192,7 +189,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 QString TForm1::text(int id) const {
-    return fromUtf8(Hlavni::Text(id, Dat != nullptr ? Dat->Lang : LANG_EN));
+    return ui::tableText(Hlavni::Text(id, Dat != nullptr ? Dat->Lang : LANG_EN));
 }
 
 void TForm1::setPanels(const QString& panel0, const QString& panel1) {
@@ -212,12 +209,12 @@ void TForm1::Pipojenmodulu1Click() {
     if (Dat->Init) {
         QString address;
         switch (Dat->Pripojeni.Rozhrani) {
-        case ROZHRANI_LAN: address = fromUtf8(Dat->Pripojeni.LAN_IP); break;
+        case ROZHRANI_LAN: address = ui::tableText(Dat->Pripojeni.LAN_IP); break;
         case ROZHRANI_COM: address = QString::number(Dat->Pripojeni.COM_Adresa); break;
         case ROZHRANI_USBCOM: address = QString::number(Dat->Pripojeni.USBCOM_Adresa); break;
         default: break;
         }
-        setPanels(text(Hlavni::TEXT_PANEL_CONVERTER) + QString::fromLatin1(Dat->TypVerze.data(), static_cast<qsizetype>(Dat->TypVerze.size())),
+        setPanels(text(Hlavni::TEXT_PANEL_CONVERTER) + ui::converterText(Dat->TypVerze),
                   Dat->Pripojeni.Rozhrani >= ROZHRANI_LAN && Dat->Pripojeni.Rozhrani <= ROZHRANI_USBCOM
                       ? text(Hlavni::TEXT_PANEL_ADDRESS) + address
                       : QString());
@@ -232,7 +229,7 @@ QString TForm1::helpDocumentName() const {
 }
 
 QString TForm1::helpDocumentPath() const {
-    return Hlavni::FindHelpDocument(helpDocumentName(), fromUtf8(platform::programFolder()), QDir::currentPath());
+    return Hlavni::FindHelpDocument(helpDocumentName(), ui::tableText(platform::programFolder()), QDir::currentPath());
 }
 
 void TForm1::Npovda2Click() {

@@ -1,7 +1,6 @@
 #include "ui/Pripojeni.h"
 
 #include <QComboBox>
-#include <QEventLoop>
 #include <QFont>
 #include <QFrame>
 #include <QGridLayout>
@@ -10,17 +9,15 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include "link/U_TK7713T.h"
 #include "ui/DesktopShell.h"
+#include "ui/WindowSupport.h"
 #include "workflow/PripojeniLogika.h"
 #include "workflow/TextyOken.h"
 
 namespace {
-
-QString fromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 std::string toUtf8(const QString& s) { return s.toUtf8().toStdString(); }
 
@@ -39,9 +36,7 @@ QComboBox* fixedList(QWidget* parent, const char* name, std::initializer_list<co
 QComboBox* baudList(QWidget* parent, const char* name) {
     auto* list = new QComboBox(parent);
     list->setObjectName(QString::fromLatin1(name));
-    for (const char* item : BAUD_LIST_ITEMS) {
-        list->addItem(QString::fromLatin1(item));
-    }
+    ui::fillBaudList(list);
     return list;
 }
 
@@ -57,21 +52,12 @@ QLabel* label(QWidget* parent, const char* name) {
     return l;
 }
 
-// A blocking pause that keeps the window responsive and never spins.
-void pauseProcessingEvents(std::uint32_t milliseconds) {
-    QEventLoop loop;
-    QTimer::singleShot(static_cast<int>(milliseconds), &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 }  // namespace
 
 TFormPripojeni::TFormPripojeni(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("FormPripojeni"));
     ui::installEventPump();
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(12);
-    setFont(font);
+    setFont(ui::windowFont(12));
 
     Label1 = label(this, "Label1");
     ComboBox1 = fixedList(this, "ComboBox1", {kInterfaces[0], kInterfaces[1], kInterfaces[2]});
@@ -168,7 +154,7 @@ TFormPripojeni::TFormPripojeni(QWidget* parent) : QDialog(parent) {
     connect(Button2, &QPushButton::clicked, this, &TFormPripojeni::Button2Click);
 }
 
-QString TFormPripojeni::text(int id) const { return fromUtf8(Pripojeni::Text(id, lang_)); }
+QString TFormPripojeni::text(int id) const { return ui::tableText(Pripojeni::Text(id, lang_)); }
 
 void TFormPripojeni::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
@@ -214,23 +200,23 @@ void TFormPripojeni::FormShow() {
 
     const ConnectionControls c = ControlsForSettings(P);
     ComboBox1->setCurrentIndex(c.Interface);
-    Edit1->setText(fromUtf8(c.IpAddress));
+    Edit1->setText(ui::tableText(c.IpAddress));
     ComboBox2->setCurrentIndex(c.IpVersion);
-    Edit2->setText(fromUtf8(c.LanTimeout));
-    Edit3->setText(fromUtf8(c.Com.PortNumber));
+    Edit2->setText(ui::tableText(c.LanTimeout));
+    Edit3->setText(ui::tableText(c.Com.PortNumber));
     ComboBox3->setCurrentIndex(c.Com.Baud);
     ComboBox4->setCurrentIndex(c.Com.Parity);
-    Edit4->setText(fromUtf8(c.Com.Timeout));
-    Edit5->setText(fromUtf8(c.Com.Address));
-    Edit6->setText(fromUtf8(c.UsbCom.PortNumber));
+    Edit4->setText(ui::tableText(c.Com.Timeout));
+    Edit5->setText(ui::tableText(c.Com.Address));
+    Edit6->setText(ui::tableText(c.UsbCom.PortNumber));
     ComboBox5->setCurrentIndex(c.UsbCom.Baud);
     ComboBox6->setCurrentIndex(c.UsbCom.Parity);
-    Edit7->setText(fromUtf8(c.UsbCom.Timeout));
-    Edit8->setText(fromUtf8(c.UsbCom.Address));
+    Edit7->setText(ui::tableText(c.UsbCom.Timeout));
+    Edit8->setText(ui::tableText(c.UsbCom.Address));
 
     applyEnablingRules();
     Dat->Init = false;
-    showStatus(QStringLiteral(" ") + fromUtf8(Dat->SPripojeni));
+    showStatus(QStringLiteral(" ") + ui::tableText(Dat->SPripojeni));
 }
 
 void TFormPripojeni::ComboBox1Change() { applyEnablingRules(); }
@@ -293,10 +279,10 @@ void TFormPripojeni::InicializacePripojeni() {
 
     ConnectionHooks hooks;
     hooks.showStatus = [this](const std::string& text, const std::string& converterText) {
-        showStatus(QStringLiteral(" ") + fromUtf8(text) +
-                   QString::fromLatin1(converterText.data(), static_cast<qsizetype>(converterText.size())));
+        showStatus(QStringLiteral(" ") + ui::tableText(text) +
+                   ui::converterText(converterText));
     };
-    hooks.pause = pauseProcessingEvents;
+    hooks.pause = ui::pauseProcessingEvents;
     const ConnectionResult result = ::InicializacePripojeni(c, Dat, Konvertor, lang_, hooks);
 
     const ListCorrections& k = result.Corrections;
