@@ -68,7 +68,8 @@ std::string Text(std::int32_t id, std::int32_t lang) { return ::Text(HlavniTexts
 QString FindHelpDocument(const QString& name, const QString& programFolder, const QString& workingFolder) {
     for (const QString& folder : {programFolder, workingFolder}) {
         const QString path = QDir(folder).filePath(name);
-        if (QFileInfo::exists(path)) {
+        // A folder of that name is not the document.
+        if (QFileInfo(path).isFile()) {
             return path;
         }
     }

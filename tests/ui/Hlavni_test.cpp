@@ -318,6 +318,11 @@ TEST_F(MainWindowTest, HelpPrefersDocumentBesideProgram) {
     QFile::remove(working.filePath(QStringLiteral("W_tk7713t_CZ.pdf")));
     EXPECT_EQ(Hlavni::FindHelpDocument(QStringLiteral("W_tk7713t_CZ.pdf"), program.path(), working.path()),
               QString());
+    // Folders named like the document do not count, in either place.
+    ASSERT_TRUE(QDir(program.path()).mkdir(QStringLiteral("W_tk7713t_CZ.pdf")));
+    ASSERT_TRUE(QDir(working.path()).mkdir(QStringLiteral("W_tk7713t_CZ.pdf")));
+    EXPECT_EQ(Hlavni::FindHelpDocument(QStringLiteral("W_tk7713t_CZ.pdf"), program.path(), working.path()),
+              QString());
 }
 
 TEST_F(MainWindowTest, AboutShowsVersionAndOpensAddressOfItsLanguage) {
