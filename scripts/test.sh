@@ -6,11 +6,11 @@ cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
 
+cmake --preset win64 >/dev/null
+cmake --build --preset win64
+echo "Windows cross-build: OK"
+
 export QT_QPA_PLATFORM=offscreen
 cmake --preset ci
 cmake --build --preset ci
 ctest --preset ci -j2
-
-cmake --preset win64 >/dev/null
-cmake --build --preset win64
-echo "Windows cross-build: OK"
