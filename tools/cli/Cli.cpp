@@ -655,23 +655,15 @@ private:
     }
 
     int restart() {
-        std::int32_t status = 0;
-        if (!TK7713T_Restart(tk_, status)) {
-            return fail(EXIT_FAILED, connectionError());
-        }
-        if (json_) {
-            Value o = Value::object();
-            o.add("Status", Value::number(status));
-            printJson(o);
-        } else {
-            out_ << RestartZarizeni::Text(RestartZarizeni::TEXT_RESTARTED, lang_) << "\n";
-        }
-        return EXIT_OK;
+        return command(TK7713T_Restart, RestartZarizeni::Text(RestartZarizeni::TEXT_RESTARTED, lang_));
     }
 
-    int clearStats() {
+    int clearStats() { return command(TK7713T_VymazStatistiku, Text(T_STATISTICS_CLEARED, lang_)); }
+
+    // One ctrl.bin command: its status with --json, else the given message.
+    int command(bool (*send)(TTK7713T&, std::int32_t&), const std::string& done) {
         std::int32_t status = 0;
-        if (!TK7713T_VymazStatistiku(tk_, status)) {
+        if (!send(tk_, status)) {
             return fail(EXIT_FAILED, connectionError());
         }
         if (json_) {
@@ -679,7 +671,7 @@ private:
             o.add("Status", Value::number(status));
             printJson(o);
         } else {
-            out_ << Text(T_STATISTICS_CLEARED, lang_) << "\n";
+            out_ << done << "\n";
         }
         return EXIT_OK;
     }
