@@ -3,6 +3,7 @@
 #include "platform/ProgramFolder.h"
 #include "platform/SerialPort.h"
 
+#include "support/FileBytes.h"
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -18,15 +19,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void writeBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-std::string readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+using support::readBytes;
+using support::writeBytes;
 
 // Every test gets its own settings folder and leaves the program-wide
 // settings folder and serial device map as it found them.

@@ -1,5 +1,6 @@
 #include "platform/ProfileFile.h"
 
+#include "support/FileBytes.h"
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -45,15 +46,8 @@ private:
     std::string path_;
 };
 
-void writeBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-std::string readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+using support::readBytes;
+using support::writeBytes;
 
 ProfileFile parsed(const std::string& bytes) {
     ProfileFile f;

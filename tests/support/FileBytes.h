@@ -1,0 +1,20 @@
+// Whole files as byte strings, for tests that check files byte for byte.
+#pragma once
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace support {
+
+inline void writeBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+inline std::string readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+}  // namespace support
