@@ -9,7 +9,9 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProxyStyle>
 #include <QScreen>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <array>
 #include <new>
@@ -82,6 +84,33 @@ void setDataFactory(DataFactory factory) { dataFactory = factory != nullptr ? fa
 
 namespace {
 
+// Places the menus after the menu bar's separator at its right end, where
+// the Help menu belongs, whatever the desktop's own style does.
+class RightJustifiedHelpStyle : public QProxyStyle {
+public:
+    explicit RightJustifiedHelpStyle(QObject* owner) : QProxyStyle() { setParent(owner); }
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == QStyle::SH_DrawMenuBarSeparator) {
+            return 1;
+        }
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+QMenu* addMenu(QMainWindow* window, const char* name) {
+    QMenu* menu = window->menuBar()->addMenu(QString());
+    menu->setObjectName(QString::fromLatin1(name));
+    return menu;
+}
+
+QAction* addCommand(TForm1* form, QMenu* menu, const char* name, void (TForm1::*handler)()) {
+    QAction* action = menu->addAction(QString());
+    action->setObjectName(QString::fromLatin1(name));
+    QObject::connect(action, &QAction::triggered, form, handler);
+    return action;
+}
+
 constexpr const char* kHelpDocumentCz = "W_tk7713t_CZ.pdf";
 constexpr const char* kHelpDocumentEn = "W_tk7713t_EN.pdf";
 
@@ -101,24 +130,16 @@ void TForm1::FormCreate() {
 
     // Menus: Connection, then Help at the right end of the bar. Only the
     // commands whose windows exist are offered.
-    MenuPripojeni = menuBar()->addMenu(QString());
-    MenuPripojeni->setObjectName(QStringLiteral("MenuPripojeni"));
-    Pipojenmodulu1 = MenuPripojeni->addAction(QString());
-    Pipojenmodulu1->setObjectName(QStringLiteral("Pipojenmodulu1"));
-    connect(Pipojenmodulu1, &QAction::triggered, this, &TForm1::Pipojenmodulu1Click);
+    MenuPripojeni = addMenu(this, "MenuPripojeni");
+    Pipojenmodulu1 = addCommand(this, MenuPripojeni, "Pipojenmodulu1", &TForm1::Pipojenmodulu1Click);
 
-    // A menu bar in the right corner keeps Help right-justified in every style.
-    HelpMenuBar = new QMenuBar(menuBar());
-    HelpMenuBar->setObjectName(QStringLiteral("HelpMenuBar"));
-    MenuNapoveda = HelpMenuBar->addMenu(QString());
-    MenuNapoveda->setObjectName(QStringLiteral("MenuNapoveda"));
-    Npovda2 = MenuNapoveda->addAction(QString());
-    Npovda2->setObjectName(QStringLiteral("Npovda2"));
-    connect(Npovda2, &QAction::triggered, this, &TForm1::Npovda2Click);
-    Oprogramu1 = MenuNapoveda->addAction(QString());
-    Oprogramu1->setObjectName(QStringLiteral("Oprogramu1"));
-    connect(Oprogramu1, &QAction::triggered, this, &TForm1::Oprogramu1Click);
-    menuBar()->setCornerWidget(HelpMenuBar, Qt::TopRightCorner);
+    // Help stays in the one menu bar, so the keyboard (Alt, F10, arrows) and
+    // screen readers reach it; the separator before it right-justifies it.
+    menuBar()->setStyle(new RightJustifiedHelpStyle(menuBar()));
+    menuBar()->addSeparator()->setObjectName(QStringLiteral("HelpSeparator"));
+    MenuNapoveda = addMenu(this, "MenuNapoveda");
+    Npovda2 = addCommand(this, MenuNapoveda, "Npovda2", &TForm1::Npovda2Click);
+    Oprogramu1 = addCommand(this, MenuNapoveda, "Oprogramu1", &TForm1::Oprogramu1Click);
 
     StatusPanel0 = new QLabel(this);
     StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
@@ -158,9 +179,7 @@ void TForm1::FormCreate() {
     TK7713T_Reset();
     platform::requestTimerResolution();
 
-    // Client area 628 x 422 below the menu bar, centred on the screen. With
-    // a frame that is 640 x 480 overall, the smallest size allowed, so the
-    // window never shrinks below its starting size.
+    // Client area 628 x 422 below the menu bar, centred on the screen.
     resize(628, 422 + menuBar()->sizeHint().height());
     setMinimumSize(size());
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -168,6 +187,16 @@ void TForm1::FormCreate() {
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // Never smaller than 640 x 480 with the frame, whatever frame the window
+    // manager draws; the frame is known only once the window is shown.
+    const QSize frame = frameGeometry().size() - geometry().size();
+    const QSize least = minimumSize().expandedTo(QSize(640, 480) - frame);
+    setMinimumSize(least);
+    resize(size().expandedTo(least));
 }
 
 void TForm1::FormClose() {

@@ -11,7 +11,7 @@ class QAction;
 class QCloseEvent;
 class QLabel;
 class QMenu;
-class QMenuBar;
+class QShowEvent;
 
 namespace Hlavni {
 constexpr std::int32_t TEXT_CAPTION = 1;
@@ -63,7 +63,6 @@ public:
     // Menus and commands, named after their components.
     QMenu* MenuPripojeni = nullptr;
     QAction* Pipojenmodulu1 = nullptr;
-    QMenuBar* HelpMenuBar = nullptr;  // holds the Help menu at the right end
     QMenu* MenuNapoveda = nullptr;
     QAction* Npovda2 = nullptr;
     QAction* Oprogramu1 = nullptr;
@@ -85,6 +84,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void FormCreate();

@@ -19,7 +19,7 @@
 
 namespace {
 
-std::string toUtf8(const QString& s) { return s.toUtf8().toStdString(); }
+using ui::toUtf8;
 
 const char* const kInterfaces[] = {"LAN", "COM port", "USB COM port"};
 const char* const kIpVersions[] = {"IPv4", "IPv6"};
@@ -89,14 +89,11 @@ TFormPripojeni::TFormPripojeni(QWidget* parent) : QDialog(parent) {
     Edit8 = field(this, "Edit8");
 
     Label11 = label(this, "Label11");
-    Panel1 = label(this, "Panel1");
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel1 = ui::makeStatusLine(this, "Panel1");
     Panel1->setAutoFillBackground(true);
     QPalette light = Panel1->palette();
     light.setColor(QPalette::Window, QColor(0xF4, 0xF4, 0xE8));
     Panel1->setPalette(light);
-    Panel1->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    Panel1->setMinimumHeight(22);
 
     Button1 = new QPushButton(this);
     Button1->setObjectName(QStringLiteral("Button1"));
@@ -149,6 +146,11 @@ TFormPripojeni::TFormPripojeni(QWidget* parent) : QDialog(parent) {
     all->setSizeConstraint(QLayout::SetFixedSize);
     Panel1->setFixedWidth(560);
 
+    ui::labelFor(Label1, ComboBox1);
+    ui::labelFor(Label2, Edit1);
+    ui::labelFor(Label3, Edit2);
+    ui::labelFor(Label11, Panel1);
+
     connect(ComboBox1, &QComboBox::currentIndexChanged, this, &TFormPripojeni::ComboBox1Change);
     connect(Button1, &QPushButton::clicked, this, &TFormPripojeni::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TFormPripojeni::Button2Click);
@@ -187,6 +189,15 @@ void TFormPripojeni::FormShow() {
     Label11->setText(text(Pripojeni::TEXT_STATUS));
     Button1->setText(text(Pripojeni::TEXT_CONNECT));
     Button2->setText(text(Pripojeni::TEXT_CANCEL));
+    // The two serial columns share their row labels, so each input is named
+    // after its column heading and its row.
+    QLabel* const rowLabels[] = {Label6, Label7, Label8, Label9, Label10};
+    QWidget* const comColumn[] = {Edit3, ComboBox3, ComboBox4, Edit4, Edit5};
+    QWidget* const usbColumn[] = {Edit6, ComboBox5, ComboBox6, Edit7, Edit8};
+    for (int row = 0; row < 5; ++row) {
+        comColumn[row]->setAccessibleName(Label4->text() + QStringLiteral(" - ") + rowLabels[row]->text());
+        usbColumn[row]->setAccessibleName(Label5->text() + QStringLiteral(" - ") + rowLabels[row]->text());
+    }
 
     for (QComboBox* parity : {ComboBox4, ComboBox6}) {
         parity->clear();
@@ -242,28 +253,18 @@ void TFormPripojeni::applyEnablingRules() {
     }
 }
 
-void TFormPripojeni::showStatus(const QString& line) {
-    Panel1->setText(line);
-    Panel1->repaint();
-}
+void TFormPripojeni::showStatus(const QString& line) { ui::showStatusLine(Panel1, line); }
 
 void TFormPripojeni::Button1Click() {
     // Events are processed while the converter answers; a second press must
     // not start a second transfer on the same link.
-    if (attemptRunning_) {
-        return;
-    }
-    attemptRunning_ = true;
-    Button1->setEnabled(false);
-    Button2->setEnabled(false);
-    InicializacePripojeni();
-    Button1->setEnabled(true);
-    Button2->setEnabled(true);
-    attemptRunning_ = false;
-    if (closeRequested_) {
-        closeRequested_ = false;
-        QDialog::done(closeResult_);
-    }
+    transfer_.run([this] {
+        Button1->setEnabled(false);
+        Button2->setEnabled(false);
+        InicializacePripojeni();
+        Button1->setEnabled(true);
+        Button2->setEnabled(true);
+    });
 }
 
 void TFormPripojeni::InicializacePripojeni() {
@@ -298,10 +299,7 @@ void TFormPripojeni::Button2Click() { reject(); }
 
 void TFormPripojeni::done(int result) {
     // Closing waits until the running attempt returns.
-    if (attemptRunning_) {
-        closeRequested_ = true;
-        closeResult_ = result;
-        return;
+    if (!transfer_.deferClose(result)) {
+        QDialog::done(result);
     }
-    QDialog::done(result);
 }

@@ -5,6 +5,7 @@
 #include <QDialog>
 
 #include "app/Dekl.h"
+#include "ui/WindowSupport.h"
 
 class QCloseEvent;
 class QComboBox;
@@ -66,7 +67,7 @@ public:
     void Button2Click();
 
     // True while a connection attempt runs.
-    bool attemptRunning() const { return attemptRunning_; }
+    bool attemptRunning() const { return transfer_.running(); }
 
     void done(int result) override;
 
@@ -80,7 +81,5 @@ private:
     QString text(int id) const;
 
     std::int32_t lang_ = LANG_EN;
-    bool attemptRunning_ = false;
-    bool closeRequested_ = false;
-    int closeResult_ = QDialog::Rejected;
+    ui::TransferGuard transfer_{this};
 };

@@ -1,7 +1,10 @@
 #include "ui/WindowSupport.h"
 
+#include <QAccessible>
 #include <QComboBox>
+#include <QDialog>
 #include <QEventLoop>
+#include <QLabel>
 #include <QTimer>
 
 #include "workflow/TextyOken.h"
@@ -15,6 +18,8 @@ QString tableText(const std::string& utf8) {
 QString converterText(const std::string& bytes) {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
+
+std::string toUtf8(const QString& text) { return text.toUtf8().toStdString(); }
 
 QFont windowFont(int pixelSize, bool bold) {
     QFont font(QStringLiteral("Tahoma"));
@@ -30,10 +35,68 @@ void fillBaudList(QComboBox* list) {
     }
 }
 
+void fillList(QComboBox* list, std::initializer_list<QString> items) {
+    list->clear();
+    for (const QString& item : items) {
+        list->addItem(item);
+    }
+    list->setCurrentIndex(-1);
+}
+
+void selectListPosition(QComboBox* list, std::int32_t position) {
+    list->setCurrentIndex(position >= 0 && position < list->count() ? position : -1);
+}
+
+void labelFor(QLabel* label, QWidget* input) {
+    // The accessibility layer names an input after the label whose buddy it
+    // is, and follows the label's text when it changes language.
+    label->setBuddy(input);
+}
+
+QLabel* makeStatusLine(QWidget* parent, const char* objectName) {
+    auto* line = new QLabel(parent);
+    line->setObjectName(QString::fromLatin1(objectName));
+    line->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    line->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    line->setMinimumHeight(22);
+    return line;
+}
+
+void showStatusLine(QLabel* line, const QString& text) {
+    line->setText(text);
+    line->repaint();
+    // Screen readers announce what the window reports.
+    QAccessibleEvent event(line, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
+}
+
 void pauseProcessingEvents(std::uint32_t milliseconds) {
     QEventLoop loop;
     QTimer::singleShot(static_cast<int>(milliseconds), &loop, &QEventLoop::quit);
     loop.exec();
+}
+
+bool TransferGuard::run(const std::function<void()>& work) {
+    if (running_) {
+        return false;
+    }
+    running_ = true;
+    work();
+    running_ = false;
+    if (closeRequested_) {
+        closeRequested_ = false;
+        dialog_->done(closeResult_);
+    }
+    return true;
+}
+
+bool TransferGuard::deferClose(int result) {
+    if (!running_) {
+        return false;
+    }
+    closeRequested_ = true;
+    closeResult_ = result;
+    return true;
 }
 
 }  // namespace ui

@@ -1,13 +1,20 @@
 // Helpers every window shares: how texts become QStrings, the windows' font,
-// the baud-rate list and a pause that keeps the window responsive.
+// the baud-rate and word lists, labels tied to their inputs, the status line,
+// a pause that keeps the window responsive, and the guard that keeps one
+// window's transfers from overlapping.
 #pragma once
 
 #include <QFont>
 #include <QString>
 #include <cstdint>
+#include <functional>
+#include <initializer_list>
 #include <string>
 
 class QComboBox;
+class QDialog;
+class QLabel;
+class QWidget;
 
 namespace ui {
 
@@ -15,6 +22,8 @@ namespace ui {
 QString tableText(const std::string& utf8);
 // A text decoded from the converter: one character per byte, 0-255.
 QString converterText(const std::string& bytes);
+// A field's text as the workflow layer takes it: UTF-8.
+std::string toUtf8(const QString& text);
 
 // Tahoma at a size in pixels.
 QFont windowFont(int pixelSize, bool bold = false);
@@ -23,8 +32,53 @@ QFont windowFont(int pixelSize, bool bold = false);
 // "115200 Bd" (the same in every language).
 void fillBaudList(QComboBox* list);
 
+// Replaces the list's items by the given texts; nothing selected afterwards.
+void fillList(QComboBox* list, std::initializer_list<QString> items);
+
+// Selects a list position; a position outside the list (-1 included)
+// selects no entry, so a value without an entry is never shown as another.
+void selectListPosition(QComboBox* list, std::int32_t position);
+
+// Ties a label to its input: the input takes the label's text as its
+// accessible name (screen readers read it), and the label's mnemonic, if
+// any, moves the focus there.
+void labelFor(QLabel* label, QWidget* input);
+
+// The status line at the bottom of a window: one sunken panel of text.
+QLabel* makeStatusLine(QWidget* parent, const char* objectName);
+// Puts a text into a status line and repaints it at once, before anything
+// else happens: a blocking transfer may follow.
+void showStatusLine(QLabel* line, const QString& text);
+
 // Waits the given time while the window keeps processing its events; the
 // wait sleeps in the event loop, it never spins.
 void pauseProcessingEvents(std::uint32_t milliseconds);
+
+// A window's transfers block their handler while the link pumps events, so
+// a second button press or a close can arrive in the middle of one. The
+// guard refuses a second transfer and holds a close back until the running
+// transfer has returned.
+class TransferGuard {
+public:
+    explicit TransferGuard(QDialog* dialog) : dialog_(dialog) {}
+    TransferGuard(const TransferGuard&) = delete;
+    TransferGuard& operator=(const TransferGuard&) = delete;
+
+    bool running() const { return running_; }
+
+    // Runs work unless a transfer already runs (then returns false). A close
+    // asked for while work ran is carried out after it.
+    bool run(const std::function<void()>& work);
+
+    // For the dialog's done(): true when a transfer runs, and the close with
+    // this result is to happen once it returns.
+    bool deferClose(int result);
+
+private:
+    QDialog* dialog_;
+    bool running_ = false;
+    bool closeRequested_ = false;
+    int closeResult_ = 0;
+};
 
 }  // namespace ui

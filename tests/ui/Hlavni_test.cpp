@@ -85,12 +85,19 @@ TEST_F(MainWindowTest, StartsWithoutSettingsFileInEnglishWithBareLabels) {
     EXPECT_EQ(form.StatusPanel1->text(), kBarePanel1);
     EXPECT_EQ(form.StatusPanel0->width(), 300);
     EXPECT_EQ(form.StatusPanel1->width(), 200);
-    // Client area 628 x 422 below the menu bar, and no smaller when resized.
-    EXPECT_EQ(form.size(), QSize(628, 422 + form.menuBar()->sizeHint().height()));
-    EXPECT_EQ(form.minimumSize(), form.size());
-    // Help sits in the right corner of the bar, after every other menu.
-    EXPECT_EQ(form.menuBar()->cornerWidget(Qt::TopRightCorner), form.HelpMenuBar);
-    EXPECT_EQ(form.menuBar()->actions().size(), 1);
+    // Never below 640 x 480 with its frame (none offscreen), nor below the
+    // client area 628 x 422 under the menu bar.
+    const QSize frame = form.frameGeometry().size() - form.geometry().size();
+    EXPECT_EQ((form.minimumSize() + frame).expandedTo(QSize(640, 480)), form.minimumSize() + frame);
+    EXPECT_GE(form.minimumHeight(), 422 + form.menuBar()->sizeHint().height());
+    EXPECT_GE(form.minimumWidth(), 628);
+    // Help is the last menu of the one bar (keyboard and screen readers reach
+    // it), right-justified after a separator.
+    const QList<QAction*> bar = form.menuBar()->actions();
+    ASSERT_GE(bar.size(), 3);
+    EXPECT_EQ(bar.last(), form.MenuNapoveda->menuAction());
+    EXPECT_TRUE(bar[bar.size() - 2]->isSeparator());
+    EXPECT_GE(form.menuBar()->actionGeometry(bar.last()).right(), form.menuBar()->width() - 20);
     // No accelerator marks in any caption.
     for (QAction* a : {form.MenuPripojeni->menuAction(), form.Pipojenmodulu1, form.MenuNapoveda->menuAction(),
                        form.Npovda2, form.Oprogramu1}) {
