@@ -22,7 +22,13 @@
 #include "platform/ProgramFolder.h"
 #include "ui/About.h"
 #include "ui/DesktopShell.h"
+#include "ui/NastavHlavniLinka.h"
+#include "ui/NastavLanParam.h"
+#include "ui/NastavModbusTCP.h"
+#include "ui/NastavServisniLinka.h"
+#include "ui/NastavServisniLinkaUSB.h"
 #include "ui/Pripojeni.h"
+#include "ui/RestartZarizeni.h"
 #include "ui/WindowSupport.h"
 
 namespace Hlavni {
@@ -128,10 +134,22 @@ void TForm1::FormCreate() {
 
     setFont(ui::windowFont(12));
 
-    // Menus: Connection, then Help at the right end of the bar. Only the
-    // commands whose windows exist are offered.
+    // Menus: Connection, Configuration, then Help at the right end of the
+    // bar. Only the commands whose windows exist are offered.
     MenuPripojeni = addMenu(this, "MenuPripojeni");
     Pipojenmodulu1 = addCommand(this, MenuPripojeni, "Pipojenmodulu1", &TForm1::Pipojenmodulu1Click);
+
+    MenuKonfigurace = addMenu(this, "MenuKonfigurace");
+    NastavLAN = addCommand(this, MenuKonfigurace, "NastavLAN", &TForm1::NastavLANClick);
+    NastavModbusTCP = addCommand(this, MenuKonfigurace, "NastavModbusTCP", &TForm1::NastavModbusTCPClick);
+    NastavHlavniLinkaRS485 =
+        addCommand(this, MenuKonfigurace, "NastavHlavniLinkaRS485", &TForm1::NastavHlavniLinkaRS485Click);
+    NastavServisniLinkaRS485 =
+        addCommand(this, MenuKonfigurace, "NastavServisniLinkaRS485", &TForm1::NastavServisniLinkaRS485Click);
+    NastavServisniLinkaUSB =
+        addCommand(this, MenuKonfigurace, "NastavServisniLinkaUSB", &TForm1::NastavServisniLinkaUSBClick);
+    MenuKonfigurace->addSeparator();
+    Restartzazen1 = addCommand(this, MenuKonfigurace, "Restartzazen1", &TForm1::Restartzazen1Click);
 
     // Help stays in the one menu bar, so the keyboard (Alt, F10, arrows) and
     // screen readers reach it; the separator before it right-justifies it.
@@ -165,6 +183,13 @@ void TForm1::FormCreate() {
     setWindowTitle(text(Hlavni::TEXT_CAPTION));
     MenuPripojeni->setTitle(text(Hlavni::TEXT_MENU_CONNECTION));
     Pipojenmodulu1->setText(text(Hlavni::TEXT_CONVERTER_CONNECT));
+    MenuKonfigurace->setTitle(text(Hlavni::TEXT_MENU_CONFIGURATION));
+    NastavLAN->setText(text(Hlavni::TEXT_LAN_PARAMETERS));
+    NastavModbusTCP->setText(text(Hlavni::TEXT_MODBUS_TCP));
+    NastavHlavniLinkaRS485->setText(text(Hlavni::TEXT_RTU_MASTER));
+    NastavServisniLinkaRS485->setText(text(Hlavni::TEXT_RTU_SLAVE));
+    NastavServisniLinkaUSB->setText(text(Hlavni::TEXT_RTU_SLAVE_USB));
+    Restartzazen1->setText(text(Hlavni::TEXT_RESTART));
     MenuNapoveda->setTitle(text(Hlavni::TEXT_MENU_HELP));
     Npovda2->setText(text(Hlavni::TEXT_HELP));
     Oprogramu1->setText(text(Hlavni::TEXT_ABOUT));
@@ -252,6 +277,23 @@ void TForm1::Pipojenmodulu1Click() {
         setPanels(text(Hlavni::TEXT_PANEL_CONVERTER), text(Hlavni::TEXT_PANEL_ADDRESS));
     }
 }
+
+template <typename Window>
+void TForm1::openWindow() {
+    if (Dat == nullptr) {
+        return;
+    }
+    Window form(this);
+    form.Dat = Dat;
+    form.exec();
+}
+
+void TForm1::NastavLANClick() { openWindow<TFormNastavLanParam>(); }
+void TForm1::NastavModbusTCPClick() { openWindow<TFormNastavModbusTCP>(); }
+void TForm1::NastavHlavniLinkaRS485Click() { openWindow<TFormNastavHlavniLinka>(); }
+void TForm1::NastavServisniLinkaRS485Click() { openWindow<TFormNastavServisniLinka>(); }
+void TForm1::NastavServisniLinkaUSBClick() { openWindow<TFormNastavServisniLinkaUSB>(); }
+void TForm1::Restartzazen1Click() { openWindow<TFormRestart>(); }
 
 QString TForm1::helpDocumentName() const {
     const bool czech = Dat != nullptr && Dat->Lang == LANG_CZ;

@@ -63,6 +63,13 @@ public:
     // Menus and commands, named after their components.
     QMenu* MenuPripojeni = nullptr;
     QAction* Pipojenmodulu1 = nullptr;
+    QMenu* MenuKonfigurace = nullptr;
+    QAction* NastavLAN = nullptr;
+    QAction* NastavModbusTCP = nullptr;
+    QAction* NastavHlavniLinkaRS485 = nullptr;
+    QAction* NastavServisniLinkaRS485 = nullptr;
+    QAction* NastavServisniLinkaUSB = nullptr;
+    QAction* Restartzazen1 = nullptr;
     QMenu* MenuNapoveda = nullptr;
     QAction* Npovda2 = nullptr;
     QAction* Oprogramu1 = nullptr;
@@ -73,6 +80,12 @@ public:
 
     // Command handlers.
     void Pipojenmodulu1Click();
+    void NastavLANClick();
+    void NastavModbusTCPClick();
+    void NastavHlavniLinkaRS485Click();
+    void NastavServisniLinkaRS485Click();
+    void NastavServisniLinkaUSBClick();
+    void Restartzazen1Click();
     void Npovda2Click();
     void Oprogramu1Click();
 
@@ -91,6 +104,9 @@ private:
     // Closing steps; run once, from the close event or the destructor.
     void FormClose();
     void setPanels(const QString& panel0, const QString& panel1);
+    // A fresh modal instance of the window with Dat; destroyed when closed.
+    template <typename Window>
+    void openWindow();
     QString text(int id) const;
 
     std::unique_ptr<TData> data_;

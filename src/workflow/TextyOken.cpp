@@ -1,5 +1,6 @@
 #include "workflow/TextyOken.h"
 
+#include <array>
 #include <iterator>
 
 namespace {
@@ -154,6 +155,17 @@ constexpr TTextPolozka UartsTexts[] = {
 static_assert(TextTabulkaPlatna(UartsTexts));
 static_assert(std::size(UartsTexts) == 22);
 
+// The USB slave view is the RS-485 slave window under a caption of its own.
+constexpr auto UartsUsbTexts = [] {
+    std::array<TTextPolozka, std::size(UartsTexts)> t{};
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        t[i] = UartsTexts[i];
+    }
+    t[1] = {1, "Modbus RTU slave (USB)", "Modbus RTU slave (USB)"};
+    return t;
+}();
+static_assert(TextTabulkaPlatna(UartsUsbTexts));
+
 constexpr TTextPolozka DiagSystemTexts[] = {
     {0, "", ""},
     {1, "Informace o konvertoru", "Converter information"},
@@ -226,6 +238,11 @@ namespace NastavServisniLinka {
 TTextTabulka Texty() { return UartsTexts; }
 std::string Text(std::int32_t id, std::int32_t lang) { return ::Text(UartsTexts, id, lang); }
 }  // namespace NastavServisniLinka
+
+namespace NastavServisniLinkaUSB {
+TTextTabulka Texty() { return UartsUsbTexts; }
+std::string Text(std::int32_t id, std::int32_t lang) { return ::Text(UartsUsbTexts, id, lang); }
+}  // namespace NastavServisniLinkaUSB
 
 namespace DiagSystem {
 TTextTabulka Texty() { return DiagSystemTexts; }

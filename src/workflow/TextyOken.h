@@ -131,6 +131,16 @@ TTextTabulka Texty();
 std::string Text(std::int32_t id, std::int32_t lang);
 }  // namespace NastavServisniLinka
 
+// The USB slave view: the RS-485 slave dialog's texts under the same ids,
+// with a caption of its own.
+namespace NastavServisniLinkaUSB {
+using namespace NastavServisniLinka;
+constexpr std::int32_t TEXT_CAPTION = 1;
+
+TTextTabulka Texty();
+std::string Text(std::int32_t id, std::int32_t lang);
+}  // namespace NastavServisniLinkaUSB
+
 // The fixed items of every baud-rate list, position 0 "2400 Bd" .. 6 "115200 Bd".
 constexpr const char* BAUD_LIST_ITEMS[] = {"2400 Bd",  "4800 Bd",  "9600 Bd", "19200 Bd",
                                            "38400 Bd", "57600 Bd", "115200 Bd"};

@@ -23,7 +23,13 @@
 #include "ui/About.h"
 #include "ui/DesktopShell.h"
 #include "ui/Hlavni.h"
+#include "ui/NastavHlavniLinka.h"
+#include "ui/NastavLanParam.h"
+#include "ui/NastavModbusTCP.h"
+#include "ui/NastavServisniLinka.h"
+#include "ui/NastavServisniLinkaUSB.h"
 #include "ui/Pripojeni.h"
+#include "ui/RestartZarizeni.h"
 
 namespace {
 
@@ -75,6 +81,19 @@ void whenModalShown(std::function<void(W*)> action) {
         }
     });
     timer->start();
+}
+
+// The next settings dialog W after a Read, then `more`, then Cancel.
+template <typename W>
+void settingsShot(const char* name, std::function<void(W*)> more = {}) {
+    whenModalShown<W>([name, more](W* d) {
+        d->Button1->click();
+        save(d, QString::fromLatin1(name));
+        if (more) {
+            more(d);
+        }
+        d->Button4->click();
+    });
 }
 
 void saveMenu(QMenu* menu, const QString& name) {
@@ -149,6 +168,36 @@ int main(int argc, char* argv[]) {
     });
     form.Pipojenmodulu1->trigger();
     save(&form, QStringLiteral("main-connected"));
+
+    saveMenu(form.MenuKonfigurace, QStringLiteral("menu-configuration"));
+
+    // Each settings dialog after a Read from the simulated converter.
+    settingsShot<TFormNastavLanParam>("settings-lan", [](TFormNastavLanParam* d) {
+        d->Edit2->setText(QStringLiteral("255.255.0"));
+        d->Button2->click();
+        save(d, QStringLiteral("settings-lan-invalid"));
+    });
+    form.NastavLAN->trigger();
+    settingsShot<TFormNastavModbusTCP>("settings-modbus-tcp");
+    form.NastavModbusTCP->trigger();
+    settingsShot<TFormNastavHlavniLinka>("settings-rtu-master", [](TFormNastavHlavniLinka* d) {
+        d->Edit1->setText(QStringLiteral("70000"));
+        d->Button3->click();
+        save(d, QStringLiteral("settings-rtu-master-invalid"));
+    });
+    form.NastavHlavniLinkaRS485->trigger();
+    settingsShot<TFormNastavServisniLinka>("settings-rtu-slave");
+    form.NastavServisniLinkaRS485->trigger();
+    whenModalShown<TFormNastavServisniLinkaUSB>([](TFormNastavServisniLinkaUSB* d) {
+        save(d, QStringLiteral("settings-rtu-slave-usb"));
+        d->Button4->click();
+    });
+    form.NastavServisniLinkaUSB->trigger();
+    whenModalShown<TFormRestart>([](TFormRestart* d) {
+        save(d, QStringLiteral("restart"));
+        d->Button2->click();
+    });
+    form.Restartzazen1->trigger();
 
     whenModalShown<TFormOProgramu>([](TFormOProgramu* a) {
         save(a, QStringLiteral("about"));

@@ -1,0 +1,23 @@
+#include "ui/NastavServisniLinkaUSB.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+TFormNastavServisniLinkaUSB::TFormNastavServisniLinkaUSB(QWidget* parent)
+    : TFormNastavServisniLinka("FormNastavServisniLinkaUSB", std::nullopt, NastavServisniLinkaUSB::Texty(),
+                               NastavServisniLinka::IDS, parent) {
+    for (QWidget* w : std::initializer_list<QWidget*>{Edit1, ComboBox1, ComboBox2, ComboBox3}) {
+        w->setEnabled(false);
+    }
+    for (QPushButton* b : {Button1, Button2, Button3, Button6}) {
+        b->setVisible(false);
+    }
+    // With OK hidden, Enter must not reach it.
+    Button3->setDefault(false);
+    Button4->setDefault(true);
+}
+
+bool TFormNastavServisniLinkaUSB::PrectiOkno(TCFGTK&) { return true; }
+
+void TFormNastavServisniLinkaUSB::ZapisOkno(const TCFGTK& cfg) { showControls(::ZapisOkno(cfg.UARTCOM)); }
