@@ -194,6 +194,7 @@ void TFormPripojeni::FormShow() {
     QLabel* const rowLabels[] = {Label6, Label7, Label8, Label9, Label10};
     QWidget* const comColumn[] = {Edit3, ComboBox3, ComboBox4, Edit4, Edit5};
     QWidget* const usbColumn[] = {Edit6, ComboBox5, ComboBox6, Edit7, Edit8};
+    ui::nameInputsAfterLabels(this);
     for (int row = 0; row < 5; ++row) {
         comColumn[row]->setAccessibleName(Label4->text() + QStringLiteral(" - ") + rowLabels[row]->text());
         usbColumn[row]->setAccessibleName(Label5->text() + QStringLiteral(" - ") + rowLabels[row]->text());

@@ -120,6 +120,7 @@ void SettingsDialog::FormShow() {
     Button3->setText(text(ids_.Ok));
     Button4->setText(text(ids_.Cancel));
     setTexts();
+    ui::nameInputsAfterLabels(this);
     ZapisOkno(CFGTK);
     showStatus(" ");
 }

@@ -48,9 +48,19 @@ void selectListPosition(QComboBox* list, std::int32_t position) {
 }
 
 void labelFor(QLabel* label, QWidget* input) {
-    // The accessibility layer names an input after the label whose buddy it
-    // is, and follows the label's text when it changes language.
     label->setBuddy(input);
+    input->setAccessibleName(label->text());
+}
+
+void nameInputsAfterLabels(QWidget* window) {
+    // Lists report their current entry as their name on some desktops, so
+    // the label's text is given to every input explicitly, in the language
+    // just shown.
+    for (QLabel* label : window->findChildren<QLabel*>()) {
+        if (label->buddy() != nullptr) {
+            label->buddy()->setAccessibleName(label->text());
+        }
+    }
 }
 
 QLabel* makeStatusLine(QWidget* parent, const char* objectName) {

@@ -43,6 +43,9 @@ void selectListPosition(QComboBox* list, std::int32_t position);
 // accessible name (screen readers read it), and the label's mnemonic, if
 // any, moves the focus there.
 void labelFor(QLabel* label, QWidget* input);
+// Gives every input of the window the text of its label as its accessible
+// name; called whenever the labels take their texts.
+void nameInputsAfterLabels(QWidget* window);
 
 // The status line at the bottom of a window: one sunken panel of text.
 QLabel* makeStatusLine(QWidget* parent, const char* objectName);

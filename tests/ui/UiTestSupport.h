@@ -21,6 +21,9 @@
 #include "platform/SerialPort.h"
 #include "ui/DesktopShell.h"
 
+// Readable QStrings in failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
 namespace uitest {
 
 // One QApplication for the whole test program, created before any widget.
