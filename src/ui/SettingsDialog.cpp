@@ -46,30 +46,26 @@ SettingsDialog::SettingsDialog(const char* objectName, std::optional<ConfigDialo
     connect(Button6, &QPushButton::clicked, this, &SettingsDialog::Button6Click);
 }
 
-QLineEdit* SettingsDialog::addTextField(QLabel*& label, const char* labelName, const char* fieldName) {
+template <typename Input>
+Input* SettingsDialog::addInput(QLabel*& label, const char* labelName, const char* inputName) {
     label = new QLabel(this);
     label->setObjectName(QString::fromLatin1(labelName));
-    auto* field = new QLineEdit(this);
-    field->setObjectName(QString::fromLatin1(fieldName));
-    ui::labelFor(label, field);
+    auto* input = new Input(this);
+    input->setObjectName(QString::fromLatin1(inputName));
+    ui::labelFor(label, input);
     fields_->addWidget(label);
-    fields_->addWidget(field);
+    fields_->addWidget(input);
     fields_->addSpacing(6);
-    inputs_.push_back(field);
-    return field;
+    inputs_.push_back(input);
+    return input;
+}
+
+QLineEdit* SettingsDialog::addTextField(QLabel*& label, const char* labelName, const char* fieldName) {
+    return addInput<QLineEdit>(label, labelName, fieldName);
 }
 
 QComboBox* SettingsDialog::addList(QLabel*& label, const char* labelName, const char* listName) {
-    label = new QLabel(this);
-    label->setObjectName(QString::fromLatin1(labelName));
-    auto* list = new QComboBox(this);
-    list->setObjectName(QString::fromLatin1(listName));
-    ui::labelFor(label, list);
-    fields_->addWidget(label);
-    fields_->addWidget(list);
-    fields_->addSpacing(6);
-    inputs_.push_back(list);
-    return list;
+    return addInput<QComboBox>(label, labelName, listName);
 }
 
 void SettingsDialog::finishLayout() {

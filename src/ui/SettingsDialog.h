@@ -91,6 +91,8 @@ protected:
 private:
     void showStatus(const std::string& line);
     DialogHooks hooks();
+    template <typename Input>
+    Input* addInput(QLabel*& label, const char* labelName, const char* inputName);
 
     std::optional<ConfigDialog> file_;
     TTextTabulka texts_;
