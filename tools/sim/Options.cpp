@@ -160,7 +160,8 @@ interfaces run at once until Ctrl-C or SIGTERM. On start it prints
 "tftp: ADDRESS:PORT", "rtu: PATH" and "ready", one per line.
 
 TFTP:
-  --tftp-address ADDR   address to listen on (default 127.0.0.1)
+  --tftp-address ADDR   address to listen on (default 127.0.0.1); several
+                        separated by commas answer as one converter
   --tftp-port N         UDP port, 0 = any free port (default 6969; 69 needs privileges)
   --retransmit MS       resend the last packet after MS of silence (default 1000)
   --retries N           resends before a transfer is given up (default 5)

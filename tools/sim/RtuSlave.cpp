@@ -297,8 +297,40 @@ void RtuSlave::discardUnheard()
     }
 }
 
+bool RtuSlave::clientSpeedMatches(std::string& heard) const
+{
+    // A pseudo-terminal carries no bits, so a client at another speed would
+    // be understood; a real line would garble its frames. The client's
+    // speed is that of the terminal's far end, read through the master.
+    if (!isPty_) {
+        return true;
+    }
+    termios t{};
+    if (tcgetattr(fd_, &t) != 0) {
+        return true;
+    }
+    const std::size_t own = options_.baudCode >= 0 && options_.baudCode < 9 ? static_cast<std::size_t>(options_.baudCode) : 4;
+    const speed_t speed = cfgetospeed(&t);
+    if (speed == kSpeeds[own]) {
+        return true;
+    }
+    heard = "?";
+    for (std::size_t i = 0; i < kSpeeds.size(); ++i) {
+        if (kSpeeds[i] == speed) {
+            heard = std::to_string(kRates[i]);
+        }
+    }
+    return false;
+}
+
 void RtuSlave::serveFrame(const std::vector<std::uint8_t>& frame, const std::atomic<bool>& stop, int wakeFd)
 {
+    if (std::string heard; !clientSpeedMatches(heard)) {
+        if (log_) {
+            log_("rtu: ignored: client at " + heard + " Bd, line at " + std::to_string(baudRateOf(options_.baudCode)) + " Bd");
+        }
+        return;
+    }
     const Faults faults = faults_ ? faults_() : Faults{};
     RtuReply reply = protocol_.handle(frame, faults);
     if (reply.send) {

@@ -35,6 +35,8 @@ private:
     bool openPty(std::string& error);
     bool openDevice(std::string& error);
     void serveFrame(const std::vector<std::uint8_t>& frame, const std::atomic<bool>& stop, int wakeFd);
+    // False when the client set another line speed; heard is its rate.
+    bool clientSpeedMatches(std::string& heard) const;
     bool sendFrame(const std::vector<std::uint8_t>& frame, const std::atomic<bool>& stop);
 
     RtuOptions options_;

@@ -24,7 +24,7 @@ struct ModelOptions {
 
 struct TftpOptions {
     bool enabled = true;
-    std::string address = "127.0.0.1";
+    std::string address = "127.0.0.1";  // several separated by commas, all on one port
     std::uint16_t port = 6969;      // 0 = any free port, read back after start
     unsigned retransmitMs = 1000;   // resend the last packet after this silence
     unsigned retries = 5;           // resends before a transfer is given up

@@ -46,9 +46,15 @@ bool Simulator::start(std::string* error)
     stopFlag_ = false;
     running_ = true;
     if (config_.tftp.enabled) {
-        tftp_ = std::make_unique<TftpServer>(model_, config_.tftp, faults, log);
-        if (!tftp_->open(why)) {
-            return failed(why);
+        // The first address fixes the port; the others listen on the same.
+        TftpOptions each = config_.tftp;
+        for (const std::string& address : tftpAddresses()) {
+            each.address = address;
+            tftp_.push_back(std::make_unique<TftpServer>(model_, each, faults, log));
+            if (!tftp_.back()->open(why)) {
+                return failed(why);
+            }
+            each.port = tftp_.front()->port();
         }
     }
     if (config_.rtu.enabled) {
@@ -57,8 +63,8 @@ bool Simulator::start(std::string* error)
             return failed(why);
         }
     }
-    if (tftp_) {
-        tftpThread_ = std::thread([this] { tftp_->run(stopFlag_, wakePipe_[0]); });
+    for (const auto& server : tftp_) {
+        tftpThreads_.emplace_back([this, s = server.get()] { s->run(stopFlag_, wakePipe_[0]); });
     }
     if (rtu_) {
         rtuThread_ = std::thread([this] { rtu_->run(stopFlag_, wakePipe_[0]); });
@@ -73,13 +79,14 @@ void Simulator::stop()
         const char byte = 1;
         [[maybe_unused]] const ssize_t n = write(wakePipe_[1], &byte, 1);
     }
-    if (tftpThread_.joinable()) {
-        tftpThread_.join();
+    for (std::thread& t : tftpThreads_) {
+        t.join();
     }
+    tftpThreads_.clear();
     if (rtuThread_.joinable()) {
         rtuThread_.join();
     }
-    tftp_.reset();
+    tftp_.clear();
     rtu_.reset();
     for (int& fd : wakePipe_) {
         if (fd >= 0) {
@@ -92,7 +99,22 @@ void Simulator::stop()
 
 std::uint16_t Simulator::tftpPort() const
 {
-    return tftp_ ? tftp_->port() : 0;
+    return tftp_.empty() ? 0 : tftp_.front()->port();
+}
+
+std::vector<std::string> Simulator::tftpAddresses() const
+{
+    std::vector<std::string> list;
+    std::size_t start = 0;
+    const std::string& all = config_.tftp.address;
+    for (;;) {
+        const std::size_t comma = all.find(',', start);
+        list.push_back(all.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (comma == std::string::npos) {
+            return list;
+        }
+        start = comma + 1;
+    }
 }
 
 std::string Simulator::serialPath() const

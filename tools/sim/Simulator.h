@@ -20,6 +20,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace tksim {
 
@@ -41,6 +42,8 @@ public:
 
     std::uint16_t tftpPort() const;        // 0 when TFTP is off
     const std::string& tftpAddress() const { return config_.tftp.address; }
+    // Every address the TFTP server listens on, all with tftpPort().
+    std::vector<std::string> tftpAddresses() const;
     std::string serialPath() const;        // pseudo-terminal or device; empty when RTU is off
     const std::string& linkPath() const { return config_.rtu.linkPath; }
     std::uint8_t rtuAddress() const { return config_.rtu.address; }
@@ -55,9 +58,9 @@ private:
     mutable std::mutex faultsMutex_;
     Faults faults_;
     std::mutex logMutex_;
-    std::unique_ptr<TftpServer> tftp_;
+    std::vector<std::unique_ptr<TftpServer>> tftp_;  // one per address
     std::unique_ptr<RtuSlave> rtu_;
-    std::thread tftpThread_;
+    std::vector<std::thread> tftpThreads_;
     std::thread rtuThread_;
     std::atomic<bool> stopFlag_{false};
     int wakePipe_[2] = {-1, -1};

@@ -47,9 +47,10 @@ int main(int argc, char** argv)
         return 1;
     }
     if (cl.config.tftp.enabled) {
-        const std::string& host = sim.tftpAddress();
-        const bool v6 = host.find(':') != std::string::npos;
-        std::cout << "tftp: " << (v6 ? "[" + host + "]" : host) << ":" << sim.tftpPort() << "\n";
+        for (const std::string& host : sim.tftpAddresses()) {
+            const bool v6 = host.find(':') != std::string::npos;
+            std::cout << "tftp: " << (v6 ? "[" + host + "]" : host) << ":" << sim.tftpPort() << "\n";
+        }
     }
     if (cl.config.rtu.enabled) {
         std::cout << "rtu: " << sim.serialPath();
