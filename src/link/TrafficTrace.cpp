@@ -306,7 +306,7 @@ std::uint64_t TrafficTracer::now() {
     return elapsed_;
 }
 
-void TrafficTracer::emit(std::uint64_t at, bool sent, const std::string& where, const Decoded& decoded,
+void TrafficTracer::writeLine(std::uint64_t at, bool sent, const std::string& where, const Decoded& decoded,
                          const std::uint8_t* data, std::size_t length, const std::string& note) {
     char stamp[40];
     std::snprintf(stamp, sizeof stamp, "%7llu ms ", static_cast<unsigned long long>(at));
@@ -358,7 +358,7 @@ void TrafficTracer::serialWritten(platform::SerialHandle handle, const std::uint
     SerialLine& l = line(handle);
     reportOpenAnswer(l);
     const std::uint64_t at = now();
-    emit(at, true, l.name, decodeRtu(true, data, count), data, count, "");
+    writeLine(at, true, l.name, decodeRtu(true, data, count), data, count, "");
     l.awaiting = true;
     l.requestAt = at;
     l.lastReadAt = at;
@@ -397,7 +397,7 @@ void TrafficTracer::serialClosed(platform::SerialHandle handle) {
 void TrafficTracer::reportAnswer(SerialLine& l, const std::string& ending, std::uint64_t at) {
     const std::size_t shown = l.answer.size();
     Decoded d = decodeRtu(false, l.answer.data(), shown);
-    emit(at, false, l.name, d, l.answer.data(), shown, ending);
+    writeLine(at, false, l.name, d, l.answer.data(), shown, ending);
     l.awaiting = false;
     l.answer.clear();
     l.count = 0;
@@ -409,7 +409,7 @@ void TrafficTracer::reportOpenAnswer(SerialLine& l) {
     if (l.count > 0) {
         reportAnswer(l, "; timeout after " + waited + " ms while receiving", l.firstByteAt);
     } else if (l.awaiting) {
-        emit(l.lastReadAt, false, l.name, {"no answer; timeout after " + waited + " ms"}, nullptr, 0, "");
+        writeLine(l.lastReadAt, false, l.name, {"no answer; timeout after " + waited + " ms"}, nullptr, 0, "");
         l.awaiting = false;
     }
 }
@@ -432,7 +432,7 @@ void TrafficTracer::udpSent(std::intptr_t socket, const platform::UdpEndpoint& t
         f.asked = true;
         f.server = to;
     }
-    emit(now(), true, endpointText(to), decodeTftp(data, length), data, length, "");
+    writeLine(now(), true, endpointText(to), decodeTftp(data, length), data, length, "");
 }
 
 void TrafficTracer::udpReceived(std::intptr_t socket, const platform::UdpEndpoint& from,
@@ -454,7 +454,7 @@ void TrafficTracer::udpReceived(std::intptr_t socket, const platform::UdpEndpoin
     if (foreign) {
         note += " (foreign sender, ignored)";
     }
-    emit(now(), false, endpointText(from), decodeTftp(data, length), data, length, note);
+    writeLine(now(), false, endpointText(from), decodeTftp(data, length), data, length, note);
 }
 
 TraceFile::TraceFile(const std::filesystem::path& path, std::function<void()> onFailure)

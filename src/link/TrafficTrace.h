@@ -79,7 +79,7 @@ private:
     };
 
     std::uint64_t now();
-    void emit(std::uint64_t at, bool sent, const std::string& where, const Decoded& decoded,
+    void writeLine(std::uint64_t at, bool sent, const std::string& where, const Decoded& decoded,
               const std::uint8_t* data, std::size_t length, const std::string& note);
     SerialLine& line(platform::SerialHandle handle);
     void reportAnswer(SerialLine& l, const std::string& ending, std::uint64_t at);
