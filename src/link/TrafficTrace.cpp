@@ -149,7 +149,7 @@ Decoded rtuRequest(std::uint8_t function, const std::uint8_t* body, std::size_t 
         return {text};
     }
     default:
-        return {"function " + hex2(function) + ", " + number(static_cast<std::uint32_t>(n)) + " data bytes"};
+        return {"with " + number(static_cast<std::uint32_t>(n)) + " data bytes"};
     }
 }
 
@@ -188,7 +188,7 @@ Decoded rtuAnswer(std::uint8_t function, const std::uint8_t* body, std::size_t n
         return {text};
     }
     default:
-        return {"function " + hex2(function) + ", " + number(static_cast<std::uint32_t>(n)) + " data bytes"};
+        return {"with " + number(static_cast<std::uint32_t>(n)) + " data bytes"};
     }
 }
 
@@ -271,7 +271,7 @@ Decoded decodeRtu(bool request, const std::uint8_t* data, std::size_t length) {
     }
     const std::uint16_t crc = MBRTU_CRC16(data, static_cast<std::uint32_t>(length - 2));
     const bool crcOk = (crc & 0xFF) == data[length - 2] && (crc >> 8) == data[length - 1];
-    d.text = "addr " + number(data[0]) + " " + hex2(function) + " " + d.text +
+    d.text = "addr " + number(data[0]) + " fn " + hex2(function) + " " + d.text +
              (crcOk ? ", CRC ok" : ", CRC wrong");
     return d;
 }
@@ -323,7 +323,7 @@ void TrafficTracer::writeLine(std::uint64_t at, bool sent, const std::string& wh
     }
     text += sent ? "-> " : "<- ";
     text += where + "  " + decoded.text + note;
-    if (decoded.malformed) {
+    if (decoded.malformed && length > 0) {
         text += ": " + hexText(data, length);
     } else if (withHex_ && length > 0) {
         text += "  | " + hexText(data, length);
