@@ -17,9 +17,13 @@ constexpr std::uint32_t kMsPerDay = 86400000;
 // Bytes of one answer kept for its line; more are only counted.
 constexpr std::size_t kKeptAnswerBytes = 1024;
 
-std::uint16_t get16(const std::uint8_t* p) { return static_cast<std::uint16_t>((p[0] << 8) | p[1]); }
+std::uint16_t get16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
+}
 
-std::string number(std::uint32_t value) { return std::to_string(value); }
+std::string number(std::uint32_t value) {
+    return std::to_string(value);
+}
 
 std::string hex2(std::uint32_t value) {
     char text[8];
@@ -47,7 +51,9 @@ std::string quoted(const std::uint8_t* data, std::size_t length) {
     return "\"" + escaped(data, length) + "\"";
 }
 
-Decoded malformed(std::string why) { return {"malformed " + std::move(why), true}; }
+Decoded malformed(std::string why) {
+    return {"malformed " + std::move(why), true};
+}
 
 // Reads a zero-terminated string at pos; false when the zero is missing.
 bool takeString(const std::uint8_t* data, std::size_t length, std::size_t& pos, std::string& out) {
@@ -75,36 +81,51 @@ bool takeOptions(const std::uint8_t* data, std::size_t length, std::size_t pos, 
 }
 
 const char* tftpErrorName(std::uint16_t code) {
-    static const char* const names[] = {"not defined",       "file not found", "access violation",
-                                        "disk full",         "illegal operation",
-                                        "unknown transfer ID", "file exists", "no such user",
-                                        "option refused"};
+    static const char* const names[] = {"not defined", "file not found",    "access violation",
+                                        "disk full",   "illegal operation", "unknown transfer ID",
+                                        "file exists", "no such user",      "option refused"};
     return code < std::size(names) ? names[code] : nullptr;
 }
 
 const char* exceptionName(std::uint8_t code) {
     switch (code) {
-    case 1: return "illegal function";
-    case 2: return "illegal data address";
-    case 3: return "illegal data value";
-    case 4: return "server device failure";
-    case 5: return "acknowledge";
-    case 6: return "server device busy";
-    case 8: return "memory parity error";
-    case 10: return "gateway path unavailable";
-    case 11: return "gateway target device failed to respond";
-    default: return nullptr;
+    case 1:
+        return "illegal function";
+    case 2:
+        return "illegal data address";
+    case 3:
+        return "illegal data value";
+    case 4:
+        return "server device failure";
+    case 5:
+        return "acknowledge";
+    case 6:
+        return "server device busy";
+    case 8:
+        return "memory parity error";
+    case 10:
+        return "gateway path unavailable";
+    case 11:
+        return "gateway target device failed to respond";
+    default:
+        return nullptr;
     }
 }
 
 const char* identificationItem(std::uint8_t item) {
     switch (item) {
-    case 0: return "type 1-4";
-    case 1: return "type 5-8";
-    case 2: return "firmware version";
-    case 10: return "serial number 1-4";
-    case 11: return "serial number 5-8";
-    default: return nullptr;
+    case 0:
+        return "type 1-4";
+    case 1:
+        return "type 5-8";
+    case 2:
+        return "firmware version";
+    case 10:
+        return "serial number 1-4";
+    case 11:
+        return "serial number 5-8";
+    default:
+        return nullptr;
     }
 }
 
@@ -129,8 +150,9 @@ Decoded rtuRequest(std::uint8_t function, const std::uint8_t* body, std::size_t 
             return malformed(std::string(read ? "read" : "write") + " block request with " +
                              number(static_cast<std::uint32_t>(n)) + " bytes after the function");
         }
-        std::string text = std::string(read ? "read block: " : "write block: ") + fileText(body[1]) +
-                           ", block " + number(get16(body + 2)) + ", " + number(body[4]) + " bytes";
+        std::string text = std::string(read ? "read block: " : "write block: ") +
+                           fileText(body[1]) + ", block " + number(get16(body + 2)) + ", " +
+                           number(body[4]) + " bytes";
         if (body[0] != 0xFE) {
             text += ", marker " + hex2(body[0]);
         }
@@ -144,7 +166,8 @@ Decoded rtuRequest(std::uint8_t function, const std::uint8_t* body, std::size_t 
         std::string text = "message, " + number(get16(body)) + " bytes";
         if (n >= 5 && body[3] == 0xC8) {
             const char* item = identificationItem(body[4]);
-            text += ": identification item " + number(body[4]) + (item ? std::string(" (") + item + ")" : "");
+            text += ": identification item " + number(body[4]) +
+                    (item ? std::string(" (") + item + ")" : "");
         }
         return {text};
     }
@@ -192,7 +215,7 @@ Decoded rtuAnswer(std::uint8_t function, const std::uint8_t* body, std::size_t n
     }
 }
 
-}  // namespace
+} // namespace
 
 std::string hexText(const std::uint8_t* data, std::size_t length) {
     std::string out;
@@ -228,8 +251,8 @@ Decoded decodeTftp(const std::uint8_t* data, std::size_t length) {
         if (length < 4) {
             return malformed("DATA without block number");
         }
-        return {"DATA " + number(get16(data + 2)) + ", " + number(static_cast<std::uint32_t>(length - 4)) +
-                " bytes"};
+        return {"DATA " + number(get16(data + 2)) + ", " +
+                number(static_cast<std::uint32_t>(length - 4)) + " bytes"};
     case 4:
         if (length != 4) {
             return malformed("ACK of " + number(static_cast<std::uint32_t>(length)) + " bytes");
@@ -243,8 +266,8 @@ Decoded decodeTftp(const std::uint8_t* data, std::size_t length) {
         }
         const std::uint16_t code = get16(data + 2);
         const char* name = tftpErrorName(code);
-        return {"ERROR " + number(code) + (name ? std::string(" (") + name + ")" : "") + " \"" + message +
-                "\""};
+        return {"ERROR " + number(code) + (name ? std::string(" (") + name + ")" : "") + " \"" +
+                message + "\""};
     }
     case 6: {
         std::string options;
@@ -276,7 +299,8 @@ Decoded decodeRtu(bool request, const std::uint8_t* data, std::size_t length) {
     return d;
 }
 
-TrafficTracer::TrafficTracer(LineSink sink, bool withHex) : sink_(std::move(sink)), withHex_(withHex) {
+TrafficTracer::TrafficTracer(LineSink sink, bool withHex)
+    : sink_(std::move(sink)), withHex_(withHex) {
     const platform::TimeOfDay t = platform::localTimeOfDay();
     lastTimeOfDay_ = ((t.hour * 60 + t.minute) * 60 + t.second) * 1000 + t.millisecond;
     platform::setTrafficTap(this);
@@ -306,8 +330,9 @@ std::uint64_t TrafficTracer::now() {
     return elapsed_;
 }
 
-void TrafficTracer::writeLine(std::uint64_t at, bool sent, const std::string& where, const Decoded& decoded,
-                         const std::uint8_t* data, std::size_t length, const std::string& note) {
+void TrafficTracer::writeLine(std::uint64_t at, bool sent, const std::string& where,
+                              const Decoded& decoded, const std::uint8_t* data, std::size_t length,
+                              const std::string& note) {
     char stamp[40];
     std::snprintf(stamp, sizeof stamp, "%7llu ms ", static_cast<unsigned long long>(at));
     std::string text = stamp;
@@ -334,7 +359,7 @@ void TrafficTracer::writeLine(std::uint64_t at, bool sent, const std::string& wh
 TrafficTracer::SerialLine& TrafficTracer::line(platform::SerialHandle handle) {
     auto [it, added] = serial_.try_emplace(handle);
     if (added) {
-        it->second.name = "serial";  // a port opened before the trace began
+        it->second.name = "serial"; // a port opened before the trace began
     }
     return it->second;
 }
@@ -373,16 +398,19 @@ void TrafficTracer::serialRead(platform::SerialHandle handle, const std::uint8_t
         if (l.count == 0) {
             l.firstByteAt = at;
         }
-        const std::size_t keep = std::min(count, kKeptAnswerBytes - std::min(l.answer.size(), kKeptAnswerBytes));
+        const std::size_t keep =
+            std::min(count, kKeptAnswerBytes - std::min(l.answer.size(), kKeptAnswerBytes));
         l.answer.insert(l.answer.end(), data, data + keep);
         l.count += count;
         l.lastByteAt = at;
         if (l.count >= MBRTU_MAX_ODPOVED) {
-            reportAnswer(l, "; overrun, " + number(static_cast<std::uint32_t>(l.count)) + " bytes", at);
+            reportAnswer(l, "; overrun, " + number(static_cast<std::uint32_t>(l.count)) + " bytes",
+                         at);
         }
     } else if (l.count > 0 && at - l.lastByteAt > l.silenceMs) {
-        reportAnswer(l, "; silence after " + number(static_cast<std::uint32_t>(at - l.lastByteAt)) + " ms",
-                     l.firstByteAt);
+        reportAnswer(
+            l, "; silence after " + number(static_cast<std::uint32_t>(at - l.lastByteAt)) + " ms",
+            l.firstByteAt);
     }
 }
 
@@ -409,7 +437,8 @@ void TrafficTracer::reportOpenAnswer(SerialLine& l) {
     if (l.count > 0) {
         reportAnswer(l, "; timeout after " + waited + " ms while receiving", l.firstByteAt);
     } else if (l.awaiting) {
-        writeLine(l.lastReadAt, false, l.name, {"no answer; timeout after " + waited + " ms"}, nullptr, 0, "");
+        writeLine(l.lastReadAt, false, l.name, {"no answer; timeout after " + waited + " ms"},
+                  nullptr, 0, "");
         l.awaiting = false;
     }
 }
@@ -422,13 +451,13 @@ std::string endpointText(const platform::UdpEndpoint& e) {
            std::to_string(e.port);
 }
 
-}  // namespace
+} // namespace
 
 void TrafficTracer::udpSent(std::intptr_t socket, const platform::UdpEndpoint& to,
                             const std::uint8_t* data, std::size_t length) {
     if (length >= 2 && (get16(data) == 1 || get16(data) == 2)) {
         UdpFlow& f = udp_[socket];
-        f = UdpFlow();  // a request starts a new transfer, perhaps on a reused socket
+        f = UdpFlow(); // a request starts a new transfer, perhaps on a reused socket
         f.asked = true;
         f.server = to;
     }
@@ -469,7 +498,7 @@ void TraceFile::write(const std::string& line) {
         return;
     }
     stream_ << line << '\n';
-    stream_.flush();  // a trace is most wanted when the run ends badly
+    stream_.flush(); // a trace is most wanted when the run ends badly
     if (!stream_) {
         fail();
     }
@@ -482,4 +511,4 @@ void TraceFile::fail() {
     }
 }
 
-}  // namespace linktrace
+} // namespace linktrace

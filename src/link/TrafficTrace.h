@@ -18,7 +18,7 @@ namespace linktrace {
 
 struct Decoded {
     std::string text;
-    bool malformed = false;  // the line then always carries the bytes in hex
+    bool malformed = false; // the line then always carries the bytes in hex
 };
 
 // A TFTP packet of either direction.
@@ -37,9 +37,9 @@ using LineSink = std::function<void(const std::string& line)>;
 // of its baud rate, once 260 bytes came, or, when the link gave up on it,
 // at the next request, at closing or at finish().
 class TrafficTracer final : public platform::TrafficTap {
-public:
+  public:
     TrafficTracer(LineSink sink, bool withHex);
-    ~TrafficTracer() override;  // finish() and uninstall
+    ~TrafficTracer() override; // finish() and uninstall
 
     TrafficTracer(const TrafficTracer&) = delete;
     TrafficTracer& operator=(const TrafficTracer&) = delete;
@@ -59,20 +59,20 @@ public:
     void udpReceived(std::intptr_t socket, const platform::UdpEndpoint& from,
                      const std::uint8_t* data, std::size_t length, bool truncated) override;
 
-private:
+  private:
     struct SerialLine {
-        std::string name;            // "COM3"
+        std::string name; // "COM3"
         std::uint32_t silenceMs = 4;
-        bool awaiting = false;       // a request went out, its answer is not reported yet
+        bool awaiting = false; // a request went out, its answer is not reported yet
         std::vector<std::uint8_t> answer;
-        std::size_t count = 0;       // bytes received, also those beyond the kept ones
+        std::size_t count = 0; // bytes received, also those beyond the kept ones
         std::uint64_t requestAt = 0;
         std::uint64_t firstByteAt = 0;
         std::uint64_t lastByteAt = 0;
         std::uint64_t lastReadAt = 0;
     };
     struct UdpFlow {
-        bool asked = false;          // a request went out: later senders can be foreign
+        bool asked = false; // a request went out: later senders can be foreign
         platform::UdpEndpoint server;
         bool peerKnown = false;
         platform::UdpEndpoint peer;
@@ -80,7 +80,7 @@ private:
 
     std::uint64_t now();
     void writeLine(std::uint64_t at, bool sent, const std::string& where, const Decoded& decoded,
-              const std::uint8_t* data, std::size_t length, const std::string& note);
+                   const std::uint8_t* data, std::size_t length, const std::string& note);
     SerialLine& line(platform::SerialHandle handle);
     void reportAnswer(SerialLine& l, const std::string& ending, std::uint64_t at);
     void reportOpenAnswer(SerialLine& l);
@@ -97,12 +97,12 @@ private:
 // A trace file opened for appending. The first failure, to open or to
 // write, calls onFailure once; nothing is written after it.
 class TraceFile {
-public:
+  public:
     TraceFile(const std::filesystem::path& path, std::function<void()> onFailure);
     void write(const std::string& line);
     bool ok() const { return !failed_; }
 
-private:
+  private:
     void fail();
 
     std::ofstream stream_;
@@ -110,4 +110,4 @@ private:
     bool failed_ = false;
 };
 
-}  // namespace linktrace
+} // namespace linktrace

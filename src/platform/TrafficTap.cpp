@@ -6,6 +6,8 @@ namespace detail {
 std::atomic<TrafficTap*> installedTrafficTap{nullptr};
 }
 
-void setTrafficTap(TrafficTap* tap) { detail::installedTrafficTap.store(tap); }
+void setTrafficTap(TrafficTap* tap) {
+    detail::installedTrafficTap.store(tap);
+}
 
-}  // namespace platform
+} // namespace platform

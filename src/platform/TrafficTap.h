@@ -13,11 +13,12 @@
 namespace platform {
 
 class TrafficTap {
-public:
+  public:
     virtual ~TrafficTap() = default;
     virtual void serialOpened(SerialHandle handle, std::int32_t comNumber,
                               const SerialLineSettings& settings) = 0;
-    virtual void serialWritten(SerialHandle handle, const std::uint8_t* data, std::size_t count) = 0;
+    virtual void serialWritten(SerialHandle handle, const std::uint8_t* data,
+                               std::size_t count) = 0;
     // Called for every read, also for those that found nothing (count 0):
     // the pauses between reads tell how an answer ended.
     virtual void serialRead(SerialHandle handle, const std::uint8_t* data, std::size_t count) = 0;
@@ -25,8 +26,8 @@ public:
     // socket identifies the sending or receiving socket while it is open.
     virtual void udpSent(std::intptr_t socket, const UdpEndpoint& to, const std::uint8_t* data,
                          std::size_t length) = 0;
-    virtual void udpReceived(std::intptr_t socket, const UdpEndpoint& from, const std::uint8_t* data,
-                             std::size_t length, bool truncated) = 0;
+    virtual void udpReceived(std::intptr_t socket, const UdpEndpoint& from,
+                             const std::uint8_t* data, std::size_t length, bool truncated) = 0;
 };
 
 namespace detail {
@@ -40,4 +41,4 @@ inline TrafficTap* trafficTap() {
     return detail::installedTrafficTap.load(std::memory_order_relaxed);
 }
 
-}  // namespace platform
+} // namespace platform

@@ -37,5 +37,5 @@ ProgramTrace::ProgramTrace(const QStringList& arguments, std::ostream& warnings)
 }
 
 ProgramTrace::~ProgramTrace() {
-    tracer_.reset();  // reports an answer still open before the file closes
+    tracer_.reset(); // reports an answer still open before the file closes
 }

@@ -10,7 +10,7 @@
 #include "link/TrafficTrace.h"
 
 class ProgramTrace {
-public:
+  public:
     // Starts the trace when the arguments (program name first) ask for it.
     // Problems give one line on warnings each; the program runs on.
     ProgramTrace(const QStringList& arguments, std::ostream& warnings);
@@ -21,7 +21,7 @@ public:
 
     bool active() const { return tracer_ != nullptr; }
 
-private:
+  private:
     std::unique_ptr<linktrace::TraceFile> file_;
     std::unique_ptr<linktrace::TrafficTracer> tracer_;
 };

@@ -20,7 +20,9 @@ namespace {
 using namespace std::string_literals;
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes raw(const std::string& s) { return Bytes(s.begin(), s.end()); }
+Bytes raw(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
 
 Bytes rtu(const std::string& hexText) {
     Bytes frame = tftptest::fromHex(hexText);
@@ -35,7 +37,7 @@ enum class Kind { Tftp, Request, Answer };
 struct Case {
     Kind kind;
     Bytes bytes;
-    const char* text;  // "malformed ..." marks a malformed unit
+    const char* text; // "malformed ..." marks a malformed unit
 };
 
 const std::vector<Case>& cases() {
@@ -49,7 +51,8 @@ const std::vector<Case>& cases() {
         {Kind::Tftp, raw("\0\3\0\1"s + std::string(31, 'x')), "DATA 1, 31 bytes"},
         {Kind::Tftp, raw("\0\3\1\0"s), "DATA 256, 0 bytes"},
         {Kind::Tftp, raw("\0\4\0\0"s), "ACK 0"},
-        {Kind::Tftp, raw("\0\5\0\1File not found\0"s), "ERROR 1 (file not found) \"File not found\""},
+        {Kind::Tftp, raw("\0\5\0\1File not found\0"s),
+         "ERROR 1 (file not found) \"File not found\""},
         {Kind::Tftp, raw("\0\5\0\10Unsupported option: \"timeout\"\0"s),
          "ERROR 8 (option refused) \"Unsupported option: \\x22timeout\\x22\""},
         {Kind::Tftp, raw("\0\5\0\52\0"s), "ERROR 42 \"\""},
@@ -82,35 +85,44 @@ const std::vector<Case>& cases() {
          "malformed read block request with 4 bytes after the function"},
         {Kind::Request, rtu("01 44 FE 03 00 00 03 AA BB"),
          "malformed write block request with 7 bytes after the function"},
-        {Kind::Request, rtu("01 45 00 08 01 C8"), "malformed message request with 4 bytes after the function"},
+        {Kind::Request, rtu("01 45 00 08 01 C8"),
+         "malformed message request with 4 bytes after the function"},
         // Modbus RTU answers, every exception code with a name and one without.
-        {Kind::Answer, rtu("01 43 FE 10 20 30 40 50 60"), "addr 1 fn 0x43 block data, 6 bytes, CRC ok"},
+        {Kind::Answer, rtu("01 43 FE 10 20 30 40 50 60"),
+         "addr 1 fn 0x43 block data, 6 bytes, CRC ok"},
         {Kind::Answer, rtu("01 44 00"), "addr 1 fn 0x44 status 0 (accepted), CRC ok"},
         {Kind::Answer, rtu("01 44 01"), "addr 1 fn 0x44 status 1 (refused), CRC ok"},
         {Kind::Answer, rtu("01 45 00 08 01 C8 00 00 54 4B 2D 37"),
          "addr 1 fn 0x45 answer, 8 bytes: identification item 0 \"TK-7\", CRC ok"},
         {Kind::Answer, rtu("01 45 00 02 AA BB"), "addr 1 fn 0x45 answer, 2 bytes, CRC ok"},
         {Kind::Answer, rtu("01 03 02 00 2A"), "addr 1 fn 0x03 with 3 data bytes, CRC ok"},
-        {Kind::Answer, rtu("01 C3 01"), "addr 1 fn 0xC3 exception 1 (illegal function) to function 0x43, CRC ok"},
+        {Kind::Answer, rtu("01 C3 01"),
+         "addr 1 fn 0xC3 exception 1 (illegal function) to function 0x43, CRC ok"},
         {Kind::Answer, rtu("01 C3 02"),
          "addr 1 fn 0xC3 exception 2 (illegal data address) to function 0x43, CRC ok"},
-        {Kind::Answer, rtu("01 C4 03"), "addr 1 fn 0xC4 exception 3 (illegal data value) to function 0x44, CRC ok"},
+        {Kind::Answer, rtu("01 C4 03"),
+         "addr 1 fn 0xC4 exception 3 (illegal data value) to function 0x44, CRC ok"},
         {Kind::Answer, rtu("01 C5 04"),
          "addr 1 fn 0xC5 exception 4 (server device failure) to function 0x45, CRC ok"},
-        {Kind::Answer, rtu("01 C3 05"), "addr 1 fn 0xC3 exception 5 (acknowledge) to function 0x43, CRC ok"},
-        {Kind::Answer, rtu("01 C3 06"), "addr 1 fn 0xC3 exception 6 (server device busy) to function 0x43, CRC ok"},
+        {Kind::Answer, rtu("01 C3 05"),
+         "addr 1 fn 0xC3 exception 5 (acknowledge) to function 0x43, CRC ok"},
+        {Kind::Answer, rtu("01 C3 06"),
+         "addr 1 fn 0xC3 exception 6 (server device busy) to function 0x43, CRC ok"},
         {Kind::Answer, rtu("01 C3 08"),
          "addr 1 fn 0xC3 exception 8 (memory parity error) to function 0x43, CRC ok"},
         {Kind::Answer, rtu("01 C3 0A"),
          "addr 1 fn 0xC3 exception 10 (gateway path unavailable) to function 0x43, CRC ok"},
         {Kind::Answer, rtu("01 C3 0B"),
-         "addr 1 fn 0xC3 exception 11 (gateway target device failed to respond) to function 0x43, CRC ok"},
+         "addr 1 fn 0xC3 exception 11 (gateway target device failed to respond) to function 0x43, "
+         "CRC ok"},
         {Kind::Answer, rtu("01 C3 99"), "addr 1 fn 0xC3 exception 153 to function 0x43, CRC ok"},
-        {Kind::Answer, tftptest::fromHex("01 44 00 00 00"), "addr 1 fn 0x44 status 0 (accepted), CRC wrong"},
+        {Kind::Answer, tftptest::fromHex("01 44 00 00 00"),
+         "addr 1 fn 0x44 status 0 (accepted), CRC wrong"},
         {Kind::Answer, tftptest::fromHex("01 43 00"), "malformed frame of 3 bytes"},
         {Kind::Answer, rtu("01 C3"), "malformed exception answer with 0 bytes after the function"},
         {Kind::Answer, rtu("01 43"), "malformed read block answer without data"},
-        {Kind::Answer, rtu("01 44 00 00"), "malformed write block answer with 2 bytes after the function"},
+        {Kind::Answer, rtu("01 44 00 00"),
+         "malformed write block answer with 2 bytes after the function"},
         {Kind::Answer, rtu("01 45 00"), "malformed message answer without its header"},
     };
     return all;
@@ -154,7 +166,7 @@ TEST(TrafficTracer, TellsHowEachSerialAnswerEnded) {
     linktrace::TrafficTracer tracer(out.sink(), false);
     TMBRTU mb;
     ASSERT_EQ(MBRTU_Init(3, 4, 1, 100, mb), 0);  // 9600 Bd: silence limit 10 ms
-    support::ScriptedSerialPort::Answer trickle;  // a byte every 8 ms, past the timeout
+    support::ScriptedSerialPort::Answer trickle; // a byte every 8 ms, past the timeout
     for (std::uint32_t ms = 0; ms <= 160; ms += 8) {
         trickle.push_back({ms, {0x55}});
     }
@@ -167,18 +179,21 @@ TEST(TrafficTracer, TellsHowEachSerialAnswerEnded) {
     EXPECT_EQ(MBRTU_PrectiBlok(mb, 23, 0, 3, block), 1);
     EXPECT_EQ(MBRTU_PrectiBlok(mb, 23, 0, 3, block), 1);
     EXPECT_EQ(MBRTU_PrectiBlok(mb, 23, 0, 3, block), 1);
-    MBRTU_Zavri(mb);  // reports the answer the link gave up on
+    MBRTU_Zavri(mb); // reports the answer the link gave up on
     const char* request =
         "-> COM3  addr 1 fn 0x43 read block: file 23 uartm.cfg, block 0, 3 bytes, CRC ok";
     const std::vector<std::string> expected = {
         "      0 ms 12:00:00.000 "s + request,
-        "      5 ms              <- COM3  addr 1 fn 0x43 block data, 3 bytes, CRC ok; silence after 11 ms",
+        "      5 ms              <- COM3  addr 1 fn 0x43 block data, 3 bytes, CRC ok; silence "
+        "after 11 ms",
         "     16 ms              "s + request,
         "    117 ms              <- COM3  no answer; timeout after 101 ms",
         "    117 ms              "s + request,
-        "    119 ms              <- COM3  addr 17 fn 0x11 with 296 data bytes, CRC wrong; overrun, 300 bytes",
+        "    119 ms              <- COM3  addr 17 fn 0x11 with 296 data bytes, CRC wrong; overrun, "
+        "300 bytes",
         "    119 ms              "s + request,
-        "    119 ms              <- COM3  addr 85 fn 0x55 with 9 data bytes, CRC wrong; timeout after 101 ms "
+        "    119 ms              <- COM3  addr 85 fn 0x55 with 9 data bytes, CRC wrong; timeout "
+        "after 101 ms "
         "while receiving",
     };
     EXPECT_EQ(out.lines, expected);
@@ -199,7 +214,7 @@ TEST(TrafficTracer, MarksForeignSendersAndShowsBytesInHex) {
     const Bytes ack = raw("\0\4\0\1"s);
     tracer.udpSent(7, loopback(1, 69), request.data(), request.size());
     clock.advance(2);
-    tracer.udpReceived(7, loopback(1, 50000), ack.data(), ack.size(), false);  // the peer
+    tracer.udpReceived(7, loopback(1, 50000), ack.data(), ack.size(), false); // the peer
     tracer.udpReceived(7, loopback(1, 50001), ack.data(), ack.size(), false);
     tracer.udpReceived(7, loopback(2, 50000), ack.data(), ack.size(), false);
     tracer.udpReceived(7, loopback(1, 50000), ack.data(), 3, true);
@@ -209,11 +224,15 @@ TEST(TrafficTracer, MarksForeignSendersAndShowsBytesInHex) {
     v6.port = 69;
     tracer.udpSent(8, v6, ack.data(), ack.size());
     const std::vector<std::string> expected = {
-        "      0 ms 12:00:00.000 -> UDP 127.0.0.1:69  RRQ \"a\" octet  | 00 01 61 00 6F 63 74 65 74 00",
+        "      0 ms 12:00:00.000 -> UDP 127.0.0.1:69  RRQ \"a\" octet  | 00 01 61 00 6F 63 74 65 "
+        "74 00",
         "      2 ms              <- UDP 127.0.0.1:50000  ACK 1  | 00 04 00 01",
-        "      2 ms              <- UDP 127.0.0.1:50001  ACK 1 (foreign sender, ignored)  | 00 04 00 01",
-        "      2 ms              <- UDP 127.0.0.2:50000  ACK 1 (foreign sender, ignored)  | 00 04 00 01",
-        "      2 ms              <- UDP 127.0.0.1:50000  malformed ACK of 3 bytes (truncated to 3 bytes): 00 04 00",
+        "      2 ms              <- UDP 127.0.0.1:50001  ACK 1 (foreign sender, ignored)  | 00 04 "
+        "00 01",
+        "      2 ms              <- UDP 127.0.0.2:50000  ACK 1 (foreign sender, ignored)  | 00 04 "
+        "00 01",
+        "      2 ms              <- UDP 127.0.0.1:50000  malformed ACK of 3 bytes (truncated to 3 "
+        "bytes): 00 04 00",
         "      2 ms              -> UDP [::1]:69  ACK 1  | 00 04 00 01",
     };
     EXPECT_EQ(out.lines, expected);
@@ -230,9 +249,10 @@ TEST(TrafficTracer, TftpErrorFromTheSimulator) {
     std::int32_t length = 0;
     EXPECT_FALSE(TFTP_PrectiSoubor(tftp, "nosuch.bin", buffer.data(), length));
     ASSERT_EQ(out.lines.size(), 2u);
-    EXPECT_EQ(support::maskedTrace(out.lines[0] + "\n" + out.lines[1]),
-              "t ms hh:mm:ss.mmm -> UDP 127.0.0.1:port  RRQ \"nosuch.bin\" octet blksize=1500 tsize=0\n"
-              "t ms              <- UDP 127.0.0.1:port  ERROR 1 (file not found) \"File not found\"");
+    EXPECT_EQ(
+        support::maskedTrace(out.lines[0] + "\n" + out.lines[1]),
+        "t ms hh:mm:ss.mmm -> UDP 127.0.0.1:port  RRQ \"nosuch.bin\" octet blksize=1500 tsize=0\n"
+        "t ms              <- UDP 127.0.0.1:port  ERROR 1 (file not found) \"File not found\"");
 }
 
-}  // namespace
+} // namespace

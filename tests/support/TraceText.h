@@ -14,4 +14,4 @@ inline std::string maskedTrace(const std::string& text) {
     return std::regex_replace(out, std::regex(R"(127\.0\.0\.1:\d+)"), "127.0.0.1:port");
 }
 
-}  // namespace support
+} // namespace support

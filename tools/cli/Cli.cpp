@@ -749,7 +749,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     const TraceMode mode = TakeTraceOption(rest);
     std::optional<linktrace::TrafficTracer> tracer;
     if (mode != TraceMode::Off) {
-        tracer.emplace([&err](const std::string& line) { err << line << '\n'; }, mode == TraceMode::Hex);
+        tracer.emplace([&err](const std::string& line) { err << line << '\n'; },
+                       mode == TraceMode::Hex);
     }
     Tool tool(out, err);
     return tool.run(rest);

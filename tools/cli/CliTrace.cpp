@@ -21,4 +21,4 @@ TraceMode TakeTraceOption(std::vector<std::string>& args) {
     return mode;
 }
 
-}  // namespace tkcli
+} // namespace tkcli

@@ -15,4 +15,4 @@ enum class TraceMode { Off, Decoded, Hex };
 // stays, so the argument parser reports it as an unknown option.
 TraceMode TakeTraceOption(std::vector<std::string>& args);
 
-}  // namespace tkcli
+} // namespace tkcli
