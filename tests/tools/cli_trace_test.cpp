@@ -2,28 +2,18 @@
 // identify goes to standard error, standard output stays as without it.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/Cli.h"
 #include "support/TraceText.h"
 #include "tools/SimHarness.h"
+#include "tools/ToolRun.h"
 
 namespace {
 
-struct Outcome {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Outcome runTool(const std::vector<std::string>& args) {
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = tkcli::Run(args, out, err);
-    return {status, out.str(), err.str()};
-}
+using harness::runTool;
+using Outcome = harness::ToolOutcome;
 
 const char* const kIdentified =
     "Connection successfully initialized. Connected converter :  TK-7713T  v.1.05\n"
