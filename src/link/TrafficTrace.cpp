@@ -301,8 +301,7 @@ Decoded decodeRtu(bool request, const std::uint8_t* data, std::size_t length) {
 
 TrafficTracer::TrafficTracer(LineSink sink, bool withHex)
     : sink_(std::move(sink)), withHex_(withHex) {
-    const platform::TimeOfDay t = platform::localTimeOfDay();
-    lastTimeOfDay_ = ((t.hour * 60 + t.minute) * 60 + t.second) * 1000 + t.millisecond;
+    lastTimeOfDay_ = std::min(MBRTU_CasMs(), kMsPerDay - 1);
     platform::setTrafficTap(this);
 }
 
@@ -322,9 +321,8 @@ void TrafficTracer::finish() {
 // Milliseconds since the tracer started, from the platform's time of day;
 // a day boundary only wraps the time of day, never the count.
 std::uint64_t TrafficTracer::now() {
-    const platform::TimeOfDay t = platform::localTimeOfDay();
     const std::uint32_t ms =
-        std::min(((t.hour * 60 + t.minute) * 60 + t.second) * 1000 + t.millisecond, kMsPerDay - 1);
+        std::min(MBRTU_CasMs(), kMsPerDay - 1); // a leap second stays in the day
     elapsed_ += (ms + kMsPerDay - lastTimeOfDay_) % kMsPerDay;
     lastTimeOfDay_ = ms;
     return elapsed_;
@@ -404,14 +402,15 @@ void TrafficTracer::serialRead(platform::SerialHandle handle, const std::uint8_t
         l.count += count;
         l.lastByteAt = at;
         if (l.count >= MBRTU_MAX_ODPOVED) {
-            reportAnswer(l, "; overrun, " + number(static_cast<std::uint32_t>(l.count)) + " bytes",
-                         at);
+            reportAnswer(l, "; overrun, " + number(static_cast<std::uint32_t>(l.count)) + " bytes");
         }
     } else if (l.count > 0 && at - l.lastByteAt > l.silenceMs) {
-        reportAnswer(
-            l, "; silence after " + number(static_cast<std::uint32_t>(at - l.lastByteAt)) + " ms",
-            l.firstByteAt);
+        reportAnswer(l, silenceEnding(at - l.lastByteAt));
     }
+}
+
+std::string TrafficTracer::silenceEnding(std::uint64_t quietMs) {
+    return "; silence after " + number(static_cast<std::uint32_t>(quietMs)) + " ms";
 }
 
 void TrafficTracer::serialClosed(platform::SerialHandle handle) {
@@ -422,10 +421,10 @@ void TrafficTracer::serialClosed(platform::SerialHandle handle) {
     }
 }
 
-void TrafficTracer::reportAnswer(SerialLine& l, const std::string& ending, std::uint64_t at) {
+void TrafficTracer::reportAnswer(SerialLine& l, const std::string& ending) {
     const std::size_t shown = l.answer.size();
     Decoded d = decodeRtu(false, l.answer.data(), shown);
-    writeLine(at, false, l.name, d, l.answer.data(), shown, ending);
+    writeLine(l.firstByteAt, false, l.name, d, l.answer.data(), shown, ending);
     l.awaiting = false;
     l.answer.clear();
     l.count = 0;
@@ -435,7 +434,11 @@ void TrafficTracer::reportAnswer(SerialLine& l, const std::string& ending, std::
 void TrafficTracer::reportOpenAnswer(SerialLine& l) {
     const std::string waited = number(static_cast<std::uint32_t>(l.lastReadAt - l.requestAt));
     if (l.count > 0) {
-        reportAnswer(l, "; timeout after " + waited + " ms while receiving", l.firstByteAt);
+        // The tracer's clock readings may lag the link's by a millisecond,
+        // so an answer the link ended on silence can arrive here.
+        const std::uint64_t quiet = l.lastReadAt - l.lastByteAt;
+        reportAnswer(l, quiet >= l.silenceMs ? silenceEnding(quiet)
+                                             : "; timeout after " + waited + " ms while receiving");
     } else if (l.awaiting) {
         writeLine(l.lastReadAt, false, l.name, {"no answer; timeout after " + waited + " ms"},
                   nullptr, 0, "");

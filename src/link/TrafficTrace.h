@@ -82,7 +82,8 @@ class TrafficTracer final : public platform::TrafficTap {
     void writeLine(std::uint64_t at, bool sent, const std::string& where, const Decoded& decoded,
                    const std::uint8_t* data, std::size_t length, const std::string& note);
     SerialLine& line(platform::SerialHandle handle);
-    void reportAnswer(SerialLine& l, const std::string& ending, std::uint64_t at);
+    void reportAnswer(SerialLine& l, const std::string& ending);
+    static std::string silenceEnding(std::uint64_t quietMs);
     void reportOpenAnswer(SerialLine& l);
 
     LineSink sink_;
