@@ -1,11 +1,16 @@
 // The program: the application title, the main window and the event loop.
 #include <QApplication>
 
+#include <iostream>
+
 #include "ui/Hlavni.h"
+#include "ui/ProgramTrace.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("W_tk7713t"));
+    // Made before the main window, so it still hears the port closing.
+    const ProgramTrace trace(QApplication::arguments(), std::cerr);
     TForm1 form;
     form.show();
     return QApplication::exec();

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/Clock.h"
+#include "platform/TrafficTap.h"
 
 namespace platform {
 
@@ -60,6 +61,9 @@ SerialHandle serialOpen(std::int32_t comNumber, const SerialLineSettings& settin
         ++lastHandle;
     } while (lastHandle == kNoSerialPort || openPorts.count(lastHandle) != 0);
     openPorts.emplace(lastHandle, std::shared_ptr<SerialPort>(std::move(port)));
+    if (TrafficTap* tap = trafficTap()) {
+        tap->serialOpened(lastHandle, comNumber, settings);
+    }
     return lastHandle;
 }
 
@@ -67,7 +71,11 @@ bool serialIsOpen(SerialHandle handle) { return findPort(handle) != nullptr; }
 
 std::size_t serialRead(SerialHandle handle, std::uint8_t* buffer, std::size_t maxBytes) {
     const std::shared_ptr<SerialPort> port = findPort(handle);
-    return port ? port->read(buffer, maxBytes) : 0;
+    const std::size_t got = port ? port->read(buffer, maxBytes) : 0;
+    if (TrafficTap* tap = trafficTap()) {
+        tap->serialRead(handle, buffer, got);
+    }
+    return got;
 }
 
 bool serialWaitReadable(SerialHandle handle, std::uint32_t timeoutMs) {
@@ -80,6 +88,9 @@ bool serialWaitReadable(SerialHandle handle, std::uint32_t timeoutMs) {
 }
 
 std::size_t serialWrite(SerialHandle handle, const std::uint8_t* data, std::size_t count) {
+    if (TrafficTap* tap = trafficTap()) {
+        tap->serialWritten(handle, data, count);
+    }
     const std::shared_ptr<SerialPort> port = findPort(handle);
     return port ? port->write(data, count) : 0;
 }
@@ -97,6 +108,9 @@ bool serialClose(SerialHandle handle) {
     }
     // The port closes its device when the last user lets go of it.
     port.reset();
+    if (TrafficTap* tap = trafficTap()) {
+        tap->serialClosed(handle);
+    }
     return true;
 }
 

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/TrafficTap.h"
+
 namespace platform {
 
 bool UdpEndpoint::sameAddress(const UdpEndpoint& other) const {
@@ -141,6 +143,24 @@ UdpSocket& UdpSocket::operator=(UdpSocket&& other) noexcept {
         other.handle_ = -1;
     }
     return *this;
+}
+
+bool UdpSocket::sendTo(const UdpEndpoint& to, const std::uint8_t* data, std::size_t length) {
+    if (TrafficTap* tap = trafficTap()) {
+        tap->udpSent(handle_, to, data, length);
+    }
+    return systemSendTo(to, data, length);
+}
+
+UdpReceive UdpSocket::receiveFrom(std::uint8_t* buffer, std::size_t capacity, std::size_t& length,
+                                  bool& truncated, UdpEndpoint& from, std::uint32_t timeoutMs) {
+    const UdpReceive r = systemReceiveFrom(buffer, capacity, length, truncated, from, timeoutMs);
+    if (r == UdpReceive::Datagram) {
+        if (TrafficTap* tap = trafficTap()) {
+            tap->udpReceived(handle_, from, buffer, length, truncated);
+        }
+    }
+    return r;
 }
 
 bool UdpSocket::open(IpVersion version) {

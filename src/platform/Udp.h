@@ -68,6 +68,11 @@ public:
                            bool& truncated, UdpEndpoint& from, std::uint32_t timeoutMs);
 
 private:
+    // The system calls behind sendTo and receiveFrom, one per platform.
+    bool systemSendTo(const UdpEndpoint& to, const std::uint8_t* data, std::size_t length);
+    UdpReceive systemReceiveFrom(std::uint8_t* buffer, std::size_t capacity, std::size_t& length,
+                                 bool& truncated, UdpEndpoint& from, std::uint32_t timeoutMs);
+
     std::intptr_t handle_ = -1;
     IpVersion version_ = IpVersion::V4;
 };

@@ -90,7 +90,7 @@ std::uint16_t UdpSocket::localPort() const {
     return fromSockaddr(reinterpret_cast<sockaddr*>(&storage), endpoint) ? endpoint.port : 0;
 }
 
-bool UdpSocket::sendTo(const UdpEndpoint& to, const std::uint8_t* data, std::size_t length) {
+bool UdpSocket::systemSendTo(const UdpEndpoint& to, const std::uint8_t* data, std::size_t length) {
     if (handle_ == -1 || to.version != version_ || length > 65535) {
         return false;
     }
@@ -102,8 +102,9 @@ bool UdpSocket::sendTo(const UdpEndpoint& to, const std::uint8_t* data, std::siz
     return sent == static_cast<int>(length);
 }
 
-UdpReceive UdpSocket::receiveFrom(std::uint8_t* buffer, std::size_t capacity, std::size_t& length,
-                                  bool& truncated, UdpEndpoint& from, std::uint32_t timeoutMs) {
+UdpReceive UdpSocket::systemReceiveFrom(std::uint8_t* buffer, std::size_t capacity,
+                                        std::size_t& length, bool& truncated, UdpEndpoint& from,
+                                        std::uint32_t timeoutMs) {
     length = 0;
     truncated = false;
     if (handle_ == -1) {

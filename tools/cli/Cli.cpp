@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "cli/CliTexty.h"
+#include "cli/CliTrace.h"
 #include "cli/CliZaznamy.h"
 #include "cli/Json.h"
 #include "platform/ProfileFile.h"
@@ -744,8 +745,15 @@ private:
 }  // namespace
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> rest = args;
+    const TraceMode mode = TakeTraceOption(rest);
+    std::optional<linktrace::TrafficTracer> tracer;
+    if (mode != TraceMode::Off) {
+        tracer.emplace([&err](const std::string& line) { err << line << '\n'; },
+                       mode == TraceMode::Hex);
+    }
     Tool tool(out, err);
-    return tool.run(args);
+    return tool.run(rest);
 }
 
 }  // namespace tkcli

@@ -1,0 +1,27 @@
+// The program's only command-line option: --trace FILE appends the traffic
+// trace to FILE. The windows know nothing of it.
+#pragma once
+
+#include <QStringList>
+
+#include <iosfwd>
+#include <memory>
+
+#include "link/TrafficTrace.h"
+
+class ProgramTrace {
+  public:
+    // Starts the trace when the arguments (program name first) ask for it.
+    // Problems give one line on warnings each; the program runs on.
+    ProgramTrace(const QStringList& arguments, std::ostream& warnings);
+    ~ProgramTrace();
+
+    ProgramTrace(const ProgramTrace&) = delete;
+    ProgramTrace& operator=(const ProgramTrace&) = delete;
+
+    bool active() const { return tracer_ != nullptr; }
+
+  private:
+    std::unique_ptr<linktrace::TraceFile> file_;
+    std::unique_ptr<linktrace::TrafficTracer> tracer_;
+};
