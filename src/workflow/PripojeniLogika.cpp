@@ -63,9 +63,9 @@ private:
     ConnectionResult& result_;
 };
 
-// One 0x45 identification exchange; the four characters, or false when the
-// exchange failed or the answer is too short to hold them.
-bool identificationExchange(TTK7713T& tk, std::uint8_t address, std::uint8_t item,
+}  // namespace
+
+bool IdentificationExchange(TTK7713T& tk, std::uint8_t address, std::uint8_t item,
                             std::string& fourChars) {
     TMBRTU_Zprava z;
     z.DelkaDat = IDENTIFICATION_LENGTH;
@@ -81,8 +81,6 @@ bool identificationExchange(TTK7713T& tk, std::uint8_t address, std::uint8_t ite
     }
     return true;
 }
-
-}  // namespace
 
 ConnectionControls ControlsForSettings(const TPripojeni& p) {
     ConnectionControls c;
@@ -214,7 +212,7 @@ ConnectionResult InicializacePripojeni(const ConnectionControls& Ovladani, PData
         std::string four;
         for (std::size_t i = 0; i < IDENTIFICATION_ITEMS.size(); ++i) {
             ++result.ExchangesSent;
-            if (!identificationExchange(TK, address, IDENTIFICATION_ITEMS[i], four)) {
+            if (!IdentificationExchange(TK, address, IDENTIFICATION_ITEMS[i], four)) {
                 return a.connectionError();
             }
             switch (i) {

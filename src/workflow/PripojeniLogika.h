@@ -116,3 +116,9 @@ struct ConnectionHooks {
 ConnectionResult InicializacePripojeni(const ConnectionControls& Ovladani, PData Dat,
                                        TTK7713T& TK, std::int32_t Lang,
                                        const ConnectionHooks& Hooks = {});
+
+// One 0x45 identification exchange with the converter at `address` over the
+// open serial link; the four characters of the item, or false when the
+// exchange failed or the answer is too short to hold them.
+bool IdentificationExchange(TTK7713T& tk, std::uint8_t address, std::uint8_t item,
+                            std::string& fourChars);

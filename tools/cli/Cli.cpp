@@ -1,6 +1,10 @@
 #include "cli/Cli.h"
 
+#include <algorithm>
+#include <csignal>
 #include <fstream>
+#include <iostream>
+#include <set>
 #include <map>
 #include <optional>
 #include <ostream>
@@ -10,6 +14,7 @@
 #include "cli/CliTrace.h"
 #include "cli/CliZaznamy.h"
 #include "cli/Json.h"
+#include "cli/Scan.h"
 #include "platform/ProfileFile.h"
 #include "platform/SerialPort.h"
 #include "workflow/DiagnostikaLogika.h"
@@ -24,7 +29,7 @@ namespace {
 
 using json::Value;
 
-enum class Command { Identify, Info, Stats, History, Get, Set, Restart, ClearStats, Backup, Restore };
+enum class Command { Identify, Info, Stats, History, Get, Set, Restart, ClearStats, Backup, Restore, Scan };
 
 struct CommandSpec {
     std::string_view name;
@@ -48,6 +53,7 @@ constexpr CommandSpec kCommands[] = {
     {"clear-stats", Command::ClearStats, T_HELP_CLEAR_STATS, 0, 0, ""},
     {"backup", Command::Backup, T_HELP_BACKUP, 1, 1, "FILE"},
     {"restore", Command::Restore, T_HELP_RESTORE, 1, 1, "FILE"},
+    {"scan", Command::Scan, T_HELP_SCAN, 0, 0, ""},
 };
 
 const CommandSpec* findCommand(std::string_view name) {
@@ -62,14 +68,22 @@ const CommandSpec* findCommand(std::string_view name) {
 // Options that take a value.
 constexpr std::string_view kValueOptions[] = {"--lan",     "--lan-timeout", "--com",     "--device",
                                               "--baud",    "--parity",      "--timeout", "--address",
-                                              "--usb",     "--lang"};
+                                              "--usb",     "--lang",        "--port",    "--rate"};
 constexpr std::string_view kFlagOptions[] = {"--ipv6", "--json", "--help"};
+// Flags of the scan command alone.
+constexpr std::string_view kScanFlags[] = {"--yes", "--quiet", "--all-addresses"};
+constexpr std::string_view kScanValueOptions[] = {"--port", "--rate"};
+
+// Set by Ctrl-C while a scan runs.
+volatile int scanInterrupted = 0;
+extern "C" void interruptScan(int) { scanInterrupted = 1; }
 
 struct Arguments {
     std::map<std::string, std::string, std::less<>> values;  // option -> value
     bool ipv6 = false;
     bool json = false;
     bool help = false;
+    std::set<std::string, std::less<>> scanFlags;
     std::vector<std::string> positional;
 };
 
@@ -115,6 +129,24 @@ public:
         }
         if (spec->maxArgs != kAny && rest.size() > spec->maxArgs) {
             failure_ = {EXIT_USAGE, Format(T_UNEXPECTED_ARGUMENT, lang_, {rest[spec->maxArgs]})};
+            return usage();
+        }
+        if (spec->command == Command::Scan) {
+            const int status = scan(a);
+            MBRTU_Zavri(tk_.MBRTU);
+            if (deviceMapped_) {
+                platform::setSerialDeviceMap({});
+            }
+            return status;
+        }
+        for (std::string_view o : kScanValueOptions) {
+            if (option(a, o) != nullptr) {
+                failure_ = {EXIT_USAGE, Format(T_OPTION_ONLY_SCAN, lang_, {o})};
+                return usage();
+            }
+        }
+        if (!a.scanFlags.empty()) {
+            failure_ = {EXIT_USAGE, Format(T_OPTION_ONLY_SCAN, lang_, {*a.scanFlags.begin()})};
             return usage();
         }
         ConnectionControls controls;
@@ -170,6 +202,11 @@ private:
             bool isFlag = false;
             for (std::string_view o : kFlagOptions) {
                 isFlag = isFlag || o == name;
+            }
+            if (std::find(std::begin(kScanFlags), std::end(kScanFlags), name) != std::end(kScanFlags) &&
+                !inlineValue) {
+                a.scanFlags.insert(name);
+                continue;
             }
             if (isFlag && !inlineValue) {
                 (name == "--ipv6" ? a.ipv6 : name == "--json" ? a.json : a.help) = true;
@@ -520,6 +557,7 @@ private:
         case Command::ClearStats: return clearStats();
         case Command::Backup: return backup(rest[0]);
         case Command::Restore: break;
+        case Command::Scan: return EXIT_USAGE;  // run before connecting
         }
         return restore(restoreItems);
     }
@@ -729,6 +767,230 @@ private:
             printJson(report);
         }
         return EXIT_OK;
+    }
+
+    // ---- scan ----
+
+    // A whole number option in lo..hi; `fallback` when absent.
+    bool numberOption(const Arguments& a, std::string_view name, std::int32_t lo, std::int32_t hi,
+                      std::int32_t fallback, std::int32_t textId, std::int32_t& value) {
+        value = fallback;
+        const std::string* v = option(a, name);
+        if (v != nullptr && !ParseWholeNumberIn(*v, lo, hi, value)) {
+            failure_ = {EXIT_USAGE, Format(textId, lang_, {*v}), true};
+            return false;
+        }
+        return true;
+    }
+
+    void progressLine(const std::string& line) {
+        // One line redrawn in place; cleared when the scan ends.
+        err_ << "\r" << line << "\x1b[K" << std::flush;
+    }
+
+    int scan(const Arguments& a) {
+        const bool lan = option(a, "--lan") != nullptr;
+        const bool serial = option(a, "--com") != nullptr || option(a, "--device") != nullptr ||
+                            option(a, "--usb") != nullptr;
+        if (lan == serial) {
+            failure_ = {EXIT_USAGE, Text(T_SCAN_NEEDS_INTERFACE, lang_)};
+            return usage();
+        }
+        for (std::string_view o : {"--baud", "--parity", "--address"}) {
+            if (option(a, o) != nullptr) {
+                failure_ = {EXIT_USAGE, Format(T_SCAN_OPTION_SEARCHED, lang_, {o})};
+                return usage();
+            }
+        }
+        const bool quiet = a.scanFlags.count("--quiet") != 0;
+        scanInterrupted = 0;
+        auto previous = std::signal(SIGINT, interruptScan);
+        const int status = lan ? scanLan(a, quiet) : scanSerial(a, quiet);
+        std::signal(SIGINT, previous);
+        return status;
+    }
+
+    int scanLan(const Arguments& a, bool quiet) {
+        if (a.ipv6 || option(a, "--timeout") != nullptr || a.scanFlags.count("--all-addresses") != 0) {
+            failure_ = {EXIT_USAGE, Format(T_OPTION_NOT_FOR_INTERFACE, lang_,
+                                           {a.ipv6 ? "--ipv6" : option(a, "--timeout") ? "--timeout" : "--all-addresses"})};
+            return usage();
+        }
+        const std::string& text = *option(a, "--lan");
+        LanScanSettings s;
+        switch (ParseIpv4Range(text, s.range)) {
+        case RangeError::None: break;
+        case RangeError::Syntax: failure_ = {EXIT_USAGE, Format(T_BAD_RANGE, lang_, {text}), true}; return usage();
+        case RangeError::HostPart: failure_ = {EXIT_USAGE, Format(T_RANGE_HOST_PART, lang_, {text}), true}; return usage();
+        case RangeError::TooLarge: failure_ = {EXIT_USAGE, Format(T_RANGE_TOO_LARGE, lang_, {text}), true}; return usage();
+        case RangeError::NotUnicast:
+            failure_ = {EXIT_USAGE, Format(T_RANGE_NOT_UNICAST, lang_, {text}), true};
+            return usage();
+        }
+        std::int32_t port = 69;
+        std::int32_t rate = 100;
+        std::int32_t timeout = 1000;
+        if (!numberOption(a, "--port", 1, 65535, 69, T_BAD_PORT, port) ||
+            !numberOption(a, "--rate", 1, 1000, 100, T_BAD_RATE, rate) ||
+            !numberOption(a, "--lan-timeout", 1, 65535, 1000, Pripojeni::TEXT_INVALID_LAN_TIMEOUT, timeout)) {
+            if (failure_.message.empty() || option(a, "--lan-timeout") != nullptr) {
+                failure_ = {EXIT_USAGE, Pripojeni::Text(Pripojeni::TEXT_INVALID_LAN_TIMEOUT, lang_), true};
+            }
+            return usage();
+        }
+        s.port = static_cast<std::uint16_t>(port);
+        s.ratePerSecond = static_cast<std::uint32_t>(rate);
+        s.timeoutMs = static_cast<std::uint32_t>(timeout);
+        if (s.range.count() > SCAN_ASK_ABOVE) {
+            err_ << "tk7713t: " << Format(T_SCAN_COUNT, lang_, {std::to_string(s.range.count())}) << "\n";
+            if (a.scanFlags.count("--yes") == 0) {
+                err_ << Text(T_SCAN_CONFIRM, lang_) << std::flush;
+                std::string answer;
+                std::getline(std::cin, answer);
+                if (answer != "y" && answer != "yes" && answer != "a" && answer != "ano") {
+                    return fail(EXIT_USAGE, Text(T_SCAN_NOT_CONFIRMED, lang_));
+                }
+            }
+        }
+        std::vector<LanAnswer> found;
+        ScanProgress progress;
+        if (!quiet) {
+            progress = [this](std::size_t probed, std::size_t total, std::size_t n) {
+                progressLine(Format(T_SCAN_PROGRESS_LAN, lang_,
+                                    {std::to_string(probed), std::to_string(total), std::to_string(n)}));
+            };
+        }
+        const bool opened = ScanLan(s, progress, &scanInterrupted, found);
+        if (!quiet) {
+            progressLine("");
+            err_ << "\r";
+        }
+        if (!opened) {
+            return fail(EXIT_FAILED, Text(T_SCAN_NO_SOCKET, lang_));
+        }
+        Value list = Value::array();
+        for (const LanAnswer& f : found) {
+            std::string type, version, serial;
+            RozdelInfoText(f.info, type, version, serial);
+            const bool supported = PodporovanyTyp(type) && PodporovanaVerze(type, version);
+            if (json_) {
+                Value o = Value::object();
+                o.add("Adresa", Value::string(Ipv4Text(f.address)));
+                o.add("TypModulu", Value::bytes(type));
+                o.add("VerzeModulu", Value::bytes(version));
+                o.add("VyrCislo", Value::bytes(serial));
+                o.add("Podporovan", boolean(supported));
+                list.push(std::move(o));
+            } else {
+                out_ << Ipv4Text(f.address) << "  " << DisplayText(TypeAndVersionText(type, version)) << "  "
+                     << DiagSystem::Text(DiagSystem::TEXT_SERIAL_NUMBER, lang_) << " " << DisplayText(serial) << "  "
+                     << Text(supported ? T_SCAN_SUPPORTED : T_SCAN_UNSUPPORTED, lang_) << "\n";
+            }
+        }
+        return scanReport(list, !found.empty());
+    }
+
+    static Value boolean(bool b) {
+        Value v;
+        v.kind = Value::Kind::Bool;
+        v.boolean = b;
+        return v;
+    }
+
+    int scanReport(const Value& list, bool anyFound) {
+        if (json_) {
+            printJson(list);
+        } else if (!anyFound) {
+            err_ << "tk7713t: " << Text(T_SCAN_NONE_FOUND, lang_) << "\n";
+        }
+        return anyFound ? EXIT_OK : EXIT_FAILED;
+    }
+
+    int scanSerial(const Arguments& a, bool quiet) {
+        for (std::string_view o : {"--port", "--rate", "--lan-timeout", "--timeout"}) {
+            if (option(a, o) != nullptr) {
+                failure_ = {EXIT_USAGE, Format(T_OPTION_NOT_FOR_INTERFACE, lang_, {o})};
+                return usage();
+            }
+        }
+        if (a.ipv6) {
+            failure_ = {EXIT_USAGE, Format(T_OPTION_NOT_FOR_INTERFACE, lang_, {"--ipv6"})};
+            return usage();
+        }
+        ConnectionControls c;
+        if (!connectionControls(a, c)) {
+            return usage();
+        }
+        const bool usb = c.Interface == ROZHRANI_USBCOM;
+        const std::string portText = usb ? c.UsbCom.PortNumber : c.Com.PortNumber;
+        std::int32_t port = 0;
+        if (!ParseWholeNumberIn(portText, 1, 255, port)) {
+            return fail(EXIT_USAGE, Pripojeni::Text(usb ? Pripojeni::TEXT_INVALID_USB_NUMBER
+                                                        : Pripojeni::TEXT_INVALID_COM_NUMBER,
+                                                    lang_));
+        }
+        const std::vector<LineSettings> order = SerialScanOrder(a.scanFlags.count("--all-addresses") != 0);
+        ScanProgress progress;
+        if (!quiet) {
+            progress = [this, &order](std::size_t tried, std::size_t total, std::size_t) {
+                const LineSettings& s = order[tried - 1];
+                progressLine(Format(T_SCAN_PROGRESS_SERIAL, lang_,
+                                    {std::to_string(MBRTU_Rychlost(s.KodBaud)), parityName(s.KodParita),
+                                     std::to_string(s.Adresa), std::to_string(tried), std::to_string(total)}));
+            };
+        }
+        LineSettings found;
+        const SerialScanResult r = ScanSerial(port, order, progress, &scanInterrupted, found);
+        if (!quiet) {
+            progressLine("");
+            err_ << "\r";
+        }
+        if (r == SerialScanResult::PortError) {
+            return fail(EXIT_FAILED, Pripojeni::Text(usb ? Pripojeni::TEXT_USB_ERROR : Pripojeni::TEXT_COM_ERROR, lang_));
+        }
+        Value list = Value::array();
+        if (r != SerialScanResult::Found) {
+            return scanReport(list, false);
+        }
+        // The full identification at the settings found, through the COM
+        // interface: the USB interface would impose its fixed settings.
+        c.Interface = ROZHRANI_COM;
+        c.Com = SerialControls{std::to_string(port), KodBaudNaPozici(found.KodBaud), found.KodParita, "330",
+                               std::to_string(found.Adresa)};
+        InitData(&dat_);
+        dat_.Lang = lang_;
+        ConnectionHooks hooks;
+        hooks.pause = [](std::uint32_t) {};
+        connection_ = InicializacePripojeni(c, &dat_, tk_, lang_, hooks);
+        const bool supported = connection_.Outcome == ConnectionOutcome::Connected;
+        const std::string settings = Format(T_SCAN_FOUND_SERIAL, lang_,
+                                            {std::to_string(MBRTU_Rychlost(found.KodBaud)),
+                                             parityName(found.KodParita), std::to_string(found.Adresa)});
+        if (json_) {
+            Value o = Value::object();
+            o.add("CisloCOM", Value::number(port));
+            o.add("Baud", Value::number(MBRTU_Rychlost(found.KodBaud)));
+            o.add("Parita", Value::string(parityName(found.KodParita)));
+            o.add("Adresa", Value::number(static_cast<std::int32_t>(found.Adresa)));
+            o.add("TypModulu", Value::bytes(dat_.TypModulu));
+            o.add("VerzeModulu", Value::bytes(dat_.VerzeModulu));
+            o.add("VyrCislo", Value::bytes(dat_.VyrCislo));
+            o.add("Podporovan", boolean(supported));
+            list.push(std::move(o));
+        } else {
+            out_ << settings << "\n";
+            if (!connection_.TypeAndVersion.empty()) {
+                out_ << DisplayText(connection_.TypeAndVersion) << "  "
+                     << DiagSystem::Text(DiagSystem::TEXT_SERIAL_NUMBER, lang_) << " " << DisplayText(dat_.VyrCislo)
+                     << "  " << Text(supported ? T_SCAN_SUPPORTED : T_SCAN_UNSUPPORTED, lang_) << "\n";
+            }
+        }
+        return scanReport(list, true);
+    }
+
+    static std::string parityName(std::int32_t code) {
+        static const char* const names[] = {"none", "even", "odd"};
+        return code >= 0 && code < 3 ? names[code] : "?";
     }
 
     std::ostream& out_;

@@ -44,6 +44,32 @@ constexpr TTextPolozka Texts[] = {
     {T_RESTORE_STOPPED, "Obnova zastavena u souboru %s; další soubory nebyly zapsány",
      "Restore stopped at %s; the files after it were not written"},
     {T_WRITTEN_READ_BACK, "%s: zapsáno %s, přečteno %s", "%s: written %s, read back %s"},
+    {T_OPTION_ONLY_SCAN, "Volba %s patří jen k příkazu scan", "Option %s applies to scan only"},
+    {T_SCAN_NEEDS_INTERFACE, "scan potřebuje --lan ROZSAH, --com N, --device CESTA nebo --usb N",
+     "scan needs --lan RANGE, --com N, --device PATH or --usb N"},
+    {T_SCAN_OPTION_SEARCHED, "Volba %s nepatří k příkazu scan: sken tuto hodnotu hledá",
+     "Option %s does not go with scan: the scan searches for that value"},
+    {T_BAD_RANGE, "Neplatný rozsah adres IPv4 %s (a.b.c.d/n nebo PRVNÍ-POSLEDNÍ)",
+     "Invalid IPv4 address range %s (a.b.c.d/n or FIRST-LAST)"},
+    {T_RANGE_HOST_PART, "Rozsah %s má nastavenou část hostitele; zadejte adresu sítě",
+     "Range %s has a host part; give the network's address"},
+    {T_RANGE_TOO_LARGE, "Rozsah %s má více než 1024 adres", "Range %s holds more than 1024 addresses"},
+    {T_RANGE_NOT_UNICAST, "Rozsah %s zasahuje adresy, na které se nic neposílá (0.x.x.x, multicast, broadcast)",
+     "Range %s reaches addresses that are never probed (0.x.x.x, multicast, broadcast)"},
+    {T_BAD_RATE, "Neplatný počet dotazů za sekundu %s (1-1000)", "Invalid probe rate %s (1-1000 per second)"},
+    {T_BAD_PORT, "Neplatný port %s (1-65535)", "Invalid port %s (1-65535)"},
+    {T_SCAN_COUNT, "Sken dotáže %s adres", "The scan probes %s addresses"},
+    {T_SCAN_CONFIRM, "Pokračovat? [a/N] ", "Go on? [y/N] "},
+    {T_SCAN_NOT_CONFIRMED, "Nepotvrzeno, nic neodesláno (--yes potvrdí předem)",
+     "Not confirmed, nothing sent (--yes confirms in advance)"},
+    {T_SCAN_PROGRESS_LAN, "sken: %s/%s adres, nalezeno %s", "scan: %s/%s addresses, %s found"},
+    {T_SCAN_PROGRESS_SERIAL, "sken: %s Bd, parita %s, adresa %s (%s/%s)",
+     "scan: %s Bd, %s parity, address %s (%s/%s)"},
+    {T_SCAN_NONE_FOUND, "Nenalezen žádný konvertor", "No converter found"},
+    {T_SCAN_NO_SOCKET, "Nelze otevřít soket UDP", "Cannot open a UDP socket"},
+    {T_SCAN_FOUND_SERIAL, "Nalezen: %s Bd, parita %s, adresa %s", "Found: %s Bd, %s parity, address %s"},
+    {T_SCAN_SUPPORTED, "podporován", "supported"},
+    {T_SCAN_UNSUPPORTED, "nepodporován", "not supported"},
 
     {T_HELP_TOOL,
      "Použití: tk7713t [připojení] [--json] [--lang en|cs] PŘÍKAZ [ARGUMENTY]\n"
@@ -78,6 +104,7 @@ constexpr TTextPolozka Texts[] = {
      "  get KONFIGURACE     přečte lan4, mbtcp, uartm nebo uarts\n"
      "  set KONFIGURACE JMÉNO=HODNOTA ...  ověří, zapíše a verifikuje nastavení\n"
      "  restart             restartuje konvertor\n"
+     "  scan                najde konvertor v rozsahu adres nebo na sériové lince\n"
      "  clear-stats         vymaže statistiku linky master\n"
      "  backup SOUBOR       čtyři soubory nastavení jako jeden dokument JSON (- = výstup)\n"
      "  restore SOUBOR      ověří zálohu, pak zapíše a verifikuje každý soubor\n"
@@ -116,6 +143,7 @@ constexpr TTextPolozka Texts[] = {
      "  get CONFIG          read lan4, mbtcp, uartm or uarts\n"
      "  set CONFIG NAME=VALUE ...  validate, write and verify settings\n"
      "  restart             restart the converter\n"
+     "  scan                find converters in an address range or on a serial line\n"
      "  clear-stats         clear the master line statistics\n"
      "  backup FILE         the four settings files as one JSON document (- = stdout)\n"
      "  restore FILE        validate a backup, then write and verify each file\n"
@@ -209,6 +237,35 @@ constexpr TTextPolozka Texts[] = {
      "anything is sent; then writes and verifies mbtcp.cfg, uartm.cfg, uarts.cfg\n"
      "and lan4.cfg (those the backup holds). Stops at the first failure and says\n"
      "which file it was.\n"},
+    {T_HELP_SCAN,
+     "Použití: tk7713t scan --lan ROZSAH [--port P] [--rate N] [--lan-timeout MS] [--yes]\n"
+     "       tk7713t scan --com N|--device CESTA|--usb N [--all-addresses]\n\n"
+     "Hledá konvertor, jehož adresa nebo nastavení linky nejsou známy.\n\n"
+     "LAN: ROZSAH je a.b.c.d/n (bez adresy sítě a broadcastu) nebo PRVNÍ-POSLEDNÍ,\n"
+     "nejvýše 1024 adres. Každé adrese pošle jeden požadavek TFTP na info.txt (port 69,\n"
+     "--port P), nejvýše --rate dotazů za sekundu (výchozí 100), čeká --lan-timeout ms\n"
+     "(výchozí 1000) a každý zahájený přenos slušně ukončí. Nad 256 adres se nejprve\n"
+     "zeptá (--yes otázku vynechá).\n\n"
+     "Sériová linka: zkouší výchozí nastavení připojení, pak každou rychlost se sudou,\n"
+     "žádnou a lichou paritou, vždy s adresami 247, 255 a 1; s --all-addresses pak\n"
+     "i ostatní adresy. Skončí u první identifikace, která odpoví.\n\n"
+     "Průběh jde na chybový výstup (--quiet jej vypne); --json dá pole JSON.\n"
+     "Ctrl-C sken zastaví a vypíše, co bylo nalezeno. Návratový kód 0, byl-li\n"
+     "nalezen aspoň jeden konvertor, jinak 1.\n",
+     "Usage: tk7713t scan --lan RANGE [--port P] [--rate N] [--lan-timeout MS] [--yes]\n"
+     "       tk7713t scan --com N|--device PATH|--usb N [--all-addresses]\n\n"
+     "Finds a converter whose address or line settings are unknown.\n\n"
+     "LAN: RANGE is a.b.c.d/n (without the network and broadcast addresses) or\n"
+     "FIRST-LAST, at most 1024 addresses. Sends each address one TFTP read request\n"
+     "for info.txt (port 69, --port P), at most --rate requests per second (default\n"
+     "100), waits --lan-timeout ms (default 1000) and ends every transfer it started\n"
+     "politely. Above 256 addresses it asks first (--yes skips the question).\n\n"
+     "Serial line: tries the connection defaults, then every baud rate with even,\n"
+     "none and odd parity, each with addresses 247, 255 and 1; with --all-addresses\n"
+     "then every other address. Stops at the first identification that answers.\n\n"
+     "Progress goes to standard error (--quiet turns it off); --json gives a JSON\n"
+     "array. Ctrl-C stops the scan and prints what was found. Exit status 0 when at\n"
+     "least one converter was found, else 1.\n"},
 };
 static_assert(TextTabulkaPlatna(Texts));
 static_assert(std::size(Texts) == T_COUNT);
