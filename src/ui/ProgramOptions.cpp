@@ -20,7 +20,7 @@ constexpr const char* kUsage =
     "  --help      this text\n"
     "  --version   the program's version\n";
 
-}  // namespace
+} // namespace
 
 std::optional<int> answerInformationOptions(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
@@ -36,4 +36,4 @@ std::optional<int> answerInformationOptions(int argc, char** argv) {
     return std::nullopt;
 }
 
-}  // namespace ui
+} // namespace ui

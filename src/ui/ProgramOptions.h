@@ -10,4 +10,4 @@ namespace ui {
 // Other arguments are left to the window system.
 std::optional<int> answerInformationOptions(int argc, char** argv);
 
-}  // namespace ui
+} // namespace ui

@@ -19,7 +19,8 @@ const QString kSourceDir = QStringLiteral(TK_SOURCE_DIR);
 // Compatibility form, so that the typeface's ligatures (the fi glyph) read
 // as their letters; runs of white space as one blank.
 QString collapsed(const QString& text) {
-    return text.normalized(QString::NormalizationForm_KC).replace(QRegularExpression(QStringLiteral("\\s+")), QStringLiteral(" "));
+    return text.normalized(QString::NormalizationForm_KC)
+        .replace(QRegularExpression(QStringLiteral("\\s+")), QStringLiteral(" "));
 }
 
 // Heading texts of a manual source, outside indented code.
@@ -37,7 +38,7 @@ QStringList headingsOf(const QString& path) {
 
 struct ManualCase {
     const char* language;
-    const char* contents;  // the contents page's caption
+    const char* contents; // the contents page's caption
 };
 
 class Manual : public ::testing::TestWithParam<ManualCase> {};
@@ -51,15 +52,19 @@ TEST_P(Manual, IsAPdfWithEveryHeadingOfItsSource) {
 
     const ProgramResult info = runProgram(QStringLiteral("pdfinfo"), {pdf});
     ASSERT_EQ(info.status, 0);
-    const QRegularExpressionMatch pages = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info.out);
+    const QRegularExpressionMatch pages =
+        QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info.out);
     ASSERT_TRUE(pages.hasMatch());
     // Title page, contents and thirteen chapters, most of them with screenshots.
     EXPECT_GE(pages.captured(1).toInt(), 18);
 
-    const ProgramResult text = runProgram(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+    const ProgramResult text =
+        runProgram(QStringLiteral("pdftotext"),
+                   {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
     ASSERT_EQ(text.status, 0);
     const QString layer = collapsed(text.out);
-    const QStringList headings = headingsOf(kSourceDir + QStringLiteral("/docs/manual/") + name + QStringLiteral(".md"));
+    const QStringList headings =
+        headingsOf(kSourceDir + QStringLiteral("/docs/manual/") + name + QStringLiteral(".md"));
     EXPECT_GE(headings.size(), 30);
     for (const QString& heading : headings) {
         EXPECT_TRUE(layer.contains(collapsed(heading))) << heading.toStdString();
@@ -69,14 +74,17 @@ TEST_P(Manual, IsAPdfWithEveryHeadingOfItsSource) {
 
 INSTANTIATE_TEST_SUITE_P(Languages, Manual,
                          ::testing::Values(ManualCase{"EN", "Contents"}, ManualCase{"CZ", "Obsah"}),
-                         [](const ::testing::TestParamInfo<ManualCase>& i) { return std::string(i.param.language); });
+                         [](const ::testing::TestParamInfo<ManualCase>& i) {
+                             return std::string(i.param.language);
+                         });
 
 TEST(ManualGenerator, RefusesAMissingScreenshotUnlessOptional) {
     QTemporaryDir dir;
     const QString source = dir.filePath(QStringLiteral("m.md"));
     QFile f(source);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("% title: T\n% subtitle: S\n% note: N\n% contents: C\n\n# One\n\n![shot](absent.png)\n");
+    f.write(
+        "% title: T\n% subtitle: S\n% note: N\n% contents: C\n\n# One\n\n![shot](absent.png)\n");
     f.close();
     const QString generator = kBinaryDir + QStringLiteral("/tools/manual/tk7713t-manual");
     const QString pdf = dir.filePath(QStringLiteral("m.pdf"));
@@ -84,8 +92,11 @@ TEST(ManualGenerator, RefusesAMissingScreenshotUnlessOptional) {
     EXPECT_NE(runProgram(generator, {source, dir.path(), pdf}).status, 0);
     EXPECT_FALSE(QFile::exists(pdf));
 
-    EXPECT_EQ(runProgram(generator, {QStringLiteral("--optional"), QStringLiteral("absent.png"), source, dir.path(), pdf}).status, 0);
+    EXPECT_EQ(runProgram(generator, {QStringLiteral("--optional"), QStringLiteral("absent.png"),
+                                     source, dir.path(), pdf})
+                  .status,
+              0);
     EXPECT_TRUE(QFile::exists(pdf));
 }
 
-}  // namespace
+} // namespace

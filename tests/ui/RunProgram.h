@@ -6,11 +6,12 @@
 #include <QStringList>
 
 struct ProgramResult {
-    int status = -1;  // -1: did not start, crashed or ran past the limit
-    QString out;      // standard output, with standard error after it
+    int status = -1; // -1: did not start, crashed or ran past the limit
+    QString out;     // standard output, with standard error after it
 };
 
-inline ProgramResult runProgram(const QString& program, const QStringList& args, int limitMs = 240000) {
+inline ProgramResult runProgram(const QString& program, const QStringList& args,
+                                int limitMs = 240000) {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(program, args);

@@ -34,22 +34,24 @@ namespace {
 // Page geometry in PDF device pixels at 96 dpi: a screenshot pixel is a
 // screen pixel, so the windows appear at their real size.
 constexpr int kDpi = 96;
-constexpr qreal kMargin = 72;        // about 19 mm
-constexpr qreal kFooterSpace = 40;   // below the text area, above the margin
+constexpr qreal kMargin = 72;      // about 19 mm
+constexpr qreal kFooterSpace = 40; // below the text area, above the margin
 constexpr qreal kBodyPointSize = 10;
 
 struct Heading {
     int level;
     QString text;
-    int page;  // 0-based, within the body
+    int page; // 0-based, within the body
 };
 
 struct Manual {
-    std::map<QString, QString> front;  // the "% key: value" lines
+    std::map<QString, QString> front; // the "% key: value" lines
     QString markdown;
 };
 
-void warn(const QString& text) { std::fprintf(stderr, "tk7713t-manual: %s\n", qPrintable(text)); }
+void warn(const QString& text) {
+    std::fprintf(stderr, "tk7713t-manual: %s\n", qPrintable(text));
+}
 
 bool readManual(const QString& path, Manual& m) {
     QFile f(path);
@@ -78,7 +80,8 @@ bool readManual(const QString& path, Manual& m) {
 
 // Loads every image the source names; drops the missing optional ones from
 // the source. False when a required one is missing.
-bool loadImages(Manual& m, std::map<QString, QImage>& loaded, const QDir& images, const QStringList& optional) {
+bool loadImages(Manual& m, std::map<QString, QImage>& loaded, const QDir& images,
+                const QStringList& optional) {
     static const QRegularExpression imageRef(QStringLiteral(R"(!\[([^\]]*)\]\(([^)\s]+)\))"));
     bool ok = true;
     QString kept;
@@ -117,7 +120,8 @@ void styleBody(QTextDocument& doc, qreal textWidth) {
         bool hasImage = false;
         for (auto f = b.begin(); !f.atEnd(); ++f) {
             if (f.fragment().charFormat().isImageFormat()) {
-                found.push_back({f.fragment().position(), f.fragment().charFormat().toImageFormat()});
+                found.push_back(
+                    {f.fragment().position(), f.fragment().charFormat().toImageFormat()});
                 hasImage = true;
             }
         }
@@ -132,7 +136,8 @@ void styleBody(QTextDocument& doc, qreal textWidth) {
         QTextCursor(b).setBlockFormat(bf);
     }
     for (Image& i : found) {
-        const QImage image = doc.resource(QTextDocument::ImageResource, QUrl(i.format.name())).value<QImage>();
+        const QImage image =
+            doc.resource(QTextDocument::ImageResource, QUrl(i.format.name())).value<QImage>();
         const qreal width = std::min<qreal>(image.width(), textWidth - 8);
         i.format.setWidth(width);
         i.format.setHeight(image.height() * width / std::max(1, image.width()));
@@ -173,8 +178,9 @@ std::vector<Heading> headings(QTextDocument& doc, qreal pageHeight) {
 
 // The table of contents as its own document; bodyFirstPage is the printed
 // number of the body's first page.
-std::unique_ptr<QTextDocument> contents(const QString& caption, const std::vector<Heading>& hs, int bodyFirstPage,
-                                        const QFont& font, const QSizeF& pageSize) {
+std::unique_ptr<QTextDocument> contents(const QString& caption, const std::vector<Heading>& hs,
+                                        int bodyFirstPage, const QFont& font,
+                                        const QSizeF& pageSize) {
     auto doc = std::make_unique<QTextDocument>();
     doc->setDefaultFont(font);
     doc->setPageSize(pageSize);
@@ -229,13 +235,15 @@ void drawPage(QPainter& p, QTextDocument& doc, int page, const QRectF& area) {
     p.restore();
 }
 
-void drawFooter(QPainter& p, const QRectF& area, const QString& left, int number, const QFont& font) {
+void drawFooter(QPainter& p, const QRectF& area, const QString& left, int number,
+                const QFont& font) {
     p.save();
     QFont f = font;
     f.setPointSizeF(font.pointSizeF() * 0.85);
     p.setFont(f);
     p.setPen(QColor(0x60, 0x60, 0x60));
-    const QRectF line(area.left(), area.bottom() + kFooterSpace / 2, area.width(), kFooterSpace / 2);
+    const QRectF line(area.left(), area.bottom() + kFooterSpace / 2, area.width(),
+                      kFooterSpace / 2);
     p.drawLine(line.topLeft(), line.topRight());
     p.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, left);
     p.drawText(line, Qt::AlignRight | Qt::AlignVCenter, QString::number(number));
@@ -255,25 +263,29 @@ void drawTitlePage(QPainter& p, const QRectF& area, const Manual& m, const QFont
     p.setPen(QColor(0x2B, 0x57, 0x9A));
     p.fillRect(QRectF(area.left(), top - 24, area.width(), 6), QColor(0x2B, 0x57, 0x9A));
     p.setFont(title);
-    p.drawText(QRectF(area.left(), top, area.width(), 80), Qt::AlignLeft | Qt::AlignVCenter, m.front.at(QStringLiteral("title")));
+    p.drawText(QRectF(area.left(), top, area.width(), 80), Qt::AlignLeft | Qt::AlignVCenter,
+               m.front.at(QStringLiteral("title")));
     p.setPen(Qt::black);
     p.setFont(subtitle);
     p.drawText(QRectF(area.left(), top + 90, area.width(), 50), Qt::AlignLeft | Qt::AlignVCenter,
                m.front.at(QStringLiteral("subtitle")));
     p.setFont(small);
     QRectF rest(area.left(), top + 160, area.width(), area.bottom() - top - 160);
-    p.drawText(rest, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, m.front.at(QStringLiteral("note")));
+    p.drawText(rest, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+               m.front.at(QStringLiteral("note")));
     p.restore();
 }
 
-int generate(const QString& source, const QDir& images, const QString& output, const QStringList& optional) {
+int generate(const QString& source, const QDir& images, const QString& output,
+             const QStringList& optional) {
     Manual m;
     if (!readManual(source, m)) {
         return 1;
     }
     for (const char* key : {"title", "subtitle", "note", "contents"}) {
         if (m.front.count(QString::fromLatin1(key)) == 0) {
-            warn(QStringLiteral("%1: the line \"% %2: ...\" is missing").arg(source, QString::fromLatin1(key)));
+            warn(QStringLiteral("%1: the line \"% %2: ...\" is missing")
+                     .arg(source, QString::fromLatin1(key)));
             return 1;
         }
     }
@@ -282,7 +294,8 @@ int generate(const QString& source, const QDir& images, const QString& output, c
     writer.setResolution(kDpi);
     writer.setPageSize(QPageSize(QPageSize::A4));
     writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    writer.setTitle(m.front.at(QStringLiteral("title")) + QStringLiteral(" - ") + m.front.at(QStringLiteral("subtitle")));
+    writer.setTitle(m.front.at(QStringLiteral("title")) + QStringLiteral(" - ") +
+                    m.front.at(QStringLiteral("subtitle")));
     writer.setCreator(QStringLiteral("tk7713t-manual ") + QString::fromLatin1(buildinfo::kVersion));
     const QRectF paper(0, 0, writer.width(), writer.height());
     const QRectF area = paper.adjusted(kMargin, kMargin, -kMargin, -kMargin - kFooterSpace);
@@ -310,7 +323,8 @@ int generate(const QString& source, const QDir& images, const QString& output, c
     int contentsPages = 1;
     std::unique_ptr<QTextDocument> toc;
     for (int attempt = 0; attempt < 3; ++attempt) {
-        toc = contents(m.front.at(QStringLiteral("contents")), hs, 2 + contentsPages, font, area.size());
+        toc = contents(m.front.at(QStringLiteral("contents")), hs, 2 + contentsPages, font,
+                       area.size());
         if (toc->pageCount() == contentsPages) {
             break;
         }
@@ -322,7 +336,8 @@ int generate(const QString& source, const QDir& images, const QString& output, c
         warn(QStringLiteral("cannot write %1").arg(output));
         return 1;
     }
-    const QString footer = m.front.at(QStringLiteral("title")) + QStringLiteral(" - ") + m.front.at(QStringLiteral("subtitle"));
+    const QString footer = m.front.at(QStringLiteral("title")) + QStringLiteral(" - ") +
+                           m.front.at(QStringLiteral("subtitle"));
     drawTitlePage(p, area, m, font);
     int number = 1;
     for (QTextDocument* doc : {toc.get(), &body}) {
@@ -338,7 +353,7 @@ int generate(const QString& source, const QDir& images, const QString& output, c
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -352,7 +367,9 @@ int main(int argc, char* argv[]) {
         args = args.mid(2);
     }
     if (args.size() != 3) {
-        std::fprintf(stderr, "usage: tk7713t-manual [--optional IMAGE]... SOURCE.md IMAGE_FOLDER OUTPUT.pdf\n");
+        std::fprintf(
+            stderr,
+            "usage: tk7713t-manual [--optional IMAGE]... SOURCE.md IMAGE_FOLDER OUTPUT.pdf\n");
         return 2;
     }
     return generate(args.at(0), QDir(args.at(1)), args.at(2), optional);
