@@ -1,7 +1,7 @@
 // The user manuals the build writes beside the program: real PDFs with every
 // heading of their source in the text layer (read back with poppler's
-// pdftotext), and a generator that refuses a source naming a missing
-// screenshot unless that screenshot is marked optional.
+// pdftotext), found there by Help, and a generator that refuses a source
+// naming a missing screenshot unless that screenshot is marked optional.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include "ui/Hlavni.h"
 #include "ui/RunProgram.h"
 
 namespace {
@@ -70,6 +71,12 @@ TEST_P(Manual, IsAPdfWithEveryHeadingOfItsSource) {
         EXPECT_TRUE(layer.contains(collapsed(heading))) << heading.toStdString();
     }
     EXPECT_TRUE(layer.contains(QLatin1String(GetParam().contents)));
+
+    // Help of the program in the build tree, started from elsewhere, finds it.
+    QTemporaryDir elsewhere;
+    EXPECT_EQ(Hlavni::FindHelpDocument(name + QStringLiteral(".pdf"),
+                                       Hlavni::HelpDocumentFolders(kBinaryDir + QStringLiteral("/src"), elsewhere.path())),
+              pdf);
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, Manual,
