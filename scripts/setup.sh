@@ -10,6 +10,7 @@ packages=(
   g++-mingw-w64-x86-64-posix
   tftpd-hpa tftp-hpa curl libmodbus-dev
   xdg-utils
+  help2man poppler-utils
 )
 
 missing=()

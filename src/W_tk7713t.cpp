@@ -4,9 +4,13 @@
 #include <iostream>
 
 #include "ui/Hlavni.h"
+#include "ui/ProgramOptions.h"
 #include "ui/ProgramTrace.h"
 
 int main(int argc, char* argv[]) {
+    if (const auto answered = ui::answerInformationOptions(argc, argv)) {
+        return *answered;
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("W_tk7713t"));
     // Made before the main window, so it still hears the port closing.

@@ -3,6 +3,7 @@
 
 #include <QDialog>
 
+#include "BuildInfo.h"
 #include "app/Dekl.h"
 
 namespace About {
@@ -14,8 +15,8 @@ constexpr std::int32_t TEXT_CANCEL = 4;
 TTextTabulka Texty();
 std::string Text(std::int32_t id, std::int32_t lang);
 
-// The version shown after "Version" and two blanks.
-constexpr const char* PROGRAM_VERSION = "2.01";
+// The version shown after "Version" and two blanks: the build's one version.
+constexpr const char* PROGRAM_VERSION = buildinfo::kVersion;
 }  // namespace About
 
 class QFrame;

@@ -16,6 +16,7 @@
 #include <array>
 #include <new>
 
+#include "BuildInfo.h"
 #include "link/M_ModbusRTU.h"
 #include "link/U_TK7713T.h"
 #include "platform/Clock.h"
@@ -73,8 +74,8 @@ TTextTabulka Texty() { return HlavniTexts; }
 
 std::string Text(std::int32_t id, std::int32_t lang) { return ::Text(HlavniTexts, id, lang); }
 
-QString FindHelpDocument(const QString& name, const QString& programFolder, const QString& workingFolder) {
-    for (const QString& folder : {programFolder, workingFolder}) {
+QString FindHelpDocument(const QString& name, const QStringList& folders) {
+    for (const QString& folder : folders) {
         const QString path = QDir(folder).filePath(name);
         // A folder of that name is not the document.
         if (QFileInfo(path).isFile()) {
@@ -82,6 +83,11 @@ QString FindHelpDocument(const QString& name, const QString& programFolder, cons
         }
     }
     return QString();
+}
+
+QStringList HelpDocumentFolders(const QString& programFolder, const QString& workingFolder) {
+    const QString installed = QDir::cleanPath(QDir(programFolder).filePath(QString::fromUtf8(buildinfo::kDocFolderFromProgram)));
+    return {programFolder, workingFolder, installed};
 }
 
 void setDataFactory(DataFactory factory) { dataFactory = factory != nullptr ? factory : createData; }
@@ -301,7 +307,8 @@ QString TForm1::helpDocumentName() const {
 }
 
 QString TForm1::helpDocumentPath() const {
-    return Hlavni::FindHelpDocument(helpDocumentName(), ui::tableText(platform::programFolder()), QDir::currentPath());
+    return Hlavni::FindHelpDocument(
+        helpDocumentName(), Hlavni::HelpDocumentFolders(ui::tableText(platform::programFolder()), QDir::currentPath()));
 }
 
 void TForm1::Npovda2Click() {

@@ -3,6 +3,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 #include "app/Dekl.h"
@@ -39,9 +40,12 @@ constexpr std::int32_t TEXT_FILE_NOT_FOUND = 21;
 TTextTabulka Texty();
 std::string Text(std::int32_t id, std::int32_t lang);
 
-// Path of the help document `name`: beside the program first, then in the
-// working folder; empty when neither holds it. Links are followed.
-QString FindHelpDocument(const QString& name, const QString& programFolder, const QString& workingFolder);
+// Path of the help document `name` in the first of `folders` that holds it;
+// empty when none does. Links are followed.
+QString FindHelpDocument(const QString& name, const QStringList& folders);
+// Where Help looks, in order: beside the program, the working folder, the
+// installed documentation folder.
+QStringList HelpDocumentFolders(const QString& programFolder, const QString& workingFolder);
 
 // Creates the program's data record; returns nullptr when it cannot.
 using DataFactory = std::unique_ptr<TData> (*)();
@@ -90,7 +94,8 @@ public:
     void Oprogramu1Click();
 
     // Path of the help document Help would open, empty when none exists:
-    // beside the program first, then in the working directory.
+    // beside the program, in the working directory, in the installed
+    // documentation folder.
     QString helpDocumentPath() const;
     // Name of the help document for the current language.
     QString helpDocumentName() const;

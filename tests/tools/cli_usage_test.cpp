@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "BuildInfo.h"
 #include "cli/Cli.h"
 #include "platform/SerialPort.h"
 
@@ -134,6 +135,15 @@ TEST(Help, ToolAndEveryCommand) {
     EXPECT_EQ(r.out.rfind("Použití: tk7713t [připojení] set", 0), 0u);
     r = runTool({"frob", "--help"});
     EXPECT_EQ(r.status, 2);
+}
+
+TEST(Version, AnswersAloneWithTheBuildVersion) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--version"}, {"--com", "0", "get", "--version"}}) {
+        const Outcome r = runTool(args);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, std::string("tk7713t ") + buildinfo::kVersion + "\n");
+        EXPECT_EQ(r.err, "");
+    }
 }
 
 }  // namespace

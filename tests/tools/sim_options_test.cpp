@@ -43,7 +43,7 @@ INSTANTIATE_TEST_SUITE_P(
         GoodCase{{"--link", "/tmp/x", "--pacing", "--turnaround", "5"}, [](const CommandLine& c) {
                      return c.config.rtu.linkPath == "/tmp/x" && c.config.rtu.pacing && c.config.rtu.turnaroundMs == 5;
                  }, "pty link and pacing"},
-        GoodCase{{"--type", "TK-7713X", "--version", "3.00", "--serial-number", "1"}, [](const CommandLine& c) {
+        GoodCase{{"--type", "TK-7713X", "--firmware-version", "3.00", "--serial-number", "1"}, [](const CommandLine& c) {
                      return c.config.model.identity.type == "TK-7713X" && c.config.model.identity.version == "3.00" &&
                             c.config.model.identity.serial == "1";
                  }, "identity"},
@@ -104,10 +104,13 @@ TEST(HelpOption, WinsAndListsEveryOption)
         std::string message;
         EXPECT_EQ(tksim::parseCommandLine(args, cl, message), ParseOutcome::Help);
     }
+    CommandLine cl;
+    std::string message;
+    EXPECT_EQ(tksim::parseCommandLine({"--address", "5", "--version"}, cl, message), ParseOutcome::Version);
     const std::string usage = tksim::usageText();
     for (const char* option : {"--tftp-address", "--tftp-port", "--no-tftp", "--retransmit", "--retries", "--serial",
                                "--link", "--no-rtu", "--address", "--baud", "--parity", "--pacing", "--turnaround",
-                               "--frame-gap", "--type", "--version", "--serial-number", "--restart-time", "--load",
+                               "--frame-gap", "--type", "--firmware-version", "--version", "--serial-number", "--restart-time", "--load",
                                "--uptime", "--log", "--drop-every", "--corrupt-crc-every", "--delay", "--exception",
                                "--refuse-writes", "--ignore-writes", "--no-oack", "--force-blksize",
                                "--duplicate-data", "--foreign-port"}) {

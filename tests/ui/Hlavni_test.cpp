@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "platform/Clock.h"
@@ -310,26 +311,34 @@ TEST_F(MainWindowTest, HelpOpensDocumentFromWorkingFolder) {
     EXPECT_EQ(QFileInfo(shell.documents[0]).canonicalFilePath(), QFileInfo(doc).canonicalFilePath());
 }
 
-TEST_F(MainWindowTest, HelpPrefersDocumentBesideProgram) {
-    QTemporaryDir program;
+// An installed layout: the program in PREFIX/bin, the manuals in the
+// package's documentation folder. Help takes the first place holding the
+// document: beside the program, the working folder, the installed folder.
+TEST_F(MainWindowTest, HelpLooksBesideProgramThenWorkingFolderThenInstalledDocuments) {
+    QTemporaryDir prefix;
     QTemporaryDir working;
-    for (const QTemporaryDir* dir : {&program, &working}) {
-        QFile doc(dir->filePath(QStringLiteral("W_tk7713t_CZ.pdf")));
+    const QString program = prefix.filePath(QStringLiteral("bin"));
+    const QString installed = prefix.filePath(QStringLiteral("share/doc/w-tk7713t"));
+    ASSERT_TRUE(QDir().mkpath(program));
+    ASSERT_TRUE(QDir().mkpath(installed));
+    const QStringList folders = Hlavni::HelpDocumentFolders(program, working.path());
+    ASSERT_EQ(folders, (QStringList{program, working.path(), installed}));
+
+    const QString name = QStringLiteral("W_tk7713t_CZ.pdf");
+    for (const QString& folder : folders) {
+        QFile doc(QDir(folder).filePath(name));
         ASSERT_TRUE(doc.open(QIODevice::WriteOnly));
     }
-    EXPECT_EQ(Hlavni::FindHelpDocument(QStringLiteral("W_tk7713t_CZ.pdf"), program.path(), working.path()),
-              program.filePath(QStringLiteral("W_tk7713t_CZ.pdf")));
-    QFile::remove(program.filePath(QStringLiteral("W_tk7713t_CZ.pdf")));
-    EXPECT_EQ(Hlavni::FindHelpDocument(QStringLiteral("W_tk7713t_CZ.pdf"), program.path(), working.path()),
-              working.filePath(QStringLiteral("W_tk7713t_CZ.pdf")));
-    QFile::remove(working.filePath(QStringLiteral("W_tk7713t_CZ.pdf")));
-    EXPECT_EQ(Hlavni::FindHelpDocument(QStringLiteral("W_tk7713t_CZ.pdf"), program.path(), working.path()),
-              QString());
-    // Folders named like the document do not count, in either place.
-    ASSERT_TRUE(QDir(program.path()).mkdir(QStringLiteral("W_tk7713t_CZ.pdf")));
-    ASSERT_TRUE(QDir(working.path()).mkdir(QStringLiteral("W_tk7713t_CZ.pdf")));
-    EXPECT_EQ(Hlavni::FindHelpDocument(QStringLiteral("W_tk7713t_CZ.pdf"), program.path(), working.path()),
-              QString());
+    for (const QString& folder : folders) {
+        EXPECT_EQ(Hlavni::FindHelpDocument(name, folders), QDir(folder).filePath(name));
+        QFile::remove(QDir(folder).filePath(name));
+    }
+    EXPECT_EQ(Hlavni::FindHelpDocument(name, folders), QString());
+    // Folders named like the document do not count, in any place.
+    for (const QString& folder : folders) {
+        ASSERT_TRUE(QDir(folder).mkdir(name));
+    }
+    EXPECT_EQ(Hlavni::FindHelpDocument(name, folders), QString());
 }
 
 TEST_F(MainWindowTest, AboutShowsVersionAndOpensAddressOfItsLanguage) {

@@ -10,6 +10,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "BuildInfo.h"
 #include "cli/CliTexty.h"
 #include "cli/CliTrace.h"
 #include "cli/CliZaznamy.h"
@@ -99,6 +100,13 @@ public:
     Tool(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
 
     int run(const std::vector<std::string>& args) {
+        // --version answers alone, like --help, whatever else is given.
+        for (const std::string& arg : args) {
+            if (arg == "--version") {
+                out_ << "tk7713t " << buildinfo::kVersion << "\n";
+                return EXIT_OK;
+            }
+        }
         lang_ = languageOf(args);
         Arguments a;
         if (!parse(args, a)) {

@@ -76,7 +76,7 @@ const std::map<std::string, Spec>& specs()
         {"--turnaround", number<unsigned>(0, 10000, [](CommandLine& c) -> unsigned& { return c.config.rtu.turnaroundMs; })},
         {"--frame-gap", number<unsigned>(0, 1000000, [](CommandLine& c) -> unsigned& { return c.config.rtu.frameGapUs; })},
         {"--type", text([](CommandLine& c) -> std::string& { return c.config.model.identity.type; })},
-        {"--version", text([](CommandLine& c) -> std::string& { return c.config.model.identity.version; })},
+        {"--firmware-version", text([](CommandLine& c) -> std::string& { return c.config.model.identity.version; })},
         {"--serial-number", text([](CommandLine& c) -> std::string& { return c.config.model.identity.serial; })},
         {"--restart-time", number<unsigned>(0, 600000, [](CommandLine& c) -> unsigned& { return c.config.model.restartMs; })},
         {"--load", number<int>(0, 100, [](CommandLine& c) -> int& { return c.config.model.masterLoad; })},
@@ -106,6 +106,9 @@ ParseOutcome parseCommandLine(const std::vector<std::string>& args, CommandLine&
         bool inlineValue = false;
         if (name == "--help" || name == "-h") {
             return ParseOutcome::Help;
+        }
+        if (name == "--version") {
+            return ParseOutcome::Version;
         }
         const std::size_t eq = name.find('=');
         if (name.rfind("--", 0) == 0 && eq != std::string::npos) {
@@ -180,7 +183,7 @@ Modbus RTU slave:
 
 Device:
   --type TEXT           converter type (default TK-7713T)
-  --version TEXT        firmware version (default 1.05)
+  --firmware-version TEXT  firmware version (default 1.05)
   --serial-number TEXT  serial number (default 24070001)
   --restart-time MS     unreachable time after a restart command (default 2000)
   --load PCT            fixed master line utilisation 0-100 (default: varying)
@@ -201,6 +204,7 @@ Faults:
 Other:
   --log                 one line per request on standard error
   -h, --help            this text
+  --version             the program's version
 )";
 }
 

@@ -8,7 +8,7 @@
 
 namespace tksim {
 
-enum class ParseOutcome { Run, Help, Error };
+enum class ParseOutcome { Run, Help, Version, Error };
 
 struct CommandLine {
     Config config;

@@ -1,4 +1,5 @@
 // tk7713t-sim: a simulated TK-7713T converter for demos and tests.
+#include "BuildInfo.h"
 #include "sim/Options.h"
 #include "sim/Simulator.h"
 
@@ -16,6 +17,7 @@ int main(int argc, char** argv)
     const std::vector<std::string> args(argv + 1, argv + argc);
     switch (tksim::parseCommandLine(args, cl, message)) {
     case tksim::ParseOutcome::Help: std::cout << tksim::usageText(); return 0;
+    case tksim::ParseOutcome::Version: std::cout << "tk7713t-sim " << buildinfo::kVersion << "\n"; return 0;
     case tksim::ParseOutcome::Error: std::cerr << "tk7713t-sim: " << message << "\n"; return 2;
     case tksim::ParseOutcome::Run: break;
     }

@@ -1,0 +1,54 @@
+# Install rules and the Debian package: `cpack -G DEB` in a build folder
+# writes w-tk7713t_<version>_<arch>.deb. The manuals go to the package's
+# documentation folder, where the installed program's Help looks for them.
+if(WIN32 OR NOT TARGET W_tk7713t OR NOT TARGET tk7713t-sim OR NOT TARGET tk7713t)
+  return()
+endif()
+
+install(TARGETS W_tk7713t tk7713t tk7713t-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/${TK_PACKAGE_NAME}.desktop
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/${TK_PACKAGE_NAME}.svg
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps)
+
+# Manual pages from each program's --help and --version.
+find_program(HELP2MAN help2man REQUIRED)
+find_program(GZIP gzip REQUIRED)
+set(man_dir ${PROJECT_BINARY_DIR}/man)
+set(man_pages "")
+foreach(entry
+    "W_tk7713t|configure and watch a TK-7713T converter"
+    "tk7713t|configure and watch a TK-7713T converter from the command line"
+    "tk7713t-sim|simulated TK-7713T converter for demos and tests")
+  string(REPLACE "|" ";" entry "${entry}")
+  list(GET entry 0 program)
+  list(GET entry 1 summary)
+  add_custom_command(
+    OUTPUT ${man_dir}/${program}.1.gz
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${man_dir}
+    COMMAND ${HELP2MAN} --no-info --section=1 --name=${summary} --output=${man_dir}/${program}.1
+            $<TARGET_FILE:${program}>
+    COMMAND ${GZIP} -9nf ${man_dir}/${program}.1
+    DEPENDS ${program}
+    COMMENT "Writing the manual page ${program}.1"
+    VERBATIM)
+  list(APPEND man_pages ${man_dir}/${program}.1.gz)
+endforeach()
+add_custom_target(tk7713t-man-pages ALL DEPENDS ${man_pages})
+install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME ${TK_PACKAGE_NAME})
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "W_tk7713t project team <w_tk7713t@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "configuration and diagnostics of TK-7713T converters")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+  "Configures and watches one TK-7713T converter (Modbus TCP to Modbus RTU)\n over the LAN (TFTP) or a serial port (Modbus RTU). Includes the\n command-line tool tk7713t, the converter simulator tk7713t-sim and the\n user manual in English and Czech.")
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# Depends: from the shared libraries the programs link (Qt 6 and the C++ runtime).
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+include(CPack)
