@@ -9,6 +9,7 @@
 #include "cli/CliTexty.h"
 #include "cli/CliZaznamy.h"
 #include "cli/Json.h"
+#include "link/M_TFTP.h"
 #include "platform/ProfileFile.h"
 #include "platform/SerialPort.h"
 #include "workflow/DiagnostikaLogika.h"
@@ -128,6 +129,16 @@ public:
         return status;
     }
 
+    // Output that never arrived is no success: a full disk or a closed
+    // standard output ends with status 1.
+    int checkOutput(int status) {
+        if (out_.flush()) {
+            return status;
+        }
+        err_ << "tk7713t: " << Text(T_CANNOT_WRITE_OUTPUT, lang_) << "\n";
+        return status == EXIT_OK ? EXIT_FAILED : status;
+    }
+
 private:
     // --lang is looked at first, so that every later message is in it.
     static std::int32_t languageOf(const std::vector<std::string>& args) {
@@ -239,6 +250,12 @@ private:
         }
         if (interface == ROZHRANI_LAN) {
             if (const std::string* v = option(a, "--lan")) {
+                // A blank address is left to the dialog's own message; one
+                // that cannot be an address is a typo, not a dead converter.
+                if (v->find_first_not_of(" \t") != std::string::npos && !parseTftpServerAddress(*v).valid) {
+                    failure_ = {EXIT_USAGE, Format(T_BAD_ADDRESS, lang_, {*v, "--lan"})};
+                    return false;
+                }
                 c.IpAddress = *v;
             }
             if (a.ipv6) {
@@ -745,7 +762,7 @@ private:
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     Tool tool(out, err);
-    return tool.run(args);
+    return tool.checkOutput(tool.run(args));
 }
 
 }  // namespace tkcli
