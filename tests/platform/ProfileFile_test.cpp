@@ -226,14 +226,21 @@ TEST(ProfileFileOnDisk, DirectoryInPlaceOfTheFileIsUnreadableAndSurvivesASave) {
     EXPECT_EQ(dir.names(), std::vector<std::string>{"a.ini"});
 }
 
-TEST(ProfileFileOnDisk, OversizedFileIsUnreadable) {
+TEST(ProfileFileOnDisk, FilesUpTo1MiBLoadAndLargerOnesAreUnreadable) {
     ScratchFolder dir;
     const std::string path = dir.file("big.ini");
-    writeBytes(path, "[A]\nk=1\n");
-    fs::resize_file(path, ProfileFile::MaxFileBytes + 1);
-    ProfileFile f;
-    EXPECT_EQ(f.load(path), ProfileLoadResult::Unreadable);
-    EXPECT_FALSE(f.value("A", "k"));
+    for (const std::size_t size : {std::size_t{1} << 20, (std::size_t{1} << 20) + 1}) {
+        // Empty lines are the costliest content per byte.
+        writeBytes(path, "[A]\nk=1\n" + std::string(size - 8, '\n'));
+        ProfileFile f;
+        const bool fits = size <= (1u << 20);
+        EXPECT_EQ(f.load(path), fits ? ProfileLoadResult::Loaded : ProfileLoadResult::Unreadable) << size;
+        EXPECT_EQ(f.value("A", "k"), fits ? std::optional<std::string>("1") : std::nullopt) << size;
+        if (fits) {
+            ASSERT_TRUE(f.write("A", "k2", "2"));
+            EXPECT_EQ(f.bytes(), "[A]\nk=1\nk2=2\n" + std::string(size - 8, '\n'));
+        }
+    }
 }
 
 TEST(ProfileFileOnDisk, SaveReplacesTheFileAndLeavesNoTemporaryFile) {

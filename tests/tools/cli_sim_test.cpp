@@ -2,6 +2,8 @@
 // loopback port and over the simulator's pseudo-terminal.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -351,12 +353,21 @@ INSTANTIATE_TEST_SUITE_P(
         BadBackup{"NotJson", "{\"mbtcp.cfg\": {\"UnitID\": 7,}}",
                   "Invalid backup PATH: line 1, column 28: expected a key"},
         BadBackup{"DuplicateKey", "{" + kGoodMbtcp + ", " + kGoodMbtcp + "}",
-                  "Invalid backup PATH: line 1, column 44: duplicate key"}),
+                  "Invalid backup PATH: line 1, column 44: duplicate key"},
+        BadBackup{"Empty", "", "Backup PATH is empty"},
+        BadBackup{"OnlyBlanks", " \n\t\r\n", "Backup PATH is empty"},
+        BadBackup{"OverTheCap", "{" + kGoodMbtcp + std::string(1024 * 1024, ' ') + "}",
+                  "Invalid backup PATH: larger than 1 MiB"}),
     [](const ::testing::TestParamInfo<BadBackup>& i) { return std::string(i.param.name); });
 
-TEST_F(BackupRestore, MissingFileIsInvalidInput) {
-    const Outcome r = runTool(lan({"restore", path("none.json")}));
-    EXPECT_EQ(r.status, 2);
+// Only regular files are read: a device or FIFO would never end or never start.
+TEST_F(BackupRestore, WhatIsNotARegularFileIsInvalidInput) {
+    ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
+    for (const std::string& p : {path("none.json"), path("fifo"), std::string("/dev/zero"), dir.string()}) {
+        const Outcome r = runTool(lan({"restore", p}));
+        EXPECT_EQ(r.status, 2) << p;
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "tk7713t: Cannot read file " + p);
+    }
     EXPECT_TRUE(sim.log().empty());
 }
 

@@ -1,6 +1,8 @@
 #include "cli/Cli.h"
 
+#include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <optional>
 #include <ostream>
@@ -36,6 +38,9 @@ struct CommandSpec {
 };
 
 constexpr std::size_t kAny = static_cast<std::size_t>(-1);
+
+// A backup is about a kilobyte.
+constexpr std::size_t kMaxBackupBytes = 1024 * 1024;
 
 constexpr CommandSpec kCommands[] = {
     {"identify", Command::Identify, T_HELP_IDENTIFY, 0, 0, ""},
@@ -409,16 +414,46 @@ private:
         TCFGTK cfg;
     };
 
-    bool prepareRestore(const std::string& path, std::vector<RestoreItem>& items) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream buffer;
-        if (!in || !(buffer << in.rdbuf())) {
+    // A backup is a regular file or standard input ("-"), read up to its
+    // cap: a device, a FIFO or an endless stream is refused, not waited for.
+    bool readBackup(const std::string& path, std::string& text) {
+        std::ifstream file;
+        std::istream* in = &std::cin;
+        if (path != "-") {
+            std::error_code ec;
+            if (!std::filesystem::is_regular_file(std::filesystem::u8path(path), ec)) {
+                failure_ = {EXIT_USAGE, Format(T_CANNOT_READ_FILE, lang_, {path})};
+                return false;
+            }
+            file.open(std::filesystem::u8path(path), std::ios::binary);
+            in = &file;
+        }
+        text.resize(kMaxBackupBytes + 1);
+        in->read(text.data(), static_cast<std::streamsize>(text.size()));
+        text.resize(static_cast<std::size_t>(in->gcount()));
+        if (in->bad() || (path != "-" && !file.is_open())) {
             failure_ = {EXIT_USAGE, Format(T_CANNOT_READ_FILE, lang_, {path})};
+            return false;
+        }
+        if (text.size() > kMaxBackupBytes) {
+            failure_ = {EXIT_USAGE, Format(T_BAD_BACKUP, lang_, {path, "larger than 1 MiB"})};
+            return false;
+        }
+        if (text.find_first_not_of(" \t\r\n") == std::string::npos) {
+            failure_ = {EXIT_USAGE, Format(T_EMPTY_BACKUP, lang_, {path})};
+            return false;
+        }
+        return true;
+    }
+
+    bool prepareRestore(const std::string& path, std::vector<RestoreItem>& items) {
+        std::string text;
+        if (!readBackup(path, text)) {
             return false;
         }
         Value doc;
         std::string error;
-        if (!json::read(buffer.str(), doc, error)) {
+        if (!json::read(text, doc, error)) {
             failure_ = {EXIT_USAGE, Format(T_BAD_BACKUP, lang_, {path, error})};
             return false;
         }

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <unordered_set>
 
 namespace tkcli::json {
 
@@ -275,6 +276,9 @@ private:
             ++pos_;
             return true;
         }
+        // Keys seen so far, so a document with many keys is checked in
+        // linear time, not by searching the members for each new key.
+        std::unordered_set<std::string> keys;
         for (;;) {
             skipBlanks();
             if (pos_ >= s_.size() || s_[pos_] != '"') {
@@ -285,7 +289,7 @@ private:
             if (!string(key)) {
                 return false;
             }
-            if (out.find(key) != nullptr) {
+            if (!keys.insert(key).second) {
                 pos_ = keyStart;
                 return fail("duplicate key");
             }
