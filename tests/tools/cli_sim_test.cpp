@@ -304,6 +304,13 @@ TEST_F(BackupRestore, BackupToStdoutAndFailedBackupKeepsTheOldFile) {
     const Outcome failed = runTool(lan({"backup", path("old.json")}));
     EXPECT_EQ(failed.status, 1);
     EXPECT_EQ(slurp(path("old.json")), "old");
+
+    sim.sim().setFaults({});
+    ::chmod(path("old.json").c_str(), 0444);  // made read-only by its owner
+    const Outcome refused = runTool(lan({"backup", path("old.json")}));
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.err, "tk7713t: Cannot write file " + path("old.json") + "\n");
+    EXPECT_EQ(slurp(path("old.json")), "old");
 }
 
 struct BadBackup {
