@@ -526,7 +526,11 @@ private:
     int connect(const ConnectionControls& controls) {
         InitData(&dat_);
         dat_.Lang = lang_;
-        connection_ = InicializacePripojeni(controls, &dat_, tk_, lang_);
+        // The dialog pauses so its status line can be seen; a command-line
+        // call has nothing to show and would only be slower.
+        ConnectionHooks hooks;
+        hooks.pause = [](std::uint32_t) {};
+        connection_ = InicializacePripojeni(controls, &dat_, tk_, lang_, hooks);
         const std::string last = connection_.StatusTexts.empty() ? std::string() : connection_.StatusTexts.back();
         switch (connection_.Outcome) {
         case ConnectionOutcome::Connected: return EXIT_OK;
