@@ -358,9 +358,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadBackup{"UnknownFile", R"({"eth.cfg": {}})", "Invalid backup PATH: eth.cfg"},
         BadBackup{"NoFiles", R"({"TypVerze": "x"})", "Backup PATH holds no settings file"},
         BadBackup{"NotJson", "{\"mbtcp.cfg\": {\"UnitID\": 7,}}",
-                  "Invalid backup PATH: line 1, column 28: expected a key"},
+                  "Invalid backup PATH: line 1, column 28: syntax error while parsing object key - unexpected '}'; "
+                  "expected string literal"},
         BadBackup{"DuplicateKey", "{" + kGoodMbtcp + ", " + kGoodMbtcp + "}",
-                  "Invalid backup PATH: line 1, column 44: duplicate key"},
+                  "Invalid backup PATH: duplicate key \"mbtcp.cfg\""},
         BadBackup{"Empty", "", "Backup PATH is empty"},
         BadBackup{"OnlyBlanks", " \n\t\r\n", "Backup PATH is empty"},
         BadBackup{"OverTheCap", "{" + kGoodMbtcp + std::string(1024 * 1024, ' ') + "}",

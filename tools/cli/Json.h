@@ -1,14 +1,17 @@
 // A small JSON document model for the command-line tool: enough to print
-// its results and to read a configuration backup back.
+// its results and to read a configuration backup back. Reading goes through
+// the nlohmann JSON library; printing stays here, as the library cannot
+// escape C1 control characters without escaping every other letter too.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace tkcli::json {
+
+struct Member;
 
 struct Value {
     enum class Kind { Null, Bool, Number, String, Array, Object };
@@ -17,7 +20,7 @@ struct Value {
     bool boolean = false;
     std::string text;  // Number: the number as written; String: UTF-8 contents
     std::vector<Value> items;
-    std::vector<std::pair<std::string, Value>> members;  // in document order
+    std::vector<Member> members;  // in document order
 
     static Value null() { return Value{}; }
     static Value number(std::int64_t v);
@@ -40,6 +43,13 @@ struct Value {
     bool isNumber() const { return kind == Kind::Number; }
     bool isString() const { return kind == Kind::String; }
     bool isObject() const { return kind == Kind::Object; }
+};
+
+// An object member; a struct rather than a pair, as a pair cannot hold the
+// still incomplete Value.
+struct Member {
+    std::string first;
+    Value second;
 };
 
 // Pretty-printed, two blanks per level, "\n" at the end. Control characters
