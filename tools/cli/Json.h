@@ -22,11 +22,11 @@ struct Value {
     std::vector<Value> items;
     std::vector<Member> members;  // in document order
 
-    static Value null() { return Value{}; }
+    static Value null();
     static Value number(std::int64_t v);
     static Value number(std::uint64_t v);
-    static Value number(std::uint32_t v) { return number(static_cast<std::uint64_t>(v)); }
-    static Value number(std::int32_t v) { return number(static_cast<std::int64_t>(v)); }
+    static Value number(std::uint32_t v);
+    static Value number(std::int32_t v);
     // Shortest text that reads back as the same double; infinities as
     // 1e999 / -1e999 (valid JSON that common readers take as infinity).
     static Value real(double v);
@@ -52,12 +52,19 @@ struct Member {
     Value second;
 };
 
+// Defined here, where Value is complete: a function returning a Value
+// inside its own definition would need the member type complete too.
+inline Value Value::null() { return Value{}; }
+inline Value Value::number(std::uint32_t v) { return number(static_cast<std::uint64_t>(v)); }
+inline Value Value::number(std::int32_t v) { return number(static_cast<std::int64_t>(v)); }
+
 // Pretty-printed, two blanks per level, "\n" at the end. Control characters
 // (U+0000-U+001F, U+007F-U+009F) are escaped as \u00XX.
 std::string write(const Value& v);
 
-// Strict RFC 8259 parser; duplicate keys are an error. On failure returns
-// false with a message naming the line and column.
+// Strict RFC 8259 reading (UTF-8 checked); duplicate keys and nesting
+// deeper than 64 are errors. On failure returns false with a message, which
+// names the line and column of a syntax error.
 bool read(std::string_view text, Value& out, std::string& error);
 
 // Latin-1 bytes to UTF-8.
