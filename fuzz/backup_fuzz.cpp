@@ -22,6 +22,17 @@ std::size_t depth(const Value& v) {
     return deepest;
 }
 
+std::size_t values(const Value& v) {
+    std::size_t count = 1;
+    for (const Value& item : v.items) {
+        count += values(item);
+    }
+    for (const auto& member : v.members) {
+        count += values(member.second);
+    }
+    return count;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -38,5 +49,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Value again;
     FUZZ_CHECK(tkcli::json::read(printed, again, error));
     FUZZ_CHECK(tkcli::json::write(again) == printed);
+
+    // With a backup's limits only a small document gets through.
+    tkcli::json::ReadLimits limits;
+    limits.maxDepth = 2;
+    limits.maxMembers = 16;
+    limits.arrays = false;
+    Value small;
+    if (tkcli::json::read(text, small, error, limits)) {
+        FUZZ_CHECK(depth(small) <= 2 && values(small) <= 1 + 16 + 16 * 16);
+        FUZZ_CHECK(tkcli::json::write(small) == printed);
+    }
     return 0;
 }

@@ -256,7 +256,8 @@ bool ProfileFile::write(std::string_view section, std::string_view key, std::str
     if (at != npos) {
         const std::string_view line = lineText(at);
         const KeyLine kl = *keyLine(line);
-        if (kl.value != value) {
+        // Values read back trimmed, so blanks around one never make it new.
+        if (kl.value != trim(value)) {
             // Keep the key as spelled in the file and the spacing around "=".
             const std::size_t from = starts_[at] + kl.valueStart;
             const std::size_t count = line.size() - kl.valueStart;

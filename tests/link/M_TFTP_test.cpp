@@ -944,8 +944,12 @@ TEST_F(TftpLink, ForeignPortDuringReadIsIgnoredAndToldUnknownTransferId) {
     peer.receiveRequest()
         .send(dataPacket(1, slice(contents, 0, 512)))
         .receive()
-        .send(dataPacket(2, fromHex("666f726765640a")), Socket::ForeignPort)
-        .receiveAt(Socket::ForeignPort)
+        .send(dataPacket(2, fromHex("666f726765640a")), Socket::ForeignPort);
+    // A flood from that port is answered once per timeout, not reflected.
+    for (int i = 0; i < 4; ++i) {
+        peer.send(dataPacket(2, fromHex("ee")), Socket::ForeignPort);
+    }
+    peer.receiveAt(Socket::ForeignPort)
         .send(dataPacket(2, slice(contents, 512, 88)))
         .receive();
     peer.start();
@@ -958,28 +962,6 @@ TEST_F(TftpLink, ForeignPortDuringReadIsIgnoredAndToldUnknownTransferId) {
     // "Unknown transfer ID"
     EXPECT_EQ(peer.receivedAt(Socket::ForeignPort),
               std::vector<Bytes>{fromHex("0005 0005 556e6b6e6f776e207472616e73666572204944 00")});
-}
-
-TEST_F(TftpLink, ForeignFloodGetsOneUnknownTransferIdPerTimeout) {
-    const Bytes contents = patternBytes(600, 24);
-    peer.receiveRequest()
-        .send(dataPacket(1, slice(contents, 0, 512)))
-        .receive();
-    for (int i = 0; i < 5; ++i) {
-        peer.send(dataPacket(2, fromHex("ee")), Socket::ForeignPort);
-    }
-    peer.receiveAt(Socket::ForeignPort)
-        .send(dataPacket(1, fromHex("ee")), Socket::ForeignAddress)  // another sender: its own answer
-        .receiveAt(Socket::ForeignAddress)
-        .send(dataPacket(2, slice(contents, 512, 88)))
-        .receive();
-    peer.start();
-    init();
-    const ReadResult r = readFile(tf, "sys.bin");
-    ASSERT_TRUE(peer.finish()) << peer.failure();
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(peer.receivedAt(Socket::ForeignPort).size(), 1u);
-    EXPECT_EQ(peer.receivedAt(Socket::ForeignAddress).size(), 1u);
     EXPECT_EQ(peer.drainPending(), 0u);
 }
 

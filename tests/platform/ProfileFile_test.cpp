@@ -146,6 +146,19 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"CzechValue", "[A]\nk=x\n", "A", "k", "Připojení", "[A]\nk=Připojení\n"}),
     [](const testing::TestParamInfo<WriteCase>& i) { return std::string(i.param.name); });
 
+// Values read back trimmed: writing one with blanks around it again must
+// not add the blanks once more each time.
+TEST(ProfileWrite, RepeatedValueWithBlanksAroundChangesNothing) {
+    ProfileFile f = parsed("[A]\nk=1\n");
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(f.write("A", "k", " 1\t"));
+        EXPECT_EQ(f.bytes(), "[A]\nk=1\n");
+    }
+    ASSERT_TRUE(f.write("A", "k", " 2"));
+    ASSERT_TRUE(f.write("A", "k", " 2"));
+    EXPECT_EQ(f.bytes(), "[A]\nk= 2\n");
+}
+
 struct RefusedCase {
     const char* section;
     const char* key;

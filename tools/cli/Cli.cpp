@@ -420,12 +420,13 @@ private:
         std::ifstream file;
         std::istream* in = &std::cin;
         if (path != "-") {
+            const std::filesystem::path p(std::u8string(path.begin(), path.end()));
             std::error_code ec;
-            if (!std::filesystem::is_regular_file(std::filesystem::u8path(path), ec)) {
+            if (!std::filesystem::is_regular_file(p, ec)) {
                 failure_ = {EXIT_USAGE, Format(T_CANNOT_READ_FILE, lang_, {path})};
                 return false;
             }
-            file.open(std::filesystem::u8path(path), std::ios::binary);
+            file.open(p, std::ios::binary);
             in = &file;
         }
         text.resize(kMaxBackupBytes + 1);
@@ -451,9 +452,15 @@ private:
         if (!readBackup(path, text)) {
             return false;
         }
+        // A backup is one object of a few settings objects, each of a few
+        // fields: anything larger is refused while it is read.
+        json::ReadLimits limits;
+        limits.maxDepth = 2;
+        limits.maxMembers = 16;
+        limits.arrays = false;
         Value doc;
         std::string error;
-        if (!json::read(text, doc, error)) {
+        if (!json::read(text, doc, error, limits)) {
             failure_ = {EXIT_USAGE, Format(T_BAD_BACKUP, lang_, {path, error})};
             return false;
         }

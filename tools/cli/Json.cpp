@@ -192,7 +192,7 @@ class Builder {
 public:
     using Json = nlohmann::json;
 
-    explicit Builder(Value& root) : root_(root) {}
+    Builder(Value& root, const ReadLimits& limits) : root_(root), limits_(limits) {}
 
     bool null() { return put(Value::null()); }
     bool boolean(bool b) {
@@ -216,6 +216,9 @@ public:
         return open(Value::object());
     }
     bool key(Json::string_t& k) {
+        if (keys_.back().size() >= limits_.maxMembers) {
+            return fail("more than " + std::to_string(limits_.maxMembers) + " members in an object");
+        }
         if (!keys_.back().insert(k).second) {
             return fail("duplicate key \"" + k + "\"");
         }
@@ -227,7 +230,7 @@ public:
         open_.pop_back();
         return true;
     }
-    bool start_array(std::size_t) { return open(Value::array()); }
+    bool start_array(std::size_t) { return limits_.arrays ? open(Value::array()) : fail("unexpected array"); }
     bool end_array() {
         open_.pop_back();
         return true;
@@ -242,8 +245,6 @@ public:
     const std::string& error() const { return error_; }
 
 private:
-    static constexpr std::size_t kMaxDepth = 64;
-
     bool fail(std::string message) {
         if (error_.empty()) {
             error_ = std::move(message);
@@ -264,7 +265,7 @@ private:
                                                   : parent.push(std::move(v));
     }
     bool open(Value v) {
-        if (open_.size() >= kMaxDepth) {
+        if (open_.size() >= limits_.maxDepth) {
             return fail("nested too deeply");
         }
         open_.push_back(&place(std::move(v)));
@@ -272,6 +273,7 @@ private:
     }
 
     Value& root_;
+    const ReadLimits limits_;
     std::vector<Value*> open_;
     std::vector<std::unordered_set<std::string>> keys_;
     std::string key_;
@@ -287,13 +289,13 @@ std::string write(const Value& v) {
     return out;
 }
 
-bool read(std::string_view text, Value& out, std::string& error) {
+bool read(std::string_view text, Value& out, std::string& error, const ReadLimits& limits) {
     // A UTF-8 byte order mark is tolerated.
     if (text.substr(0, 3) == "\xEF\xBB\xBF") {
         text.remove_prefix(3);
     }
     Value v;
-    Builder builder(v);
+    Builder builder(v, limits);
     if (!nlohmann::json::sax_parse(text, &builder, nlohmann::json::input_format_t::json, true, false)) {
         error = builder.error().empty() ? std::string("invalid document") : builder.error();
         return false;

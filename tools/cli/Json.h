@@ -4,6 +4,7 @@
 // escape C1 control characters without escaping every other letter too.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -62,10 +63,18 @@ inline Value Value::number(std::int32_t v) { return number(static_cast<std::int6
 // (U+0000-U+001F, U+007F-U+009F) are escaped as \u00XX.
 std::string write(const Value& v);
 
-// Strict RFC 8259 reading (UTF-8 checked); duplicate keys and nesting
-// deeper than 64 are errors. On failure returns false with a message, which
+// What a document may hold. A reader expecting a small, known shape refuses
+// a huge or odd one while reading it, rather than building it first.
+struct ReadLimits {
+    std::size_t maxDepth = 64;                              // containers inside each other
+    std::size_t maxMembers = static_cast<std::size_t>(-1);  // per object
+    bool arrays = true;
+};
+
+// Strict RFC 8259 reading (UTF-8 checked); duplicate keys and what passes
+// the limits are errors. On failure returns false with a message, which
 // names the line and column of a syntax error.
-bool read(std::string_view text, Value& out, std::string& error);
+bool read(std::string_view text, Value& out, std::string& error, const ReadLimits& limits = {});
 
 // Latin-1 bytes to UTF-8.
 std::string latin1ToUtf8(std::string_view latin1);
