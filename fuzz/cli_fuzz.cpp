@@ -24,6 +24,12 @@
 namespace {
 
 std::istringstream noInput;
+std::string scratchFolder;
+
+void removeScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(scratchFolder, ignored);
+}
 
 // Lines on standard error: the tool's messages, their indented details
 // and the help hint.
@@ -45,6 +51,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     if (::mkdtemp(pattern) == nullptr || ::chdir(pattern) != 0) {
         std::abort();
     }
+    scratchFolder = pattern;
+    std::atexit(removeScratchFolder);
     std::cin.rdbuf(noInput.rdbuf());
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include "FuzzCheck.h"
@@ -21,9 +22,15 @@ std::string trimmed(const std::string& s) {
     return s.substr(first, s.find_last_not_of(blanks) - first + 1);
 }
 
+std::string scratchPath;
+
+void removeScratchFile() { ::unlink(scratchPath.c_str()); }
+
 std::string scratchFile() {
     const char* base = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    return std::string(base) + "/tk-profile-fuzz-" + std::to_string(::getpid()) + ".ini";
+    scratchPath = std::string(base) + "/tk-profile-fuzz-" + std::to_string(::getpid()) + ".ini";
+    std::atexit(removeScratchFile);
+    return scratchPath;
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -370,6 +371,15 @@ INSTANTIATE_TEST_SUITE_P(
         BadBackup{"OverTheCap", "{" + kGoodMbtcp + std::string(1024 * 1024, ' ') + "}",
                   "Invalid backup PATH: larger than 1 MiB"}),
     [](const ::testing::TestParamInfo<BadBackup>& i) { return std::string(i.param.name); });
+
+TEST_F(BackupRestore, RestoreReadsStandardInputForDash) {
+    std::istringstream in("{" + kGoodMbtcp + "}");
+    std::streambuf* const old = std::cin.rdbuf(in.rdbuf());
+    const Outcome r = runTool(lan({"restore", "-"}));
+    std::cin.rdbuf(old);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "mbtcp.cfg: Configuration write successfully\n");
+}
 
 // Only regular files are read: a device or FIFO would never end or never start.
 TEST_F(BackupRestore, WhatIsNotARegularFileIsInvalidInput) {
