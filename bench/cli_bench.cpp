@@ -81,8 +81,9 @@ int main() {
     const std::string copy = server.directory() + "/fetched.txt";
 
     int failures = 0;
-    const double get = median({"/usr/bin/tftp", "-m", "binary", "127.0.0.1", port, "-c", "get", "info.txt", copy},
-                              failures);
+    const double get =
+        median({"/usr/bin/tftp", "-m", "binary", "127.0.0.1", port, "-c", "get", "info.txt", copy},
+               failures);
     const double identify = median({tool, "--lan", server.address(), "identify"}, failures);
     const double info = median({tool, "--lan", server.address(), "info"}, failures);
     std::printf("tftp_get_info_txt_median: %.2f ms\n", get);

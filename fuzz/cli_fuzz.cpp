@@ -36,7 +36,8 @@ void removeScratchFolder() {
 bool toolMessages(const std::string& err) {
     std::istringstream lines(err);
     for (std::string line; std::getline(lines, line);) {
-        if (line.rfind("tk7713t: ", 0) != 0 && line.rfind("  ", 0) != 0 && line.find("tk7713t --help") == std::string::npos) {
+        if (line.rfind("tk7713t: ", 0) != 0 && line.rfind("  ", 0) != 0 &&
+            line.find("tk7713t --help") == std::string::npos) {
             return false;
         }
     }
@@ -72,7 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::string& a : args) {
         // Only plain names in the scratch folder; a line break in an
         // argument would be echoed into a message as a line of its own.
-        if (a.find_first_of("/\r\n") != std::string::npos || a.rfind("..", 0) == 0 || a.find("=..") != std::string::npos) {
+        if (a.find_first_of("/\r\n") != std::string::npos || a.rfind("..", 0) == 0 ||
+            a.find("=..") != std::string::npos) {
             return 0;
         }
     }

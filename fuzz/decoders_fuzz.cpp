@@ -60,14 +60,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(decodeInfo(p, needs, rec));
         break;
     }
-    case FileId::Sys: decodes<TTK7713T_SysBin>(p, needs, decodeSys); break;
-    case FileId::Mmrd: decodes<TTK7713T_MmrdBin>(p, needs, decodeMmrd); break;
-    case FileId::Mmrgv: decodes<TTK7713T_MmrgvBin>(p, needs, decodeMmrgv); break;
-    case FileId::Ctrl: roundTrips<TTK7713T_CtrlBin>(p, needs, decodeCtrl, encodeCtrl); break;
-    case FileId::Lan4: roundTrips<TTK7713T_Lan4Cfg>(p, needs, decodeLan4, encodeLan4); break;
-    case FileId::Mbtcp: roundTrips<TTK7713T_MbtcpCfg>(p, needs, decodeMbtcp, encodeMbtcp); break;
-    case FileId::Uartm: roundTrips<TTK7713T_UartmCfg>(p, needs, decodeUartm, encodeUartm); break;
-    case FileId::Uarts: roundTrips<TTK7713T_UartsCfg>(p, needs, decodeUarts, encodeUarts); break;
+    case FileId::Sys:
+        decodes<TTK7713T_SysBin>(p, needs, decodeSys);
+        break;
+    case FileId::Mmrd:
+        decodes<TTK7713T_MmrdBin>(p, needs, decodeMmrd);
+        break;
+    case FileId::Mmrgv:
+        decodes<TTK7713T_MmrgvBin>(p, needs, decodeMmrgv);
+        break;
+    case FileId::Ctrl:
+        roundTrips<TTK7713T_CtrlBin>(p, needs, decodeCtrl, encodeCtrl);
+        break;
+    case FileId::Lan4:
+        roundTrips<TTK7713T_Lan4Cfg>(p, needs, decodeLan4, encodeLan4);
+        break;
+    case FileId::Mbtcp:
+        roundTrips<TTK7713T_MbtcpCfg>(p, needs, decodeMbtcp, encodeMbtcp);
+        break;
+    case FileId::Uartm:
+        roundTrips<TTK7713T_UartmCfg>(p, needs, decodeUartm, encodeUartm);
+        break;
+    case FileId::Uarts:
+        roundTrips<TTK7713T_UartsCfg>(p, needs, decodeUarts, encodeUarts);
+        break;
     }
     return 0;
 }

@@ -29,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::string t, v, s;
     if (version.size() == 4) {
-        RozdelInfoText(type + " " + gap + "." + version + gap2 + "." + serial + ")" + tail, t, v, s);
+        RozdelInfoText(type + " " + gap + "." + version + gap2 + "." + serial + ")" + tail, t, v,
+                       s);
         FUZZ_CHECK(t == type && v == version && s == serial);
     }
 

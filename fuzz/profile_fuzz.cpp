@@ -24,7 +24,9 @@ std::string trimmed(const std::string& s) {
 
 std::string scratchPath;
 
-void removeScratchFile() { ::unlink(scratchPath.c_str()); }
+void removeScratchFile() {
+    ::unlink(scratchPath.c_str());
+}
 
 std::string scratchFile() {
     const char* base = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
@@ -67,7 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(loaded.bytes() == doc.bytes());
         FUZZ_CHECK(loaded.save(path));
         platform::ProfileFile again;
-        FUZZ_CHECK(again.load(path) == platform::ProfileLoadResult::Loaded && again.bytes() == doc.bytes());
+        FUZZ_CHECK(again.load(path) == platform::ProfileLoadResult::Loaded &&
+                   again.bytes() == doc.bytes());
     }
     return 0;
 }

@@ -52,7 +52,8 @@ Outcome run(const Exchange& e, const Bytes& leftovers) {
     case 0: {
         std::array<std::uint8_t, MBRTU_MAX_ODPOVED> answer{};
         std::uint16_t length = 0xFFFF;
-        o.result = MBRTU_Transakce(mb, e.request.data(), static_cast<std::uint16_t>(e.request.size()), length, answer);
+        o.result = MBRTU_Transakce(mb, e.request.data(),
+                                   static_cast<std::uint16_t>(e.request.size()), length, answer);
         FUZZ_CHECK(o.result >= 0 && o.result <= 4);
         if (o.result == MBRTU_OK || o.result == MBRTU_VYJIMKA) {
             FUZZ_CHECK(length >= 2 && length + 2u < MBRTU_MAX_ODPOVED);
@@ -72,7 +73,8 @@ Outcome run(const Exchange& e, const Bytes& leftovers) {
         FUZZ_CHECK(o.result >= 0 && o.result <= 2);
         o.returned.assign(buffer.get(), buffer.get() + e.count);
         if (o.result != 0) {
-            FUZZ_CHECK(std::all_of(o.returned.begin(), o.returned.end(), [](std::uint8_t b) { return b == 0xEE; }));
+            FUZZ_CHECK(std::all_of(o.returned.begin(), o.returned.end(),
+                                   [](std::uint8_t b) { return b == 0xEE; }));
         }
         break;
     }
@@ -111,12 +113,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     e.block = in.ConsumeIntegral<std::uint16_t>();
     e.count = in.ConsumeIntegral<std::uint8_t>();
     e.request = in.ConsumeBytes<std::uint8_t>(in.ConsumeIntegralInRange<std::size_t>(0, 262));
-    const Bytes leftovers = in.ConsumeBytes<std::uint8_t>(in.ConsumeIntegralInRange<std::size_t>(0, 300));
-    for (int piece = in.ConsumeIntegralInRange(0, 4); piece > 0 && in.remaining_bytes() > 0; --piece) {
+    const Bytes leftovers =
+        in.ConsumeBytes<std::uint8_t>(in.ConsumeIntegralInRange<std::size_t>(0, 300));
+    for (int piece = in.ConsumeIntegralInRange(0, 4); piece > 0 && in.remaining_bytes() > 0;
+         --piece) {
         const std::uint32_t after = in.ConsumeIntegralInRange<std::uint32_t>(0, 40);
-        e.answer.push_back({after, in.ConsumeBytes<std::uint8_t>(in.ConsumeIntegralInRange<std::size_t>(1, 300))});
+        e.answer.push_back(
+            {after, in.ConsumeBytes<std::uint8_t>(in.ConsumeIntegralInRange<std::size_t>(1, 300))});
     }
-    std::sort(e.answer.begin(), e.answer.end(), [](const auto& a, const auto& b) { return a.afterMs < b.afterMs; });
+    std::sort(e.answer.begin(), e.answer.end(),
+              [](const auto& a, const auto& b) { return a.afterMs < b.afterMs; });
     const Outcome clean = run(e, {});
     FUZZ_CHECK(run(e, leftovers) == clean);
     return 0;

@@ -165,7 +165,8 @@ std::int32_t MBRTU_Transakce(TMBRTU& MB, const std::uint8_t* Dotaz, std::uint16_
     // An answer with another function belongs to another request. The
     // address is left unchecked: a converter on its USB port may answer
     // with an address of its own.
-    const bool ownFunction = DelkaDotazu >= 2 && (Odpoved[1] == Dotaz[1] || Odpoved[1] == (Dotaz[1] | 0x80));
+    const bool ownFunction =
+        DelkaDotazu >= 2 && (Odpoved[1] == Dotaz[1] || Odpoved[1] == (Dotaz[1] | 0x80));
     if (!ownFunction) {
         return MBRTU_CHYBA_ODPOVEDI;
     }

@@ -162,7 +162,8 @@ void ProfileFile::insertLines(std::size_t index, std::size_t at, std::string_vie
         const std::size_t nl = bytes.find('\n', pos);
         pos = nl == std::string_view::npos ? bytes.size() : nl + 1;
     }
-    starts_.insert(starts_.begin() + static_cast<std::ptrdiff_t>(index), added.begin(), added.end());
+    starts_.insert(starts_.begin() + static_cast<std::ptrdiff_t>(index), added.begin(),
+                   added.end());
 }
 
 std::size_t ProfileFile::findSection(std::string_view section) const {

@@ -60,7 +60,8 @@ bool replaceFileContents(const std::string& path, std::string_view bytes) {
     if (exists) {
         // FIFOs, devices and folders are not files to replace; a file made
         // read-only stays as it is, even for a superuser.
-        if (!S_ISREG(old.st_mode) || (old.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0) {
+        if (!S_ISREG(old.st_mode) || (old.st_mode & 0222) == 0 ||
+            ::access(target.c_str(), W_OK) != 0) {
             return false;
         }
     }

@@ -257,7 +257,8 @@ private:
             if (const std::string* v = option(a, "--lan")) {
                 // A blank address is left to the dialog's own message; one
                 // that cannot be an address is a typo, not a dead converter.
-                if (v->find_first_not_of(" \t") != std::string::npos && !parseTftpServerAddress(*v).valid) {
+                if (v->find_first_not_of(" \t") != std::string::npos &&
+                    !parseTftpServerAddress(*v).valid) {
                     failure_ = {EXIT_USAGE, Format(T_BAD_ADDRESS, lang_, {*v, "--lan"})};
                     return false;
                 }

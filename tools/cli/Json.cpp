@@ -201,8 +201,12 @@ public:
         v.boolean = b;
         return put(std::move(v));
     }
-    bool number_integer(Json::number_integer_t n) { return put(Value::number(static_cast<std::int64_t>(n))); }
-    bool number_unsigned(Json::number_unsigned_t n) { return put(Value::number(static_cast<std::uint64_t>(n))); }
+    bool number_integer(Json::number_integer_t n) {
+        return put(Value::number(static_cast<std::int64_t>(n)));
+    }
+    bool number_unsigned(Json::number_unsigned_t n) {
+        return put(Value::number(static_cast<std::uint64_t>(n)));
+    }
     bool number_float(Json::number_float_t, const Json::string_t& written) {
         Value v;
         v.kind = Value::Kind::Number;
@@ -217,7 +221,8 @@ public:
     }
     bool key(Json::string_t& k) {
         if (keys_.back().size() >= limits_.maxMembers) {
-            return fail("more than " + std::to_string(limits_.maxMembers) + " members in an object");
+            return fail("more than " + std::to_string(limits_.maxMembers) +
+                        " members in an object");
         }
         if (!keys_.back().insert(k).second) {
             return fail("duplicate key \"" + k + "\"");
@@ -230,7 +235,9 @@ public:
         open_.pop_back();
         return true;
     }
-    bool start_array(std::size_t) { return limits_.arrays ? open(Value::array()) : fail("unexpected array"); }
+    bool start_array(std::size_t) {
+        return limits_.arrays ? open(Value::array()) : fail("unexpected array");
+    }
     bool end_array() {
         open_.pop_back();
         return true;
@@ -296,7 +303,10 @@ bool read(std::string_view text, Value& out, std::string& error, const ReadLimit
     }
     Value v;
     Builder builder(v, limits);
-    if (!nlohmann::json::sax_parse(text, &builder, nlohmann::json::input_format_t::json, true, false)) {
+    const bool strict = true;
+    const bool comments = false;
+    if (!nlohmann::json::sax_parse(text, &builder, nlohmann::json::input_format_t::json, strict,
+                                   comments)) {
         error = builder.error().empty() ? std::string("invalid document") : builder.error();
         return false;
     }
