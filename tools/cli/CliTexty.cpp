@@ -44,6 +44,9 @@ constexpr TTextPolozka Texts[] = {
     {T_RESTORE_STOPPED, "Obnova zastavena u souboru %s; další soubory nebyly zapsány",
      "Restore stopped at %s; the files after it were not written"},
     {T_WRITTEN_READ_BACK, "%s: zapsáno %s, přečteno %s", "%s: written %s, read back %s"},
+    {T_BAD_ADDRESS, "Neplatná adresa %s u volby %s", "Invalid address %s for %s"},
+    {T_CANNOT_WRITE_OUTPUT, "Výstup nelze zapsat", "Cannot write the output"},
+    {T_EMPTY_BACKUP, "Záloha %s je prázdná", "Backup %s is empty"},
 
     {T_HELP_TOOL,
      "Použití: tk7713t [připojení] [--json] [--lang en|cs] PŘÍKAZ [ARGUMENTY]\n"
