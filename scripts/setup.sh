@@ -9,6 +9,8 @@ packages=(
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libxkbcommon-dev
   g++-mingw-w64-x86-64-posix
   tftpd-hpa tftp-hpa curl libmodbus-dev
+  nlohmann-json3-dev
+  clang libclang-rt-dev
   xdg-utils
   help2man poppler-utils
 )

@@ -110,6 +110,8 @@ std::int32_t MBRTU_Transakce(TMBRTU& MB, const std::uint8_t* Dotaz, std::uint16_
     const std::uint16_t crc = MBRTU_CRC16(Dotaz, DelkaDotazu);
     request[DelkaDotazu] = static_cast<std::uint8_t>(crc & 0xFF);
     request[DelkaDotazu + 1] = static_cast<std::uint8_t>(crc >> 8);
+    // Leftovers of an earlier, timed-out answer would corrupt this one.
+    platform::serialDiscardInput(MB.ID.HNDL);
     platform::serialWrite(MB.ID.HNDL, request.data(), DelkaDotazu + 2u);
 
     const std::uint32_t silence = MBRTU_TichoMs(MB.CFG.KodBaud);
@@ -159,6 +161,14 @@ std::int32_t MBRTU_Transakce(TMBRTU& MB, const std::uint8_t* Dotaz, std::uint16_
     const std::uint16_t answerCrc = MBRTU_CRC16(Odpoved.data(), count - 2);
     if ((answerCrc & 0xFF) != Odpoved[count - 2] || (answerCrc >> 8) != Odpoved[count - 1]) {
         return MBRTU_CHYBA_CRC;
+    }
+    // An answer with another function belongs to another request. The
+    // address is left unchecked: a converter on its USB port may answer
+    // with an address of its own.
+    const bool ownFunction =
+        DelkaDotazu >= 2 && (Odpoved[1] == Dotaz[1] || Odpoved[1] == (Dotaz[1] | 0x80));
+    if (!ownFunction) {
+        return MBRTU_CHYBA_ODPOVEDI;
     }
     DelkaOdpovedi = static_cast<std::uint16_t>(count - 2);
     return Odpoved[1] >= 0x80 ? MBRTU_VYJIMKA : MBRTU_OK;

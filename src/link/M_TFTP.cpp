@@ -27,6 +27,11 @@ constexpr std::uint16_t DEFAULT_BLOCK = 512;
 constexpr std::uint16_t MIN_BLOCK = 8;
 constexpr std::uint16_t MAX_BLOCK = 65464;
 constexpr std::uint32_t WRITE_MIN_WAIT_MS = 500;
+// Converter files are a few hundred bytes: a read passing this is a server
+// dripping blocks to keep the transfer alive, not a file.
+constexpr std::uint64_t MAX_TRANSFER_BYTES = 1024 * 1024;
+// Foreign senders remembered for rate-limiting "Unknown transfer ID".
+constexpr std::size_t MAX_FOREIGN_SENDERS = 64;
 
 void put16(Bytes& packet, std::uint16_t value) {
     packet.push_back(static_cast<std::uint8_t>(value >> 8));
@@ -153,7 +158,7 @@ public:
                 return Received::Packet;
             }
             // Never answer an error packet, so two clients cannot loop.
-            if (got < 2 || get16(buffer_.data()) != OP_ERROR) {
+            if ((got < 2 || get16(buffer_.data()) != OP_ERROR) && mayTellForeignSender(from)) {
                 const Bytes packet = errorPacket(ERR_UNKNOWN_TID, "Unknown transfer ID");
                 socket_.sendTo(from, packet.data(), packet.size());
             }
@@ -168,6 +173,24 @@ public:
     bool truncated() const { return truncated_; }
 
 private:
+    // At most one answer per foreign sender and timeout period, so spoofed
+    // floods are not reflected at full rate.
+    bool mayTellForeignSender(const platform::UdpEndpoint& from) {
+        const auto now = Clock::now();
+        const auto period = std::chrono::milliseconds(client_.ReceiveTimeoutMs);
+        std::erase_if(toldForeign_, [&](const auto& told) { return now - told.second >= period; });
+        for (const auto& told : toldForeign_) {
+            if (told.first == from) {
+                return false;
+            }
+        }
+        if (toldForeign_.size() >= MAX_FOREIGN_SENDERS) {
+            return false;
+        }
+        toldForeign_.emplace_back(from, now);
+        return true;
+    }
+
     TftpClient& client_;
     platform::UdpSocket socket_;
     platform::UdpEndpoint server_;
@@ -177,6 +200,7 @@ private:
     std::size_t length_ = 0;
     bool truncated_ = false;
     std::uint16_t blockSize_ = DEFAULT_BLOCK;
+    std::vector<std::pair<platform::UdpEndpoint, Clock::time_point>> toldForeign_;
 };
 
 // Reads one zero-terminated string at `pos`; false when the zero is missing.
@@ -194,7 +218,8 @@ bool readString(const std::uint8_t* data, std::size_t length, std::size_t& pos, 
 
 // Checks an option acknowledgement in the session's buffer; on refusal the
 // peer gets error 8. On success the session takes the offered block size.
-bool acceptOptions(Session& session) {
+// A repeated acknowledgement must not change an agreed block size.
+bool acceptOptions(Session& session, std::uint16_t agreedBlockSize = 0) {
     const std::uint8_t* data = session.data();
     const std::size_t length = session.length();
     std::size_t pos = 2;
@@ -222,7 +247,8 @@ bool acceptOptions(Session& session) {
                 // Saturate: any long digit string is simply too large.
                 number = std::min<std::uint32_t>(number * 10 + static_cast<std::uint32_t>(c - '0'), 1000000);
             }
-            if (!ok || number < MIN_BLOCK || number > MAX_BLOCK) {
+            if (!ok || number < MIN_BLOCK || number > MAX_BLOCK ||
+                (agreedBlockSize != 0 && number != agreedBlockSize)) {
                 session.sendError(ERR_OPTION,
                                   "Unsupported value \"" + value + "\" for option: \"" + name + "\"");
                 return false;
@@ -349,6 +375,10 @@ TftpClient::Result TftpClient::read(const std::string& fileName, std::vector<std
             }
             const std::size_t count = length - 4;
             totalBytes += count;
+            if (totalBytes > MAX_TRANSFER_BYTES) {
+                session.sendError(ERR_DISK_FULL, "");
+                return finish(Result::BlockOverflow);
+            }
             const std::size_t room = maxBytes > contents.size() ? maxBytes - contents.size() : 0;
             const std::size_t keep = std::min(count, room);
             contents.insert(contents.end(), session.data() + 4, session.data() + 4 + keep);
@@ -380,13 +410,12 @@ TftpClient::Result TftpClient::read(const std::string& fileName, std::vector<std
                 session.sendError(ERR_ILLEGAL, "");  // options after data has flowed
                 return finish(Result::IllegalPacket);
             }
-            if (optionsSeen) {
-                continue;  // a repeated acknowledgement is a duplicate
-            }
-            optionsSeen = true;
-            if (!acceptOptions(session)) {
+            // A repeat means our ACK 0 was lost: answering it again is the
+            // only recovery, as the client never retransmits.
+            if (!acceptOptions(session, optionsSeen ? session.blockSize() : 0)) {
                 return finish(Result::OptionRefused);
             }
+            optionsSeen = true;
             Bytes ack;
             put16(ack, OP_ACK);
             put16(ack, 0);

@@ -37,7 +37,7 @@ public:
         ServerError,     // the server sent an error packet
         IllegalPacket,   // unexpected opcode, truncated or oversized datagram
         OptionRefused,   // option acknowledgement not acceptable
-        BlockOverflow,   // block number would pass 65535
+        BlockOverflow,   // block number would pass 65535, or a read passes 1 MiB
         BadArgument      // file name with a zero byte, or no data
     };
 

@@ -1,5 +1,6 @@
 #include "platform/ProfileFile.h"
 
+#include <algorithm>
 #include <utility>
 #include <filesystem>
 #include <fstream>
@@ -120,33 +121,54 @@ ProfileLoadResult ProfileFile::load(const std::string& path) {
 }
 
 void ProfileFile::parse(std::string_view bytes) {
-    lines_.clear();
     bom_ = bytes.substr(0, Bom.size()) == Bom;
     if (bom_) {
         bytes.remove_prefix(Bom.size());
     }
-    while (!bytes.empty()) {
-        const std::size_t nl = bytes.find('\n');
-        Line line;
-        if (nl == std::string_view::npos) {
-            line.text = std::string(bytes);
-            bytes = {};
-        } else {
-            std::size_t end = nl;
-            if (end > 0 && bytes[end - 1] == '\r') {
-                --end;
-            }
-            line.text = std::string(bytes.substr(0, end));
-            line.eol = std::string(bytes.substr(end, nl + 1 - end));
-            bytes.remove_prefix(nl + 1);
-        }
-        lines_.push_back(std::move(line));
+    text_.assign(bytes);
+    starts_.clear();
+    starts_.reserve(static_cast<std::size_t>(std::count(text_.begin(), text_.end(), '\n')) + 1);
+    for (std::size_t pos = 0; pos < text_.size();) {
+        starts_.push_back(static_cast<std::uint32_t>(pos));
+        const std::size_t nl = text_.find('\n', pos);
+        pos = nl == std::string::npos ? text_.size() : nl + 1;
     }
 }
 
+std::size_t ProfileFile::lineEnd(std::size_t index) const {
+    return index + 1 < starts_.size() ? starts_[index + 1] : text_.size();
+}
+
+std::string_view ProfileFile::lineText(std::size_t index) const {
+    const std::size_t start = starts_[index];
+    std::size_t end = lineEnd(index);
+    if (end > start && text_[end - 1] == '\n') {
+        --end;
+        if (end > start && text_[end - 1] == '\r') {
+            --end;
+        }
+    }
+    return std::string_view(text_).substr(start, end - start);
+}
+
+void ProfileFile::insertLines(std::size_t index, std::size_t at, std::string_view bytes) {
+    text_.insert(at, bytes);
+    for (std::size_t i = index; i < starts_.size(); ++i) {
+        starts_[i] += static_cast<std::uint32_t>(bytes.size());
+    }
+    std::vector<std::uint32_t> added;
+    for (std::size_t pos = 0; pos < bytes.size();) {
+        added.push_back(static_cast<std::uint32_t>(at + pos));
+        const std::size_t nl = bytes.find('\n', pos);
+        pos = nl == std::string_view::npos ? bytes.size() : nl + 1;
+    }
+    starts_.insert(starts_.begin() + static_cast<std::ptrdiff_t>(index), added.begin(),
+                   added.end());
+}
+
 std::size_t ProfileFile::findSection(std::string_view section) const {
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-        const auto name = sectionName(lines_[i].text);
+    for (std::size_t i = 0; i < starts_.size(); ++i) {
+        const auto name = sectionName(lineText(i));
         if (name && sameName(*name, section)) {
             return i;
         }
@@ -155,11 +177,11 @@ std::size_t ProfileFile::findSection(std::string_view section) const {
 }
 
 std::size_t ProfileFile::findKey(std::size_t header, std::string_view key) const {
-    for (std::size_t i = header + 1; i < lines_.size(); ++i) {
-        if (sectionName(lines_[i].text)) {
+    for (std::size_t i = header + 1; i < starts_.size(); ++i) {
+        if (sectionName(lineText(i))) {
             break;
         }
-        const auto kl = keyLine(lines_[i].text);
+        const auto kl = keyLine(lineText(i));
         if (kl && sameName(kl->name, key)) {
             return i;
         }
@@ -176,7 +198,7 @@ std::optional<std::string> ProfileFile::value(std::string_view section, std::str
     if (at == npos) {
         return std::nullopt;
     }
-    return std::string(keyLine(lines_[at].text)->value);
+    return std::string(keyLine(lineText(at))->value);
 }
 
 std::string ProfileFile::readString(std::string_view section, std::string_view key,
@@ -188,17 +210,18 @@ std::string ProfileFile::readString(std::string_view section, std::string_view k
 bool ProfileFile::hasSection(std::string_view section) const { return findSection(section) != npos; }
 
 std::string ProfileFile::lineBreak() const {
-    for (const Line& line : lines_) {
-        if (!line.eol.empty()) {
-            return line.eol;
-        }
+    const std::size_t nl = text_.find('\n');
+    if (nl != std::string::npos) {
+        return nl > 0 && text_[nl - 1] == '\r' ? "\r\n" : "\n";
     }
     return nativeLineBreak();
 }
 
 void ProfileFile::terminate(std::size_t index) {
-    if (lines_[index].eol.empty()) {
-        lines_[index].eol = lineBreak();
+    // Only the last line can lack its break, so no line after it moves.
+    const std::size_t end = lineEnd(index);
+    if (text_[end - 1] != '\n') {
+        text_.insert(end, lineBreak());
     }
 }
 
@@ -214,55 +237,57 @@ bool ProfileFile::write(std::string_view section, std::string_view key, std::str
         return false;
     }
     const std::string eol = lineBreak();
-    const std::string keyText = std::string(key) + "=" + std::string(value);
+    const std::string keyText = std::string(key) + "=" + std::string(value) + eol;
 
     const std::size_t header = findSection(section);
     if (header == npos) {
-        if (!lines_.empty()) {
-            terminate(lines_.size() - 1);
-            if (!trim(lines_.back().text).empty()) {
-                lines_.push_back({"", eol});
+        std::string added;
+        if (!starts_.empty()) {
+            terminate(starts_.size() - 1);
+            if (!trim(lineText(starts_.size() - 1)).empty()) {
+                added += eol;
             }
         }
-        std::string headerText;
-        headerText.reserve(section.size() + 2);
-        headerText.append("[").append(section).append("]");
-        lines_.push_back({std::move(headerText), eol});
-        lines_.push_back({keyText, eol});
+        added.append("[").append(section).append("]").append(eol).append(keyText);
+        insertLines(starts_.size(), text_.size(), added);
         return true;
     }
 
     const std::size_t at = findKey(header, key);
     if (at != npos) {
-        const KeyLine kl = *keyLine(lines_[at].text);
-        if (kl.value != value) {
+        const std::string_view line = lineText(at);
+        const KeyLine kl = *keyLine(line);
+        // Values read back trimmed, so blanks around one never make it new.
+        if (kl.value != trim(value)) {
             // Keep the key as spelled in the file and the spacing around "=".
-            Line& line = lines_[at];
-            line.text = line.text.substr(0, kl.valueStart) + std::string(value);
+            const std::size_t from = starts_[at] + kl.valueStart;
+            const std::size_t count = line.size() - kl.valueStart;
+            text_.replace(from, count, value);
+            for (std::size_t i = at + 1; i < starts_.size(); ++i) {
+                starts_[i] = static_cast<std::uint32_t>(starts_[i] - count + value.size());
+            }
         }
         return true;
     }
 
     std::size_t last = header;
-    for (std::size_t i = header + 1; i < lines_.size() && !sectionName(lines_[i].text); ++i) {
-        if (keyLine(lines_[i].text)) {
+    for (std::size_t i = header + 1; i < starts_.size() && !sectionName(lineText(i)); ++i) {
+        if (keyLine(lineText(i))) {
             last = i;
         }
     }
     terminate(last);
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(last + 1), Line{keyText, eol});
+    insertLines(last + 1, lineEnd(last), keyText);
     return true;
 }
 
 std::string ProfileFile::bytes() const {
     std::string out;
+    out.reserve(text_.size() + Bom.size());
     if (bom_) {
         out += Bom;
     }
-    for (const Line& line : lines_) {
-        out += line.text;
-        out += line.eol;
-    }
+    out += text_;
     return out;
 }
 

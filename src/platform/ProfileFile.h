@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,8 +35,9 @@ enum class ProfileLoadResult {
 
 class ProfileFile {
 public:
-    // Files larger than this are refused as unreadable.
-    static constexpr std::size_t MaxFileBytes = 16u * 1024u * 1024u;
+    // Files larger than this are refused as unreadable (and so never
+    // replaced); a settings file is a few kilobytes.
+    static constexpr std::size_t MaxFileBytes = 1024u * 1024u;
 
     // Replaces the document by the file at path (UTF-8).
     ProfileLoadResult load(const std::string& path);
@@ -59,10 +61,14 @@ public:
     bool save(const std::string& path) const;
 
 private:
-    struct Line {
-        std::string text;  // without its line break
-        std::string eol;   // "\n", "\r\n" or empty for an unterminated last line
-    };
+    // The line's text without its line break.
+    std::string_view lineText(std::size_t index) const;
+    // Offset just past the line's break ("\n" or "\r\n"; none for an
+    // unterminated last line).
+    std::size_t lineEnd(std::size_t index) const;
+    // Puts bytes at offset `at`, which starts line `index` (or ends the
+    // document when index is the line count), as new lines.
+    void insertLines(std::size_t index, std::size_t at, std::string_view bytes);
 
     // Index of the header line of the first matching section, or npos.
     std::size_t findSection(std::string_view section) const;
@@ -72,7 +78,11 @@ private:
     void terminate(std::size_t index);
 
     bool bom_ = false;
-    std::vector<Line> lines_;
+    // The bytes after a byte-order mark and the offset where each line
+    // starts: a file of empty lines costs a few times its size, not a
+    // string per line.
+    std::string text_;
+    std::vector<std::uint32_t> starts_;
 };
 
 // Writes bytes to a new file beside path, flushes it to disk and renames it

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,26 +44,46 @@ void syncFolderOf(const std::string& path) {
 }  // namespace
 
 bool replaceFileContents(const std::string& path, std::string_view bytes) {
-    const std::string temp = path + ".tmp-" + std::to_string(::getpid()) + "-" +
+    // A symbolic link stays a link: the file it leads to is the one replaced.
+    std::string target = path;
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        char* real = ::realpath(path.c_str(), nullptr);
+        if (real == nullptr) {
+            return false;
+        }
+        target = real;
+        std::free(real);
+    }
+    struct stat old {};
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    if (exists) {
+        // FIFOs, devices and folders are not files to replace; a file made
+        // read-only stays as it is, even for a superuser.
+        if (!S_ISREG(old.st_mode) || (old.st_mode & 0222) == 0 ||
+            ::access(target.c_str(), W_OK) != 0) {
+            return false;
+        }
+    }
+    const std::string temp = target + ".tmp-" + std::to_string(::getpid()) + "-" +
                              std::to_string(tempCounter.fetch_add(1));
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
         return false;
     }
     bool ok = true;
-    struct stat old {};
-    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+    if (exists) {
         // The new file keeps the permissions of the one it replaces.
         ok = ::fchmod(fd, old.st_mode & 07777) == 0;
     }
     ok = ok && writeAll(fd, bytes) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
+    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) {
         ::unlink(temp.c_str());
         return false;
     }
-    syncFolderOf(path);
+    syncFolderOf(target);
     return true;
 }
 

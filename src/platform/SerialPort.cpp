@@ -30,6 +30,13 @@ std::shared_ptr<SerialPort> findPort(SerialHandle handle) {
 
 }  // namespace
 
+void SerialPort::discardInput() {
+    // Bounded, so a device that never stops talking cannot hold the caller.
+    std::uint8_t buffer[256];
+    for (int i = 0; i < 64 && read(buffer, sizeof buffer) > 0; ++i) {
+    }
+}
+
 void setSerialBackend(SerialBackend* backend) { installedBackend.store(backend); }
 
 void setSerialDeviceMap(std::map<int, std::string> map) {
@@ -93,6 +100,12 @@ std::size_t serialWrite(SerialHandle handle, const std::uint8_t* data, std::size
     }
     const std::shared_ptr<SerialPort> port = findPort(handle);
     return port ? port->write(data, count) : 0;
+}
+
+void serialDiscardInput(SerialHandle handle) {
+    if (const std::shared_ptr<SerialPort> port = findPort(handle)) {
+        port->discardInput();
+    }
 }
 
 bool serialClose(SerialHandle handle) {

@@ -34,6 +34,9 @@ public:
     virtual bool waitReadable(std::uint32_t timeoutMs) = 0;
     // Returns the number of bytes handed to the device.
     virtual std::size_t write(const std::uint8_t* data, std::size_t count) = 0;
+    // Drops bytes that arrived and were not read yet, so leftovers of an
+    // earlier answer cannot join the next one. By default reads them away.
+    virtual void discardInput();
 };
 
 // Creates open ports; the seam through which tests substitute a fake.
@@ -67,6 +70,7 @@ bool serialIsOpen(SerialHandle handle);
 std::size_t serialRead(SerialHandle handle, std::uint8_t* buffer, std::size_t maxBytes);
 bool serialWaitReadable(SerialHandle handle, std::uint32_t timeoutMs);
 std::size_t serialWrite(SerialHandle handle, const std::uint8_t* data, std::size_t count);
+void serialDiscardInput(SerialHandle handle);
 // Closes the port, ignoring errors of the device. False when the handle
 // was not open (already closed, perhaps through a copy of it).
 bool serialClose(SerialHandle handle);

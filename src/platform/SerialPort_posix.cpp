@@ -38,6 +38,10 @@ void applyLineSettings(int fd, const SerialLineSettings& settings) {
         cfsetispeed(&t, speed);
         cfsetospeed(&t, speed);
         t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+#ifdef CMSPAR
+        // Another program may have left the line in mark or space parity.
+        t.c_cflag &= ~static_cast<tcflag_t>(CMSPAR);
+#endif
         t.c_cflag |= CS8 | CREAD | CLOCAL;
         if (settings.parityCode == 1) {
             t.c_cflag |= PARENB;
@@ -141,6 +145,8 @@ public:
         }
         return done;
     }
+
+    void discardInput() override { tcflush(fd_, TCIFLUSH); }
 
 private:
     int fd_;

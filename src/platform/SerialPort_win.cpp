@@ -114,6 +114,8 @@ public:
         return done;
     }
 
+    void discardInput() override { PurgeComm(port_, PURGE_RXCLEAR); }
+
 private:
     DWORD queuedBytes() {
         DWORD errors = 0;

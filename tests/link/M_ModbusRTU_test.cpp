@@ -211,8 +211,11 @@ protected:
 };
 
 TEST_F(Link, AnswerShapesGiveTheirCodes) {
-    const Bytes long259 = withCrc(Bytes(257, 0x03));
-    const Bytes long260 = withCrc(Bytes(258, 0x03));
+    Bytes body(258, 0x03);
+    body[0] = 0x01;
+    body[1] = 0x43;
+    const Bytes long259 = withCrc(Bytes(body.begin(), body.end() - 1));
+    const Bytes long260 = withCrc(body);
     struct Case {
         const char* name;
         Bytes bytes;
@@ -228,6 +231,10 @@ TEST_F(Link, AnswerShapesGiveTheirCodes) {
         {"259 bytes", long259, 0, 257},
         {"260 bytes", long260, 2, 0},
         {"2000 bytes at once", Bytes(2000, 0x55), 2, 0},
+        // The function must be the request's; the address is not judged.
+        {"another function", withCrc(hex("01 03 02 00 00")), 2, 0},
+        {"exception of another function", withCrc(hex("01 83 02")), 2, 0},
+        {"another address", withCrc(hex("07 43 41")), 0, 3},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -249,6 +256,7 @@ TEST_F(Link, AnswerShapesGiveTheirCodes) {
 TEST_F(Link, RequestLengthLimitsAndClosedPort) {
     Bytes request(261, 0x5A);
     request[0] = 0x01;
+    request[1] = 0x43;
     port.setResponder([](const Bytes&) { return at(1, hex("01 43 41 D1")); });
 
     EXPECT_EQ(transact(Bytes(request.begin(), request.begin() + 260)), 0);
@@ -295,6 +303,17 @@ TEST_F(Link, PiecesJoinWithinSilenceLimitPerBaudCode) {
         EXPECT_EQ(port.unreadBytes(), tail.size());  // left for whoever reads next
         open(c.baudCode, 1000);  // drop the leftovers with the port
     }
+}
+
+TEST_F(Link, LeftoversOfATimedOutAnswerAreDroppedBeforeTheNextRequest) {
+    open(4, 100);
+    port.queueAnswer(at(150, hex("01 43 41 D1")));  // arrives after the timeout
+    EXPECT_EQ(transact(hex("01 43")), 2);
+    clock.advance(100);
+    ASSERT_EQ(port.unreadBytes(), 4u);
+    port.queueAnswer(at(3, hex("01 43 41 D1")));
+    EXPECT_EQ(transact(hex("01 43")), 0);
+    EXPECT_EQ(length, 2);
 }
 
 TEST_F(Link, AnswerEndsAfterMoreThan10MsOfSilenceAt9600) {
@@ -489,7 +508,7 @@ TEST_F(Link, ZpravaResultCodes) {
     EXPECT_EQ(port.writes().back().size(), 262u);
 
     z.DelkaDat = 0;
-    port.queueAnswer(at(1, hex("01 43 41 D1")));  // answer of 2 bytes: nothing to copy
+    port.queueAnswer(at(1, withCrc(hex("01 45"))));  // answer of 2 bytes: nothing to copy
     z.DelkaOdpovedi = 99;
     EXPECT_EQ(MBRTU_Zprava(&mb, z), 0);
     EXPECT_EQ(z.DelkaOdpovedi, 0);

@@ -584,22 +584,46 @@ INSTANTIATE_TEST_SUITE_P(
                       AcceptCase{"NoPairsKeeps512", fromHex("0006"), 512}),
     [](const auto& p) { return std::string(p.param.name); });
 
-TEST_F(TftpLink, ReadIgnoresARepeatedOptionAcknowledgement) {
-    const Bytes contents = patternBytes(900, 22);
-    peer.receiveRequest()
-        .send(oackPacket({{"blksize", "1000"}}))
-        .receive()
-        .send(oackPacket({{"blksize", "8"}}))  // must not shrink the blocks
-        .send(dataPacket(1, contents))
-        .receive();
-    peer.start();
-    init();
-    const ReadResult r = readFile(tf, "sys.bin");
-    ASSERT_TRUE(peer.finish()) << peer.failure();
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.data, contents);
-    EXPECT_EQ(peer.receivedAt(Socket::Transfer), (std::vector<Bytes>{ackPacket(0), ackPacket(1)}));
-    EXPECT_EQ(peer.drainPending(), 0u);
+// The client never retransmits: answering every option acknowledgement
+// before data is its only recovery when an ACK 0 was lost.
+TEST_F(TftpLink, ReadAnswersEveryRepeatedOptionAcknowledgementKeepingTheFirst) {
+    struct Case {
+        const char* name;
+        Bytes repeat;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {"same", oackPacket({{"blksize", "1000"}}), true},
+        {"without options", oackPacket({}), true},
+        {"other block size", oackPacket({{"blksize", "8"}}), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes contents = patternBytes(900, 22);
+        TestTftpPeer server;
+        ASSERT_TRUE(server.ready());
+        server.receiveRequest().send(oackPacket({{"blksize", "1000"}})).receive().send(c.repeat).receive();
+        if (c.accepted) {
+            server.send(dataPacket(1, contents)).receive();
+        }
+        server.start();
+        TFTP_Init(tf, server.address(), 0, kTimeout);
+        const ReadResult r = readFile(tf, "sys.bin");
+        ASSERT_TRUE(server.finish()) << server.failure();
+        EXPECT_EQ(r.ok, c.accepted);
+        const auto sent = server.receivedAt(Socket::Transfer);
+        ASSERT_EQ(sent.size(), c.accepted ? 3u : 2u);
+        EXPECT_EQ(sent[0], ackPacket(0));
+        if (c.accepted) {
+            EXPECT_EQ(r.data, contents);  // one block of the first size
+            EXPECT_EQ(sent[1], ackPacket(0));
+            EXPECT_EQ(sent[2], ackPacket(1));
+        } else {
+            EXPECT_EQ(slice(sent[1], 0, 4), fromHex("0005 0008"));
+            EXPECT_EQ(tf.ID.IdTrivialFTP1->LastResult, TftpClient::Result::OptionRefused);
+        }
+        EXPECT_EQ(server.drainPending(), 0u);
+    }
 }
 
 TEST_F(TftpLink, WriteAfterEmptyOackSendsBlockOneAtOnceIn512ByteBlocks) {
@@ -786,6 +810,36 @@ TEST_F(TftpLink, ReadFullBlock65535IsAnOverflow) {
     EXPECT_EQ(tf.ID.IdTrivialFTP1->LastResult, TftpClient::Result::BlockOverflow);
 }
 
+// A server dripping full blocks just inside the timeout must not hold a
+// read for hours: past 1 MiB it ends with error 3.
+TEST_F(TftpLink, ReadPassing1MiBStopsWithErrorThree) {
+    for (const std::size_t lastBlock : {std::size_t{0}, std::size_t{1}}) {
+        SCOPED_TRACE(lastBlock);
+        const Bytes full = patternBytes(32768, 23);
+        TestTftpPeer server;
+        ASSERT_TRUE(server.ready());
+        server.receiveRequest().send(oackPacket({{"blksize", "32768"}})).receive();
+        for (std::uint16_t b = 1; b <= 32; ++b) {
+            server.send(dataPacket(b, full)).receive();
+        }
+        server.send(dataPacket(33, slice(full, 0, lastBlock))).receive();
+        server.start();
+        TFTP_Init(tf, server.address(), 0, kTimeout);
+        const ReadResult r = readFile(tf, "drip.bin");
+        ASSERT_TRUE(server.finish()) << server.failure();
+        const auto sent = server.receivedAt(Socket::Transfer);
+        ASSERT_EQ(sent.size(), 34u);
+        if (lastBlock == 0) {  // exactly 1 MiB
+            EXPECT_TRUE(r.ok);
+            EXPECT_EQ(sent.back(), ackPacket(33));
+        } else {
+            EXPECT_FALSE(r.ok);
+            EXPECT_EQ(sent.back(), fromHex("0005 0003 00"));
+            EXPECT_EQ(tf.ID.IdTrivialFTP1->LastResult, TftpClient::Result::BlockOverflow);
+        }
+    }
+}
+
 TEST_F(TftpLink, ReadShortBlock65535EndsTheFile) {
     peer.receiveRequest().send(oackPacket({{"blksize", "8"}})).receive();
     const Bytes eight = patternBytes(8);
@@ -890,8 +944,12 @@ TEST_F(TftpLink, ForeignPortDuringReadIsIgnoredAndToldUnknownTransferId) {
     peer.receiveRequest()
         .send(dataPacket(1, slice(contents, 0, 512)))
         .receive()
-        .send(dataPacket(2, fromHex("666f726765640a")), Socket::ForeignPort)
-        .receiveAt(Socket::ForeignPort)
+        .send(dataPacket(2, fromHex("666f726765640a")), Socket::ForeignPort);
+    // A flood from that port is answered once per timeout, not reflected.
+    for (int i = 0; i < 4; ++i) {
+        peer.send(dataPacket(2, fromHex("ee")), Socket::ForeignPort);
+    }
+    peer.receiveAt(Socket::ForeignPort)
         .send(dataPacket(2, slice(contents, 512, 88)))
         .receive();
     peer.start();
@@ -904,6 +962,7 @@ TEST_F(TftpLink, ForeignPortDuringReadIsIgnoredAndToldUnknownTransferId) {
     // "Unknown transfer ID"
     EXPECT_EQ(peer.receivedAt(Socket::ForeignPort),
               std::vector<Bytes>{fromHex("0005 0005 556e6b6e6f776e207472616e73666572204944 00")});
+    EXPECT_EQ(peer.drainPending(), 0u);
 }
 
 TEST_F(TftpLink, FirstAnswerFromAnotherAddressDoesNotBecomeThePeer) {

@@ -146,6 +146,19 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"CzechValue", "[A]\nk=x\n", "A", "k", "Připojení", "[A]\nk=Připojení\n"}),
     [](const testing::TestParamInfo<WriteCase>& i) { return std::string(i.param.name); });
 
+// Values read back trimmed: writing one with blanks around it again must
+// not add the blanks once more each time.
+TEST(ProfileWrite, RepeatedValueWithBlanksAroundChangesNothing) {
+    ProfileFile f = parsed("[A]\nk=1\n");
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(f.write("A", "k", " 1\t"));
+        EXPECT_EQ(f.bytes(), "[A]\nk=1\n");
+    }
+    ASSERT_TRUE(f.write("A", "k", " 2"));
+    ASSERT_TRUE(f.write("A", "k", " 2"));
+    EXPECT_EQ(f.bytes(), "[A]\nk= 2\n");
+}
+
 struct RefusedCase {
     const char* section;
     const char* key;
@@ -226,14 +239,21 @@ TEST(ProfileFileOnDisk, DirectoryInPlaceOfTheFileIsUnreadableAndSurvivesASave) {
     EXPECT_EQ(dir.names(), std::vector<std::string>{"a.ini"});
 }
 
-TEST(ProfileFileOnDisk, OversizedFileIsUnreadable) {
+TEST(ProfileFileOnDisk, FilesUpTo1MiBLoadAndLargerOnesAreUnreadable) {
     ScratchFolder dir;
     const std::string path = dir.file("big.ini");
-    writeBytes(path, "[A]\nk=1\n");
-    fs::resize_file(path, ProfileFile::MaxFileBytes + 1);
-    ProfileFile f;
-    EXPECT_EQ(f.load(path), ProfileLoadResult::Unreadable);
-    EXPECT_FALSE(f.value("A", "k"));
+    for (const std::size_t size : {std::size_t{1} << 20, (std::size_t{1} << 20) + 1}) {
+        // Empty lines are the costliest content per byte.
+        writeBytes(path, "[A]\nk=1\n" + std::string(size - 8, '\n'));
+        ProfileFile f;
+        const bool fits = size <= (1u << 20);
+        EXPECT_EQ(f.load(path), fits ? ProfileLoadResult::Loaded : ProfileLoadResult::Unreadable) << size;
+        EXPECT_EQ(f.value("A", "k"), fits ? std::optional<std::string>("1") : std::nullopt) << size;
+        if (fits) {
+            ASSERT_TRUE(f.write("A", "k2", "2"));
+            EXPECT_EQ(f.bytes(), "[A]\nk=1\nk2=2\n" + std::string(size - 8, '\n'));
+        }
+    }
 }
 
 TEST(ProfileFileOnDisk, SaveReplacesTheFileAndLeavesNoTemporaryFile) {
@@ -278,6 +298,36 @@ TEST(ProfileFileOnDisk, SaveThatRunsOutOfRoomKeepsTheOldFile) {
     EXPECT_FALSE(saved);
     EXPECT_EQ(readBytes(path), before);
     EXPECT_EQ(dir.names(), std::vector<std::string>{"a.ini"});
+}
+
+// The atomic replace must not turn a link into a plain file, rewrite a file
+// made read-only, or stand a plain file in for a FIFO or a device.
+TEST(ProfileFileOnDisk, ReplaceWritesThroughLinksAndLeavesWhatItMustNotWrite) {
+    ScratchFolder dir;
+    fs::create_directory(dir.file("real"));
+    const std::string real = dir.file("real/a.ini");
+    writeBytes(real, "old");
+    ::chmod(real.c_str(), 0600);
+    fs::create_symlink("real/a.ini", dir.file("link.ini"));
+    ASSERT_TRUE(platform::replaceFileContents(dir.file("link.ini"), "new"));
+    EXPECT_TRUE(fs::is_symlink(dir.file("link.ini")));
+    EXPECT_EQ(readBytes(real), "new");
+    struct stat st {};
+    ASSERT_EQ(::stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(dir.names().size(), 2u);
+
+    writeBytes(dir.file("ro.ini"), "kept");
+    ::chmod(dir.file("ro.ini").c_str(), 0444);
+    ASSERT_EQ(::mkfifo(dir.file("fifo.ini").c_str(), 0600), 0);
+    fs::create_symlink("/dev/null", dir.file("null.ini"));
+    for (const char* name : {"ro.ini", "fifo.ini", "null.ini"}) {
+        EXPECT_FALSE(platform::replaceFileContents(dir.file(name), "new")) << name;
+    }
+    EXPECT_EQ(readBytes(dir.file("ro.ini")), "kept");
+    EXPECT_TRUE(fs::is_fifo(dir.file("fifo.ini")));
+    EXPECT_TRUE(fs::is_symlink(dir.file("null.ini")));
+    EXPECT_EQ(dir.names().size(), 5u);  // no temporary file left beside them
 }
 
 TEST(ProfileFileOnDisk, ReplaceCreatesAMissingFile) {

@@ -87,6 +87,11 @@ TEST_F(SerialPortTest, AppliesRawLineSettings) {
         std::int32_t parity;
     };
     for (const Case c : {Case{115200, B115200, 0}, Case{2400, B2400, 1}, Case{600, B600, 2}}) {
+        // Stick parity left behind by another program is cleared.
+        termios before{};
+        ASSERT_EQ(tcgetattr(pty.slaveFd(), &before), 0);
+        before.c_cflag |= CMSPAR | PARENB;
+        ASSERT_EQ(tcsetattr(pty.slaveFd(), TCSANOW, &before), 0);
         const SerialHandle h = open(5, c.baud, c.parity);  // a pty may refuse parity: still open
         ASSERT_NE(h, platform::kNoSerialPort) << c.baud;
         termios t{};
@@ -95,6 +100,7 @@ TEST_F(SerialPortTest, AppliesRawLineSettings) {
         EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
         EXPECT_EQ(t.c_cflag & CSTOPB, 0u);
         EXPECT_EQ(t.c_cflag & CRTSCTS, 0u);
+        EXPECT_EQ(t.c_cflag & CMSPAR, 0u);
         EXPECT_NE(t.c_cflag & CLOCAL, 0u);
         EXPECT_EQ(t.c_iflag & (IXON | IXOFF | ICRNL | INPCK | ISTRIP), 0u);
         EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
@@ -132,6 +138,16 @@ TEST_F(SerialPortTest, ReadsWithoutWaitingAndWaitsBoundedly) {
         got.insert(got.end(), buffer, buffer + n);
     }
     EXPECT_EQ(got, in);
+
+    // Discarding drops what arrived unread; later bytes still come through.
+    ASSERT_TRUE(pty.writeMaster({1, 2, 3}));
+    ASSERT_TRUE(platform::serialWaitReadable(h, 1000));
+    platform::serialDiscardInput(h);
+    EXPECT_EQ(platform::serialRead(h, buffer, sizeof(buffer)), 0u);
+    ASSERT_TRUE(pty.writeMaster({4}));
+    ASSERT_TRUE(platform::serialWaitReadable(h, 1000));
+    EXPECT_EQ(platform::serialRead(h, buffer, sizeof(buffer)), 1u);
+    EXPECT_EQ(buffer[0], 4);
 }
 
 TEST_F(SerialPortTest, VanishedDeviceWaitsOutItsTimeInsteadOfSpinning) {

@@ -32,8 +32,9 @@ std::string slurp(const std::string& path) {
 }
 
 // Runs the program with its output in two scratch files and waits for it
-// by its pid.
-Outcome runProgram(const std::vector<std::string>& args) {
+// by its pid. With stdoutPath its standard output goes there instead, or is
+// closed when stdoutPath is empty.
+Outcome runProgram(const std::vector<std::string>& args, const char* stdoutPath = nullptr) {
     const std::string program = std::string(TK_BINARY_DIR) + "/tools/cli/tk7713t";
     const std::string base = std::string(TK_BINARY_DIR) + "/cli_binary_test." + std::to_string(::getpid());
     const std::string outPath = base + ".out";
@@ -47,7 +48,13 @@ Outcome runProgram(const std::vector<std::string>& args) {
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (stdoutPath == nullptr) {
+        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    } else if (*stdoutPath == '\0') {
+        posix_spawn_file_actions_addclose(&actions, 1);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 1, stdoutPath, O_WRONLY, 0);
+    }
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     Outcome r;
     pid_t pid = 0;
@@ -97,6 +104,28 @@ TEST(Program, ExitStatuses) {
     r = runProgram({"--lan", sim.lan(), "--lan-timeout", "50", "info"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "tk7713t: Converter connection error\n");
+}
+
+TEST(Program, OutputThatCannotBeWrittenIsAFailure) {
+    harness::Sim sim;
+    ASSERT_TRUE(sim.started()) << sim.error();
+    struct Case {
+        std::vector<std::string> args;
+        const char* stdoutPath;
+    };
+    const Case cases[] = {
+        {{"--lan", sim.lan(), "backup", "-"}, "/dev/full"},
+        {{"--lan", sim.lan(), "get", "lan4"}, "/dev/full"},
+        {{"--lan", sim.lan(), "--json", "info"}, "/dev/full"},
+        {{"--lan", sim.lan(), "--json", "info"}, ""},
+        {{"--help"}, "/dev/full"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.back() + std::string(" > ") + c.stdoutPath);
+        const Outcome r = runProgram(c.args, c.stdoutPath);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "tk7713t: Cannot write the output\n");
+    }
 }
 
 }  // namespace

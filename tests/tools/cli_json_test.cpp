@@ -60,23 +60,34 @@ TEST_P(JsonReadRefuses, WithLineAndColumn) {
     Value v = Value::string("untouched");
     std::string error;
     EXPECT_FALSE(tkcli::json::read(GetParam().text, v, error));
-    EXPECT_EQ(error, GetParam().error);
+    EXPECT_EQ(error.substr(0, error.find(':') + 2), GetParam().error) << error;
+    EXPECT_NE(error.find("syntax error"), std::string::npos) << error;
     EXPECT_EQ(v.text, "untouched");
 }
 
+// The library's messages, behind the position of the fault.
 INSTANTIATE_TEST_SUITE_P(
     Texts, JsonReadRefuses,
-    ::testing::Values(Bad{"", "line 1, column 1: unexpected end"},
-                      Bad{"[1,]", "line 1, column 4: invalid value"},
-                      Bad{"{\"a\":1,}", "line 1, column 8: expected a key"},
-                      Bad{"{\"a\":1}\n x", "line 2, column 2: unexpected text after the document"},
-                      Bad{"01", "line 1, column 2: unexpected text after the document"},
-                      Bad{"\"a\nb\"", "line 1, column 3: control character in a string"},
-                      Bad{"\"\\ud800\"", "line 1, column 8: lone surrogate"},
-                      Bad{"\"\\x41\"", "line 1, column 4: bad escape"},
-                      Bad{"[1.]", "line 1, column 4: invalid number"},
-                      Bad{"tru", "line 1, column 1: invalid literal"},
-                      Bad{"\"open", "line 1, column 6: unterminated string"}));
+    ::testing::Values(Bad{"", "line 1, column 1: "},
+                      Bad{"[1,]", "line 1, column 4: "},
+                      Bad{"{\"a\":1,}", "line 1, column 8: "},
+                      Bad{"{\"a\":1}\n x", "line 2, column 2: "},
+                      Bad{"01", "line 1, column 2: "},
+                      Bad{"\"a\nb\"", "line 2, column 0: "},
+                      Bad{"\"\\ud800\"", "line 1, column 8: "},
+                      Bad{"\"\\x41\"", "line 1, column 3: "},
+                      Bad{"[1.]", "line 1, column 4: "},
+                      Bad{"tru", "line 1, column 4: "},
+                      Bad{"\"open", "line 1, column 6: "},
+                      Bad{"\"\xC3\x28\"", "line 1, column 3: "}));
+
+TEST(JsonRead, DuplicateKeysAreRefusedAtAnyDepth) {
+    Value v;
+    std::string error;
+    EXPECT_FALSE(tkcli::json::read(R"({"a": {"b": 1, "b": 2}})", v, error));
+    EXPECT_EQ(error, "duplicate key \"b\"");
+    EXPECT_TRUE(tkcli::json::read(R"({"a": {"b": 1}, "b": {"b": 2}})", v, error)) << "each object has its own keys";
+}
 
 TEST(JsonRead, DepthIsBounded) {
     Value v;

@@ -2,12 +2,15 @@
 // loopback port and over the simulator's pseudo-terminal.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -302,6 +305,13 @@ TEST_F(BackupRestore, BackupToStdoutAndFailedBackupKeepsTheOldFile) {
     const Outcome failed = runTool(lan({"backup", path("old.json")}));
     EXPECT_EQ(failed.status, 1);
     EXPECT_EQ(slurp(path("old.json")), "old");
+
+    sim.sim().setFaults({});
+    ::chmod(path("old.json").c_str(), 0444);  // made read-only by its owner
+    const Outcome refused = runTool(lan({"backup", path("old.json")}));
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.err, "tk7713t: Cannot write file " + path("old.json") + "\n");
+    EXPECT_EQ(slurp(path("old.json")), "old");
 }
 
 struct BadBackup {
@@ -349,14 +359,36 @@ INSTANTIATE_TEST_SUITE_P(
         BadBackup{"UnknownFile", R"({"eth.cfg": {}})", "Invalid backup PATH: eth.cfg"},
         BadBackup{"NoFiles", R"({"TypVerze": "x"})", "Backup PATH holds no settings file"},
         BadBackup{"NotJson", "{\"mbtcp.cfg\": {\"UnitID\": 7,}}",
-                  "Invalid backup PATH: line 1, column 28: expected a key"},
+                  "Invalid backup PATH: line 1, column 28: syntax error while parsing object key - unexpected '}'; "
+                  "expected string literal"},
         BadBackup{"DuplicateKey", "{" + kGoodMbtcp + ", " + kGoodMbtcp + "}",
-                  "Invalid backup PATH: line 1, column 44: duplicate key"}),
+                  "Invalid backup PATH: duplicate key \"mbtcp.cfg\""},
+        BadBackup{"Empty", "", "Backup PATH is empty"},
+        BadBackup{"Array", R"({"mbtcp.cfg": {"UnitID": [7], "Timeout": 5}})", "Invalid backup PATH: unexpected array"},
+        BadBackup{"TooDeep", R"({"mbtcp.cfg": {"UnitID": {"x": 7}, "Timeout": 5}})",
+                  "Invalid backup PATH: nested too deeply"},
+        BadBackup{"OnlyBlanks", " \n\t\r\n", "Backup PATH is empty"},
+        BadBackup{"OverTheCap", "{" + kGoodMbtcp + std::string(1024 * 1024, ' ') + "}",
+                  "Invalid backup PATH: larger than 1 MiB"}),
     [](const ::testing::TestParamInfo<BadBackup>& i) { return std::string(i.param.name); });
 
-TEST_F(BackupRestore, MissingFileIsInvalidInput) {
-    const Outcome r = runTool(lan({"restore", path("none.json")}));
-    EXPECT_EQ(r.status, 2);
+TEST_F(BackupRestore, RestoreReadsStandardInputForDash) {
+    std::istringstream in("{" + kGoodMbtcp + "}");
+    std::streambuf* const old = std::cin.rdbuf(in.rdbuf());
+    const Outcome r = runTool(lan({"restore", "-"}));
+    std::cin.rdbuf(old);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "mbtcp.cfg: Configuration write successfully\n");
+}
+
+// Only regular files are read: a device or FIFO would never end or never start.
+TEST_F(BackupRestore, WhatIsNotARegularFileIsInvalidInput) {
+    ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
+    for (const std::string& p : {path("none.json"), path("fifo"), std::string("/dev/zero"), dir.string()}) {
+        const Outcome r = runTool(lan({"restore", p}));
+        EXPECT_EQ(r.status, 2) << p;
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "tk7713t: Cannot read file " + p);
+    }
     EXPECT_TRUE(sim.log().empty());
 }
 

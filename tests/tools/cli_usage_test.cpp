@@ -114,7 +114,12 @@ INSTANTIATE_TEST_SUITE_P(
                   {"tk7713t: Invalid converter address (1-255)"}},
         UsageCase{"CzechAddress", {"--lang=cs", "--device", kNoDevice, "--address", "-1", "identify"},
                   {"tk7713t: Neplatná adresa konvertoru (1-255)"}},
-        UsageCase{"UsbNumber0", {"--usb", "0", "identify"}, {"tk7713t: Invalid USB COM port number (1-255)"}}),
+        UsageCase{"UsbNumber0", {"--usb", "0", "identify"}, {"tk7713t: Invalid USB COM port number (1-255)"}},
+        // Addresses that cannot be one are typos, not converters that fail to answer.
+        UsageCase{"LanPortTooLarge", {"--lan", "127.0.0.1:65536", "identify"},
+                  {"tk7713t: Invalid address 127.0.0.1:65536 for --lan", kHint}},
+        UsageCase{"LanOpenBracket", {"--lan", "[", "identify"}, {"tk7713t: Invalid address [ for --lan", kHint}},
+        UsageCase{"LanColonOnly", {"--lan", ":", "identify"}, {"tk7713t: Invalid address : for --lan", kHint}}),
     [](const ::testing::TestParamInfo<UsageCase>& i) { return std::string(i.param.name); });
 
 TEST(Help, ToolAndEveryCommand) {

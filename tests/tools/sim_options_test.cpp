@@ -37,9 +37,10 @@ INSTANTIATE_TEST_SUITE_P(
                  }, "defaults"},
         GoodCase{{"--tftp-port", "0"}, [](const CommandLine& c) { return c.config.tftp.port == 0; }, "port 0"},
         GoodCase{{"--tftp-port=65535"}, [](const CommandLine& c) { return c.config.tftp.port == 65535; }, "inline value"},
-        GoodCase{{"--address", "255", "--baud", "8", "--parity", "0"}, [](const CommandLine& c) {
+        GoodCase{{"--address", "255", "--baud", "115200", "--parity", "0"}, [](const CommandLine& c) {
                      return c.config.rtu.address == 255 && c.config.rtu.baudCode == 8 && c.config.rtu.parityCode == 0;
                  }, "serial settings"},
+        GoodCase{{"--baud", "600"}, [](const CommandLine& c) { return c.config.rtu.baudCode == 0; }, "slowest rate"},
         GoodCase{{"--link", "/tmp/x", "--pacing", "--turnaround", "5"}, [](const CommandLine& c) {
                      return c.config.rtu.linkPath == "/tmp/x" && c.config.rtu.pacing && c.config.rtu.turnaroundMs == 5;
                  }, "pty link and pacing"},
@@ -86,7 +87,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{{"--tftp-port"}, "needs a value"},
                       BadCase{{"--address", "0"}, "1-255"},
                       BadCase{{"--address", "256"}, "1-255"},
-                      BadCase{{"--baud", "9"}, "0-8"},
+                      BadCase{{"--baud", "8"}, "600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200"},
+                      BadCase{{"--baud", "9601"}, "(600, 1200"},
                       BadCase{{"--parity", "3"}, "0-2"},
                       BadCase{{"--load", "101"}, "0-100"},
                       BadCase{{"--force-blksize", "65465"}, "1-65464"},

@@ -45,7 +45,7 @@ TEST_P(SimProcessBadArgs, ExitTwoWithAReason)
 
 INSTANTIATE_TEST_SUITE_P(Cases, SimProcessBadArgs,
                          ::testing::Values(BadArgs{{"--frobnicate"}, "unknown option"},
-                                           BadArgs{{"--baud", "12"}, "0-8"},
+                                           BadArgs{{"--baud", "12"}, "--baud (600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200)\n"},
                                            BadArgs{{"--tftp-port"}, "needs a value"}));
 
 class SimProcessRun : public ::testing::Test {

@@ -2,12 +2,13 @@
 
 #include <algorithm>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <set>
 #include <map>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <sstream>
 
 #include "BuildInfo.h"
@@ -16,6 +17,7 @@
 #include "cli/CliZaznamy.h"
 #include "cli/Json.h"
 #include "cli/Scan.h"
+#include "link/M_TFTP.h"
 #include "platform/ProfileFile.h"
 #include "platform/SerialPort.h"
 #include "workflow/DiagnostikaLogika.h"
@@ -42,6 +44,9 @@ struct CommandSpec {
 };
 
 constexpr std::size_t kAny = static_cast<std::size_t>(-1);
+
+// A backup is about a kilobyte.
+constexpr std::size_t kMaxBackupBytes = 1024 * 1024;
 
 constexpr CommandSpec kCommands[] = {
     {"identify", Command::Identify, T_HELP_IDENTIFY, 0, 0, ""},
@@ -169,6 +174,16 @@ public:
         return status;
     }
 
+    // Output that never arrived is no success: a full disk or a closed
+    // standard output ends with status 1.
+    int checkOutput(int status) {
+        if (out_.flush()) {
+            return status;
+        }
+        err_ << "tk7713t: " << Text(T_CANNOT_WRITE_OUTPUT, lang_) << "\n";
+        return status == EXIT_OK ? EXIT_FAILED : status;
+    }
+
 private:
     // --lang is looked at first, so that every later message is in it.
     static std::int32_t languageOf(const std::vector<std::string>& args) {
@@ -285,6 +300,13 @@ private:
         }
         if (interface == ROZHRANI_LAN) {
             if (const std::string* v = option(a, "--lan")) {
+                // A blank address is left to the dialog's own message; one
+                // that cannot be an address is a typo, not a dead converter.
+                if (v->find_first_not_of(" \t") != std::string::npos &&
+                    !parseTftpServerAddress(*v).valid) {
+                    failure_ = {EXIT_USAGE, Format(T_BAD_ADDRESS, lang_, {*v, "--lan"})};
+                    return false;
+                }
                 c.IpAddress = *v;
             }
             if (a.ipv6) {
@@ -438,16 +460,53 @@ private:
         TCFGTK cfg;
     };
 
-    bool prepareRestore(const std::string& path, std::vector<RestoreItem>& items) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream buffer;
-        if (!in || !(buffer << in.rdbuf())) {
+    // A backup is a regular file or standard input ("-"), read up to its
+    // cap: a device, a FIFO or an endless stream is refused, not waited for.
+    bool readBackup(const std::string& path, std::string& text) {
+        std::ifstream file;
+        std::istream* in = &std::cin;
+        if (path != "-") {
+            const std::filesystem::path p(std::u8string(path.begin(), path.end()));
+            std::error_code ec;
+            if (!std::filesystem::is_regular_file(p, ec)) {
+                failure_ = {EXIT_USAGE, Format(T_CANNOT_READ_FILE, lang_, {path})};
+                return false;
+            }
+            file.open(p, std::ios::binary);
+            in = &file;
+        }
+        text.resize(kMaxBackupBytes + 1);
+        in->read(text.data(), static_cast<std::streamsize>(text.size()));
+        text.resize(static_cast<std::size_t>(in->gcount()));
+        if (in->bad() || (path != "-" && !file.is_open())) {
             failure_ = {EXIT_USAGE, Format(T_CANNOT_READ_FILE, lang_, {path})};
             return false;
         }
+        if (text.size() > kMaxBackupBytes) {
+            failure_ = {EXIT_USAGE, Format(T_BAD_BACKUP, lang_, {path, "larger than 1 MiB"})};
+            return false;
+        }
+        if (text.find_first_not_of(" \t\r\n") == std::string::npos) {
+            failure_ = {EXIT_USAGE, Format(T_EMPTY_BACKUP, lang_, {path})};
+            return false;
+        }
+        return true;
+    }
+
+    bool prepareRestore(const std::string& path, std::vector<RestoreItem>& items) {
+        std::string text;
+        if (!readBackup(path, text)) {
+            return false;
+        }
+        // A backup is one object of a few settings objects, each of a few
+        // fields: anything larger is refused while it is read.
+        json::ReadLimits limits;
+        limits.maxDepth = 2;
+        limits.maxMembers = 16;
+        limits.arrays = false;
         Value doc;
         std::string error;
-        if (!json::read(buffer.str(), doc, error)) {
+        if (!json::read(text, doc, error, limits)) {
             failure_ = {EXIT_USAGE, Format(T_BAD_BACKUP, lang_, {path, error})};
             return false;
         }
@@ -520,7 +579,11 @@ private:
     int connect(const ConnectionControls& controls) {
         InitData(&dat_);
         dat_.Lang = lang_;
-        connection_ = InicializacePripojeni(controls, &dat_, tk_, lang_);
+        // The dialog pauses so its status line can be seen; a command-line
+        // call has nothing to show and would only be slower.
+        ConnectionHooks hooks;
+        hooks.pause = [](std::uint32_t) {};
+        connection_ = InicializacePripojeni(controls, &dat_, tk_, lang_, hooks);
         const std::string last = connection_.StatusTexts.empty() ? std::string() : connection_.StatusTexts.back();
         switch (connection_.Outcome) {
         case ConnectionOutcome::Connected: return EXIT_OK;
@@ -1023,7 +1086,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
                        mode == TraceMode::Hex);
     }
     Tool tool(out, err);
-    return tool.run(rest);
+    return tool.checkOutput(tool.run(rest));
 }
 
 }  // namespace tkcli

@@ -70,6 +70,9 @@ constexpr TTextPolozka Texts[] = {
     {T_SCAN_FOUND_SERIAL, "Nalezen: %s Bd, parita %s, adresa %s", "Found: %s Bd, %s parity, address %s"},
     {T_SCAN_SUPPORTED, "podporován", "supported"},
     {T_SCAN_UNSUPPORTED, "nepodporován", "not supported"},
+    {T_BAD_ADDRESS, "Neplatná adresa %s u volby %s", "Invalid address %s for %s"},
+    {T_CANNOT_WRITE_OUTPUT, "Výstup nelze zapsat", "Cannot write the output"},
+    {T_EMPTY_BACKUP, "Záloha %s je prázdná", "Backup %s is empty"},
 
     {T_HELP_TOOL,
      "Použití: tk7713t [připojení] [--json] [--lang en|cs] PŘÍKAZ [ARGUMENTY]\n"

@@ -3,6 +3,10 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <unordered_set>
+#include <vector>
+
+#include <nlohmann/json.hpp>
 
 namespace tkcli::json {
 
@@ -57,7 +61,7 @@ Value Value::object() {
 }
 
 Value& Value::add(std::string key, Value v) {
-    members.emplace_back(std::move(key), std::move(v));
+    members.push_back(Member{std::move(key), std::move(v)});
     return members.back().second;
 }
 
@@ -182,294 +186,104 @@ void writeValue(std::string& out, const Value& v, int depth) {
     }
 }
 
-class Parser {
+// Builds a Value from the library's parse events, refusing duplicate keys
+// (a key set per open object keeps that linear) and deep nesting.
+class Builder {
 public:
-    explicit Parser(std::string_view text) : s_(text) {}
+    using Json = nlohmann::json;
 
-    bool document(Value& out, std::string& error) {
-        skipBlanks();
-        if (!value(out, 0)) {
-            error = error_;
-            return false;
+    Builder(Value& root, const ReadLimits& limits) : root_(root), limits_(limits) {}
+
+    bool null() { return put(Value::null()); }
+    bool boolean(bool b) {
+        Value v;
+        v.kind = Value::Kind::Bool;
+        v.boolean = b;
+        return put(std::move(v));
+    }
+    bool number_integer(Json::number_integer_t n) {
+        return put(Value::number(static_cast<std::int64_t>(n)));
+    }
+    bool number_unsigned(Json::number_unsigned_t n) {
+        return put(Value::number(static_cast<std::uint64_t>(n)));
+    }
+    bool number_float(Json::number_float_t, const Json::string_t& written) {
+        Value v;
+        v.kind = Value::Kind::Number;
+        v.text = written;
+        return put(std::move(v));
+    }
+    bool string(Json::string_t& s) { return put(Value::string(std::move(s))); }
+    bool binary(Json::binary_t&) { return fail("binary data"); }
+    bool start_object(std::size_t) {
+        keys_.emplace_back();
+        return open(Value::object());
+    }
+    bool key(Json::string_t& k) {
+        if (keys_.back().size() >= limits_.maxMembers) {
+            return fail("more than " + std::to_string(limits_.maxMembers) +
+                        " members in an object");
         }
-        skipBlanks();
-        if (pos_ != s_.size()) {
-            fail("unexpected text after the document");
-            error = error_;
-            return false;
+        if (!keys_.back().insert(k).second) {
+            return fail("duplicate key \"" + k + "\"");
         }
+        key_ = std::move(k);
         return true;
     }
+    bool end_object() {
+        keys_.pop_back();
+        open_.pop_back();
+        return true;
+    }
+    bool start_array(std::size_t) {
+        return limits_.arrays ? open(Value::array()) : fail("unexpected array");
+    }
+    bool end_array() {
+        open_.pop_back();
+        return true;
+    }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& e) {
+        // "[json.exception.parse_error.101] parse error at line 1, column 4: ..."
+        const std::string what = e.what();
+        const std::size_t at = what.find("line ");
+        return fail(at == std::string::npos ? what : what.substr(at));
+    }
+
+    const std::string& error() const { return error_; }
 
 private:
-    static constexpr int kMaxDepth = 64;
-
-    bool fail(const char* what) {
+    bool fail(std::string message) {
         if (error_.empty()) {
-            std::size_t line = 1;
-            std::size_t col = 1;
-            for (std::size_t i = 0; i < pos_ && i < s_.size(); ++i) {
-                if (s_[i] == '\n') {
-                    ++line;
-                    col = 1;
-                } else {
-                    ++col;
-                }
-            }
-            error_ = "line " + std::to_string(line) + ", column " + std::to_string(col) + ": " + what;
+            error_ = std::move(message);
         }
         return false;
     }
-    void skipBlanks() {
-        while (pos_ < s_.size() &&
-               (s_[pos_] == ' ' || s_[pos_] == '\t' || s_[pos_] == '\n' || s_[pos_] == '\r')) {
-            ++pos_;
-        }
-    }
-    bool literal(std::string_view word) {
-        if (s_.substr(pos_, word.size()) != word) {
-            return fail("invalid literal");
-        }
-        pos_ += word.size();
+    bool put(Value v) {
+        place(std::move(v));
         return true;
     }
-    bool value(Value& out, int depth) {
-        if (depth > kMaxDepth) {
+    Value& place(Value v) {
+        if (open_.empty()) {
+            root_ = std::move(v);
+            return root_;
+        }
+        Value& parent = *open_.back();
+        return parent.kind == Value::Kind::Object ? parent.add(std::move(key_), std::move(v))
+                                                  : parent.push(std::move(v));
+    }
+    bool open(Value v) {
+        if (open_.size() >= limits_.maxDepth) {
             return fail("nested too deeply");
         }
-        if (pos_ >= s_.size()) {
-            return fail("unexpected end");
-        }
-        const char c = s_[pos_];
-        if (c == '{') {
-            return object(out, depth);
-        }
-        if (c == '[') {
-            return array(out, depth);
-        }
-        if (c == '"') {
-            out = Value::string({});
-            return string(out.text);
-        }
-        if (c == 't') {
-            out.kind = Value::Kind::Bool;
-            out.boolean = true;
-            return literal("true");
-        }
-        if (c == 'f') {
-            out.kind = Value::Kind::Bool;
-            out.boolean = false;
-            return literal("false");
-        }
-        if (c == 'n') {
-            out = Value::null();
-            return literal("null");
-        }
-        return number(out);
-    }
-    bool object(Value& out, int depth) {
-        out = Value::object();
-        ++pos_;
-        skipBlanks();
-        if (pos_ < s_.size() && s_[pos_] == '}') {
-            ++pos_;
-            return true;
-        }
-        for (;;) {
-            skipBlanks();
-            if (pos_ >= s_.size() || s_[pos_] != '"') {
-                return fail("expected a key");
-            }
-            std::string key;
-            const std::size_t keyStart = pos_;
-            if (!string(key)) {
-                return false;
-            }
-            if (out.find(key) != nullptr) {
-                pos_ = keyStart;
-                return fail("duplicate key");
-            }
-            skipBlanks();
-            if (pos_ >= s_.size() || s_[pos_] != ':') {
-                return fail("expected ':'");
-            }
-            ++pos_;
-            skipBlanks();
-            Value v;
-            if (!value(v, depth + 1)) {
-                return false;
-            }
-            out.add(std::move(key), std::move(v));
-            skipBlanks();
-            if (pos_ < s_.size() && s_[pos_] == ',') {
-                ++pos_;
-                continue;
-            }
-            if (pos_ < s_.size() && s_[pos_] == '}') {
-                ++pos_;
-                return true;
-            }
-            return fail("expected ',' or '}'");
-        }
-    }
-    bool array(Value& out, int depth) {
-        out = Value::array();
-        ++pos_;
-        skipBlanks();
-        if (pos_ < s_.size() && s_[pos_] == ']') {
-            ++pos_;
-            return true;
-        }
-        for (;;) {
-            skipBlanks();
-            Value v;
-            if (!value(v, depth + 1)) {
-                return false;
-            }
-            out.push(std::move(v));
-            skipBlanks();
-            if (pos_ < s_.size() && s_[pos_] == ',') {
-                ++pos_;
-                continue;
-            }
-            if (pos_ < s_.size() && s_[pos_] == ']') {
-                ++pos_;
-                return true;
-            }
-            return fail("expected ',' or ']'");
-        }
-    }
-    static void appendUtf8(std::string& out, std::uint32_t cp) {
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
-    }
-    bool hex4(std::uint32_t& v) {
-        if (pos_ + 4 > s_.size()) {
-            return fail("short \\u escape");
-        }
-        v = 0;
-        for (int i = 0; i < 4; ++i) {
-            const char c = s_[pos_++];
-            v <<= 4;
-            if (c >= '0' && c <= '9') {
-                v |= static_cast<std::uint32_t>(c - '0');
-            } else if (c >= 'a' && c <= 'f') {
-                v |= static_cast<std::uint32_t>(c - 'a' + 10);
-            } else if (c >= 'A' && c <= 'F') {
-                v |= static_cast<std::uint32_t>(c - 'A' + 10);
-            } else {
-                return fail("bad \\u escape");
-            }
-        }
-        return true;
-    }
-    bool string(std::string& out) {
-        ++pos_;  // opening quote
-        while (pos_ < s_.size()) {
-            const auto c = static_cast<unsigned char>(s_[pos_]);
-            if (c == '"') {
-                ++pos_;
-                return true;
-            }
-            if (c < 0x20) {
-                return fail("control character in a string");
-            }
-            if (c != '\\') {
-                out.push_back(static_cast<char>(c));
-                ++pos_;
-                continue;
-            }
-            if (++pos_ >= s_.size()) {
-                break;
-            }
-            const char e = s_[pos_++];
-            switch (e) {
-            case '"': out.push_back('"'); break;
-            case '\\': out.push_back('\\'); break;
-            case '/': out.push_back('/'); break;
-            case 'b': out.push_back('\b'); break;
-            case 'f': out.push_back('\f'); break;
-            case 'n': out.push_back('\n'); break;
-            case 'r': out.push_back('\r'); break;
-            case 't': out.push_back('\t'); break;
-            case 'u': {
-                std::uint32_t cp = 0;
-                if (!hex4(cp)) {
-                    return false;
-                }
-                if (cp >= 0xD800 && cp <= 0xDBFF) {
-                    std::uint32_t low = 0;
-                    if (s_.substr(pos_, 2) != "\\u") {
-                        return fail("lone surrogate");
-                    }
-                    pos_ += 2;
-                    if (!hex4(low) || low < 0xDC00 || low > 0xDFFF) {
-                        return fail("lone surrogate");
-                    }
-                    cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-                } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
-                    return fail("lone surrogate");
-                }
-                appendUtf8(out, cp);
-                break;
-            }
-            default: return fail("bad escape");
-            }
-        }
-        return fail("unterminated string");
-    }
-    bool digits() {
-        const std::size_t start = pos_;
-        while (pos_ < s_.size() && s_[pos_] >= '0' && s_[pos_] <= '9') {
-            ++pos_;
-        }
-        return pos_ > start;
-    }
-    bool number(Value& out) {
-        const std::size_t start = pos_;
-        if (s_[pos_] == '-') {
-            ++pos_;
-        }
-        if (pos_ < s_.size() && s_[pos_] == '0') {
-            ++pos_;
-        } else if (!digits()) {
-            return fail("invalid value");
-        }
-        if (pos_ < s_.size() && s_[pos_] == '.') {
-            ++pos_;
-            if (!digits()) {
-                return fail("invalid number");
-            }
-        }
-        if (pos_ < s_.size() && (s_[pos_] == 'e' || s_[pos_] == 'E')) {
-            ++pos_;
-            if (pos_ < s_.size() && (s_[pos_] == '+' || s_[pos_] == '-')) {
-                ++pos_;
-            }
-            if (!digits()) {
-                return fail("invalid number");
-            }
-        }
-        out.kind = Value::Kind::Number;
-        out.text = std::string(s_.substr(start, pos_ - start));
+        open_.push_back(&place(std::move(v)));
         return true;
     }
 
-    std::string_view s_;
-    std::size_t pos_ = 0;
+    Value& root_;
+    const ReadLimits limits_;
+    std::vector<Value*> open_;
+    std::vector<std::unordered_set<std::string>> keys_;
+    std::string key_;
     std::string error_;
 };
 
@@ -482,14 +296,18 @@ std::string write(const Value& v) {
     return out;
 }
 
-bool read(std::string_view text, Value& out, std::string& error) {
+bool read(std::string_view text, Value& out, std::string& error, const ReadLimits& limits) {
     // A UTF-8 byte order mark is tolerated.
     if (text.substr(0, 3) == "\xEF\xBB\xBF") {
         text.remove_prefix(3);
     }
-    Parser p(text);
     Value v;
-    if (!p.document(v, error)) {
+    Builder builder(v, limits);
+    const bool strict = true;
+    const bool comments = false;
+    if (!nlohmann::json::sax_parse(text, &builder, nlohmann::json::input_format_t::json, strict,
+                                   comments)) {
+        error = builder.error().empty() ? std::string("invalid document") : builder.error();
         return false;
     }
     out = std::move(v);

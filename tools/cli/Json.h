@@ -1,14 +1,18 @@
 // A small JSON document model for the command-line tool: enough to print
-// its results and to read a configuration backup back.
+// its results and to read a configuration backup back. Reading goes through
+// the nlohmann JSON library; printing stays here, as the library cannot
+// escape C1 control characters without escaping every other letter too.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace tkcli::json {
+
+struct Member;
 
 struct Value {
     enum class Kind { Null, Bool, Number, String, Array, Object };
@@ -17,13 +21,13 @@ struct Value {
     bool boolean = false;
     std::string text;  // Number: the number as written; String: UTF-8 contents
     std::vector<Value> items;
-    std::vector<std::pair<std::string, Value>> members;  // in document order
+    std::vector<Member> members;  // in document order
 
-    static Value null() { return Value{}; }
+    static Value null();
     static Value number(std::int64_t v);
     static Value number(std::uint64_t v);
-    static Value number(std::uint32_t v) { return number(static_cast<std::uint64_t>(v)); }
-    static Value number(std::int32_t v) { return number(static_cast<std::int64_t>(v)); }
+    static Value number(std::uint32_t v);
+    static Value number(std::int32_t v);
     // Shortest text that reads back as the same double; infinities as
     // 1e999 / -1e999 (valid JSON that common readers take as infinity).
     static Value real(double v);
@@ -42,13 +46,35 @@ struct Value {
     bool isObject() const { return kind == Kind::Object; }
 };
 
+// An object member; a struct rather than a pair, as a pair cannot hold the
+// still incomplete Value.
+struct Member {
+    std::string first;
+    Value second;
+};
+
+// Defined here, where Value is complete: a function returning a Value
+// inside its own definition would need the member type complete too.
+inline Value Value::null() { return Value{}; }
+inline Value Value::number(std::uint32_t v) { return number(static_cast<std::uint64_t>(v)); }
+inline Value Value::number(std::int32_t v) { return number(static_cast<std::int64_t>(v)); }
+
 // Pretty-printed, two blanks per level, "\n" at the end. Control characters
 // (U+0000-U+001F, U+007F-U+009F) are escaped as \u00XX.
 std::string write(const Value& v);
 
-// Strict RFC 8259 parser; duplicate keys are an error. On failure returns
-// false with a message naming the line and column.
-bool read(std::string_view text, Value& out, std::string& error);
+// What a document may hold. A reader expecting a small, known shape refuses
+// a huge or odd one while reading it, rather than building it first.
+struct ReadLimits {
+    std::size_t maxDepth = 64;                              // containers inside each other
+    std::size_t maxMembers = static_cast<std::size_t>(-1);  // per object
+    bool arrays = true;
+};
+
+// Strict RFC 8259 reading (UTF-8 checked); duplicate keys and what passes
+// the limits are errors. On failure returns false with a message, which
+// names the line and column of a syntax error.
+bool read(std::string_view text, Value& out, std::string& error, const ReadLimits& limits = {});
 
 // Latin-1 bytes to UTF-8.
 std::string latin1ToUtf8(std::string_view latin1);

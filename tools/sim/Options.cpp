@@ -1,5 +1,7 @@
 #include "sim/Options.h"
 
+#include "sim/RtuSlave.h"
+
 #include <charconv>
 #include <functional>
 #include <map>
@@ -58,6 +60,26 @@ Spec text(std::function<std::string&(CommandLine&)> field, bool allowEmpty = fal
                 }, "a non-empty text"};
 }
 
+// The rate in Bd, as tk7713t --baud takes it, stored as the line's baud code.
+Spec baudRate()
+{
+    return Spec{true,
+                [](const std::string& v, CommandLine& c) {
+                    long long x = 0;
+                    if (!toNumber(v, 1, 115200, x)) {
+                        return false;
+                    }
+                    for (int code = 0; code <= 8; ++code) {
+                        if (baudRateOf(code) == x) {
+                            c.config.rtu.baudCode = code;
+                            return true;
+                        }
+                    }
+                    return false;
+                },
+                "600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200"};
+}
+
 const std::map<std::string, Spec>& specs()
 {
     static const std::map<std::string, Spec> table = {
@@ -70,7 +92,7 @@ const std::map<std::string, Spec>& specs()
         {"--link", text([](CommandLine& c) -> std::string& { return c.config.rtu.linkPath; })},
         {"--no-rtu", flag([](CommandLine& c) { c.config.rtu.enabled = false; })},
         {"--address", number<std::uint8_t>(1, 255, [](CommandLine& c) -> std::uint8_t& { return c.config.rtu.address; })},
-        {"--baud", number<int>(0, 8, [](CommandLine& c) -> int& { return c.config.rtu.baudCode; })},
+        {"--baud", baudRate()},
         {"--parity", number<int>(0, 2, [](CommandLine& c) -> int& { return c.config.rtu.parityCode; })},
         {"--pacing", flag([](CommandLine& c) { c.config.rtu.pacing = true; })},
         {"--turnaround", number<unsigned>(0, 10000, [](CommandLine& c) -> unsigned& { return c.config.rtu.turnaroundMs; })},
@@ -174,7 +196,7 @@ Modbus RTU slave:
   --link PATH           make a symbolic link PATH to the new pseudo-terminal
   --serial DEVICE       use a serial device instead of a pseudo-terminal
   --address N           slave address 1-255 (default 247)
-  --baud CODE           0-8 = 600,1200,2400,4800,9600,19200,38400,57600,115200 Bd (default 4)
+  --baud RATE           600, 1200, 2400, 4800, 9600, 19200, 38400, 57600 or 115200 Bd (default 9600)
   --parity CODE         0 none, 1 even, 2 odd (default 1)
   --pacing              send answer bytes at the line's speed (11 bit times a byte with parity, 10 without)
   --turnaround MS       pause before every answer (default 0)
