@@ -31,12 +31,12 @@ void removeScratchFolder() {
     std::filesystem::remove_all(scratchFolder, ignored);
 }
 
-// Lines on standard error: the tool's messages, their indented details
-// and the help hint.
+// Lines on standard error: the tool's messages, their indented details,
+// the help hint and a scan's progress line, redrawn in place.
 bool toolMessages(const std::string& err) {
     std::istringstream lines(err);
     for (std::string line; std::getline(lines, line);) {
-        if (line.rfind("tk7713t: ", 0) != 0 && line.rfind("  ", 0) != 0 &&
+        if (line.rfind("tk7713t: ", 0) != 0 && line.rfind("  ", 0) != 0 && line.rfind("\r", 0) != 0 &&
             line.find("tk7713t --help") == std::string::npos) {
             return false;
         }
