@@ -21,6 +21,8 @@ struct TMBRTU_ED {};
 
 struct TMBRTU_ID {
     std::uint32_t HNDL = 0;
+    bool Busy = false;            // a transaction is running
+    bool AbortRequested = false;  // MBRTU_Abort asked to end it
 };
 
 struct TMBRTU {
@@ -46,6 +48,9 @@ constexpr std::int32_t MBRTU_VYJIMKA = 4;         // Modbus exception answer
 std::int32_t MBRTU_Init(std::int32_t CisloCOM, std::int32_t KodBaud, std::int32_t KodParita,
                         std::uint32_t Timeout, TMBRTU& MB);
 void MBRTU_Zavri(TMBRTU& MB);
+// Ends the transaction running on the link, if any, at its next wait as a
+// failed answer (result 2). Does nothing when none runs.
+void MBRTU_Abort(TMBRTU& MB);
 std::int32_t MBRTU_PrectiBlok(TMBRTU& MB, std::uint8_t Soubor, std::uint16_t Blok, std::uint8_t n,
                               std::uint8_t* Buffer);
 std::int32_t MBRTU_ZapisBlok(TMBRTU& MB, std::uint8_t Soubor, std::uint16_t Blok, std::uint8_t n,

@@ -18,6 +18,7 @@ constexpr std::uint16_t OP_ACK = 4;
 constexpr std::uint16_t OP_ERROR = 5;
 constexpr std::uint16_t OP_OACK = 6;
 
+constexpr std::uint16_t ERR_NOT_DEFINED = 0;
 constexpr std::uint16_t ERR_ILLEGAL = 4;
 constexpr std::uint16_t ERR_DISK_FULL = 3;
 constexpr std::uint16_t ERR_UNKNOWN_TID = 5;
@@ -86,7 +87,7 @@ bool parsePort(const std::string& text, std::uint16_t& port) {
     return true;
 }
 
-enum class Received { Packet, Timeout, Error };
+enum class Received { Packet, Timeout, Error, Aborted };
 
 // One transfer: its socket, the server it asked and the peer that answered.
 class Session {
@@ -124,21 +125,32 @@ public:
     }
     std::uint16_t blockSize() const { return blockSize_; }
 
-    // Waits until `deadline` for a datagram of the peer. Datagrams of anybody
-    // else are dropped without moving the deadline, so a flood of foreign
-    // packets cannot keep a dead transfer alive.
+    // Waits until `deadline` for a datagram of the peer, in slices of at
+    // most kWaitSliceMs with the wait hook between them; an abort asked for
+    // meanwhile ends the wait. Datagrams of anybody else are dropped without
+    // moving the deadline, so a flood of foreign packets cannot keep a dead
+    // transfer alive.
     Received receive(Clock::time_point deadline) {
         for (;;) {
+            if (client_.abortRequested()) {
+                return Received::Aborted;
+            }
             const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
             const std::uint32_t leftMs =
                 left.count() <= 0 ? 0u : static_cast<std::uint32_t>((left.count() + 999) / 1000);
             platform::UdpEndpoint from;
             bool truncated = false;
             std::size_t got = 0;
-            const platform::UdpReceive r =
-                socket_.receiveFrom(buffer_.data(), buffer_.size(), got, truncated, from, leftMs);
+            const platform::UdpReceive r = socket_.receiveFrom(
+                buffer_.data(), buffer_.size(), got, truncated, from, std::min(leftMs, TftpClient::kWaitSliceMs));
             if (r == platform::UdpReceive::Timeout) {
-                return Received::Timeout;
+                if (Clock::now() >= deadline) {
+                    return Received::Timeout;
+                }
+                if (client_.WaitHook != nullptr) {
+                    client_.WaitHook();
+                }
+                continue;
             }
             if (r == platform::UdpReceive::Error) {
                 return Received::Error;
@@ -161,6 +173,13 @@ public:
                 return Received::Timeout;
             }
         }
+    }
+
+    // An aborted transfer is ended on the peer's side too: the peer that
+    // answered, or the server asked when nobody has answered yet.
+    void tellAborted() {
+        const Bytes packet = errorPacket(ERR_NOT_DEFINED, "Transfer aborted");
+        socket_.sendTo(peerLocked_ ? peer_ : server_, packet.data(), packet.size());
     }
 
     const std::uint8_t* data() const { return buffer_.data(); }
@@ -269,6 +288,31 @@ Bytes requestPacket(std::uint16_t opcode, const TftpClient& client, const std::s
 
 }  // namespace
 
+// Marks the client busy for one transfer. An abort asked for outside a
+// transfer never carries over into the next one.
+class TftpTransferScope {
+public:
+    explicit TftpTransferScope(TftpClient& client) : client_(client) {
+        client_.busy_ = true;
+        client_.abortRequested_ = false;
+    }
+    ~TftpTransferScope() {
+        client_.busy_ = false;
+        client_.abortRequested_ = false;
+    }
+    TftpTransferScope(const TftpTransferScope&) = delete;
+    TftpTransferScope& operator=(const TftpTransferScope&) = delete;
+
+private:
+    TftpClient& client_;
+};
+
+void TftpClient::abort() {
+    if (busy_) {
+        abortRequested_ = true;
+    }
+}
+
 TftpServerAddress parseTftpServerAddress(const std::string& text) {
     TftpServerAddress result;
     const std::string t = trimBlanks(text);
@@ -302,6 +346,13 @@ TftpServerAddress parseTftpServerAddress(const std::string& text) {
 
 TftpClient::Result TftpClient::read(const std::string& fileName, std::vector<std::uint8_t>& contents,
                                     std::size_t maxBytes, std::uint64_t& totalBytes) {
+    // An event handled during a wait must not start a transfer inside this one.
+    if (busy_) {
+        contents.clear();
+        totalBytes = 0;
+        return Result::Busy;
+    }
+    const TftpTransferScope scope(*this);
     contents.clear();
     totalBytes = 0;
     LastBlockSize = 0;
@@ -328,6 +379,10 @@ TftpClient::Result TftpClient::read(const std::string& fileName, std::vector<std
         const Received r = session.receive(deadline);
         if (r == Received::Timeout) {
             return finish(Result::Timeout);
+        }
+        if (r == Received::Aborted) {
+            session.tellAborted();
+            return finish(Result::Aborted);
         }
         if (r == Received::Error) {
             return finish(Result::SocketError);
@@ -403,6 +458,10 @@ TftpClient::Result TftpClient::read(const std::string& fileName, std::vector<std
 
 TftpClient::Result TftpClient::write(const std::string& fileName, const std::uint8_t* data,
                                      std::size_t length) {
+    if (busy_) {
+        return Result::Busy;
+    }
+    const TftpTransferScope scope(*this);
     LastBlockSize = 0;
     auto finish = [this](Result r) {
         LastResult = r;
@@ -451,6 +510,10 @@ TftpClient::Result TftpClient::write(const std::string& fileName, const std::uin
         const Received r = session.receive(deadline);
         if (r == Received::Timeout) {
             return finish(Result::Timeout);
+        }
+        if (r == Received::Aborted) {
+            session.tellAborted();
+            return finish(Result::Aborted);
         }
         if (r == Received::Error) {
             return finish(Result::SocketError);
@@ -518,6 +581,7 @@ void TFTP_Init(TTFTP& TF, const std::string& AdresaIP, std::int32_t VerzeIP, std
     client->Mode = "octet";
     client->RequestedBlockSize = 1500;
     client->ProgressHook = &platform::pumpEvents;
+    client->WaitHook = &platform::pumpEvents;
     TF.ID.IdTrivialFTP1 = std::move(client);
 }
 
@@ -542,6 +606,12 @@ bool TFTP_PrectiSoubor(TTFTP& TF, const std::string& Soubor, std::uint8_t* Buffe
     Delka = static_cast<std::int32_t>(contents.size());
     TF.ED.Status = 0;
     return true;
+}
+
+void TFTP_Abort(TTFTP& TF) {
+    if (TF.ID.IdTrivialFTP1) {
+        TF.ID.IdTrivialFTP1->abort();
+    }
 }
 
 bool TFTP_ZapisSoubor(TTFTP& TF, const std::string& Soubor, const std::uint8_t* Data,
