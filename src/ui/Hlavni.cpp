@@ -22,6 +22,8 @@
 #include "platform/ProgramFolder.h"
 #include "ui/About.h"
 #include "ui/DesktopShell.h"
+#include "ui/DiagRS485.h"
+#include "ui/DiagSystem.h"
 #include "ui/Pripojeni.h"
 #include "ui/WindowSupport.h"
 
@@ -133,6 +135,10 @@ void TForm1::FormCreate() {
     MenuPripojeni = addMenu(this, "MenuPripojeni");
     Pipojenmodulu1 = addCommand(this, MenuPripojeni, "Pipojenmodulu1", &TForm1::Pipojenmodulu1Click);
 
+    MenuDiagnostika = addMenu(this, "MenuDiagnostika");
+    Pehled1 = addCommand(this, MenuDiagnostika, "Pehled1", &TForm1::Pehled1Click);
+    RozhranRS4851 = addCommand(this, MenuDiagnostika, "RozhranRS4851", &TForm1::RozhranRS4851Click);
+
     // Help stays in the one menu bar, so the keyboard (Alt, F10, arrows) and
     // screen readers reach it; the separator before it right-justifies it.
     menuBar()->setStyle(new RightJustifiedHelpStyle(menuBar()));
@@ -165,6 +171,9 @@ void TForm1::FormCreate() {
     setWindowTitle(text(Hlavni::TEXT_CAPTION));
     MenuPripojeni->setTitle(text(Hlavni::TEXT_MENU_CONNECTION));
     Pipojenmodulu1->setText(text(Hlavni::TEXT_CONVERTER_CONNECT));
+    MenuDiagnostika->setTitle(text(Hlavni::TEXT_MENU_DIAGNOSTICS));
+    Pehled1->setText(text(Hlavni::TEXT_INFORMATION));
+    RozhranRS4851->setText(text(Hlavni::TEXT_DIAG_RTU_MASTER));
     MenuNapoveda->setTitle(text(Hlavni::TEXT_MENU_HELP));
     Npovda2->setText(text(Hlavni::TEXT_HELP));
     Oprogramu1->setText(text(Hlavni::TEXT_ABOUT));
@@ -251,6 +260,24 @@ void TForm1::Pipojenmodulu1Click() {
     } else {
         setPanels(text(Hlavni::TEXT_PANEL_CONVERTER), text(Hlavni::TEXT_PANEL_ADDRESS));
     }
+}
+
+void TForm1::Pehled1Click() {
+    if (Dat == nullptr) {
+        return;
+    }
+    TFormDiagPrehled form(this);
+    form.Dat = Dat;
+    form.exec();
+}
+
+void TForm1::RozhranRS4851Click() {
+    if (Dat == nullptr) {
+        return;
+    }
+    TFormDiagRS485 form(this);
+    form.Dat = Dat;
+    form.exec();
 }
 
 QString TForm1::helpDocumentName() const {

@@ -63,6 +63,9 @@ public:
     // Menus and commands, named after their components.
     QMenu* MenuPripojeni = nullptr;
     QAction* Pipojenmodulu1 = nullptr;
+    QMenu* MenuDiagnostika = nullptr;
+    QAction* Pehled1 = nullptr;
+    QAction* RozhranRS4851 = nullptr;
     QMenu* MenuNapoveda = nullptr;
     QAction* Npovda2 = nullptr;
     QAction* Oprogramu1 = nullptr;
@@ -73,6 +76,8 @@ public:
 
     // Command handlers.
     void Pipojenmodulu1Click();
+    void Pehled1Click();
+    void RozhranRS4851Click();
     void Npovda2Click();
     void Oprogramu1Click();
 
