@@ -113,7 +113,13 @@ INSTANTIATE_TEST_SUITE_P(
                   {"tk7713t: Invalid converter address (1-255)"}},
         UsageCase{"CzechAddress", {"--lang=cs", "--device", kNoDevice, "--address", "-1", "identify"},
                   {"tk7713t: Neplatná adresa konvertoru (1-255)"}},
-        UsageCase{"UsbNumber0", {"--usb", "0", "identify"}, {"tk7713t: Invalid USB COM port number (1-255)"}}),
+        UsageCase{"UsbNumber0", {"--usb", "0", "identify"}, {"tk7713t: Invalid USB COM port number (1-255)"}},
+        UsageCase{"CsvNotForStats", with(L, {"--csv", "stats"}),
+                  {"tk7713t: Option --csv does not apply to the command stats", kHint}},
+        UsageCase{"CsvWithJson", with(L, {"--csv", "--json", "history"}),
+                  {"tk7713t: Option --json does not apply to the command history --csv", kHint}},
+        UsageCase{"FollowNotForHistory", with(L, {"history", "--follow"}),
+                  {"tk7713t: Option --follow does not apply to the command history", kHint}}),
     [](const ::testing::TestParamInfo<UsageCase>& i) { return std::string(i.param.name); });
 
 TEST(Help, ToolAndEveryCommand) {

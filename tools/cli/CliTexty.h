@@ -53,6 +53,7 @@ enum CliText : std::int32_t {
     T_HELP_CLEAR_STATS,
     T_HELP_BACKUP,
     T_HELP_RESTORE,
+    T_OPTION_NOT_FOR_COMMAND,
     T_COUNT
 };
 
