@@ -5,6 +5,7 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
+#include <QGraphicsLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIODevice>
@@ -72,6 +73,11 @@ TFormDiagRS485::TFormDiagRS485(QWidget* parent) : QDialog(parent) {
     Chart1->setBackgroundBrush(Qt::white);
     Chart1->setTitleBrush(Qt::black);
     Chart1->setAnimationOptions(QChart::NoAnimation);
+    // Room for the plot: the group box already frames the chart.
+    Chart1->setMargins(QMargins(2, 2, 8, 2));
+    Chart1->layout()->setContentsMargins(0, 0, 0, 0);
+    Chart1->setBackgroundRoundness(0);
+    const QFont labels = ui::windowFont(10);
 
     AxisY = new QValueAxis;
     AxisY->setRange(0, 100);
@@ -79,6 +85,7 @@ TFormDiagRS485::TFormDiagRS485(QWidget* parent) : QDialog(parent) {
     AxisY->setMinorTickCount(0);
     AxisY->setLabelFormat(QStringLiteral("%d"));
     AxisY->setGridLinePen(dashedGrid());
+    AxisY->setLabelsFont(labels);
     Chart1->addAxis(AxisY, Qt::AlignLeft);
     Series1->attachAxis(AxisY);
 
@@ -93,6 +100,7 @@ TFormDiagRS485::TFormDiagRS485(QWidget* parent) : QDialog(parent) {
     AxisX->setLineVisible(false);
     AxisX->setMinorTickCount(0);
     AxisX->setGridLinePen(dashedGrid());
+    AxisX->setLabelsFont(labels);
     Chart1->addAxis(AxisX, Qt::AlignBottom);
     Series1->attachAxis(AxisX);
 
@@ -106,6 +114,7 @@ TFormDiagRS485::TFormDiagRS485(QWidget* parent) : QDialog(parent) {
     ChartView1->setFocusPolicy(Qt::StrongFocus);
     auto* chartBox = new QVBoxLayout(GroupBox2);
     chartBox->addWidget(ChartView1);
+    chartBox->setContentsMargins(4, 4, 4, 4);
 
     SavePngAction = new QAction(ChartView1);
     SavePngAction->setObjectName(QStringLiteral("SavePngAction"));

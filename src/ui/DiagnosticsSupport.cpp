@@ -75,7 +75,12 @@ void setOverviewLabels(QTableWidget* table, const QStringList& labels) {
     }
 }
 
-void setOverviewValue(QTableWidget* table, int row, const QString& value) { cell(table, row, 1)->setText(value); }
+void setOverviewValue(QTableWidget* table, int row, const QString& value) {
+    // Converter texts are padded with zero bytes: a cell shows a text up to
+    // its first zero, so an empty text gives an empty cell.
+    const qsizetype zero = value.indexOf(QChar(0));
+    cell(table, row, 1)->setText(zero < 0 ? value : value.left(zero));
+}
 
 QString overviewText(const QTableWidget* table) {
     QString text;

@@ -25,6 +25,7 @@ namespace ui {
 QTableWidget* makeOverviewTable(QWidget* parent, const char* objectName, int rows, int labelWidth,
                                 int valueWidth, QAction** copyAction);
 void setOverviewLabels(QTableWidget* table, const QStringList& labels);
+// Shows the value up to its first zero character.
 void setOverviewValue(QTableWidget* table, int row, const QString& value);
 // "label<TAB>value" per row, each line ended by a newline.
 QString overviewText(const QTableWidget* table);
