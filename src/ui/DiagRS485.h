@@ -69,6 +69,9 @@ public:
     bool saveChartPng(const QString& path);
     bool saveSamplesCsv(const QString& path);
 
+    // Replaces the chart's 180 points by Mmrgv's samples, oldest first.
+    void drawHistory();
+
     // True while a tick's transfers run.
     bool tickRunning() const { return transfer_.running(); }
     // How many times the chart's points were replaced.
@@ -81,7 +84,6 @@ protected:
 
 private:
     void tick();
-    void drawHistory();
     bool writeChartPng(QIODevice& file);
     bool writeSamplesCsv(QIODevice& file);
     void showStatus(std::int32_t deklTextId);
