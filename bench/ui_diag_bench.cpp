@@ -66,6 +66,16 @@ double threadCpuSeconds() {
            static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
+// The user-interface thread's CPU share, in percent of a core, while events
+// run for `ms`.
+double cpuShareFor(int ms) {
+    const double cpu0 = threadCpuSeconds();
+    QElapsedTimer clock;
+    clock.start();
+    runEventsFor(ms);
+    return 100.0 * (threadCpuSeconds() - cpu0) * 1000.0 / static_cast<double>(clock.elapsed());
+}
+
 void disconnect(TData& dat) {
     MBRTU_Zavri(Konvertor.MBRTU);
     TK7713T_Reset();
@@ -203,12 +213,7 @@ int main(int argc, char** argv) {
         w.Dat = &dat;
         w.show();
         runEventsFor(500);
-        const double cpu0 = threadCpuSeconds();
-        QElapsedTimer clock;
-        clock.start();
-        runEventsFor(cpuSeconds * 1000);
-        std::printf("diag_rtu_master_cpu_polling_lan: %.2f %%_of_core\n",
-                    100.0 * (threadCpuSeconds() - cpu0) * 1000.0 / static_cast<double>(clock.elapsed()));
+        std::printf("diag_rtu_master_cpu_polling_lan: %.2f %%_of_core\n", cpuShareFor(cpuSeconds * 1000));
         w.reject();
     }
     disconnect(dat);
@@ -217,12 +222,7 @@ int main(int argc, char** argv) {
         w.Dat = &dat;
         w.show();
         runEventsFor(500);
-        const double cpu0 = threadCpuSeconds();
-        QElapsedTimer clock;
-        clock.start();
-        runEventsFor(seconds * 1000);
-        std::printf("diag_rtu_master_cpu_waiting_for_connection: %.2f %%_of_core\n",
-                    100.0 * (threadCpuSeconds() - cpu0) * 1000.0 / static_cast<double>(clock.elapsed()));
+        std::printf("diag_rtu_master_cpu_waiting_for_connection: %.2f %%_of_core\n", cpuShareFor(seconds * 1000));
 
         // Chart: new points, and new points drawn.
         constexpr int kRebuilds = 200;

@@ -99,44 +99,17 @@ void MBRTU_Zavri(TMBRTU& MB) {
 
 constexpr std::uint32_t kMaxWaitMs = 10;
 
-void MBRTU_Abort(TMBRTU& MB) {
-    if (MB.ID.Busy) {
-        MB.ID.AbortRequested = true;
-    }
-}
-
-namespace {
-
-// Marks the link busy for one transaction; an abort asked for outside one
-// never carries over into the next.
-class TransactionScope {
-public:
-    explicit TransactionScope(TMBRTU_ID& id) : id_(id) {
-        id_.Busy = true;
-        id_.AbortRequested = false;
-    }
-    ~TransactionScope() {
-        id_.Busy = false;
-        id_.AbortRequested = false;
-    }
-    TransactionScope(const TransactionScope&) = delete;
-    TransactionScope& operator=(const TransactionScope&) = delete;
-
-private:
-    TMBRTU_ID& id_;
-};
-
-}  // namespace
+void MBRTU_Abort(TMBRTU& MB) { requestAbort(MB.ID.Transfer); }
 
 std::int32_t MBRTU_Transakce(TMBRTU& MB, const std::uint8_t* Dotaz, std::uint16_t DelkaDotazu,
                              std::uint16_t& DelkaOdpovedi,
                              std::array<std::uint8_t, MBRTU_MAX_ODPOVED>& Odpoved) {
     // An event handled during the wait must not start a transaction inside this one.
-    if (MB.ID.Busy || !portOpen(MB) || DelkaDotazu == 0 || DelkaDotazu > MBRTU_MAX_DOTAZ ||
+    if (MB.ID.Transfer.Busy || !portOpen(MB) || DelkaDotazu == 0 || DelkaDotazu > MBRTU_MAX_DOTAZ ||
         Dotaz == nullptr) {
         return MBRTU_CHYBA_DOTAZU;
     }
-    const TransactionScope scope(MB.ID);
+    const TransferScope scope(MB.ID.Transfer);
     std::array<std::uint8_t, MBRTU_MAX_DOTAZ + 2> request;
     std::copy(Dotaz, Dotaz + DelkaDotazu, request.begin());
     const std::uint16_t crc = MBRTU_CRC16(Dotaz, DelkaDotazu);
@@ -153,7 +126,7 @@ std::int32_t MBRTU_Transakce(TMBRTU& MB, const std::uint8_t* Dotaz, std::uint16_
     bool aborted = false;
     for (;;) {
         platform::pumpEvents();
-        if (MB.ID.AbortRequested) {
+        if (MB.ID.Transfer.AbortRequested) {
             aborted = true;
             break;
         }

@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 
+#include "link/TransferState.h"
+
 constexpr std::uint16_t MBRTU_MAX_DOTAZ = 260;    // request bytes before the CRC
 constexpr std::uint16_t MBRTU_MAX_ODPOVED = 260;  // answer buffer; an answer must be shorter
 constexpr std::uint16_t MBRTU_MAX_ZPRAVA = 256;   // message bytes of function 0x45
@@ -21,8 +23,7 @@ struct TMBRTU_ED {};
 
 struct TMBRTU_ID {
     std::uint32_t HNDL = 0;
-    bool Busy = false;            // a transaction is running
-    bool AbortRequested = false;  // MBRTU_Abort asked to end it
+    TransferState Transfer;  // a transaction runs; MBRTU_Abort asked to end it
 };
 
 struct TMBRTU {

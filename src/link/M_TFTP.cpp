@@ -288,30 +288,7 @@ Bytes requestPacket(std::uint16_t opcode, const TftpClient& client, const std::s
 
 }  // namespace
 
-// Marks the client busy for one transfer. An abort asked for outside a
-// transfer never carries over into the next one.
-class TftpTransferScope {
-public:
-    explicit TftpTransferScope(TftpClient& client) : client_(client) {
-        client_.busy_ = true;
-        client_.abortRequested_ = false;
-    }
-    ~TftpTransferScope() {
-        client_.busy_ = false;
-        client_.abortRequested_ = false;
-    }
-    TftpTransferScope(const TftpTransferScope&) = delete;
-    TftpTransferScope& operator=(const TftpTransferScope&) = delete;
-
-private:
-    TftpClient& client_;
-};
-
-void TftpClient::abort() {
-    if (busy_) {
-        abortRequested_ = true;
-    }
-}
+void TftpClient::abort() { requestAbort(transfer_); }
 
 TftpServerAddress parseTftpServerAddress(const std::string& text) {
     TftpServerAddress result;
@@ -347,12 +324,12 @@ TftpServerAddress parseTftpServerAddress(const std::string& text) {
 TftpClient::Result TftpClient::read(const std::string& fileName, std::vector<std::uint8_t>& contents,
                                     std::size_t maxBytes, std::uint64_t& totalBytes) {
     // An event handled during a wait must not start a transfer inside this one.
-    if (busy_) {
+    if (transfer_.Busy) {
         contents.clear();
         totalBytes = 0;
         return Result::Busy;
     }
-    const TftpTransferScope scope(*this);
+    const TransferScope scope(transfer_);
     contents.clear();
     totalBytes = 0;
     LastBlockSize = 0;
@@ -458,10 +435,10 @@ TftpClient::Result TftpClient::read(const std::string& fileName, std::vector<std
 
 TftpClient::Result TftpClient::write(const std::string& fileName, const std::uint8_t* data,
                                      std::size_t length) {
-    if (busy_) {
+    if (transfer_.Busy) {
         return Result::Busy;
     }
-    const TftpTransferScope scope(*this);
+    const TransferScope scope(transfer_);
     LastBlockSize = 0;
     auto finish = [this](Result r) {
         LastResult = r;

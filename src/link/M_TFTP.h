@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "link/TransferState.h"
 #include "platform/Udp.h"
 
 constexpr std::int32_t TFTP_MAX_SOUBOR = 10000;  // bytes, both directions
@@ -66,8 +67,8 @@ public:
     // Ends the running transfer at its next wait as failed (Aborted), and
     // tells the peer with an error packet. Does nothing when none runs.
     void abort();
-    bool busy() const { return busy_; }
-    bool abortRequested() const { return abortRequested_; }
+    bool busy() const { return transfer_.Busy; }
+    bool abortRequested() const { return transfer_.AbortRequested; }
 
     // Outcome of the last transfer.
     Result LastResult = Result::Ok;
@@ -78,9 +79,7 @@ public:
     std::uint16_t LastBlockSize = 0;
 
 private:
-    friend class TftpTransferScope;
-    bool busy_ = false;
-    bool abortRequested_ = false;
+    TransferState transfer_;
 };
 
 struct TTFTP_CFG {

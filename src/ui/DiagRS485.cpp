@@ -203,7 +203,7 @@ void TFormDiagRS485::FormShow() {
 }
 
 void TFormDiagRS485::showStatus(std::int32_t deklTextId) {
-    ui::showStatusLine(StatusBar1, QStringLiteral(" ") + ui::tableText(Dekl::Text(deklTextId, lang_)));
+    ui::showTickStatus(StatusBar1, QStringLiteral(" ") + ui::tableText(Dekl::Text(deklTextId, lang_)));
 }
 
 void TFormDiagRS485::Timer1Timer() {

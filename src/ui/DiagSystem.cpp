@@ -86,13 +86,16 @@ void TFormDiagPrehled::FormShow() {
     ui::showStatusLine(StatusBar1, QStringLiteral(" "));
 }
 
+void TFormDiagPrehled::showStatus(std::int32_t deklTextId) {
+    ui::showTickStatus(StatusBar1, QStringLiteral(" ") + ui::tableText(Dekl::Text(deklTextId, lang_)));
+}
+
 void TFormDiagPrehled::Timer1Timer() {
     if (Dat == nullptr) {
         return;
     }
     if (!ui::converterConnected(Dat)) {
-        ui::showStatusLine(StatusBar1,
-                           QStringLiteral(" ") + ui::tableText(Dekl::Text(Dekl::TEXT_NOT_INITIALIZED, lang_)));
+        showStatus(Dekl::TEXT_NOT_INITIALIZED);
         return;
     }
     // The link pumps events while it waits: no tick may start inside this one.
@@ -106,15 +109,14 @@ void TFormDiagPrehled::Timer1Timer() {
 void TFormDiagPrehled::readSys() {
     TTK7713T_SysBin sys;
     if (!TK7713T_PrectiSys(Konvertor, sys)) {
-        ui::showStatusLine(StatusBar1,
-                           QStringLiteral(" ") + ui::tableText(Dekl::Text(Dekl::TEXT_CONNECTION_ERROR, lang_)));
+        showStatus(Dekl::TEXT_CONNECTION_ERROR);
         return;
     }
     const std::array<InfoRow, 6> rows = InfoRows(sys);
     for (int row = 0; row < kRows; ++row) {
         ui::setOverviewValue(StringGrid1, row, ui::converterText(rows[static_cast<std::size_t>(row)].Value));
     }
-    ui::showStatusLine(StatusBar1, QStringLiteral(" ") + ui::tableText(Dekl::Text(Dekl::TEXT_OK, lang_)));
+    showStatus(Dekl::TEXT_OK);
 }
 
 void TFormDiagPrehled::Button1Click() {

@@ -45,6 +45,7 @@ protected:
 
 private:
     void readSys();
+    void showStatus(std::int32_t deklTextId);
     QString text(int id) const;
 
     std::int32_t lang_ = LANG_EN;

@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QDialog>
 #include <QHeaderView>
+#include <QLabel>
 #include <QSaveFile>
 #include <QTableWidget>
 
@@ -91,6 +92,12 @@ QString overviewText(const QTableWidget* table) {
                 (value != nullptr ? value->text() : QString()) + QLatin1Char('\n');
     }
     return text;
+}
+
+void showTickStatus(QLabel* line, const QString& text) {
+    if (line->text() != text) {
+        showStatusLine(line, text);
+    }
 }
 
 bool converterConnected(const TData* dat) { return dat != nullptr && dat->Init && Konvertor.Init; }

@@ -13,6 +13,7 @@
 class QAction;
 class QDialog;
 class QIODevice;
+class QLabel;
 class QTableWidget;
 class QWidget;
 
@@ -29,6 +30,11 @@ void setOverviewLabels(QTableWidget* table, const QStringList& labels);
 void setOverviewValue(QTableWidget* table, int row, const QString& value);
 // "label<TAB>value" per row, each line ended by a newline.
 QString overviewText(const QTableWidget* table);
+
+// A tick's status: shown and repainted at once like any status text, but
+// only when it changed, so a window polling every 10 ms neither repaints nor
+// makes a screen reader announce the same text again and again.
+void showTickStatus(QLabel* line, const QString& text);
 
 // True when both the program and the converter object hold a connection.
 bool converterConnected(const TData* dat);

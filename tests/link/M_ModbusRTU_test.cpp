@@ -385,8 +385,8 @@ TEST_F(Link, AbortFromThePumpEndsTheWaitAtOnceAndRefusesNesting) {
     EXPECT_EQ(took(), 20u);  // pumps at 0, 10 and 20 ms
     EXPECT_EQ(nestedResult, 1);
     EXPECT_EQ(port.writes().size(), 1u);
-    EXPECT_FALSE(mb.ID.Busy);
-    EXPECT_FALSE(mb.ID.AbortRequested);
+    EXPECT_FALSE(mb.ID.Transfer.Busy);
+    EXPECT_FALSE(mb.ID.Transfer.AbortRequested);
 
     // The next transaction is not touched by the earlier abort.
     platform::setEventPump(nullptr);

@@ -25,9 +25,8 @@
 #include <QFile>
 
 #include "support/FileBytes.h"
-#include "tools/SimHarness.h"
 #include "ui/DiagRS485.h"
-#include "ui/UiTestSupport.h"
+#include "ui/DiagnosticsTestSupport.h"
 
 namespace {
 
@@ -63,29 +62,10 @@ Bytes mmrgvImage(std::uint32_t index, std::uint8_t base) {
     return b;
 }
 
-enum class Link { Lan, Serial };
+using uitest::Link;
 
-class DiagRS485Test : public ::testing::TestWithParam<Link> {
+class DiagRS485Test : public uitest::DiagnosticsTest {
 protected:
-    void SetUp() override {
-        uitest::resetConverter();
-        InitData(&data);
-        data.Lang = LANG_EN;
-        ASSERT_TRUE(sim.started()) << sim.error();
-    }
-    void TearDown() override {
-        uitest::resetConverter();
-        platform::setSerialDeviceMap({});
-    }
-
-    void connect(std::uint32_t timeoutMs = 1000) {
-        if (GetParam() == Link::Lan) {
-            uitest::connectLan(data, sim.lan(), static_cast<std::int32_t>(timeoutMs));
-        } else {
-            ASSERT_TRUE(uitest::connectSerial(data, sim.pty(), sim.sim().rtuAddress(), timeoutMs));
-        }
-    }
-
     // Reads of a file that reached the converter.
     std::size_t reads(const char* name, std::uint8_t number) {
         return GetParam() == Link::Lan ? sim.count(std::string("read ") + name)
@@ -108,9 +88,6 @@ protected:
 
     static QString status(TFormDiagRS485& w) { return w.StatusBar1->text(); }
     static QString value(TFormDiagRS485& w, int row) { return w.StringGrid1->item(row, 1)->text(); }
-
-    TData data;
-    harness::Sim sim;
 };
 
 TEST_P(DiagRS485Test, FirstTickDrawsAndOnlyANewIndexRedraws) {
@@ -238,18 +215,8 @@ TEST_P(DiagRS485Test, CancelDuringATickOfASilentConverterClosesAtOnce) {
     silent.dropEvery = 1;
     sim.sim().setFaults(silent);
     QElapsedTimer closing;
-    uitest::whenModalShown<TFormDiagRS485>([&](TFormDiagRS485* w) {
-        // Cancel is pressed from an event the waiting link processes.
-        auto* press = new QTimer(w);
-        QObject::connect(press, &QTimer::timeout, [w, press, &closing] {
-            if (w->tickRunning()) {
-                press->stop();
-                closing.start();
-                w->Button2->click();
-            }
-        });
-        press->start(20);
-    });
+    uitest::whenModalShown<TFormDiagRS485>(
+        [&](TFormDiagRS485* w) { uitest::pressDuringTick(w, w->Button2, closing); });
     TFormDiagRS485 w;
     w.Dat = &data;
     w.exec();
@@ -264,8 +231,7 @@ TEST_P(DiagRS485Test, CancelDuringATickOfASilentConverterClosesAtOnce) {
     EXPECT_EQ(reads("mmrd.bin", 6), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Links, DiagRS485Test, ::testing::Values(Link::Lan, Link::Serial),
-                         [](const auto& p) { return p.param == Link::Lan ? "Lan" : "Serial"; });
+INSTANTIATE_TEST_SUITE_P(Links, DiagRS485Test, ::testing::Values(Link::Lan, Link::Serial), uitest::linkName);
 
 // ---------------------------------------------------------------------------
 // The chart as drawn, and its exports

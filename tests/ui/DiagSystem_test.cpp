@@ -6,15 +6,11 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QTimer>
 
-#include "tools/SimHarness.h"
 #include "ui/DiagSystem.h"
-#include "ui/UiTestSupport.h"
+#include "ui/DiagnosticsTestSupport.h"
 
 namespace {
-
-enum class Link { Lan, Serial };
 
 // sys.bin with edge values: firmware text with a byte above 127, MAC bytes
 // below 16, IP bytes without leading zeros, the largest run time.
@@ -32,30 +28,10 @@ std::vector<std::uint8_t> sysImage() {
     return b;
 }
 
-class DiagSystemTest : public ::testing::TestWithParam<Link> {
+class DiagSystemTest : public uitest::DiagnosticsTest {
 protected:
-    void SetUp() override {
-        uitest::resetConverter();
-        InitData(&data);
-        data.Lang = LANG_EN;
-        ASSERT_TRUE(sim.started()) << sim.error();
-    }
-    void TearDown() override {
-        uitest::resetConverter();
-        platform::setSerialDeviceMap({});
-    }
-    void connect(std::uint32_t timeoutMs = 1000) {
-        if (GetParam() == Link::Lan) {
-            uitest::connectLan(data, sim.lan(), static_cast<std::int32_t>(timeoutMs));
-        } else {
-            ASSERT_TRUE(uitest::connectSerial(data, sim.pty(), sim.sim().rtuAddress(), timeoutMs));
-        }
-    }
     static QString status(TFormDiagPrehled& w) { return w.StatusBar1->text(); }
     static QString value(TFormDiagPrehled& w, int row) { return w.StringGrid1->item(row, 1)->text(); }
-
-    TData data;
-    harness::Sim sim;
 };
 
 TEST_P(DiagSystemTest, ShowsTheFormattedRowsAndKeepsThemWhenAReadFails) {
@@ -91,18 +67,8 @@ TEST_P(DiagSystemTest, CancelDuringAReadOfASilentConverterClosesAtOnce) {
     silent.dropEvery = 1;
     sim.sim().setFaults(silent);
     QElapsedTimer closing;
-    uitest::whenModalShown<TFormDiagPrehled>([&](TFormDiagPrehled* w) {
-        // Cancel is pressed from an event the waiting link processes.
-        auto* press = new QTimer(w);
-        QObject::connect(press, &QTimer::timeout, [w, press, &closing] {
-            if (w->tickRunning()) {
-                press->stop();
-                closing.start();
-                w->Button1->click();
-            }
-        });
-        press->start(20);
-    });
+    uitest::whenModalShown<TFormDiagPrehled>(
+        [&](TFormDiagPrehled* w) { uitest::pressDuringTick(w, w->Button1, closing); });
     TFormDiagPrehled w;
     w.Dat = &data;
     w.exec();
@@ -111,7 +77,7 @@ TEST_P(DiagSystemTest, CancelDuringAReadOfASilentConverterClosesAtOnce) {
     EXPECT_EQ(status(w), QStringLiteral(" Converter connection error"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Links, DiagSystemTest, ::testing::Values(Link::Lan, Link::Serial),
-                         [](const auto& p) { return p.param == Link::Lan ? "Lan" : "Serial"; });
+INSTANTIATE_TEST_SUITE_P(Links, DiagSystemTest, ::testing::Values(uitest::Link::Lan, uitest::Link::Serial),
+                         uitest::linkName);
 
 }  // namespace
