@@ -41,7 +41,7 @@ struct TMBRTU_Zprava {
 
 // Result codes of MBRTU_Transakce.
 constexpr std::int32_t MBRTU_OK = 0;
-constexpr std::int32_t MBRTU_CHYBA_DOTAZU = 1;    // port not open or bad request length
+constexpr std::int32_t MBRTU_CHYBA_DOTAZU = 1;    // port not open, bad request length, or link busy
 constexpr std::int32_t MBRTU_CHYBA_ODPOVEDI = 2;  // timeout, too short or overrun
 constexpr std::int32_t MBRTU_CHYBA_CRC = 3;
 constexpr std::int32_t MBRTU_VYJIMKA = 4;         // Modbus exception answer

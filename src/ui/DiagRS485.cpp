@@ -186,17 +186,12 @@ void TFormDiagRS485::FormShow() {
     CopyAction->setText(text(DiagRS485::TEXT_COPY));
     SavePngAction->setText(text(DiagRS485::TEXT_SAVE_PNG));
     SaveCsvAction->setText(text(DiagRS485::TEXT_SAVE_CSV));
-    QStringList labels;
-    for (int id = DiagRS485::TEXT_MESSAGES; id <= DiagRS485::TEXT_UTILISATION; ++id) {
-        labels << text(id);
-    }
-    ui::setOverviewLabels(StringGrid1, labels);
+    ui::setOverviewLabels(StringGrid1, [this](int id) { return text(id); }, DiagRS485::TEXT_MESSAGES,
+                          DiagRS485::TEXT_UTILISATION);
     StringGrid1->setAccessibleName(GroupBox1->title());
     ChartView1->setAccessibleName(Chart1->title());
     // The value column runs to the table's right edge.
     StringGrid1->setColumnWidth(1, 5000);
-    StringGrid1->clearSelection();
-    StringGrid1->setCurrentCell(-1, -1);
     fVymazat = false;
     PredchoziIndex = 999;
     ui::showStatusLine(StatusBar1, QStringLiteral(" "));
@@ -207,20 +202,10 @@ void TFormDiagRS485::showStatus(std::int32_t deklTextId) {
 }
 
 void TFormDiagRS485::Timer1Timer() {
-    if (Dat == nullptr) {
-        return;
-    }
-    if (!ui::converterConnected(Dat)) {
-        showStatus(Dekl::TEXT_NOT_INITIALIZED);
-        return;
-    }
-    // The link pumps events while it waits: no tick may start inside this one.
-    transfer_.run([this] {
-        Timer1->setInterval(kPollPeriodMs);
-        Timer1->stop();
-        tick();
-        Timer1->start();
-    });
+    // 10 ms until a connection exists, then 100 ms.
+    ui::pollingTick(
+        Dat, Timer1, kPollPeriodMs, transfer_, [this] { showStatus(Dekl::TEXT_NOT_INITIALIZED); },
+        [this] { tick(); });
 }
 
 void TFormDiagRS485::tick() {

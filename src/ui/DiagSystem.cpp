@@ -75,14 +75,9 @@ void TFormDiagPrehled::FormShow() {
     GroupBox1->setTitle(text(DiagSystem::TEXT_OVERVIEW));
     Button1->setText(text(DiagSystem::TEXT_CANCEL));
     CopyAction->setText(text(DiagSystem::TEXT_COPY));
-    QStringList labels;
-    for (int id = DiagSystem::TEXT_FIRMWARE; id <= DiagSystem::TEXT_RUN_TIME; ++id) {
-        labels << text(id);
-    }
-    ui::setOverviewLabels(StringGrid1, labels);
+    ui::setOverviewLabels(StringGrid1, [this](int id) { return text(id); }, DiagSystem::TEXT_FIRMWARE,
+                          DiagSystem::TEXT_RUN_TIME);
     StringGrid1->setAccessibleName(GroupBox1->title());
-    StringGrid1->clearSelection();
-    StringGrid1->setCurrentCell(-1, -1);
     ui::showStatusLine(StatusBar1, QStringLiteral(" "));
 }
 
@@ -91,19 +86,9 @@ void TFormDiagPrehled::showStatus(std::int32_t deklTextId) {
 }
 
 void TFormDiagPrehled::Timer1Timer() {
-    if (Dat == nullptr) {
-        return;
-    }
-    if (!ui::converterConnected(Dat)) {
-        showStatus(Dekl::TEXT_NOT_INITIALIZED);
-        return;
-    }
-    // The link pumps events while it waits: no tick may start inside this one.
-    transfer_.run([this] {
-        Timer1->stop();
-        readSys();
-        Timer1->start();
-    });
+    ui::pollingTick(
+        Dat, Timer1, kPeriodMs, transfer_, [this] { showStatus(Dekl::TEXT_NOT_INITIALIZED); },
+        [this] { readSys(); });
 }
 
 void TFormDiagPrehled::readSys() {

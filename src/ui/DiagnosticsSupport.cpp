@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QSaveFile>
 #include <QTableWidget>
+#include <QTimer>
 
 #include "link/U_TK7713T.h"
 #include "ui/DesktopShell.h"
@@ -70,10 +71,12 @@ QTableWidget* makeOverviewTable(QWidget* parent, const char* objectName, int row
     return table;
 }
 
-void setOverviewLabels(QTableWidget* table, const QStringList& labels) {
-    for (int row = 0; row < table->rowCount() && row < labels.size(); ++row) {
-        cell(table, row, 0)->setText(labels[row]);
+void setOverviewLabels(QTableWidget* table, const std::function<QString(int)>& text, int first, int last) {
+    for (int row = 0; row < table->rowCount() && first + row <= last; ++row) {
+        cell(table, row, 0)->setText(text(first + row));
     }
+    table->clearSelection();
+    table->setCurrentCell(-1, -1);
 }
 
 void setOverviewValue(QTableWidget* table, int row, const QString& value) {
@@ -101,6 +104,23 @@ void showTickStatus(QLabel* line, const QString& text) {
 }
 
 bool converterConnected(const TData* dat) { return dat != nullptr && dat->Init && Konvertor.Init; }
+
+void pollingTick(const TData* dat, QTimer* timer, int periodMs, TransferGuard& guard,
+                 const std::function<void()>& notConnected, const std::function<void()>& work) {
+    if (dat == nullptr) {
+        return;
+    }
+    if (!converterConnected(dat)) {
+        notConnected();
+        return;
+    }
+    guard.run([&] {
+        timer->setInterval(periodMs);
+        timer->stop();
+        work();
+        timer->start();
+    });
+}
 
 bool deferCloseAbortingTransfer(TransferGuard& guard, int result) {
     if (!guard.deferClose(result)) {

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 #include <functional>
 
 #include "app/Dekl.h"
@@ -15,6 +14,7 @@ class QDialog;
 class QIODevice;
 class QLabel;
 class QTableWidget;
+class QTimer;
 class QWidget;
 
 namespace ui {
@@ -25,7 +25,8 @@ namespace ui {
 // the table on the clipboard as tab-separated lines.
 QTableWidget* makeOverviewTable(QWidget* parent, const char* objectName, int rows, int labelWidth,
                                 int valueWidth, QAction** copyAction);
-void setOverviewLabels(QTableWidget* table, const QStringList& labels);
+// Column 0 from the texts of ids first ... last; no cell selected.
+void setOverviewLabels(QTableWidget* table, const std::function<QString(int)>& text, int first, int last);
 // Shows the value up to its first zero character.
 void setOverviewValue(QTableWidget* table, int row, const QString& value);
 // "label<TAB>value" per row, each line ended by a newline.
@@ -38,6 +39,14 @@ void showTickStatus(QLabel* line, const QString& text);
 
 // True when both the program and the converter object hold a connection.
 bool converterConnected(const TData* dat);
+
+// One timer tick of a polling window. Without a connection only
+// `notConnected` runs, and the timer goes on as it is. Otherwise the timer
+// gets `periodMs` and stops while `work` transfers, so no tick starts inside
+// another while the link pumps events, and the next comes one full period
+// after this one ended.
+void pollingTick(const TData* dat, QTimer* timer, int periodMs, TransferGuard& guard,
+                 const std::function<void()>& notConnected, const std::function<void()>& work);
 
 // For a diagnostics window's done(): while a tick's transfer runs, the close
 // is held back and the transfer aborted, so the tick returns at once and the

@@ -2,9 +2,7 @@
 // loopback TFTP and a pseudo-terminal.
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <QLabel>
-#include <QPushButton>
 #include <QTableWidget>
 
 #include "ui/DiagSystem.h"
@@ -59,22 +57,6 @@ TEST_P(DiagSystemTest, ShowsTheFormattedRowsAndKeepsThemWhenAReadFails) {
     EXPECT_EQ(value(w, 3), QStringLiteral("0A:00:1B:FF:05:C0"));
     EXPECT_EQ(value(w, 5), QStringLiteral("4294967295 (49710:06:28:15)"));
     w.reject();
-}
-
-TEST_P(DiagSystemTest, CancelDuringAReadOfASilentConverterClosesAtOnce) {
-    connect(3000);
-    tksim::Faults silent;
-    silent.dropEvery = 1;
-    sim.sim().setFaults(silent);
-    QElapsedTimer closing;
-    uitest::whenModalShown<TFormDiagPrehled>(
-        [&](TFormDiagPrehled* w) { uitest::pressDuringTick(w, w->Button1, closing); });
-    TFormDiagPrehled w;
-    w.Dat = &data;
-    w.exec();
-    EXPECT_LT(closing.elapsed(), 500);  // the link's timeout is 3000 ms
-    EXPECT_FALSE(w.Timer1->isActive());
-    EXPECT_EQ(status(w), QStringLiteral(" Converter connection error"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, DiagSystemTest, ::testing::Values(uitest::Link::Lan, uitest::Link::Serial),
