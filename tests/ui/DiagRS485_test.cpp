@@ -293,6 +293,16 @@ TEST_F(DiagRS485Chart, AxesColoursAndLabelsAreFixed) {
         EXPECT_EQ(flat[i], QPointF(i, 0));
     }
     EXPECT_EQ(w.PredchoziIndex, 999u);
+
+    // Samples above 100 are cut off by the plot area: nothing drawn above it.
+    w.Mmrgv.PoleDat.fill(255);
+    w.drawHistory();
+    QCoreApplication::processEvents();
+    const QImage drawn = w.ChartView1->grab().toImage();
+    const QRectF plot = w.Chart1->plotArea();
+    const QPoint above(static_cast<int>(plot.center().x()), static_cast<int>(plot.top()) - 4);
+    EXPECT_EQ(drawn.pixelColor(above), QColor(Qt::white));
+    EXPECT_EQ(drawn.pixelColor(above + QPoint(0, 12)), QColor(236, 245, 251));
 }
 
 TEST_F(DiagRS485Chart, ExportsRoundTripAndAFailedSaveLeavesNoFile) {
