@@ -99,12 +99,17 @@ void MBRTU_Zavri(TMBRTU& MB) {
 
 constexpr std::uint32_t kMaxWaitMs = 10;
 
+void MBRTU_Abort(TMBRTU& MB) { requestAbort(MB.ID.Transfer); }
+
 std::int32_t MBRTU_Transakce(TMBRTU& MB, const std::uint8_t* Dotaz, std::uint16_t DelkaDotazu,
                              std::uint16_t& DelkaOdpovedi,
                              std::array<std::uint8_t, MBRTU_MAX_ODPOVED>& Odpoved) {
-    if (!portOpen(MB) || DelkaDotazu == 0 || DelkaDotazu > MBRTU_MAX_DOTAZ || Dotaz == nullptr) {
+    // An event handled during the wait must not start a transaction inside this one.
+    if (MB.ID.Transfer.Busy || !portOpen(MB) || DelkaDotazu == 0 || DelkaDotazu > MBRTU_MAX_DOTAZ ||
+        Dotaz == nullptr) {
         return MBRTU_CHYBA_DOTAZU;
     }
+    const TransferScope scope(MB.ID.Transfer);
     std::array<std::uint8_t, MBRTU_MAX_DOTAZ + 2> request;
     std::copy(Dotaz, Dotaz + DelkaDotazu, request.begin());
     const std::uint16_t crc = MBRTU_CRC16(Dotaz, DelkaDotazu);
@@ -120,8 +125,13 @@ std::int32_t MBRTU_Transakce(TMBRTU& MB, const std::uint8_t* Dotaz, std::uint16_
     const std::uint32_t tStart = MBRTU_CasMs();
     std::uint32_t tLast = tStart;
     std::uint32_t elapsed = 0;
+    bool aborted = false;
     for (;;) {
         platform::pumpEvents();
+        if (MB.ID.Transfer.AbortRequested) {
+            aborted = true;
+            break;
+        }
         const std::size_t got = platform::serialRead(MB.ID.HNDL, chunk.data(), chunk.size());
         for (std::size_t i = 0; i < got; ++i) {
             if (count < MBRTU_MAX_ODPOVED) {
@@ -155,7 +165,7 @@ std::int32_t MBRTU_Transakce(TMBRTU& MB, const std::uint8_t* Dotaz, std::uint16_
                                      std::clamp<std::uint32_t>(nextJudgement, 1, kMaxWaitMs));
     }
 
-    if (elapsed > MB.CFG.Timeout || count < 4 || count >= MBRTU_MAX_ODPOVED) {
+    if (aborted || elapsed > MB.CFG.Timeout || count < 4 || count >= MBRTU_MAX_ODPOVED) {
         return MBRTU_CHYBA_ODPOVEDI;
     }
     const std::uint16_t answerCrc = MBRTU_CRC16(Odpoved.data(), count - 2);

@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 
+#include "link/TransferState.h"
+
 constexpr std::uint16_t MBRTU_MAX_DOTAZ = 260;    // request bytes before the CRC
 constexpr std::uint16_t MBRTU_MAX_ODPOVED = 260;  // answer buffer; an answer must be shorter
 constexpr std::uint16_t MBRTU_MAX_ZPRAVA = 256;   // message bytes of function 0x45
@@ -21,6 +23,7 @@ struct TMBRTU_ED {};
 
 struct TMBRTU_ID {
     std::uint32_t HNDL = 0;
+    TransferState Transfer;  // a transaction runs; MBRTU_Abort asked to end it
 };
 
 struct TMBRTU {
@@ -38,7 +41,7 @@ struct TMBRTU_Zprava {
 
 // Result codes of MBRTU_Transakce.
 constexpr std::int32_t MBRTU_OK = 0;
-constexpr std::int32_t MBRTU_CHYBA_DOTAZU = 1;    // port not open or bad request length
+constexpr std::int32_t MBRTU_CHYBA_DOTAZU = 1;    // port not open, bad request length, or link busy
 constexpr std::int32_t MBRTU_CHYBA_ODPOVEDI = 2;  // timeout, too short or overrun
 constexpr std::int32_t MBRTU_CHYBA_CRC = 3;
 constexpr std::int32_t MBRTU_VYJIMKA = 4;         // Modbus exception answer
@@ -46,6 +49,9 @@ constexpr std::int32_t MBRTU_VYJIMKA = 4;         // Modbus exception answer
 std::int32_t MBRTU_Init(std::int32_t CisloCOM, std::int32_t KodBaud, std::int32_t KodParita,
                         std::uint32_t Timeout, TMBRTU& MB);
 void MBRTU_Zavri(TMBRTU& MB);
+// Ends the transaction running on the link, if any, at its next wait as a
+// failed answer (result 2). Does nothing when none runs.
+void MBRTU_Abort(TMBRTU& MB);
 std::int32_t MBRTU_PrectiBlok(TMBRTU& MB, std::uint8_t Soubor, std::uint16_t Blok, std::uint8_t n,
                               std::uint8_t* Buffer);
 std::int32_t MBRTU_ZapisBlok(TMBRTU& MB, std::uint8_t Soubor, std::uint16_t Blok, std::uint8_t n,

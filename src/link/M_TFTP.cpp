@@ -18,6 +18,7 @@ constexpr std::uint16_t OP_ACK = 4;
 constexpr std::uint16_t OP_ERROR = 5;
 constexpr std::uint16_t OP_OACK = 6;
 
+constexpr std::uint16_t ERR_NOT_DEFINED = 0;
 constexpr std::uint16_t ERR_ILLEGAL = 4;
 constexpr std::uint16_t ERR_DISK_FULL = 3;
 constexpr std::uint16_t ERR_UNKNOWN_TID = 5;
@@ -91,7 +92,7 @@ bool parsePort(const std::string& text, std::uint16_t& port) {
     return true;
 }
 
-enum class Received { Packet, Timeout, Error };
+enum class Received { Packet, Timeout, Error, Aborted };
 
 // One transfer: its socket, the server it asked and the peer that answered.
 class Session {
@@ -129,21 +130,32 @@ public:
     }
     std::uint16_t blockSize() const { return blockSize_; }
 
-    // Waits until `deadline` for a datagram of the peer. Datagrams of anybody
-    // else are dropped without moving the deadline, so a flood of foreign
-    // packets cannot keep a dead transfer alive.
+    // Waits until `deadline` for a datagram of the peer, in slices of at
+    // most kWaitSliceMs with the wait hook between them; an abort asked for
+    // meanwhile ends the wait. Datagrams of anybody else are dropped without
+    // moving the deadline, so a flood of foreign packets cannot keep a dead
+    // transfer alive.
     Received receive(Clock::time_point deadline) {
         for (;;) {
+            if (client_.abortRequested()) {
+                return Received::Aborted;
+            }
             const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
             const std::uint32_t leftMs =
                 left.count() <= 0 ? 0u : static_cast<std::uint32_t>((left.count() + 999) / 1000);
             platform::UdpEndpoint from;
             bool truncated = false;
             std::size_t got = 0;
-            const platform::UdpReceive r =
-                socket_.receiveFrom(buffer_.data(), buffer_.size(), got, truncated, from, leftMs);
+            const platform::UdpReceive r = socket_.receiveFrom(
+                buffer_.data(), buffer_.size(), got, truncated, from, std::min(leftMs, TftpClient::kWaitSliceMs));
             if (r == platform::UdpReceive::Timeout) {
-                return Received::Timeout;
+                if (Clock::now() >= deadline) {
+                    return Received::Timeout;
+                }
+                if (client_.WaitHook != nullptr) {
+                    client_.WaitHook();
+                }
+                continue;
             }
             if (r == platform::UdpReceive::Error) {
                 return Received::Error;
@@ -166,6 +178,13 @@ public:
                 return Received::Timeout;
             }
         }
+    }
+
+    // An aborted transfer is ended on the peer's side too: the peer that
+    // answered, or the server asked when nobody has answered yet.
+    void tellAborted() {
+        const Bytes packet = errorPacket(ERR_NOT_DEFINED, "Transfer aborted");
+        socket_.sendTo(peerLocked_ ? peer_ : server_, packet.data(), packet.size());
     }
 
     const std::uint8_t* data() const { return buffer_.data(); }
@@ -295,6 +314,8 @@ Bytes requestPacket(std::uint16_t opcode, const TftpClient& client, const std::s
 
 }  // namespace
 
+void TftpClient::abort() { requestAbort(transfer_); }
+
 TftpServerAddress parseTftpServerAddress(const std::string& text) {
     TftpServerAddress result;
     const std::string t = trimBlanks(text);
@@ -328,6 +349,13 @@ TftpServerAddress parseTftpServerAddress(const std::string& text) {
 
 TftpClient::Result TftpClient::read(const std::string& fileName, std::vector<std::uint8_t>& contents,
                                     std::size_t maxBytes, std::uint64_t& totalBytes) {
+    // An event handled during a wait must not start a transfer inside this one.
+    if (transfer_.Busy) {
+        contents.clear();
+        totalBytes = 0;
+        return Result::Busy;
+    }
+    const TransferScope scope(transfer_);
     contents.clear();
     totalBytes = 0;
     LastBlockSize = 0;
@@ -354,6 +382,10 @@ TftpClient::Result TftpClient::read(const std::string& fileName, std::vector<std
         const Received r = session.receive(deadline);
         if (r == Received::Timeout) {
             return finish(Result::Timeout);
+        }
+        if (r == Received::Aborted) {
+            session.tellAborted();
+            return finish(Result::Aborted);
         }
         if (r == Received::Error) {
             return finish(Result::SocketError);
@@ -432,6 +464,10 @@ TftpClient::Result TftpClient::read(const std::string& fileName, std::vector<std
 
 TftpClient::Result TftpClient::write(const std::string& fileName, const std::uint8_t* data,
                                      std::size_t length) {
+    if (transfer_.Busy) {
+        return Result::Busy;
+    }
+    const TransferScope scope(transfer_);
     LastBlockSize = 0;
     auto finish = [this](Result r) {
         LastResult = r;
@@ -480,6 +516,10 @@ TftpClient::Result TftpClient::write(const std::string& fileName, const std::uin
         const Received r = session.receive(deadline);
         if (r == Received::Timeout) {
             return finish(Result::Timeout);
+        }
+        if (r == Received::Aborted) {
+            session.tellAborted();
+            return finish(Result::Aborted);
         }
         if (r == Received::Error) {
             return finish(Result::SocketError);
@@ -547,6 +587,7 @@ void TFTP_Init(TTFTP& TF, const std::string& AdresaIP, std::int32_t VerzeIP, std
     client->Mode = "octet";
     client->RequestedBlockSize = 1500;
     client->ProgressHook = &platform::pumpEvents;
+    client->WaitHook = &platform::pumpEvents;
     TF.ID.IdTrivialFTP1 = std::move(client);
 }
 
@@ -571,6 +612,12 @@ bool TFTP_PrectiSoubor(TTFTP& TF, const std::string& Soubor, std::uint8_t* Buffe
     Delka = static_cast<std::int32_t>(contents.size());
     TF.ED.Status = 0;
     return true;
+}
+
+void TFTP_Abort(TTFTP& TF) {
+    if (TF.ID.IdTrivialFTP1) {
+        TF.ID.IdTrivialFTP1->abort();
+    }
 }
 
 bool TFTP_ZapisSoubor(TTFTP& TF, const std::string& Soubor, const std::uint8_t* Data,

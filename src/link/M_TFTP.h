@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "link/TransferState.h"
 #include "platform/Udp.h"
 
 constexpr std::int32_t TFTP_MAX_SOUBOR = 10000;  // bytes, both directions
@@ -38,7 +39,9 @@ public:
         IllegalPacket,   // unexpected opcode, truncated or oversized datagram
         OptionRefused,   // option acknowledgement not acceptable
         BlockOverflow,   // block number would pass 65535, or a read passes 1 MiB
-        BadArgument      // file name with a zero byte, or no data
+        BadArgument,     // file name with a zero byte, or no data
+        Aborted,         // ended on request by abort()
+        Busy             // asked while a transfer of this client runs
     };
 
     std::string Host;
@@ -47,6 +50,10 @@ public:
     platform::IpVersion Version = platform::IpVersion::V4;
     std::uint32_t ReceiveTimeoutMs = 1000;
     void (*ProgressHook)() = nullptr;
+    // Called while a transfer waits for a datagram, at least every
+    // kWaitSliceMs, so the user interface stays alive however slow the peer.
+    void (*WaitHook)() = nullptr;
+    static constexpr std::uint32_t kWaitSliceMs = 10;
     std::string Mode = "octet";
     std::uint16_t RequestedBlockSize = 1500;
 
@@ -57,6 +64,12 @@ public:
     // Writes `length` bytes of `data` as a file.
     Result write(const std::string& fileName, const std::uint8_t* data, std::size_t length);
 
+    // Ends the running transfer at its next wait as failed (Aborted), and
+    // tells the peer with an error packet. Does nothing when none runs.
+    void abort();
+    bool busy() const { return transfer_.Busy; }
+    bool abortRequested() const { return transfer_.AbortRequested; }
+
     // Outcome of the last transfer.
     Result LastResult = Result::Ok;
     // What the server said in its error packet, for the last ServerError.
@@ -64,6 +77,9 @@ public:
     std::string LastServerErrorMessage;
     // Block size of the last transfer after negotiation.
     std::uint16_t LastBlockSize = 0;
+
+private:
+    TransferState transfer_;
 };
 
 struct TTFTP_CFG {
@@ -91,3 +107,5 @@ bool TFTP_PrectiSoubor(TTFTP& TF, const std::string& Soubor, std::uint8_t* Buffe
                        std::int32_t& Delka);
 bool TFTP_ZapisSoubor(TTFTP& TF, const std::string& Soubor, const std::uint8_t* Data,
                       std::int32_t Delka);
+// Ends the transfer running on the link, if any, as a failed one (Status 3).
+void TFTP_Abort(TTFTP& TF);

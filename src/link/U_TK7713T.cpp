@@ -146,6 +146,11 @@ void TK7713T_Reset() {
     Konvertor.MBRTU.ID.HNDL = 0;
 }
 
+void TK7713T_Abort(TTK7713T& TK) {
+    TFTP_Abort(TK.TFTP);
+    MBRTU_Abort(TK.MBRTU);
+}
+
 bool TK7713T_PrectiInfo(TTK7713T& TK, TTK7713T_InfoTxt& Info) {
     return tk7713t::readOperation(TK, FileId::Info, Info, &tk7713t::decodeInfo);
 }

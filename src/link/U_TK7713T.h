@@ -188,6 +188,12 @@ extern TTK7713T Konvertor;
 // open port. Releases nothing.
 void TK7713T_Reset();
 
+// Ends the transfer running on TK, whichever link carries it, as a failed
+// one; the operation waiting for it returns false with Status 1 at once.
+// Does nothing when no transfer runs. Called from an event handled while a
+// transfer waits (a window closing).
+void TK7713T_Abort(TTK7713T& TK);
+
 // File operations. true = the whole file was transferred (Status 0). false with
 // Status 1 = transfer failed, other fields unchanged. false with the record
 // untouched and nothing sent = TK.Init is false.

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -26,8 +27,13 @@ void openRealAddress(const QString& address) {
     QDesktopServices::openUrl(QUrl(address));
 }
 
+QString chooseRealSaveFile(QWidget* owner, const QString& caption, const QString& suggestedName,
+                           const QString& filter) {
+    return QFileDialog::getSaveFileName(owner, caption, suggestedName, filter);
+}
+
 DesktopShell realShell() {
-    return DesktopShell{showRealMessage, openRealDocument, openRealAddress};
+    return DesktopShell{showRealMessage, openRealDocument, openRealAddress, chooseRealSaveFile};
 }
 
 DesktopShell& shellInUse() {

@@ -18,6 +18,10 @@ struct DesktopShell {
     std::function<void(const QString& path)> openDocument;
     // Opens a web address in the desktop's browser; failures are not reported.
     std::function<void(const QString& address)> openAddress;
+    // Asks for the name of a file to save; empty when the operator cancels.
+    std::function<QString(QWidget* owner, const QString& caption, const QString& suggestedName,
+                          const QString& filter)>
+        chooseSaveFile;
 };
 
 // The services in use. Tests may replace members; resetDesktopShell puts the

@@ -23,6 +23,8 @@
 #include "platform/ProgramFolder.h"
 #include "ui/About.h"
 #include "ui/DesktopShell.h"
+#include "ui/DiagRS485.h"
+#include "ui/DiagSystem.h"
 #include "ui/NastavHlavniLinka.h"
 #include "ui/NastavLanParam.h"
 #include "ui/NastavModbusTCP.h"
@@ -140,8 +142,8 @@ void TForm1::FormCreate() {
 
     setFont(ui::windowFont(12));
 
-    // Menus: Connection, Configuration, then Help at the right end of the
-    // bar. Only the commands whose windows exist are offered.
+    // Menus: Connection, Configuration, Diagnostics, then Help at the right
+    // end of the bar.
     MenuPripojeni = addMenu(this, "MenuPripojeni");
     Pipojenmodulu1 = addCommand(this, MenuPripojeni, "Pipojenmodulu1", &TForm1::Pipojenmodulu1Click);
 
@@ -156,6 +158,10 @@ void TForm1::FormCreate() {
         addCommand(this, MenuKonfigurace, "NastavServisniLinkaUSB", &TForm1::NastavServisniLinkaUSBClick);
     MenuKonfigurace->addSeparator();
     Restartzazen1 = addCommand(this, MenuKonfigurace, "Restartzazen1", &TForm1::Restartzazen1Click);
+
+    MenuDiagnostika = addMenu(this, "MenuDiagnostika");
+    Pehled1 = addCommand(this, MenuDiagnostika, "Pehled1", &TForm1::Pehled1Click);
+    RozhranRS4851 = addCommand(this, MenuDiagnostika, "RozhranRS4851", &TForm1::RozhranRS4851Click);
 
     // Help stays in the one menu bar, so the keyboard (Alt, F10, arrows) and
     // screen readers reach it; the separator before it right-justifies it.
@@ -196,6 +202,9 @@ void TForm1::FormCreate() {
     NastavServisniLinkaRS485->setText(text(Hlavni::TEXT_RTU_SLAVE));
     NastavServisniLinkaUSB->setText(text(Hlavni::TEXT_RTU_SLAVE_USB));
     Restartzazen1->setText(text(Hlavni::TEXT_RESTART));
+    MenuDiagnostika->setTitle(text(Hlavni::TEXT_MENU_DIAGNOSTICS));
+    Pehled1->setText(text(Hlavni::TEXT_INFORMATION));
+    RozhranRS4851->setText(text(Hlavni::TEXT_DIAG_RTU_MASTER));
     MenuNapoveda->setTitle(text(Hlavni::TEXT_MENU_HELP));
     Npovda2->setText(text(Hlavni::TEXT_HELP));
     Oprogramu1->setText(text(Hlavni::TEXT_ABOUT));
@@ -300,6 +309,8 @@ void TForm1::NastavHlavniLinkaRS485Click() { openWindow<TFormNastavHlavniLinka>(
 void TForm1::NastavServisniLinkaRS485Click() { openWindow<TFormNastavServisniLinka>(); }
 void TForm1::NastavServisniLinkaUSBClick() { openWindow<TFormNastavServisniLinkaUSB>(); }
 void TForm1::Restartzazen1Click() { openWindow<TFormRestart>(); }
+void TForm1::Pehled1Click() { openWindow<TFormDiagPrehled>(); }
+void TForm1::RozhranRS4851Click() { openWindow<TFormDiagRS485>(); }
 
 QString TForm1::helpDocumentName() const {
     const bool czech = Dat != nullptr && Dat->Lang == LANG_CZ;

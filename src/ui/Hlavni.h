@@ -74,6 +74,9 @@ public:
     QAction* NastavServisniLinkaRS485 = nullptr;
     QAction* NastavServisniLinkaUSB = nullptr;
     QAction* Restartzazen1 = nullptr;
+    QMenu* MenuDiagnostika = nullptr;
+    QAction* Pehled1 = nullptr;
+    QAction* RozhranRS4851 = nullptr;
     QMenu* MenuNapoveda = nullptr;
     QAction* Npovda2 = nullptr;
     QAction* Oprogramu1 = nullptr;
@@ -90,6 +93,8 @@ public:
     void NastavServisniLinkaRS485Click();
     void NastavServisniLinkaUSBClick();
     void Restartzazen1Click();
+    void Pehled1Click();
+    void RozhranRS4851Click();
     void Npovda2Click();
     void Oprogramu1Click();
 

@@ -33,3 +33,20 @@ std::array<InfoRow, 6> InfoRows(const TTK7713T_SysBin& sys) {
             InfoRow{DiagSystem::TEXT_IP_ADDRESS, IP4NaText(sys.IP4_Adresa)},
             InfoRow{DiagSystem::TEXT_RUN_TIME, RunTimeText(sys.UptimeS)}};
 }
+
+std::array<StatRow, 5> StatRows(const TTK7713T_MmrdBin& mmrd) {
+    return {StatRow{DiagRS485::TEXT_MESSAGES, mmrd.PocetZprav},
+            StatRow{DiagRS485::TEXT_ERROR_MESSAGES, mmrd.PocetChybnychZprav},
+            StatRow{DiagRS485::TEXT_NEGATIVE_RESPONSES, mmrd.PocetNegativnichOdpovedi},
+            StatRow{DiagRS485::TEXT_FREQUENCY, mmrd.CetnostZprav},
+            StatRow{DiagRS485::TEXT_UTILISATION, mmrd.Vytizeni}};
+}
+
+std::string HistoryCsv(const TTK7713T_MmrgvBin& mmrgv) {
+    std::string csv = "seconds_back,percent\n";
+    const std::size_t last = mmrgv.PoleDat.size() - 1;
+    for (std::size_t i = 0; i < mmrgv.PoleDat.size(); ++i) {
+        csv += std::to_string(last - i) + "," + std::to_string(mmrgv.PoleDat[i]) + "\n";
+    }
+    return csv;
+}

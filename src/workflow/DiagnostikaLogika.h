@@ -24,3 +24,19 @@ struct InfoRow {
 
 // Rows 0-5: firmware, loader, serial number, MAC, current IPv4 address, run time.
 std::array<InfoRow, 6> InfoRows(const TTK7713T_SysBin& sys);
+
+// One row of the master line statistics: the label's id in the DiagRS485
+// table and the counter, shown unsigned without separators.
+struct StatRow {
+    std::int32_t LabelId;
+    std::uint32_t Value;
+};
+
+// Rows 0-4: messages, erroneous messages, negative responses, messages per
+// second, utilisation in percent.
+std::array<StatRow, 5> StatRows(const TTK7713T_MmrdBin& mmrd);
+
+// The 180 utilisation samples as CSV, oldest first: a header line
+// "seconds_back,percent", then one line per sample with its age in seconds
+// (179 for the oldest, 0 for the newest) and its value. Lines end in "\n".
+std::string HistoryCsv(const TTK7713T_MmrgvBin& mmrgv);

@@ -179,9 +179,10 @@ constexpr TTextPolozka DiagSystemTexts[] = {
     {9, "Cancel", "Cancel"},
     {10, "", ""},
     {11, "", ""},
+    {12, "Kopírovat", "Copy"},
 };
 static_assert(TextTabulkaPlatna(DiagSystemTexts));
-static_assert(std::size(DiagSystemTexts) == 12);
+static_assert(std::size(DiagSystemTexts) == 13);
 
 constexpr TTextPolozka DiagRS485Texts[] = {
     {0, "", ""},
@@ -196,9 +197,13 @@ constexpr TTextPolozka DiagRS485Texts[] = {
     {9, "[sek]", "[sec]"},
     {10, "Vymazat", "Clear"},
     {11, "Cancel", "Cancel"},
+    {12, "Kopírovat", "Copy"},
+    {13, "Uložit graf jako PNG...", "Save chart as PNG..."},
+    {14, "Uložit vzorky jako CSV...", "Save samples as CSV..."},
+    {15, "Soubor nelze uložit: ", "Cannot save the file: "},
 };
 static_assert(TextTabulkaPlatna(DiagRS485Texts));
-static_assert(std::size(DiagRS485Texts) == 12);
+static_assert(std::size(DiagRS485Texts) == 16);
 
 constexpr TTextPolozka RestartTexts[] = {
     {0, "", ""},

@@ -174,6 +174,8 @@ constexpr std::int32_t TEXT_MAC = 6;
 constexpr std::int32_t TEXT_IP_ADDRESS = 7;
 constexpr std::int32_t TEXT_RUN_TIME = 8;
 constexpr std::int32_t TEXT_CANCEL = 9;
+// Beyond the window's own captions: its table's context menu.
+constexpr std::int32_t TEXT_COPY = 12;
 
 TTextTabulka Texty();
 std::string Text(std::int32_t id, std::int32_t lang);
@@ -191,6 +193,11 @@ constexpr std::int32_t TEXT_CHART = 8;
 constexpr std::int32_t TEXT_SECONDS = 9;
 constexpr std::int32_t TEXT_CLEAR = 10;
 constexpr std::int32_t TEXT_CANCEL = 11;
+// Beyond the window's own captions: context menus and export failures.
+constexpr std::int32_t TEXT_COPY = 12;
+constexpr std::int32_t TEXT_SAVE_PNG = 13;
+constexpr std::int32_t TEXT_SAVE_CSV = 14;
+constexpr std::int32_t TEXT_SAVE_FAILED = 15;
 
 TTextTabulka Texty();
 std::string Text(std::int32_t id, std::int32_t lang);

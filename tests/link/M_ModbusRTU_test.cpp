@@ -379,6 +379,40 @@ TEST_F(Link, ReceiveLoopPumpsEventsAndWaitsWithoutSpinning) {
     EXPECT_EQ(port.waitedMs(), 101u);
 }
 
+// A window closing during a transaction: the pump that handles the close
+// aborts the link; a second transaction started from the pump is refused.
+TMBRTU* abortTarget = nullptr;
+int nestedResult = -1;
+void abortOnThirdPump() {
+    if (++pumpCalls == 3) {
+        const Bytes nested = hex("01 43");
+        std::uint16_t n = 0;
+        std::array<std::uint8_t, MBRTU_MAX_ODPOVED> a{};
+        nestedResult = MBRTU_Transakce(*abortTarget, nested.data(), 2, n, a);
+        MBRTU_Abort(*abortTarget);
+    }
+}
+
+TEST_F(Link, AbortFromThePumpEndsTheWaitAtOnceAndRefusesNesting) {
+    open(4, 1000);
+    MBRTU_Abort(mb);  // nothing runs: no effect on the next transaction
+    pumpCalls = 0;
+    abortTarget = &mb;
+    platform::setEventPump(abortOnThirdPump);
+    markStart();
+    EXPECT_EQ(transact(hex("01 43")), 2);
+    EXPECT_EQ(took(), 20u);  // pumps at 0, 10 and 20 ms
+    EXPECT_EQ(nestedResult, 1);
+    EXPECT_EQ(port.writes().size(), 1u);
+    EXPECT_FALSE(mb.ID.Transfer.Busy);
+    EXPECT_FALSE(mb.ID.Transfer.AbortRequested);
+
+    // The next transaction is not touched by the earlier abort.
+    platform::setEventPump(nullptr);
+    port.queueAnswer(at(5, withCrc(hex("01 43 01 07"))));
+    EXPECT_EQ(transact(hex("01 43")), 0);
+}
+
 TEST_F(Link, EndlessTalkerEndsAtOverrunOrTimeout) {
     open(4, 1000);
     port.talkEndlessly(0x55, 1);

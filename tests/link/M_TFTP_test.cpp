@@ -25,6 +25,8 @@ namespace {
 
 int pumps = 0;
 void countPump() { ++pumps; }
+int waits = 0;
+void countWait() { ++waits; }
 
 constexpr std::int32_t kTimeout = 1000;
 
@@ -89,7 +91,12 @@ protected:
     }
     void TearDown() override { platform::setEventPump(nullptr); }
 
-    void init(std::int32_t timeout = kTimeout) { TFTP_Init(tf, peer.address(), 0, timeout); }
+    // Waits are counted apart, so `pumps` counts the progress hook alone.
+    void init(std::int32_t timeout = kTimeout) {
+        TFTP_Init(tf, peer.address(), 0, timeout);
+        tf.ID.IdTrivialFTP1->WaitHook = &countWait;
+        waits = 0;
+    }
 
     TestTftpPeer peer;
     TTFTP tf;
@@ -1112,3 +1119,82 @@ TEST_F(TftpLink, NoSocketIsLeftOpenAfterSuccessOrFailure) {
     }
     EXPECT_EQ(openFileDescriptors(), before);
 }
+
+// ---------------------------------------------------------------------------
+// Waiting keeps the user interface alive, and a window may abort the wait
+
+TEST_F(TftpLink, WaitingPumpsEventsInSlicesOfAtMost10Ms) {
+    peer.receiveRequest();
+    peer.start();
+    TFTP_Init(tf, peer.address(), 0, 200);
+    ASSERT_EQ(tf.ID.IdTrivialFTP1->WaitHook, &platform::pumpEvents);
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_FALSE(readFile(tf, "sys.bin").ok);
+    const auto elapsed = std::chrono::steady_clock::now() - t0;
+    ASSERT_TRUE(peer.finish()) << peer.failure();
+    EXPECT_EQ(tf.ID.IdTrivialFTP1->LastResult, TftpClient::Result::Timeout);
+    EXPECT_GE(elapsed, 200ms);  // the timeout itself is unchanged
+    // No event ever waits longer than one slice: at least one pump per 10 ms.
+    EXPECT_GE(pumps, static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count() / 10) - 1);
+}
+
+TTFTP* abortLink = nullptr;
+TftpClient::Result nestedResult = TftpClient::Result::Ok;
+void abortOnSecondWait() {
+    if (++waits == 2) {
+        std::vector<std::uint8_t> contents;
+        std::uint64_t total = 0;
+        nestedResult = abortLink->ID.IdTrivialFTP1->read("info.txt", contents, 100, total);
+        TFTP_Abort(*abortLink);
+    }
+}
+
+struct AbortCase {
+    const char* name;
+    Direction direction;
+    bool peerAnswered;  // the server had answered before the abort
+};
+
+class Abort : public TftpLink, public ::testing::WithParamInterface<AbortCase> {};
+
+TEST_P(Abort, EndsTheTransferAtOnceAndTellsThePeer) {
+    const AbortCase& c = GetParam();
+    const Bytes contents = patternBytes(600, 21);
+    const Bytes told = errorPacket(0, "Transfer aborted");
+    peer.receiveRequest();
+    if (!c.peerAnswered) {
+        peer.receiveAt(Socket::Listen);  // nobody answered: the server asked hears it
+    } else if (c.direction == Direction::Read) {
+        peer.send(dataPacket(1, slice(contents, 0, 512))).receive().receive();
+    } else {
+        peer.send(ackPacket(0)).receive().receive();
+    }
+    peer.start();
+    init(5000);
+    tf.ID.IdTrivialFTP1->WaitHook = &abortOnSecondWait;
+    abortLink = &tf;
+    nestedResult = TftpClient::Result::Ok;
+    const auto t0 = std::chrono::steady_clock::now();
+    const bool ok = c.direction == Direction::Read ? readFile(tf, "mmrd.bin").ok
+                                                   : TFTP_ZapisSoubor(tf, "ctrl.bin", contents.data(), 600);
+    const auto elapsed = std::chrono::steady_clock::now() - t0;
+    ASSERT_TRUE(peer.finish()) << peer.failure();
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(tf.ED.Status, 3);
+    EXPECT_EQ(tf.ID.IdTrivialFTP1->LastResult, TftpClient::Result::Aborted);
+    EXPECT_EQ(nestedResult, TftpClient::Result::Busy);
+    EXPECT_LT(elapsed, 1000ms);
+    ASSERT_FALSE(peer.received().empty());
+    EXPECT_EQ(peer.received().back().bytes, told);
+    // The request (and the notice, when nobody had answered); never a
+    // request of the nested read.
+    EXPECT_EQ(peer.requests().size(), c.peerAnswered ? 1u : 2u);
+    EXPECT_FALSE(tf.ID.IdTrivialFTP1->busy());
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Abort,
+                         ::testing::Values(AbortCase{"ReadBeforeAnyAnswer", Direction::Read, false},
+                                           AbortCase{"ReadAfterData", Direction::Read, true},
+                                           AbortCase{"WriteBeforeAnyAnswer", Direction::Write, false},
+                                           AbortCase{"WriteAfterAck", Direction::Write, true}),
+                         [](const auto& p) { return std::string(p.param.name); });

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -33,8 +35,10 @@ std::string slurp(const std::string& path) {
 
 // Runs the program with its output in two scratch files and waits for it
 // by its pid. With stdoutPath its standard output goes there instead, or is
-// closed when stdoutPath is empty.
-Outcome runProgram(const std::vector<std::string>& args, const char* stdoutPath = nullptr) {
+// closed when stdoutPath is empty. With interruptAfterLines, Ctrl+C (SIGINT)
+// reaches it once its output holds that many lines.
+Outcome runProgram(const std::vector<std::string>& args, const char* stdoutPath = nullptr,
+                   int interruptAfterLines = 0) {
     const std::string program = std::string(TK_BINARY_DIR) + "/tools/cli/tk7713t";
     const std::string base = std::string(TK_BINARY_DIR) + "/cli_binary_test." + std::to_string(::getpid());
     const std::string outPath = base + ".out";
@@ -63,6 +67,14 @@ Outcome runProgram(const std::vector<std::string>& args, const char* stdoutPath 
     if (spawned != 0) {
         ADD_FAILURE() << "cannot start " << program;
         return r;
+    }
+    for (int waited = 0; interruptAfterLines > 0 && waited < 1000; ++waited) {
+        const std::string sofar = slurp(outPath);
+        if (std::count(sofar.begin(), sofar.end(), '\n') >= interruptAfterLines) {
+            ::kill(pid, SIGINT);
+            break;
+        }
+        ::usleep(10000);
     }
     int wstatus = 0;
     if (waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus)) {
@@ -126,6 +138,15 @@ TEST(Program, OutputThatCannotBeWrittenIsAFailure) {
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err, "tk7713t: Cannot write the output\n");
     }
+}
+
+TEST(Program, FollowedStatisticsEndCleanlyOnCtrlC) {
+    harness::Sim sim;
+    ASSERT_TRUE(sim.started()) << sim.error();
+    const Outcome r = runProgram({"--lan", sim.lan(), "stats", "--follow"}, nullptr, 3);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_GE(std::count(r.out.begin(), r.out.end(), '\n'), 3);
+    EXPECT_EQ(r.err, "");
 }
 
 }  // namespace

@@ -140,6 +140,77 @@ TEST_F(ToolTest, StatsHistoryAndClear) {
     EXPECT_EQ(v.find("PocetChybnychZprav")->text, "0");
 }
 
+// An output that takes `lines` lines and then fails, as a closed pipe does.
+class ClosingOutput : public std::streambuf {
+public:
+    explicit ClosingOutput(int lines) : left_(lines) {}
+    std::string text;
+
+protected:
+    int overflow(int c) override {
+        if (left_ <= 0 || c == traits_type::eof()) {
+            return traits_type::eof();
+        }
+        text.push_back(static_cast<char>(c));
+        left_ -= c == '\n' ? 1 : 0;
+        return c;
+    }
+
+private:
+    int left_;
+};
+
+TEST_F(ToolTest, HistoryAsCsvAndStatsFollowedLineByLine) {
+    Outcome r = runTool(serial({"history", "--csv"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::istringstream csv(r.out);
+    std::string line;
+    std::getline(csv, line);
+    EXPECT_EQ(line, "seconds_back,percent");
+    int rows = 0;
+    while (std::getline(csv, line)) {
+        EXPECT_TRUE(std::regex_match(line, std::regex(std::to_string(179 - rows) + ",[0-9]+"))) << line;
+        ++rows;
+    }
+    EXPECT_EQ(rows, 180);
+
+    const std::string stamp = "[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3}";
+    struct Case {
+        std::vector<std::string> args;
+        std::string pattern;
+    };
+    const Case cases[] = {
+        {lan({"stats", "--follow"}),
+         stamp + " Total number of messages: [0-9]+; Total number of error messages: [0-9]+; "
+                 "Total number of negative responses: [0-9]+; Message frequency \\[messages/sec\\]: [0-9]+; "
+                 "Master interface utilization \\[%\\]: [0-9]+"},
+        {serial({"--json", "stats", "--follow"}),
+         "\\{\"Cas\": *\"" + stamp + "\", *\"PocetZprav\": *[0-9]+, *\"PocetChybnychZprav\": *[0-9]+, "
+         "*\"PocetNegativnichOdpovedi\": *[0-9]+, *\"CetnostZprav\": *[0-9]+, *\"Vytizeni\": *[0-9]+\\}"},
+    };
+    for (const Case& c : cases) {
+        sim.clearLog();
+        ClosingOutput closing(3);
+        std::ostream out(&closing);
+        std::ostringstream err;
+        EXPECT_EQ(tkcli::Run(c.args, out, err), 0) << err.str();
+        std::istringstream got(closing.text);
+        int n = 0;
+        while (std::getline(got, line)) {
+            EXPECT_TRUE(std::regex_match(line, std::regex(c.pattern))) << line;
+            if (c.args[4] == "--json") {
+                parsed(line);
+            }
+            ++n;
+        }
+        EXPECT_EQ(n, 3);
+        if (c.args[0] == "--device") {
+            // One read per line, the last one finding the output gone.
+            EXPECT_EQ(sim.count("0x43 file 6 "), 4u);
+        }
+    }
+}
+
 TEST_F(ToolTest, GetPrintsNameValueLines) {
     const Outcome r = runTool(lan({"get", "uartm"}));
     EXPECT_EQ(r.status, 0) << r.err;

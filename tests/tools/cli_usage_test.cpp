@@ -119,7 +119,13 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"LanPortTooLarge", {"--lan", "127.0.0.1:65536", "identify"},
                   {"tk7713t: Invalid address 127.0.0.1:65536 for --lan", kHint}},
         UsageCase{"LanOpenBracket", {"--lan", "[", "identify"}, {"tk7713t: Invalid address [ for --lan", kHint}},
-        UsageCase{"LanColonOnly", {"--lan", ":", "identify"}, {"tk7713t: Invalid address : for --lan", kHint}}),
+        UsageCase{"LanColonOnly", {"--lan", ":", "identify"}, {"tk7713t: Invalid address : for --lan", kHint}},
+        UsageCase{"CsvNotForStats", with(L, {"--csv", "stats"}),
+                  {"tk7713t: Option --csv does not apply to the command stats", kHint}},
+        UsageCase{"CsvWithJson", with(L, {"--csv", "--json", "history"}),
+                  {"tk7713t: Option --json does not apply to the command history --csv", kHint}},
+        UsageCase{"FollowNotForHistory", with(L, {"history", "--follow"}),
+                  {"tk7713t: Option --follow does not apply to the command history", kHint}}),
     [](const ::testing::TestParamInfo<UsageCase>& i) { return std::string(i.param.name); });
 
 TEST(Help, ToolAndEveryCommand) {

@@ -18,6 +18,8 @@
 #include "platform/SerialPort.h"
 #include "sim/Simulator.h"
 #include "ui/About.h"
+#include "ui/DiagRS485.h"
+#include "ui/DiagSystem.h"
 #include "ui/Hlavni.h"
 #include "ui/Pripojeni.h"
 #include "ui/UiTestSupport.h"
@@ -363,6 +365,35 @@ TEST_F(MainWindowTest, AboutShowsVersionAndOpensAddressOfItsLanguage) {
         EXPECT_EQ(shell.addresses.back().toStdString(), address);
     }
     EXPECT_EQ(shell.addresses.size(), 2u);
+}
+
+TEST_F(MainWindowTest, DiagnosticsMenuOpensAFreshWindowOfEachCommand) {
+    TForm1 form;
+    form.show();
+    EXPECT_EQ(form.MenuDiagnostika->title(), QStringLiteral("Diagnostics"));
+    EXPECT_EQ(form.MenuDiagnostika->actions(), (QList<QAction*>{form.Pehled1, form.RozhranRS4851}));
+    EXPECT_EQ(form.Pehled1->text(), QStringLiteral("Converter information"));
+    EXPECT_EQ(form.RozhranRS4851->text(), QStringLiteral("Modbus RTU master"));
+
+    PData seen = nullptr;
+    whenModalShown<TFormDiagPrehled>([&](TFormDiagPrehled* w) {
+        seen = w->Dat;
+        EXPECT_EQ(w->windowTitle(), QStringLiteral("Converter information"));
+        QTest::mouseClick(w->Button1, Qt::LeftButton);
+    });
+    form.Pehled1->trigger();
+    EXPECT_EQ(seen, form.Dat);
+
+    seen = nullptr;
+    whenModalShown<TFormDiagRS485>([&](TFormDiagRS485* w) {
+        seen = w->Dat;
+        EXPECT_EQ(w->windowTitle(), QStringLiteral("Modbus RTU master interface diagnostics"));
+        QTest::mouseClick(w->Button2, Qt::LeftButton);
+    });
+    form.RozhranRS4851->trigger();
+    EXPECT_EQ(seen, form.Dat);
+    // Neither window outlives its command.
+    EXPECT_TRUE(form.findChildren<QDialog*>().isEmpty());
 }
 
 }  // namespace

@@ -156,3 +156,30 @@ inline void resetConverter() {
 }
 
 }  // namespace uitest
+
+namespace uitest {
+
+// Konvertor and dat as a successful connection leaves them, over the LAN
+// to `address` ("127.0.0.1:PORT").
+inline void connectLan(TData& dat, const std::string& address, std::int32_t timeoutMs) {
+    TFTP_Init(Konvertor.TFTP, address, 0, timeoutMs);
+    Konvertor.Rozhrani = ROZHRANI_LAN;
+    Konvertor.Init = true;
+    dat.Init = true;
+}
+
+// The same over COM port 9, mapped to the pseudo-terminal `pty`, at 9600 Bd
+// with even parity.
+inline bool connectSerial(TData& dat, const std::string& pty, std::uint8_t address, std::uint32_t timeoutMs) {
+    platform::setSerialDeviceMap({{9, pty}});
+    if (MBRTU_Init(9, 4, 1, timeoutMs, Konvertor.MBRTU) != 0) {
+        return false;
+    }
+    Konvertor.MBRTU.CFG.Adresa = address;
+    Konvertor.Rozhrani = ROZHRANI_COM;
+    Konvertor.Init = true;
+    dat.Init = true;
+    return true;
+}
+
+}  // namespace uitest

@@ -1,7 +1,10 @@
 #include "cli/Cli.h"
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -18,6 +21,7 @@
 #include "cli/Json.h"
 #include "cli/Scan.h"
 #include "link/M_TFTP.h"
+#include "platform/Clock.h"
 #include "platform/ProfileFile.h"
 #include "platform/SerialPort.h"
 #include "workflow/DiagnostikaLogika.h"
@@ -75,7 +79,7 @@ const CommandSpec* findCommand(std::string_view name) {
 constexpr std::string_view kValueOptions[] = {"--lan",     "--lan-timeout", "--com",     "--device",
                                               "--baud",    "--parity",      "--timeout", "--address",
                                               "--usb",     "--lang",        "--port",    "--rate"};
-constexpr std::string_view kFlagOptions[] = {"--ipv6", "--json", "--help"};
+constexpr std::string_view kFlagOptions[] = {"--ipv6", "--json", "--help", "--csv", "--follow"};
 // Flags of the scan command alone.
 constexpr std::string_view kScanFlags[] = {"--yes", "--quiet", "--all-addresses"};
 constexpr std::string_view kScanValueOptions[] = {"--port", "--rate"};
@@ -89,9 +93,56 @@ struct Arguments {
     bool ipv6 = false;
     bool json = false;
     bool help = false;
+    bool csv = false;     // history only
+    bool follow = false;  // stats only
     std::set<std::string, std::less<>> scanFlags;
     std::vector<std::string> positional;
 };
+
+constexpr std::uint32_t kFollowPeriodMs = 100;
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void onInterrupt(int) { stopRequested = 1; }
+
+// Local time as 2026-01-31T13:45:30.250.
+std::string localTimestamp() {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    char text[40];
+    const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", std::localtime(&seconds));
+    std::snprintf(text + n, sizeof text - n, ".%03d", static_cast<int>(ms));
+    return text;
+}
+
+// A JSON document on one line: line breaks and indentation outside strings
+// dropped (strings hold no raw line break).
+std::string oneLine(const std::string& json) {
+    std::string out;
+    bool inString = false;
+    bool escaped = false;
+    bool lineStart = false;
+    for (char c : json) {
+        if (inString) {
+            out.push_back(c);
+            inString = escaped || c != '"';
+            escaped = !escaped && c == '\\';
+            continue;
+        }
+        if (c == '\n') {
+            lineStart = true;
+            continue;
+        }
+        if (lineStart && c == ' ') {
+            continue;
+        }
+        lineStart = false;
+        inString = c == '"';
+        out.push_back(c);
+    }
+    return out;
+}
 
 // Thrown nowhere: every failure is a message plus an exit status.
 struct Failure {
@@ -144,6 +195,9 @@ public:
             failure_ = {EXIT_USAGE, Format(T_UNEXPECTED_ARGUMENT, lang_, {rest[spec->maxArgs]})};
             return usage();
         }
+        if (!commandOptions(*spec, a)) {
+            return usage();
+        }
         if (spec->command == Command::Scan) {
             const int status = scan(a);
             MBRTU_Zavri(tk_.MBRTU);
@@ -151,16 +205,6 @@ public:
                 platform::setSerialDeviceMap({});
             }
             return status;
-        }
-        for (std::string_view o : kScanValueOptions) {
-            if (option(a, o) != nullptr) {
-                failure_ = {EXIT_USAGE, Format(T_OPTION_ONLY_SCAN, lang_, {o})};
-                return usage();
-            }
-        }
-        if (!a.scanFlags.empty()) {
-            failure_ = {EXIT_USAGE, Format(T_OPTION_ONLY_SCAN, lang_, {*a.scanFlags.begin()})};
-            return usage();
         }
         ConnectionControls controls;
         if (!connectionControls(a, controls)) {
@@ -232,7 +276,11 @@ private:
                 continue;
             }
             if (isFlag && !inlineValue) {
-                (name == "--ipv6" ? a.ipv6 : name == "--json" ? a.json : a.help) = true;
+                (name == "--ipv6"     ? a.ipv6
+                 : name == "--json"   ? a.json
+                 : name == "--csv"    ? a.csv
+                 : name == "--follow" ? a.follow
+                                      : a.help) = true;
                 continue;
             }
             if (!isValueOption) {
@@ -258,6 +306,38 @@ private:
             failure_ = {EXIT_USAGE, Format(T_BAD_LANGUAGE, lang_, {it->second})};
             return false;
         }
+        return true;
+    }
+
+    // Options that belong to one command only.
+    bool commandOptions(const CommandSpec& spec, const Arguments& a) {
+        const auto notFor = [&](std::string_view name, std::string_view command) {
+            failure_ = {EXIT_USAGE, Format(T_OPTION_NOT_FOR_COMMAND, lang_, {name, command})};
+            return false;
+        };
+        if (a.csv && spec.command != Command::History) {
+            return notFor("--csv", spec.name);
+        }
+        if (a.csv && a.json) {
+            return notFor("--json", "history --csv");
+        }
+        if (a.follow && spec.command != Command::Stats) {
+            return notFor("--follow", spec.name);
+        }
+        if (spec.command != Command::Scan) {
+            for (std::string_view o : kScanValueOptions) {
+                if (option(a, o) != nullptr) {
+                    failure_ = {EXIT_USAGE, Format(T_OPTION_ONLY_SCAN, lang_, {o})};
+                    return false;
+                }
+            }
+            if (!a.scanFlags.empty()) {
+                failure_ = {EXIT_USAGE, Format(T_OPTION_ONLY_SCAN, lang_, {*a.scanFlags.begin()})};
+                return false;
+            }
+        }
+        csv_ = a.csv;
+        follow_ = a.follow;
         return true;
     }
 
@@ -665,6 +745,9 @@ private:
     }
 
     int stats() {
+        if (follow_) {
+            return followStats();
+        }
         TTK7713T_MmrdBin m;
         if (!TK7713T_PrectiMmrd(tk_, m)) {
             return fail(EXIT_FAILED, connectionError());
@@ -673,14 +756,8 @@ private:
             printJson(MmrdJson(m));
             return EXIT_OK;
         }
-        const std::pair<std::int32_t, std::uint32_t> rows[] = {
-            {DiagRS485::TEXT_MESSAGES, m.PocetZprav},
-            {DiagRS485::TEXT_ERROR_MESSAGES, m.PocetChybnychZprav},
-            {DiagRS485::TEXT_NEGATIVE_RESPONSES, m.PocetNegativnichOdpovedi},
-            {DiagRS485::TEXT_FREQUENCY, m.CetnostZprav},
-            {DiagRS485::TEXT_UTILISATION, m.Vytizeni}};
-        for (const auto& [label, value] : rows) {
-            out_ << DiagRS485::Text(label, lang_) << ": " << value << "\n";
+        for (const StatRow& row : StatRows(m)) {
+            out_ << DiagRS485::Text(row.LabelId, lang_) << ": " << row.Value << "\n";
         }
         return EXIT_OK;
     }
@@ -694,9 +771,51 @@ private:
             printJson(MmrgvJson(m));
             return EXIT_OK;
         }
+        if (csv_) {
+            out_ << HistoryCsv(m);
+            return EXIT_OK;
+        }
         for (std::uint8_t sample : m.PoleDat) {
             out_ << static_cast<unsigned>(sample) << "\n";
         }
+        return EXIT_OK;
+    }
+
+    // One line per read, like the diagnostics window: the next read starts
+    // 100 ms after the previous one ended. Ends when interrupted or when the
+    // output is closed.
+    int followStats() {
+        stopRequested = 0;
+        // Ctrl+C ends the loop after the current read, not the program in
+        // the middle of a transfer.
+        const auto previous = std::signal(SIGINT, onInterrupt);
+        while (stopRequested == 0 && out_) {
+            TTK7713T_MmrdBin m;
+            const bool ok = TK7713T_PrectiMmrd(tk_, m);
+            const std::string time = localTimestamp();
+            if (!ok) {
+                err_ << time << " tk7713t: " << connectionError() << std::endl;
+            } else if (json_) {
+                Value o = Value::object();
+                o.add("Cas", Value::string(time));
+                for (auto& member : MmrdJson(m).members) {
+                    o.add(member.first, member.second);
+                }
+                out_ << oneLine(json::write(o)) << std::endl;
+            } else {
+                out_ << time;
+                const char* separator = " ";
+                for (const StatRow& row : StatRows(m)) {
+                    out_ << separator << DiagRS485::Text(row.LabelId, lang_) << ": " << row.Value;
+                    separator = "; ";
+                }
+                out_ << std::endl;
+            }
+            if (stopRequested == 0 && out_) {
+                platform::pauseMs(kFollowPeriodMs);
+            }
+        }
+        std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
         return EXIT_OK;
     }
 
@@ -1068,6 +1187,8 @@ private:
     std::ostream& err_;
     std::int32_t lang_ = LANG_EN;
     bool json_ = false;
+    bool csv_ = false;
+    bool follow_ = false;
     bool deviceMapped_ = false;
     Failure failure_;
     TData dat_;

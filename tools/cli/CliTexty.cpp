@@ -103,8 +103,8 @@ constexpr TTextPolozka Texts[] = {
      "Příkazy:\n"
      "  identify            typ, verze firmware a výrobní číslo\n"
      "  info                informace o konvertoru (sys.bin; s --json všechny položky)\n"
-     "  stats               pět čítačů linky Modbus RTU master\n"
-     "  history             180 vzorků vytížení linky master, nejstarší první\n"
+     "  stats [--follow]    pět čítačů linky Modbus RTU master\n"
+     "  history [--csv]     180 vzorků vytížení linky master, nejstarší první\n"
      "  get KONFIGURACE     přečte lan4, mbtcp, uartm nebo uarts\n"
      "  set KONFIGURACE JMÉNO=HODNOTA ...  ověří, zapíše a verifikuje nastavení\n"
      "  restart             restartuje konvertor\n"
@@ -143,8 +143,8 @@ constexpr TTextPolozka Texts[] = {
      "Commands:\n"
      "  identify            type, firmware version and serial number\n"
      "  info                converter information (sys.bin; every field with --json)\n"
-     "  stats               the five counters of the Modbus RTU master line\n"
-     "  history             the 180 utilisation samples of the master line, oldest first\n"
+     "  stats [--follow]    the five counters of the Modbus RTU master line\n"
+     "  history [--csv]     the 180 utilisation samples of the master line, oldest first\n"
      "  get CONFIG          read lan4, mbtcp, uartm or uarts\n"
      "  set CONFIG NAME=VALUE ...  validate, write and verify settings\n"
      "  restart             restart the converter\n"
@@ -172,19 +172,31 @@ constexpr TTextPolozka Texts[] = {
      "With --json every field of the file (IPv4 dotted, IPv6 as eight groups,\n"
      "MAC as 00:1A:..., other byte arrays hexadecimal).\n"},
     {T_HELP_STATS,
-     "Použití: tk7713t [připojení] stats\n\n"
+     "Použití: tk7713t [připojení] stats [--follow]\n\n"
      "Přečte mmrd.bin: PocetZprav, PocetChybnychZprav, PocetNegativnichOdpovedi,\n"
-     "CetnostZprav, Vytizeni.\n",
-     "Usage: tk7713t [connection] stats\n\n"
+     "CetnostZprav, Vytizeni.\n"
+     "S --follow: čte znovu 100 ms po konci každého čtení a vypíše jeden řádek\n"
+     "na čtení, začínající místním časem, dokud není přerušen (Ctrl+C); s --json\n"
+     "jeden objekt JSON na řádek, čas v \"Cas\". Neúspěšné čtení je hlášeno na\n"
+     "chybový výstup a další čtení to zkusí znovu.\n",
+     "Usage: tk7713t [connection] stats [--follow]\n\n"
      "Reads mmrd.bin: PocetZprav, PocetChybnychZprav, PocetNegativnichOdpovedi,\n"
-     "CetnostZprav, Vytizeni.\n"},
+     "CetnostZprav, Vytizeni.\n"
+     "With --follow: reads again 100 ms after each read ends and prints one line\n"
+     "per read, starting with the local time, until interrupted (Ctrl+C); with\n"
+     "--json one JSON object per line, its time in \"Cas\". A failed read is\n"
+     "reported on the error output and the next read tries again.\n"},
     {T_HELP_HISTORY,
-     "Použití: tk7713t [připojení] history\n\n"
+     "Použití: tk7713t [připojení] history [--csv]\n\n"
      "Přečte mmrgv.bin a vypíše 180 vzorků vytížení v procentech, nejstarší první,\n"
-     "jeden na řádek. S --json: PocetDat, MaxPocetDat, IndexZapisu, PoleDat.\n",
-     "Usage: tk7713t [connection] history\n\n"
+     "jeden na řádek. S --json: PocetDat, MaxPocetDat, IndexZapisu, PoleDat.\n"
+     "S --csv: CSV se záhlavím seconds_back,percent (stáří vzorku v sekundách,\n"
+     "179 pro nejstarší, 0 pro nejnovější).\n",
+     "Usage: tk7713t [connection] history [--csv]\n\n"
      "Reads mmrgv.bin and prints the 180 utilisation samples in percent, oldest\n"
-     "first, one per line. With --json: PocetDat, MaxPocetDat, IndexZapisu, PoleDat.\n"},
+     "first, one per line. With --json: PocetDat, MaxPocetDat, IndexZapisu, PoleDat.\n"
+     "With --csv: CSV with the header seconds_back,percent (the sample's age in\n"
+     "seconds, 179 for the oldest, 0 for the newest).\n"},
     {T_HELP_GET,
      "Použití: tk7713t [připojení] get lan4|mbtcp|uartm|uarts\n\n"
      "Přečte soubor nastavení a vypíše jeho položky jako JMÉNO=HODNOTA\n"
@@ -271,6 +283,7 @@ constexpr TTextPolozka Texts[] = {
      "Progress goes to standard error (--quiet turns it off); --json gives a JSON\n"
      "array. Ctrl-C stops the scan and prints what was found. Exit status 0 when at\n"
      "least one converter was found, else 1.\n"},
+    {T_OPTION_NOT_FOR_COMMAND, "Volba %s nepatří k příkazu %s", "Option %s does not apply to the command %s"},
 };
 static_assert(TextTabulkaPlatna(Texts));
 static_assert(std::size(Texts) == T_COUNT);

@@ -76,6 +76,7 @@ enum CliText : std::int32_t {
     T_HELP_BACKUP,
     T_HELP_RESTORE,
     T_HELP_SCAN,
+    T_OPTION_NOT_FOR_COMMAND,
     T_COUNT
 };
 

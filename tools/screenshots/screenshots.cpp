@@ -22,6 +22,8 @@
 #include "sim/Simulator.h"
 #include "ui/About.h"
 #include "ui/DesktopShell.h"
+#include "ui/DiagRS485.h"
+#include "ui/DiagSystem.h"
 #include "ui/Hlavni.h"
 #include "ui/NastavHlavniLinka.h"
 #include "ui/NastavLanParam.h"
@@ -65,6 +67,15 @@ void save(QWidget* w, const QString& name) {
     } else {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         ++failures;
+    }
+}
+
+// Lets events run until done() holds (at most five seconds).
+void settleUntil(const std::function<bool()>& done) {
+    for (int i = 0; i < 500 && !done(); ++i) {
+        QEventLoop loop;
+        QTimer::singleShot(10, &loop, &QEventLoop::quit);
+        loop.exec();
     }
 }
 
@@ -124,6 +135,8 @@ int main(int argc, char* argv[]) {
     tksim::Config c;
     c.tftp.address = "127.0.0.1";
     c.tftp.port = 0;
+    // A converter running for a while: a full utilisation history.
+    c.model.initialUptimeS = 200000;
     tksim::Simulator sim(c);
     std::string error;
     if (!sim.start(&error)) {
@@ -145,6 +158,7 @@ int main(int argc, char* argv[]) {
     form.show();
     save(&form, QStringLiteral("main"));
     saveMenu(form.MenuPripojeni, QStringLiteral("menu-connection"));
+    saveMenu(form.MenuDiagnostika, QStringLiteral("menu-diagnostics"));
     saveMenu(form.MenuNapoveda, QStringLiteral("menu-help"));
 
     {
@@ -198,6 +212,20 @@ int main(int argc, char* argv[]) {
         d->Button2->click();
     });
     form.Restartzazen1->trigger();
+
+    // The diagnostics windows with live values, after their first ticks.
+    whenModalShown<TFormDiagPrehled>([](TFormDiagPrehled* w) {
+        settleUntil([w] { return w->StatusBar1->text() == QStringLiteral(" OK"); });
+        save(w, QStringLiteral("diag-information"));
+        w->Button1->click();
+    });
+    form.Pehled1->trigger();
+    whenModalShown<TFormDiagRS485>([](TFormDiagRS485* w) {
+        settleUntil([w] { return w->chartDrawings() > 0 && w->StatusBar1->text() == QStringLiteral(" OK"); });
+        save(w, QStringLiteral("diag-rtu-master"));
+        w->Button2->click();
+    });
+    form.RozhranRS4851->trigger();
 
     whenModalShown<TFormOProgramu>([](TFormOProgramu* a) {
         save(a, QStringLiteral("about"));

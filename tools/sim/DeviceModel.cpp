@@ -266,6 +266,9 @@ std::vector<std::uint8_t> DeviceModel::read(SimFile file)
     std::lock_guard lock(mutex_);
     const std::uint64_t t = now();
     advance(t);
+    if (const auto& image = scripted_[static_cast<std::size_t>(file)]; !image.empty()) {
+        return image;
+    }
     switch (file) {
     case SimFile::Info: {
         const std::string text = infoText(options_.identity);
@@ -464,6 +467,12 @@ void DeviceModel::setRestartMs(unsigned ms)
 {
     std::lock_guard lock(mutex_);
     options_.restartMs = ms;
+}
+
+void DeviceModel::setImage(SimFile file, std::vector<std::uint8_t> image)
+{
+    std::lock_guard lock(mutex_);
+    scripted_[static_cast<std::size_t>(file)] = std::move(image);
 }
 
 void DeviceModel::restart()

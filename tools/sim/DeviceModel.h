@@ -71,6 +71,11 @@ public:
     void setMasterLoad(int percent);
     void setRestartMs(unsigned ms);
 
+    // Serves `image` for reads of the file instead of the model's own state,
+    // until an empty image hands the file back to the model. Lets a test
+    // script exact values (edge counters, a ring index at will).
+    void setImage(SimFile file, std::vector<std::uint8_t> image);
+
     void restart();
     void clearStatistics();
     std::uint64_t uptimeMs();
@@ -114,6 +119,7 @@ private:
     std::uint32_t ringIndex_ = 0;
 
     std::vector<std::uint8_t> lan4_, mbtcp_, uartm_, uarts_;
+    std::array<std::vector<std::uint8_t>, 9> scripted_;
 };
 
 }  // namespace tksim

@@ -67,7 +67,7 @@ RtuReply RtuProtocol::handle(std::span<const std::uint8_t> frame, const Faults& 
         reply = refuse(exception(function, static_cast<std::uint8_t>(faults.exceptionCode)),
                        hexByte(function) + ": exception " + std::to_string(faults.exceptionCode) + " (injected)");
     } else if (function == 0x43) {
-        reply = readBlock(pdu);
+        reply = readBlock(pdu, faults);
     } else if (function == 0x44) {
         reply = writeBlock(pdu, faults);
     } else if (function == 0x45) {
@@ -90,7 +90,7 @@ RtuReply RtuProtocol::handle(std::span<const std::uint8_t> frame, const Faults& 
     return reply;
 }
 
-RtuReply RtuProtocol::readBlock(std::span<const std::uint8_t> pdu)
+RtuReply RtuProtocol::readBlock(std::span<const std::uint8_t> pdu, const Faults& faults)
 {
     if (pdu.size() != 7 || pdu[2] != kFileAccess) {
         return refuse(exception(0x43, kIllegalValue), "0x43: malformed request, exception 3");
@@ -103,6 +103,9 @@ RtuReply RtuProtocol::readBlock(std::span<const std::uint8_t> pdu)
     const FileInfo* file = fileByNumber(number);
     if (file == nullptr || !file->readable) {
         return refuse(exception(0x43, kIllegalAddress), what + ": no such readable file, exception 2");
+    }
+    if (faults.refuseReadsOf == file->name) {
+        return refuse(exception(0x43, kIllegalAddress), what + ": reads refused, exception 2");
     }
     if (n == 0 || n > kRtuBlockStride) {
         return refuse(exception(0x43, kIllegalValue), what + ": length not served, exception 3");

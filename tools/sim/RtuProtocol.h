@@ -32,7 +32,7 @@ public:
 
 private:
     std::vector<std::uint8_t> exception(std::uint8_t function, std::uint8_t code) const;
-    RtuReply readBlock(std::span<const std::uint8_t> pdu);
+    RtuReply readBlock(std::span<const std::uint8_t> pdu, const Faults& faults);
     RtuReply writeBlock(std::span<const std::uint8_t> pdu, const Faults& faults);
     RtuReply message(std::span<const std::uint8_t> pdu);
 

@@ -55,6 +55,7 @@ struct Faults {
     unsigned forceBlksize = 0;      // TFTP: offer and use this block size whatever was asked
     bool duplicateData = false;     // TFTP: send every data block twice
     bool foreignPort = false;       // TFTP: answers after the first come from another port
+    std::string refuseReadsOf{};    // refuse reads of this file (TFTP error 2, RTU exception 2)
 };
 
 using LogSink = std::function<void(const std::string&)>;

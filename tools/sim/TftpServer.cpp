@@ -270,6 +270,10 @@ void TftpServer::handleRequest(const std::uint8_t* p, std::size_t n, const Peer&
         return;
     }
     const Faults faults = faults_ ? faults_() : Faults{};
+    if (reading && faults.refuseReadsOf == name) {
+        refuse(2, "Access violation", what + " (reads refused)");
+        return;
+    }
     if (!reading && faults.refuseWrites) {
         refuse(2, "Access violation", what + " (writes refused)");
         return;
