@@ -221,7 +221,7 @@ public:
     // Output that never arrived is no success: a full disk or a closed
     // standard output ends with status 1.
     int checkOutput(int status) {
-        if (out_.flush()) {
+        if (readerClosedOutput_ || out_.flush()) {
             return status;
         }
         err_ << "tk7713t: " << Text(T_CANNOT_WRITE_OUTPUT, lang_) << "\n";
@@ -816,6 +816,9 @@ private:
             }
         }
         std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
+        // A reader that stops reading (stats --follow | head) is how a
+        // followed run ends, not a failed write.
+        readerClosedOutput_ = !out_;
         return EXIT_OK;
     }
 
@@ -1189,6 +1192,7 @@ private:
     bool json_ = false;
     bool csv_ = false;
     bool follow_ = false;
+    bool readerClosedOutput_ = false;
     bool deviceMapped_ = false;
     Failure failure_;
     TData dat_;
