@@ -1,0 +1,7 @@
+#include "support/Wine.h"
+
+namespace support {
+
+bool underWine() { return false; }
+
+}  // namespace support
