@@ -211,7 +211,7 @@ TEST_F(SettingsFile, OversizedFileIsNeverReplaced) {
 
 TEST_F(SettingsFile, DefaultsMakeTheFourSectionsInOrder) {
     EXPECT_TRUE(UlozNastaveni(&data_));
-    EXPECT_EQ(readBytes(iniPath()), DefaultsFile);
+    EXPECT_EQ(readBytes(iniPath()), support::withNativeLineBreaks(DefaultsFile));
     EXPECT_EQ(folderNames(), std::vector<std::string>{"W_tk7713t.ini"});
 }
 

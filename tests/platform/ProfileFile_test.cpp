@@ -112,7 +112,7 @@ TEST_P(ProfileWrite, ChangesOnlyTheLinesItMust) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, ProfileWrite,
     testing::Values(
-        WriteCase{"NewFile", "", "A", "k", "v", "[A]\nk=v\n"},
+        WriteCase{"NewFile", "", "A", "k", "v", support::withNativeLineBreaks("[A]\nk=v\n")},
         WriteCase{"ReplaceKeepsSpellingSpacingAndLineBreak",
                   "; top\r\n[a]\r\nTIMEOUT =  1\r\n\r\n[B]\r\nx=y\r\n", "A", "Timeout", "250",
                   "; top\r\n[a]\r\nTIMEOUT =  250\r\n\r\n[B]\r\nx=y\r\n"},
@@ -127,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"MissingSectionFollowsWindowsLineBreaks", "[A]\r\nx=1\r\n", "B", "k", "v",
                   "[A]\r\nx=1\r\n\r\n[B]\r\nk=v\r\n"},
         WriteCase{"MissingSectionAfterBlankLastLine", "[A]\nx=1\n\n", "B", "k", "v", "[A]\nx=1\n\n[B]\nk=v\n"},
-        WriteCase{"OnlyByteOrderMark", "\xEF\xBB\xBF", "A", "k", "v", "\xEF\xBB\xBF[A]\nk=v\n"},
+        WriteCase{"OnlyByteOrderMark", "\xEF\xBB\xBF", "A", "k", "v", support::withNativeLineBreaks("\xEF\xBB\xBF[A]\nk=v\n")},
         WriteCase{"ByteOrderMarkKept", "\xEF\xBB\xBF[A]\nk=1\n", "A", "k", "2", "\xEF\xBB\xBF[A]\nk=2\n"},
         WriteCase{"FirstDuplicateReplaced", "[A]\nk=1\nk=2\n[A]\nk=3\n", "A", "k", "9",
                   "[A]\nk=9\nk=2\n[A]\nk=3\n"},

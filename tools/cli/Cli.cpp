@@ -9,6 +9,7 @@
 #include "cli/CliTexty.h"
 #include "cli/CliZaznamy.h"
 #include "cli/Json.h"
+#include "platform/NativePath.h"
 #include "platform/ProfileFile.h"
 #include "platform/SerialPort.h"
 #include "workflow/DiagnostikaLogika.h"
@@ -393,7 +394,7 @@ private:
     };
 
     bool prepareRestore(const std::string& path, std::vector<RestoreItem>& items) {
-        std::ifstream in(path, std::ios::binary);
+        std::ifstream in(platform::nativePath(path), std::ios::binary);
         std::stringstream buffer;
         if (!in || !(buffer << in.rdbuf())) {
             failure_ = {EXIT_USAGE, Format(T_CANNOT_READ_FILE, lang_, {path})};
