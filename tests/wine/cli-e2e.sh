@@ -101,7 +101,7 @@ expect_same idcs idcs.l
 win info --com $com info
 expect_status info 0 && [ "$(wc -l <info.out)" -ge 5 ] || fail "info: too few rows"
 win info6 --lan "$lan6" --ipv6 --json info
-expect_status info6 0 && grep -q '"TypVerze"' info6.out || fail "info6: no TypVerze field"
+expect_status info6 0 && grep -q '"VyrCislo"' info6.out || fail "info6: no VyrCislo field"
 
 # Settings written and verified over the LAN, read back over COM.
 win set --lan "$lan4" set uartm KodBaud=8 Timeout=500
