@@ -98,6 +98,16 @@ win idcs --lang cs --com $com identify
 lin idcs.l --lang cs --device "$work/rtu" identify
 expect_same idcs idcs.l
 
+# The same in a console: a pseudo-terminal makes Wine give the program one.
+# Cursor moves and blanks are dropped before comparing.
+shown=$(LC_ALL=C.UTF-8 script -qec "$(printf '%q ' "$here/wine-run.sh" "$prefix" "$exe" --lang cs --com $com identify)" /dev/null |
+  sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g' | tr -d ' \r\n')
+if [ "$shown" = "$(tr -d ' \r\n' <idcs.l.out)" ]; then
+  echo "ok: Czech text in a console"
+else
+  fail "console: shown $shown"
+fi
+
 win info --com $com info
 expect_status info 0 && [ "$(wc -l <info.out)" -ge 5 ] || fail "info: too few rows"
 win info6 --lan "$lan6" --ipv6 --json info
