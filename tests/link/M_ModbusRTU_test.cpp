@@ -587,7 +587,8 @@ TEST(MBRTU_EndToEnd, TalksToAResponderOverAPseudoTerminal) {
     // The port is ours alone until closed.
     if (support::underWine()) {
         MBRTU_Zavri(mb);
-        GTEST_SKIP() << "under Wine: Wine does not enforce exclusive COM opens (the exchange above passed)";
+        GTEST_SKIP()
+            << "under Wine: Wine does not enforce exclusive COM opens (the exchange above passed)";
     }
     TMBRTU second;
     EXPECT_EQ(MBRTU_Init(7, 8, 0, 1000, second), 1);

@@ -40,7 +40,7 @@ TEST(ProfileFilePosix, SaveThatRunsOutOfRoomKeepsTheOldFile) {
     ASSERT_EQ(f.load(path), ProfileLoadResult::Loaded);
     ASSERT_TRUE(f.write("A", "k", std::string(4096, 'z')));
 
-    rlimit old {};
+    rlimit old{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit small = old;

@@ -16,7 +16,7 @@ using Bytes = std::vector<std::uint8_t>;
 using platform::SerialHandle;
 
 class SerialPortWin : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(pty.ok()) << "no COM pair: run through tests/wine/with-com-pair.sh";
         pty.mapAsCom(3);
@@ -68,7 +68,8 @@ TEST_F(SerialPortWin, CloseIsOnceAndReopenGivesAFreshHandle) {
 
 TEST_F(SerialPortWin, RawBytesBothWaysAndBoundedWaits) {
     // Every line setting the tool offers opens (a pty may refuse parity: the port still opens).
-    for (const auto& [baud, parity] : {std::pair{115200, 0}, std::pair{2400, 1}, std::pair{600, 2}}) {
+    for (const auto& [baud, parity] :
+         {std::pair{115200, 0}, std::pair{2400, 1}, std::pair{600, 2}}) {
         const SerialHandle h = open(3, baud, parity);
         ASSERT_NE(h, platform::kNoSerialPort) << baud;
         platform::serialClose(h);

@@ -20,6 +20,7 @@ std::vector<bool> waitReadable(const std::vector<int>& sockets, int timeoutMs);
 // sender address for sendTo.
 bool receiveFrom(int socket, std::vector<std::uint8_t>& packet, std::vector<std::uint8_t>& from,
                  std::uint16_t& fromPort);
-bool sendTo(int socket, const std::vector<std::uint8_t>& packet, const std::vector<std::uint8_t>& to);
+bool sendTo(int socket, const std::vector<std::uint8_t>& packet,
+            const std::vector<std::uint8_t>& to);
 
 }  // namespace tftptest::sockets

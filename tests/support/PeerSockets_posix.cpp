@@ -34,7 +34,9 @@ int openUdp(platform::IpVersion version, const char* address) {
     return fd;
 }
 
-void closeSocket(int socket) { ::close(socket); }
+void closeSocket(int socket) {
+    ::close(socket);
+}
 
 std::uint16_t localPort(int socket) {
     sockaddr_storage storage{};
@@ -73,17 +75,19 @@ bool receiveFrom(int socket, std::vector<std::uint8_t>& packet, std::vector<std:
         return false;
     }
     packet.resize(static_cast<std::size_t>(got));
-    fromPort = storage.ss_family == AF_INET ? ntohs(reinterpret_cast<sockaddr_in*>(&storage)->sin_port)
-                                            : ntohs(reinterpret_cast<sockaddr_in6*>(&storage)->sin6_port);
+    fromPort = storage.ss_family == AF_INET
+                   ? ntohs(reinterpret_cast<sockaddr_in*>(&storage)->sin_port)
+                   : ntohs(reinterpret_cast<sockaddr_in6*>(&storage)->sin6_port);
     const auto* raw = reinterpret_cast<const std::uint8_t*>(&storage);
     from.assign(raw, raw + length);
     return true;
 }
 
-bool sendTo(int socket, const std::vector<std::uint8_t>& packet, const std::vector<std::uint8_t>& to) {
-    const ssize_t sent = ::sendto(socket, packet.data(), packet.size(), 0,
-                                  reinterpret_cast<const sockaddr*>(to.data()),
-                                  static_cast<socklen_t>(to.size()));
+bool sendTo(int socket, const std::vector<std::uint8_t>& packet,
+            const std::vector<std::uint8_t>& to) {
+    const ssize_t sent =
+        ::sendto(socket, packet.data(), packet.size(), 0,
+                 reinterpret_cast<const sockaddr*>(to.data()), static_cast<socklen_t>(to.size()));
     return sent == static_cast<ssize_t>(packet.size());
 }
 

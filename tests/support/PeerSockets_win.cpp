@@ -1,14 +1,16 @@
 #include "support/PeerSockets.h"
 
+#include <mswsock.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
-#include <mswsock.h>
 
 namespace tftptest::sockets {
 
 namespace {
 
-SOCKET handleOf(int socket) { return static_cast<SOCKET>(socket); }
+SOCKET handleOf(int socket) {
+    return static_cast<SOCKET>(socket);
+}
 
 bool started() {
     static const bool ok = [] {
@@ -34,7 +36,8 @@ int openUdp(platform::IpVersion version, const char* address) {
     // A client port that went away must not make later receives fail.
     BOOL report = FALSE;
     DWORD returned = 0;
-    ::WSAIoctl(s, SIO_UDP_CONNRESET, &report, sizeof report, nullptr, 0, &returned, nullptr, nullptr);
+    ::WSAIoctl(s, SIO_UDP_CONNRESET, &report, sizeof report, nullptr, 0, &returned, nullptr,
+               nullptr);
     sockaddr_storage storage{};
     int length = 0;
     if (family == AF_INET) {
@@ -55,12 +58,15 @@ int openUdp(platform::IpVersion version, const char* address) {
     return static_cast<int>(s);
 }
 
-void closeSocket(int socket) { ::closesocket(handleOf(socket)); }
+void closeSocket(int socket) {
+    ::closesocket(handleOf(socket));
+}
 
 std::uint16_t localPort(int socket) {
     sockaddr_storage storage{};
     int length = sizeof storage;
-    if (socket < 0 || ::getsockname(handleOf(socket), reinterpret_cast<sockaddr*>(&storage), &length) != 0) {
+    if (socket < 0 ||
+        ::getsockname(handleOf(socket), reinterpret_cast<sockaddr*>(&storage), &length) != 0) {
         return 0;
     }
     if (storage.ss_family == AF_INET) {
@@ -89,23 +95,26 @@ bool receiveFrom(int socket, std::vector<std::uint8_t>& packet, std::vector<std:
     sockaddr_storage storage{};
     int length = sizeof storage;
     const int got = ::recvfrom(handleOf(socket), reinterpret_cast<char*>(packet.data()),
-                               static_cast<int>(packet.size()), 0, reinterpret_cast<sockaddr*>(&storage),
-                               &length);
+                               static_cast<int>(packet.size()), 0,
+                               reinterpret_cast<sockaddr*>(&storage), &length);
     if (got < 0) {
         return false;
     }
     packet.resize(static_cast<std::size_t>(got));
-    fromPort = storage.ss_family == AF_INET ? ntohs(reinterpret_cast<sockaddr_in*>(&storage)->sin_port)
-                                            : ntohs(reinterpret_cast<sockaddr_in6*>(&storage)->sin6_port);
+    fromPort = storage.ss_family == AF_INET
+                   ? ntohs(reinterpret_cast<sockaddr_in*>(&storage)->sin_port)
+                   : ntohs(reinterpret_cast<sockaddr_in6*>(&storage)->sin6_port);
     const auto* raw = reinterpret_cast<const std::uint8_t*>(&storage);
     from.assign(raw, raw + length);
     return true;
 }
 
-bool sendTo(int socket, const std::vector<std::uint8_t>& packet, const std::vector<std::uint8_t>& to) {
-    const int sent = ::sendto(handleOf(socket), reinterpret_cast<const char*>(packet.data()),
-                              static_cast<int>(packet.size()), 0, reinterpret_cast<const sockaddr*>(to.data()),
-                              static_cast<int>(to.size()));
+bool sendTo(int socket, const std::vector<std::uint8_t>& packet,
+            const std::vector<std::uint8_t>& to) {
+    const int sent =
+        ::sendto(handleOf(socket), reinterpret_cast<const char*>(packet.data()),
+                 static_cast<int>(packet.size()), 0, reinterpret_cast<const sockaddr*>(to.data()),
+                 static_cast<int>(to.size()));
     return sent == static_cast<int>(packet.size());
 }
 

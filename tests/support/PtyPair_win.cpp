@@ -30,7 +30,9 @@ ComPair comPair() {
     return p;
 }
 
-std::wstring comPath(int n) { return L"\\\\.\\COM" + std::to_wstring(n); }
+std::wstring comPath(int n) {
+    return L"\\\\.\\COM" + std::to_wstring(n);
+}
 
 HANDLE openCom(int n) {
     const HANDLE h = CreateFileW(comPath(n).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
@@ -56,7 +58,9 @@ void drain(HANDLE h) {
     }
 }
 
-HANDLE handleOf(int value) { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(value)); }
+HANDLE handleOf(int value) {
+    return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(value));
+}
 
 }  // namespace
 
@@ -82,7 +86,9 @@ PtyPair::PtyPair() {
     slavePath_ = "\\\\.\\COM" + std::to_string(pair.first);
 }
 
-PtyPair::~PtyPair() { closeMaster(); }
+PtyPair::~PtyPair() {
+    closeMaster();
+}
 
 void PtyPair::mapAsCom(int comNumber) {
     const ComPair pair = comPair();
@@ -96,8 +102,8 @@ bool PtyPair::writeMaster(const std::vector<std::uint8_t>& bytes) {
     std::size_t done = 0;
     while (done < bytes.size() && master_ >= 0) {
         DWORD n = 0;
-        if (!WriteFile(handleOf(master_), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &n,
-                       nullptr) ||
+        if (!WriteFile(handleOf(master_), bytes.data() + done,
+                       static_cast<DWORD>(bytes.size() - done), &n, nullptr) ||
             n == 0) {
             return false;
         }
@@ -116,8 +122,9 @@ std::vector<std::uint8_t> PtyPair::readMaster(std::size_t want, int timeoutMs) {
         std::uint8_t buffer[512];
         const std::size_t room = want - result.size();
         DWORD n = 0;
-        if (!ReadFile(handleOf(master_), buffer, static_cast<DWORD>(room < sizeof buffer ? room : sizeof buffer),
-                      &n, nullptr) ||
+        if (!ReadFile(handleOf(master_), buffer,
+                      static_cast<DWORD>(room < sizeof buffer ? room : sizeof buffer), &n,
+                      nullptr) ||
             n == 0) {
             break;
         }

@@ -10,15 +10,15 @@
 namespace support {
 
 class TempFolder {
-public:
+  public:
     explicit TempFolder(const std::string& prefix) {
         namespace fs = std::filesystem;
         static std::atomic<unsigned> counter{0};
         const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
         std::error_code ec;
         for (int attempt = 0; attempt < 100; ++attempt) {
-            const fs::path p = fs::temp_directory_path(ec) /
-                               (prefix + "-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+            const fs::path p = fs::temp_directory_path(ec) / (prefix + "-" + std::to_string(stamp) +
+                                                              "-" + std::to_string(counter++));
             if (!ec && fs::create_directory(p, ec) && !ec) {
                 path_ = p.generic_string();
                 return;
@@ -35,7 +35,7 @@ public:
     // Empty when no folder could be made.
     const std::string& path() const { return path_; }
 
-private:
+  private:
     std::string path_;
 };
 

@@ -8,9 +8,9 @@ bool underWine();
 
 }  // namespace support
 
-#define TK_SKIP_UNDER_WINE(reason)                       \
-    do {                                                 \
-        if (::support::underWine()) {                    \
-            GTEST_SKIP() << "under Wine: " << (reason);  \
-        }                                                \
+#define TK_SKIP_UNDER_WINE(reason)                                                                 \
+    do {                                                                                           \
+        if (::support::underWine()) {                                                              \
+            GTEST_SKIP() << "under Wine: " << (reason);                                            \
+        }                                                                                          \
     } while (false)

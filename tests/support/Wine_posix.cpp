@@ -2,6 +2,8 @@
 
 namespace support {
 
-bool underWine() { return false; }
+bool underWine() {
+    return false;
+}
 
 }  // namespace support

@@ -39,12 +39,12 @@ TEST_P(ConsoleText, SameTextWhateverTheWritesCutIt) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ConsoleText,
-    testing::Values(
-        TextCase{"Czech", "Nápověda: žluťoučký kůň\n", u"Nápověda: žluťoučký kůň\n"},
-        TextCase{"OutsideTheBasicPlane", "a\xF0\x9F\x98\x80z", u"a\U0001F600z"},
-        TextCase{"StrayContinuationAndBadLead", "a\x80\xFFz", u"a\uFFFD\uFFFDz"},
-        TextCase{"CutSequenceThenAscii", "\xC5z", u"\uFFFDz"},
-        TextCase{"OverlongAndSurrogate", "\xE0\x80\xAF\xED\xA0\x80.", u"\uFFFD\uFFFD."}),
+    testing::Values(TextCase{"Czech", "Nápověda: žluťoučký kůň\n", u"Nápověda: žluťoučký kůň\n"},
+                    TextCase{"OutsideTheBasicPlane", "a\xF0\x9F\x98\x80z", u"a\U0001F600z"},
+                    TextCase{"StrayContinuationAndBadLead", "a\x80\xFFz", u"a\uFFFD\uFFFDz"},
+                    TextCase{"CutSequenceThenAscii", "\xC5z", u"\uFFFDz"},
+                    TextCase{"OverlongAndSurrogate", "\xE0\x80\xAF\xED\xA0\x80.",
+                             u"\uFFFD\uFFFD."}),
     [](const auto& i) { return std::string(i.param.name); });
 
 TEST(ConsoleText, IncompleteSequenceWaitsForItsRest) {
@@ -62,7 +62,8 @@ TEST(RunGuarded, ExceptionBecomesMessageAndStatus1) {
     std::ostringstream err;
     EXPECT_EQ(tkcli::RunGuarded([] { return 2; }, err), 2);
     EXPECT_EQ(err.str(), "");
-    EXPECT_EQ(tkcli::RunGuarded([]() -> int { throw std::runtime_error("cannot convert"); }, err), 1);
+    EXPECT_EQ(tkcli::RunGuarded([]() -> int { throw std::runtime_error("cannot convert"); }, err),
+              1);
     EXPECT_EQ(err.str(), "tk7713t: cannot convert\n");
     err.str("");
     EXPECT_EQ(tkcli::RunGuarded([]() -> int { throw 42; }, err), 1);

@@ -53,7 +53,9 @@ std::streamsize Utf8ToUtf16Buf::xsputn(const char* s, std::streamsize n) {
     return n;
 }
 
-int Utf8ToUtf16Buf::sync() { return 0; }
+int Utf8ToUtf16Buf::sync() {
+    return 0;
+}
 
 void Utf8ToUtf16Buf::decode(std::string_view bytes) {
     std::string data = pending_ + std::string(bytes);

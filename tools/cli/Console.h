@@ -28,16 +28,16 @@ int RunGuarded(const std::function<int()>& body, std::ostream& err);
 // A sequence cut between two writes is kept until its rest comes; bytes
 // that are no UTF-8 become U+FFFD.
 class Utf8ToUtf16Buf : public std::streambuf {
-public:
+  public:
     using Sink = std::function<void(std::u16string_view)>;
     explicit Utf8ToUtf16Buf(Sink sink) : sink_(std::move(sink)) {}
 
-protected:
+  protected:
     int_type overflow(int_type ch) override;
     std::streamsize xsputn(const char* s, std::streamsize n) override;
     int sync() override;
 
-private:
+  private:
     void decode(std::string_view bytes);
 
     Sink sink_;

@@ -9,7 +9,11 @@ std::vector<std::string> CommandLineUtf8(int argc, char** argv) {
     return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
 }
 
-std::ostream& ConsoleOut() { return std::cout; }
-std::ostream& ConsoleErr() { return std::cerr; }
+std::ostream& ConsoleOut() {
+    return std::cout;
+}
+std::ostream& ConsoleErr() {
+    return std::cerr;
+}
 
 }  // namespace tkcli

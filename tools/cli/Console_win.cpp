@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include <windows.h>
+
 #include <shellapi.h>
 
 namespace tkcli {
@@ -23,25 +24,18 @@ std::string toUtf8(const wchar_t* text) {
 }
 
 // A console shows wide text whatever its code page; anything else (a pipe,
-// a file) gets the UTF-8 bytes unchanged, "\n" included.
+// a file) gets the UTF-8 bytes unchanged, "\n" included. Called once per
+// stream; a console stream lives as long as the program.
 std::ostream& stream(DWORD which, FILE* file, std::ostream& fallback) {
     const HANDLE handle = GetStdHandle(which);
     DWORD mode = 0;
     if (handle != INVALID_HANDLE_VALUE && handle != nullptr && GetConsoleMode(handle, &mode)) {
-        static Utf8ToUtf16Buf* buffers[2] = {nullptr, nullptr};
-        Utf8ToUtf16Buf*& buffer = buffers[which == STD_OUTPUT_HANDLE ? 0 : 1];
-        if (buffer == nullptr) {
-            buffer = new Utf8ToUtf16Buf([handle](std::u16string_view text) {
-                DWORD written = 0;
-                WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-            });
-        }
-        static std::ostream* streams[2] = {nullptr, nullptr};
-        std::ostream*& s = streams[which == STD_OUTPUT_HANDLE ? 0 : 1];
-        if (s == nullptr) {
-            s = new std::ostream(buffer);
-        }
-        return *s;
+        auto* buffer = new Utf8ToUtf16Buf([handle](std::u16string_view text) {
+            DWORD written = 0;
+            WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written,
+                          nullptr);
+        });
+        return *new std::ostream(buffer);
     }
     std::fflush(file);
     _setmode(_fileno(file), _O_BINARY);
@@ -64,7 +58,14 @@ std::vector<std::string> CommandLineUtf8(int, char**) {
     return args;
 }
 
-std::ostream& ConsoleOut() { return stream(STD_OUTPUT_HANDLE, stdout, std::cout); }
-std::ostream& ConsoleErr() { return stream(STD_ERROR_HANDLE, stderr, std::cerr); }
+std::ostream& ConsoleOut() {
+    static std::ostream& out = stream(STD_OUTPUT_HANDLE, stdout, std::cout);
+    return out;
+}
+
+std::ostream& ConsoleErr() {
+    static std::ostream& err = stream(STD_ERROR_HANDLE, stderr, std::cerr);
+    return err;
+}
 
 }  // namespace tkcli

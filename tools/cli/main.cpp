@@ -4,5 +4,6 @@
 int main(int argc, char** argv) {
     std::ostream& err = tkcli::ConsoleErr();
     return tkcli::RunGuarded(
-        [&] { return tkcli::Run(tkcli::CommandLineUtf8(argc, argv), tkcli::ConsoleOut(), err); }, err);
+        [&] { return tkcli::Run(tkcli::CommandLineUtf8(argc, argv), tkcli::ConsoleOut(), err); },
+        err);
 }
