@@ -8,6 +8,12 @@
 
 namespace tftptest::sockets {
 
+namespace {
+
+#include "support/PeerSockets_sockaddr.inc"
+
+}  // namespace
+
 int openUdp(platform::IpVersion version, const char* address) {
     const int family = version == platform::IpVersion::V4 ? AF_INET : AF_INET6;
     const int fd = ::socket(family, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
@@ -15,18 +21,7 @@ int openUdp(platform::IpVersion version, const char* address) {
         return -1;
     }
     sockaddr_storage storage{};
-    socklen_t length = 0;
-    if (family == AF_INET) {
-        auto* sa = reinterpret_cast<sockaddr_in*>(&storage);
-        sa->sin_family = AF_INET;
-        ::inet_pton(AF_INET, address, &sa->sin_addr);
-        length = sizeof(sockaddr_in);
-    } else {
-        auto* sa = reinterpret_cast<sockaddr_in6*>(&storage);
-        sa->sin6_family = AF_INET6;
-        ::inet_pton(AF_INET6, address, &sa->sin6_addr);
-        length = sizeof(sockaddr_in6);
-    }
+    const auto length = static_cast<socklen_t>(bindAddress(version, address, storage));
     if (::bind(fd, reinterpret_cast<sockaddr*>(&storage), length) != 0) {
         ::close(fd);
         return -1;
@@ -44,10 +39,7 @@ std::uint16_t localPort(int socket) {
     if (socket < 0 || ::getsockname(socket, reinterpret_cast<sockaddr*>(&storage), &length) != 0) {
         return 0;
     }
-    if (storage.ss_family == AF_INET) {
-        return ntohs(reinterpret_cast<sockaddr_in*>(&storage)->sin_port);
-    }
-    return ntohs(reinterpret_cast<sockaddr_in6*>(&storage)->sin6_port);
+    return portOf(storage);
 }
 
 std::vector<bool> waitReadable(const std::vector<int>& sockets, int timeoutMs) {
@@ -75,9 +67,7 @@ bool receiveFrom(int socket, std::vector<std::uint8_t>& packet, std::vector<std:
         return false;
     }
     packet.resize(static_cast<std::size_t>(got));
-    fromPort = storage.ss_family == AF_INET
-                   ? ntohs(reinterpret_cast<sockaddr_in*>(&storage)->sin_port)
-                   : ntohs(reinterpret_cast<sockaddr_in6*>(&storage)->sin6_port);
+    fromPort = portOf(storage);
     const auto* raw = reinterpret_cast<const std::uint8_t*>(&storage);
     from.assign(raw, raw + length);
     return true;

@@ -8,6 +8,8 @@ namespace tftptest::sockets {
 
 namespace {
 
+#include "support/PeerSockets_sockaddr.inc"
+
 SOCKET handleOf(int socket) {
     return static_cast<SOCKET>(socket);
 }
@@ -39,18 +41,7 @@ int openUdp(platform::IpVersion version, const char* address) {
     ::WSAIoctl(s, SIO_UDP_CONNRESET, &report, sizeof report, nullptr, 0, &returned, nullptr,
                nullptr);
     sockaddr_storage storage{};
-    int length = 0;
-    if (family == AF_INET) {
-        auto* sa = reinterpret_cast<sockaddr_in*>(&storage);
-        sa->sin_family = AF_INET;
-        ::inet_pton(AF_INET, address, &sa->sin_addr);
-        length = sizeof(sockaddr_in);
-    } else {
-        auto* sa = reinterpret_cast<sockaddr_in6*>(&storage);
-        sa->sin6_family = AF_INET6;
-        ::inet_pton(AF_INET6, address, &sa->sin6_addr);
-        length = sizeof(sockaddr_in6);
-    }
+    const int length = bindAddress(version, address, storage);
     if (::bind(s, reinterpret_cast<sockaddr*>(&storage), length) != 0) {
         ::closesocket(s);
         return -1;
@@ -69,10 +60,7 @@ std::uint16_t localPort(int socket) {
         ::getsockname(handleOf(socket), reinterpret_cast<sockaddr*>(&storage), &length) != 0) {
         return 0;
     }
-    if (storage.ss_family == AF_INET) {
-        return ntohs(reinterpret_cast<sockaddr_in*>(&storage)->sin_port);
-    }
-    return ntohs(reinterpret_cast<sockaddr_in6*>(&storage)->sin6_port);
+    return portOf(storage);
 }
 
 std::vector<bool> waitReadable(const std::vector<int>& sockets, int timeoutMs) {
@@ -101,9 +89,7 @@ bool receiveFrom(int socket, std::vector<std::uint8_t>& packet, std::vector<std:
         return false;
     }
     packet.resize(static_cast<std::size_t>(got));
-    fromPort = storage.ss_family == AF_INET
-                   ? ntohs(reinterpret_cast<sockaddr_in*>(&storage)->sin_port)
-                   : ntohs(reinterpret_cast<sockaddr_in6*>(&storage)->sin6_port);
+    fromPort = portOf(storage);
     const auto* raw = reinterpret_cast<const std::uint8_t*>(&storage);
     from.assign(raw, raw + length);
     return true;
