@@ -67,9 +67,7 @@ bool receiveFrom(int socket, std::vector<std::uint8_t>& packet, std::vector<std:
         return false;
     }
     packet.resize(static_cast<std::size_t>(got));
-    fromPort = portOf(storage);
-    const auto* raw = reinterpret_cast<const std::uint8_t*>(&storage);
-    from.assign(raw, raw + length);
+    keepSender(storage, static_cast<std::size_t>(length), from, fromPort);
     return true;
 }
 

@@ -132,6 +132,16 @@ win restore --lang cs --com $com restore "$name"
 lin restore.l --lang cs --device "$work/rtu" restore "$name"
 expect_same restore restore.l
 
+# The program itself in a folder named outside ASCII.
+folder=$'slo\xc5\xbeka'
+mkdir "$work/$folder"
+cp "$exe" "$work/$folder/tk7713t.exe"
+exe_saved=$exe
+exe="$work/$folder/tk7713t.exe"
+win idfolder --lan "$lan4" identify
+exe=$exe_saved
+expect_same idfolder id4.l
+
 # Files that cannot be read or written: a message and status 2, never a crash.
 win nofile --lan "$lan4" restore $'chyb\xc3\xad.json'
 lin nofile.l --lan "$lan4" restore $'chyb\xc3\xad.json'
