@@ -1,6 +1,9 @@
 #include "platform/ProfileFile.h"
 
 #include <algorithm>
+
+#include "platform/NativePath.h"
+
 #include <utility>
 #include <filesystem>
 #include <fstream>
@@ -86,16 +89,11 @@ bool storableName(std::string_view s) {
     return !s.empty() && trim(s).size() == s.size() && !hasLineBreak(s);
 }
 
-std::filesystem::path toPath(const std::string& utf8) {
-    return std::filesystem::path(
-        std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
-}
-
 }  // namespace
 
 ProfileLoadResult ProfileFile::load(const std::string& path) {
     parse({});
-    const std::filesystem::path p = toPath(path);
+    const std::filesystem::path p = nativePath(path);
     std::error_code ec;
     const std::filesystem::file_status st = std::filesystem::status(p, ec);
     if (st.type() == std::filesystem::file_type::not_found) {

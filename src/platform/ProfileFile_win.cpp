@@ -1,18 +1,12 @@
 #include "platform/ProfileFile.h"
 
-#include <filesystem>
-
 #include <windows.h>
+
+#include "platform/NativePath.h"
 
 namespace platform {
 
 namespace {
-
-std::wstring widePath(const std::string& utf8) {
-    return std::filesystem::path(
-               std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()))
-        .wstring();
-}
 
 bool writeAll(HANDLE file, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -29,7 +23,7 @@ bool writeAll(HANDLE file, std::string_view bytes) {
 }  // namespace
 
 bool replaceFileContents(const std::string& path, std::string_view bytes) {
-    const std::wstring target = widePath(path);
+    const std::wstring target = nativePath(path).wstring();
     const std::wstring temp = target + L".tmp";
     const HANDLE file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);

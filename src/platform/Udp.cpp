@@ -96,7 +96,9 @@ bool isHostNameSyntax(const std::string& host) {
 
 bool resolveHost(const std::string& host, IpVersion version, std::uint16_t port,
                  UdpEndpoint& result) {
-    if (host.empty()) {
+    // Brackets belong to "[addr]:port" text, not to the address; Windows'
+    // resolver would take "[::1]" as it is.
+    if (host.empty() || host.find_first_of("[]") != std::string::npos) {
         return false;
     }
     UdpEndpoint found;

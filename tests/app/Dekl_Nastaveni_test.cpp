@@ -4,15 +4,17 @@
 #include "platform/SerialPort.h"
 
 #include "support/FileBytes.h"
+#include "support/TempFolder.h"
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -27,9 +29,9 @@ using support::writeBytes;
 class SettingsFile : public testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "nastaveni-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
+        temp_ = std::make_unique<support::TempFolder>("nastaveni");
+        ASSERT_FALSE(temp_->path().empty());
+        folder_ = temp_->path();
         SetSettingsFolder(folder_);
         platform::setSerialDeviceMap({});
         InitData(&data_);
@@ -37,8 +39,7 @@ protected:
     void TearDown() override {
         SetSettingsFolder("");
         platform::setSerialDeviceMap({});
-        std::error_code ec;
-        fs::remove_all(folder_, ec);
+        temp_.reset();
     }
     std::string iniPath() const { return folder_ + "/W_tk7713t.ini"; }
     std::vector<std::string> folderNames() const {
@@ -49,6 +50,7 @@ protected:
         return out;
     }
 
+    std::unique_ptr<support::TempFolder> temp_;
     std::string folder_;
     TData data_;
 };
@@ -209,7 +211,7 @@ TEST_F(SettingsFile, OversizedFileIsNeverReplaced) {
 
 TEST_F(SettingsFile, DefaultsMakeTheFourSectionsInOrder) {
     EXPECT_TRUE(UlozNastaveni(&data_));
-    EXPECT_EQ(readBytes(iniPath()), DefaultsFile);
+    EXPECT_EQ(readBytes(iniPath()), support::withNativeLineBreaks(DefaultsFile));
     EXPECT_EQ(folderNames(), std::vector<std::string>{"W_tk7713t.ini"});
 }
 
@@ -293,12 +295,11 @@ TEST_F(SettingsFile, RoundTripKeepsEveryFieldIncludingCzechLetters) {
 
 TEST_F(SettingsFile, UnchangedSettingsLeaveTheFileAlone) {
     ASSERT_TRUE(UlozNastaveni(&data_));
-    struct stat first {};
-    ASSERT_EQ(::stat(iniPath().c_str(), &first), 0);
+    // An old stamp shows whether the second save wrote the file again.
+    const fs::file_time_type old = fs::last_write_time(iniPath()) - std::chrono::hours(24);
+    fs::last_write_time(iniPath(), old);
     ASSERT_TRUE(UlozNastaveni(&data_));
-    struct stat second {};
-    ASSERT_EQ(::stat(iniPath().c_str(), &second), 0);
-    EXPECT_EQ(first.st_ino, second.st_ino);
+    EXPECT_EQ(fs::last_write_time(iniPath()), old);
 }
 
 TEST_F(SettingsFile, FolderThatIsAFileFailsTheSaveAndLosesNothing) {

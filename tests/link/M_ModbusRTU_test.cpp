@@ -16,6 +16,7 @@
 #include "support/FakeClock.h"
 #include "support/PtyPair.h"
 #include "support/ScriptedSerialPort.h"
+#include "support/Wine.h"
 
 namespace {
 
@@ -637,6 +638,11 @@ TEST(MBRTU_EndToEnd, TalksToAResponderOverAPseudoTerminal) {
     EXPECT_EQ(Bytes(z.Odpoved.begin(), z.Odpoved.begin() + z.DelkaOdpovedi), hex("54 4B 2D 37"));
 
     // The port is ours alone until closed.
+    if (support::underWine()) {
+        MBRTU_Zavri(mb);
+        GTEST_SKIP()
+            << "under Wine: Wine does not enforce exclusive COM opens (the exchange above passed)";
+    }
     TMBRTU second;
     EXPECT_EQ(MBRTU_Init(7, 8, 0, 1000, second), 1);
     MBRTU_Zavri(mb);

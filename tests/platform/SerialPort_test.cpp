@@ -10,10 +10,10 @@
 
 #include "support/FakeClock.h"
 #include "support/PtyPair.h"
+#include "support/SerialChecks.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
 using platform::SerialHandle;
 
 class SerialPortTest : public ::testing::Test {
@@ -117,29 +117,10 @@ TEST_F(SerialPortTest, ReadsWithoutWaitingAndWaitsBoundedly) {
     pty.mapAsCom(6);
     const SerialHandle h = open(6);
     ASSERT_NE(h, platform::kNoSerialPort);
-    std::uint8_t buffer[1061];
-    EXPECT_EQ(platform::serialRead(h, buffer, sizeof(buffer)), 0u);
-    EXPECT_FALSE(platform::serialWaitReadable(h, 1));
-
-    // Raw both ways: CR, LF, XON and 0xFF pass untouched.
-    const Bytes out = {0x0D, 0x0A, 0x11, 0x13, 0x00, 0xFF, 0x03};
-    EXPECT_EQ(platform::serialWrite(h, out.data(), out.size()), out.size());
-    EXPECT_EQ(pty.readMaster(out.size(), 1000), out);
-
-    Bytes in(300);
-    for (std::size_t i = 0; i < in.size(); ++i) {
-        in[i] = static_cast<std::uint8_t>(i * 7);
-    }
-    ASSERT_TRUE(pty.writeMaster(in));
-    Bytes got;
-    while (got.size() < in.size() && platform::serialWaitReadable(h, 1000)) {
-        const std::size_t n = platform::serialRead(h, buffer, 100);
-        EXPECT_LE(n, 100u);
-        got.insert(got.end(), buffer, buffer + n);
-    }
-    EXPECT_EQ(got, in);
+    support::expectRawBytesAndBoundedWaits(h, pty);
 
     // Discarding drops what arrived unread; later bytes still come through.
+    std::uint8_t buffer[16];
     ASSERT_TRUE(pty.writeMaster({1, 2, 3}));
     ASSERT_TRUE(platform::serialWaitReadable(h, 1000));
     platform::serialDiscardInput(h);

@@ -5,7 +5,18 @@
 #include <iterator>
 #include <string>
 
+#include "platform/ProfileFile.h"
+
 namespace support {
+
+// text with each "\n" as the system's line break, as in files made anew.
+inline std::string withNativeLineBreaks(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        out += c == '\n' ? std::string(platform::nativeLineBreak()) : std::string(1, c);
+    }
+    return out;
+}
 
 inline void writeBytes(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -1,14 +1,10 @@
 #include "support/TestTftpPeer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 #include <map>
+
+#include "support/PeerSockets.h"
 
 namespace tftptest {
 
@@ -28,47 +24,13 @@ std::uint16_t get16(const Bytes& packet, std::size_t at) {
     return static_cast<std::uint16_t>((packet[at] << 8) | packet[at + 1]);
 }
 
-int openUdp(platform::IpVersion version, const char* address) {
-    const int family = version == platform::IpVersion::V4 ? AF_INET : AF_INET6;
-    const int fd = ::socket(family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return -1;
-    }
-    sockaddr_storage storage{};
-    socklen_t length = 0;
-    if (family == AF_INET) {
-        auto* sa = reinterpret_cast<sockaddr_in*>(&storage);
-        sa->sin_family = AF_INET;
-        ::inet_pton(AF_INET, address, &sa->sin_addr);
-        length = sizeof(sockaddr_in);
-    } else {
-        auto* sa = reinterpret_cast<sockaddr_in6*>(&storage);
-        sa->sin6_family = AF_INET6;
-        ::inet_pton(AF_INET6, address, &sa->sin6_addr);
-        length = sizeof(sockaddr_in6);
-    }
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&storage), length) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
+int openUdp(platform::IpVersion version, const char* address) { return sockets::openUdp(version, address); }
 
-std::uint16_t portOf(int fd) {
-    sockaddr_storage storage{};
-    socklen_t length = sizeof storage;
-    if (fd < 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&storage), &length) != 0) {
-        return 0;
-    }
-    if (storage.ss_family == AF_INET) {
-        return ntohs(reinterpret_cast<sockaddr_in*>(&storage)->sin_port);
-    }
-    return ntohs(reinterpret_cast<sockaddr_in6*>(&storage)->sin6_port);
-}
+std::uint16_t portOf(int fd) { return sockets::localPort(fd); }
 
 void closeFd(int& fd) {
     if (fd >= 0) {
-        ::close(fd);
+        sockets::closeSocket(fd);
         fd = -1;
     }
 }
@@ -316,8 +278,7 @@ std::size_t TestTftpPeer::drainPending() {
     for (Socket s : {Socket::Listen, Socket::Transfer, Socket::ForeignPort, Socket::ForeignAddress}) {
         const int fd = fdOf(s);
         while (fd >= 0) {
-            pollfd p{fd, POLLIN, 0};
-            if (::poll(&p, 1, 0) <= 0 || !readOne(s)) {
+            if (!sockets::waitReadable({fd}, 0)[0] || !readOne(s)) {
                 break;
             }
         }
@@ -354,23 +315,16 @@ void TestTftpPeer::run() {
 }
 
 bool TestTftpPeer::readOne(Socket at) {
-    Bytes packet(65536);
-    sockaddr_storage from{};
-    socklen_t length = sizeof from;
-    const ssize_t got = ::recvfrom(fdOf(at), packet.data(), packet.size(), MSG_DONTWAIT,
-                                   reinterpret_cast<sockaddr*>(&from), &length);
-    if (got < 0) {
+    Bytes packet;
+    std::vector<std::uint8_t> from;
+    std::uint16_t fromPort = 0;
+    if (!sockets::receiveFrom(fdOf(at), packet, from, fromPort)) {
         return false;
     }
-    packet.resize(static_cast<std::size_t>(got));
-    const std::uint16_t fromPort =
-        from.ss_family == AF_INET ? ntohs(reinterpret_cast<sockaddr_in*>(&from)->sin_port)
-                                  : ntohs(reinterpret_cast<sockaddr_in6*>(&from)->sin6_port);
     received_.push_back({at, packet, fromPort,
                          std::chrono::duration_cast<std::chrono::milliseconds>(
                              std::chrono::steady_clock::now() - started_)});
-    const auto* raw = reinterpret_cast<const std::uint8_t*>(&from);
-    pending_[static_cast<int>(at)].push_back({std::move(packet), std::vector<std::uint8_t>(raw, raw + length)});
+    pending_[static_cast<int>(at)].push_back({std::move(packet), std::move(from)});
     return true;
 }
 
@@ -398,22 +352,20 @@ bool TestTftpPeer::waitFor(Socket target, Bytes& packet) {
             fail("nothing received in time");
             return false;
         }
-        std::vector<pollfd> fds;
+        std::vector<int> fds;
         std::vector<Socket> which;
         for (Socket s : {Socket::Listen, Socket::Transfer, Socket::ForeignPort, Socket::ForeignAddress}) {
             if (fdOf(s) >= 0) {
-                fds.push_back({fdOf(s), POLLIN, 0});
+                fds.push_back(fdOf(s));
                 which.push_back(s);
             }
         }
         // Short slices so the destructor can stop a waiting script.
         const auto slice = std::min<long long>(
             20, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count() + 1);
-        if (::poll(fds.data(), fds.size(), static_cast<int>(slice)) <= 0) {
-            continue;
-        }
+        const std::vector<bool> readable = sockets::waitReadable(fds, static_cast<int>(slice));
         for (std::size_t i = 0; i < fds.size(); ++i) {
-            if ((fds[i].revents & POLLIN) != 0) {
+            if (readable[i]) {
                 readOne(which[i]);
             }
         }
@@ -428,10 +380,7 @@ bool TestTftpPeer::sendFrom(Socket from, const Bytes& packet) {
         fail("cannot send: no socket or no client yet");
         return false;
     }
-    const ssize_t sent = ::sendto(fd, packet.data(), packet.size(), 0,
-                                  reinterpret_cast<const sockaddr*>(clientAddress_.data()),
-                                  clientAddressLength_);
-    if (sent != static_cast<ssize_t>(packet.size())) {
+    if (!sockets::sendTo(fd, packet, clientAddress_)) {
         fail("send failed");
         return false;
     }

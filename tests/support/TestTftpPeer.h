@@ -17,7 +17,7 @@
 //   ASSERT_TRUE(peer.finish()) << peer.failure();
 //   peer.receivedAt(tftptest::Socket::Transfer)     // what the client sent
 //
-// Its sockets are its own (plain POSIX), so it shares no code with the
+// Its sockets are its own (support/PeerSockets.h), so it shares no code with the
 // client under test.
 #pragma once
 

@@ -22,6 +22,7 @@
 #include "cli/Scan.h"
 #include "link/M_TFTP.h"
 #include "platform/Clock.h"
+#include "platform/NativePath.h"
 #include "platform/ProfileFile.h"
 #include "platform/SerialPort.h"
 #include "workflow/DiagnostikaLogika.h"
@@ -546,7 +547,7 @@ private:
         std::ifstream file;
         std::istream* in = &std::cin;
         if (path != "-") {
-            const std::filesystem::path p(std::u8string(path.begin(), path.end()));
+            const std::filesystem::path p = platform::nativePath(path);
             std::error_code ec;
             if (!std::filesystem::is_regular_file(p, ec)) {
                 failure_ = {EXIT_USAGE, Format(T_CANNOT_READ_FILE, lang_, {path})};

@@ -1,13 +1,9 @@
-#include <iostream>
-#include <string>
-#include <vector>
-
 #include "cli/Cli.h"
+#include "cli/Console.h"
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) {
-        args.emplace_back(argv[i]);
-    }
-    return tkcli::Run(args, std::cout, std::cerr);
+    std::ostream& err = tkcli::ConsoleErr();
+    return tkcli::RunGuarded(
+        [&] { return tkcli::Run(tkcli::CommandLineUtf8(argc, argv), tkcli::ConsoleOut(), err); },
+        err);
 }

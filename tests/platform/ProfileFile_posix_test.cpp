@@ -1,0 +1,62 @@
+#include "platform/ProfileFile.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include "support/FileBytes.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+using platform::ProfileFile;
+using platform::ProfileLoadResult;
+
+TEST(ProfileFilePosix, SaveKeepsThePermissionsOfTheReplacedFile) {
+    support::TempFolder dir("profilefile");
+    const std::string path = dir.path() + "/a.ini";
+    support::writeBytes(path, "[A]\nk=1\n");
+    ::chmod(path.c_str(), 0640);
+    ProfileFile f;
+    ASSERT_EQ(f.load(path), ProfileLoadResult::Loaded);
+    ASSERT_TRUE(f.write("A", "k", "2"));
+    ASSERT_TRUE(f.save(path));
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+// A write that runs out of room (here: the file size limit) must leave the
+// old file whole and no partial file beside it.
+TEST(ProfileFilePosix, SaveThatRunsOutOfRoomKeepsTheOldFile) {
+    support::TempFolder dir("profilefile");
+    const std::string path = dir.path() + "/a.ini";
+    const std::string before = "[A]\nk=1\n";
+    support::writeBytes(path, before);
+    ProfileFile f;
+    ASSERT_EQ(f.load(path), ProfileLoadResult::Loaded);
+    ASSERT_TRUE(f.write("A", "k", std::string(4096, 'z')));
+
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool saved = f.save(path);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(support::readBytes(path), before);
+    int entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1);
+}
+
+}  // namespace

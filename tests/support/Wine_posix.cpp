@@ -1,0 +1,9 @@
+#include "support/Wine.h"
+
+namespace support {
+
+bool underWine() {
+    return false;
+}
+
+}  // namespace support
