@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -12,6 +13,7 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 using platform::ProfileFile;
 using platform::ProfileLoadResult;
 
@@ -57,6 +59,44 @@ TEST(ProfileFilePosix, SaveThatRunsOutOfRoomKeepsTheOldFile) {
         ++entries;
     }
     EXPECT_EQ(entries, 1);
+}
+
+// The atomic replace must not turn a link into a plain file, rewrite a file
+// made read-only, or stand a plain file in for a FIFO or a device.
+TEST(ProfileFilePosix, ReplaceWritesThroughLinksAndLeavesWhatItMustNotWrite) {
+    support::TempFolder folder("profilefile");
+    const auto file = [&](const std::string& name) { return folder.path() + "/" + name; };
+    const auto entries = [&] {
+        std::size_t n = 0;
+        for ([[maybe_unused]] const auto& e : fs::directory_iterator(folder.path())) {
+            ++n;
+        }
+        return n;
+    };
+    fs::create_directory(file("real"));
+    const std::string real = file("real/a.ini");
+    support::writeBytes(real, "old");
+    ::chmod(real.c_str(), 0600);
+    fs::create_symlink("real/a.ini", file("link.ini"));
+    ASSERT_TRUE(platform::replaceFileContents(file("link.ini"), "new"));
+    EXPECT_TRUE(fs::is_symlink(file("link.ini")));
+    EXPECT_EQ(support::readBytes(real), "new");
+    struct stat st {};
+    ASSERT_EQ(::stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(entries(), 2u);
+
+    support::writeBytes(file("ro.ini"), "kept");
+    ::chmod(file("ro.ini").c_str(), 0444);
+    ASSERT_EQ(::mkfifo(file("fifo.ini").c_str(), 0600), 0);
+    fs::create_symlink("/dev/null", file("null.ini"));
+    for (const char* name : {"ro.ini", "fifo.ini", "null.ini"}) {
+        EXPECT_FALSE(platform::replaceFileContents(file(name), "new")) << name;
+    }
+    EXPECT_EQ(support::readBytes(file("ro.ini")), "kept");
+    EXPECT_TRUE(fs::is_fifo(file("fifo.ini")));
+    EXPECT_TRUE(fs::is_symlink(file("null.ini")));
+    EXPECT_EQ(entries(), 5u);  // no temporary file left beside them
 }
 
 }  // namespace

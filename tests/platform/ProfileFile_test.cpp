@@ -277,36 +277,6 @@ TEST(ProfileFileOnDisk, NamesOutsideAsciiSaveAndLoad) {
     EXPECT_EQ(back.load(dir.file("\xE1.ini")), ProfileLoadResult::Missing);
 }
 
-// The atomic replace must not turn a link into a plain file, rewrite a file
-// made read-only, or stand a plain file in for a FIFO or a device.
-TEST(ProfileFileOnDisk, ReplaceWritesThroughLinksAndLeavesWhatItMustNotWrite) {
-    ScratchFolder dir;
-    fs::create_directory(dir.file("real"));
-    const std::string real = dir.file("real/a.ini");
-    writeBytes(real, "old");
-    ::chmod(real.c_str(), 0600);
-    fs::create_symlink("real/a.ini", dir.file("link.ini"));
-    ASSERT_TRUE(platform::replaceFileContents(dir.file("link.ini"), "new"));
-    EXPECT_TRUE(fs::is_symlink(dir.file("link.ini")));
-    EXPECT_EQ(readBytes(real), "new");
-    struct stat st {};
-    ASSERT_EQ(::stat(real.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
-    EXPECT_EQ(dir.names().size(), 2u);
-
-    writeBytes(dir.file("ro.ini"), "kept");
-    ::chmod(dir.file("ro.ini").c_str(), 0444);
-    ASSERT_EQ(::mkfifo(dir.file("fifo.ini").c_str(), 0600), 0);
-    fs::create_symlink("/dev/null", dir.file("null.ini"));
-    for (const char* name : {"ro.ini", "fifo.ini", "null.ini"}) {
-        EXPECT_FALSE(platform::replaceFileContents(dir.file(name), "new")) << name;
-    }
-    EXPECT_EQ(readBytes(dir.file("ro.ini")), "kept");
-    EXPECT_TRUE(fs::is_fifo(dir.file("fifo.ini")));
-    EXPECT_TRUE(fs::is_symlink(dir.file("null.ini")));
-    EXPECT_EQ(dir.names().size(), 5u);  // no temporary file left beside them
-}
-
 TEST(ProfileFileOnDisk, ReplaceCreatesAMissingFile) {
     ScratchFolder dir;
     const std::string path = dir.file("new.ini");
