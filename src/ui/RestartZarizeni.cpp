@@ -79,14 +79,7 @@ void TFormRestart::FormShow() {
 }
 
 void TFormRestart::Button1Click() {
-    if (Dat == nullptr) {
-        return;
-    }
-    transfer_.run([this] {
-        if (!Dat->Init) {
-            showStatus(" " + Dekl::Text(Dekl::TEXT_NOT_INITIALIZED, lang_));
-            return;
-        }
+    transfer_.runConnected(Dat, lang_, StatusBar1, [this] {
         showStatus(" " + RestartZarizeni::Text(RestartZarizeni::TEXT_RESTARTING, lang_));
         std::int32_t status = 0;
         if (!TK7713T_Restart(Konvertor, status)) {

@@ -149,14 +149,7 @@ void SettingsDialog::ZapisData(const TCFGTK& cfg) {
 }
 
 void SettingsDialog::Button1Click() {
-    if (Dat == nullptr) {
-        return;
-    }
-    transfer_.run([this] {
-        if (!Dat->Init) {
-            showStatus(" " + Dekl::Text(Dekl::TEXT_NOT_INITIALIZED, lang_));
-            return;
-        }
+    transfer_.runConnected(Dat, lang_, StatusBar1, [this] {
         PrectiData(CFGTK);
         // Also after a failed read: typed values not yet taken give way to
         // the working copy.
@@ -165,14 +158,7 @@ void SettingsDialog::Button1Click() {
 }
 
 void SettingsDialog::Button2Click() {
-    if (Dat == nullptr) {
-        return;
-    }
-    transfer_.run([this] {
-        if (!Dat->Init) {
-            showStatus(" " + Dekl::Text(Dekl::TEXT_NOT_INITIALIZED, lang_));
-            return;
-        }
+    transfer_.runConnected(Dat, lang_, StatusBar1, [this] {
         if (PrectiOkno(CFGTK)) {
             ZapisData(CFGTK);
         }

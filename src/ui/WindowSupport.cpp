@@ -100,6 +100,20 @@ bool TransferGuard::run(const std::function<void()>& work) {
     return true;
 }
 
+void TransferGuard::runConnected(PData Dat, std::int32_t lang, QLabel* statusLine,
+                                 const std::function<void()>& work) {
+    if (Dat == nullptr) {
+        return;
+    }
+    run([&] {
+        if (!Dat->Init) {
+            showStatusLine(statusLine, QStringLiteral(" ") + tableText(Dekl::Text(Dekl::TEXT_NOT_INITIALIZED, lang)));
+            return;
+        }
+        work();
+    });
+}
+
 bool TransferGuard::deferClose(int result) {
     if (!running_) {
         return false;

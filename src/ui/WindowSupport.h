@@ -11,6 +11,8 @@
 #include <initializer_list>
 #include <string>
 
+#include "app/Dekl.h"
+
 class QComboBox;
 class QDialog;
 class QLabel;
@@ -72,6 +74,11 @@ public:
     // Runs work unless a transfer already runs (then returns false). A close
     // asked for while work ran is carried out after it.
     bool run(const std::function<void()>& work);
+
+    // A button that talks to the converter: nothing without Dat or while a
+    // transfer runs; without a connection only " " + "Connection not
+    // initialized" in the status line; else work, guarded as run().
+    void runConnected(PData Dat, std::int32_t lang, QLabel* statusLine, const std::function<void()>& work);
 
     // For the dialog's done(): true when a transfer runs, and the close with
     // this result is to happen once it returns.
