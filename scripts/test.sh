@@ -1,29 +1,78 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything (also the Windows cross-build
 # of the layers below the UI and the fuzz targets) and runs every test: the
-# Windows tests under Wine first, the Linux tests last.
-set -euo pipefail
+# Windows tests under Wine first, the Linux tests last. A failing stage does
+# not hide the others: every stage that can run does, both test summaries
+# are printed at the end, and the script fails if any stage failed.
+set -uo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/setup.sh
+bash scripts/setup.sh || exit 1
 
-cmake --preset win64 >/dev/null
-cmake --build --preset win64
-echo "Windows cross-build: OK"
+failed=()
+# Runs one stage; a failure is noted and the script goes on.
+stage() {
+  local name=$1
+  shift
+  echo "=== $name"
+  if "$@"; then
+    return 0
+  fi
+  echo "=== $name: FAILED"
+  failed+=("$name")
+  return 1
+}
 
-# A few seconds per fuzz target, so the targets and their properties keep
-# building and holding.
-bash scripts/fuzz.sh 3
+windows_build() { cmake --preset win64 >/dev/null && cmake --build --preset win64; }
+linux_build() { cmake --preset ci && cmake --build --preset ci; }
+
+# ctest's own closing lines, kept for the summary at the end.
+summary_of() { grep -E '^[0-9]+% tests passed|^The following tests FAILED|^[[:space:]]+[0-9]+ - ' "$1"; }
+
+run_tests() {
+  local preset=$1 log=$2
+  ctest --preset "$preset" -j2 2>&1 | tee "$log"
+  return "${PIPESTATUS[0]}"
+}
 
 export QT_QPA_PLATFORM=offscreen
-cmake --preset ci
-cmake --build --preset ci
+logs=$(mktemp -d)
+trap 'rm -rf "$logs"' EXIT
+
+stage "Windows cross-build" windows_build && windows_built=1 || windows_built=0
+# A few seconds per fuzz target, so the targets and their properties keep
+# building and holding.
+stage "Fuzz targets" bash scripts/fuzz.sh 3
+stage "Linux build" linux_build && linux_built=1 || linux_built=0
 
 # Under Wine, in a prefix inside build/win64 (its first start takes a while);
 # the end-to-end check runs the Windows tk7713t against the Linux simulator
 # of the ci build.
-start=$(date +%s)
-ctest --preset win64 -j2
-echo "Windows tests under Wine: OK ($(($(date +%s) - start)) s)"
+windows_summary="not run: the Windows or the Linux build failed"
+if [ "$windows_built" = 1 ] && [ "$linux_built" = 1 ]; then
+  start=$(date +%s)
+  stage "Windows tests under Wine" run_tests win64 "$logs/win64"
+  windows_summary="$(summary_of "$logs/win64") ($(($(date +%s) - start)) s)"
+fi
 
-ctest --preset ci -j2
+linux_summary="not run: the Linux build failed"
+if [ "$linux_built" = 1 ]; then
+  stage "Linux tests" run_tests ci "$logs/ci"
+  linux_summary=$(summary_of "$logs/ci")
+fi
+
+# Passed and failed test counts over both runs, from ctest's summaries.
+count_tests() {
+  cat "$logs"/* 2>/dev/null | sed -nE 's/^[0-9]+% tests passed, ([0-9]+) tests? failed out of ([0-9]+).*/\1 \2/p' |
+    awk '{f += $1; t += $2} END {printf "%d passed, %d failed\n", t - f, f}'
+}
+
+echo
+echo "Windows tests under Wine: $windows_summary"
+echo "Linux tests: $linux_summary"
+if [ ${#failed[@]} -gt 0 ]; then
+  printf 'FAILED stages: %s\n' "$(IFS=,; echo "${failed[*]}")"
+  echo "Tests: $(count_tests)"
+  exit 1
+fi
+echo "Tests: $(count_tests)"

@@ -4,11 +4,20 @@
 #include <chrono>
 #include <cstring>
 
+#include "platform/Clock.h"
 #include "platform/EventPump.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+// The platform's monotonic clock, so that a test clock can let time pass.
+struct Clock {
+    using rep = std::int64_t;
+    using period = std::micro;
+    using duration = std::chrono::microseconds;
+    using time_point = std::chrono::time_point<Clock, duration>;
+    static constexpr bool is_steady = true;
+    static time_point now() { return time_point(duration(platform::monotonicMicroseconds())); }
+};
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::uint16_t OP_RRQ = 1;

@@ -1,6 +1,7 @@
 #include "platform/Clock.h"
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 
 namespace platform {
@@ -26,11 +27,21 @@ ClockSource& currentClock() {
 
 }  // namespace
 
+std::uint64_t ClockSource::monotonicMicroseconds() {
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                          std::chrono::steady_clock::now().time_since_epoch())
+                                          .count());
+}
+
 void setClockSource(ClockSource* source) { installedClock.store(source); }
 
 ClockSource& systemClock() { return theSystemClock; }
 
 TimeOfDay localTimeOfDay() { return currentClock().timeOfDay(); }
+
+std::uint64_t monotonicMicroseconds() {
+    return currentClock().monotonicMicroseconds();
+}
 
 void pauseMs(std::uint32_t ms) { currentClock().pause(ms); }
 

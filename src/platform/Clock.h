@@ -1,5 +1,5 @@
-// Local wall-clock time of day with milliseconds, blocking pauses and the
-// 1 ms system timer resolution request.
+// Local wall-clock time of day with milliseconds, a monotonic clock, blocking
+// pauses and the 1 ms system timer resolution request.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +20,8 @@ public:
     virtual ~ClockSource() = default;
     virtual TimeOfDay timeOfDay() = 0;
     virtual void pause(std::uint32_t ms) = 0;
+    // Microseconds of a clock that never jumps; the start is arbitrary.
+    virtual std::uint64_t monotonicMicroseconds();
 };
 
 // Installs a clock for every later call; nullptr restores the system clock.
@@ -29,6 +31,8 @@ ClockSource& systemClock();
 
 // Local time of day now, from the installed clock.
 TimeOfDay localTimeOfDay();
+// Monotonic microseconds of the installed clock, for timeouts and silences.
+std::uint64_t monotonicMicroseconds();
 // Blocks for ms milliseconds of the installed clock.
 void pauseMs(std::uint32_t ms);
 

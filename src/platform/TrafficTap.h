@@ -28,6 +28,8 @@ class TrafficTap {
                          std::size_t length) = 0;
     virtual void udpReceived(std::intptr_t socket, const UdpEndpoint& from,
                              const std::uint8_t* data, std::size_t length, bool truncated) = 0;
+    // Called before every wait for a datagram, with the wait asked for.
+    virtual void udpWaiting(std::intptr_t /*socket*/, std::uint32_t /*timeoutMs*/) {}
 };
 
 namespace detail {

@@ -156,6 +156,9 @@ bool UdpSocket::sendTo(const UdpEndpoint& to, const std::uint8_t* data, std::siz
 
 UdpReceive UdpSocket::receiveFrom(std::uint8_t* buffer, std::size_t capacity, std::size_t& length,
                                   bool& truncated, UdpEndpoint& from, std::uint32_t timeoutMs) {
+    if (TrafficTap* tap = trafficTap()) {
+        tap->udpWaiting(handle_, timeoutMs);
+    }
     const UdpReceive r = systemReceiveFrom(buffer, capacity, length, truncated, from, timeoutMs);
     if (r == UdpReceive::Datagram) {
         if (TrafficTap* tap = trafficTap()) {
