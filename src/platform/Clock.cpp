@@ -10,6 +10,7 @@ namespace {
 class SystemClock final : public ClockSource {
 public:
     TimeOfDay timeOfDay() override { return detail::systemTimeOfDay(); }
+    std::uint64_t monotonicUs() override { return detail::systemMonotonicUs(); }
     void pause(std::uint32_t ms) override { detail::systemPauseMs(ms); }
 };
 
@@ -31,6 +32,10 @@ void setClockSource(ClockSource* source) { installedClock.store(source); }
 ClockSource& systemClock() { return theSystemClock; }
 
 TimeOfDay localTimeOfDay() { return currentClock().timeOfDay(); }
+
+std::uint64_t monotonicUs() {
+    return currentClock().monotonicUs();
+}
 
 void pauseMs(std::uint32_t ms) { currentClock().pause(ms); }
 

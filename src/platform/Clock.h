@@ -1,5 +1,5 @@
-// Local wall-clock time of day with milliseconds, blocking pauses and the
-// 1 ms system timer resolution request.
+// Local wall-clock time of day with milliseconds, a monotonic microsecond
+// count, blocking pauses and the 1 ms system timer resolution request.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +19,9 @@ class ClockSource {
 public:
     virtual ~ClockSource() = default;
     virtual TimeOfDay timeOfDay() = 0;
+    // Microseconds from an arbitrary start; never goes back, whatever the
+    // wall clock does.
+    virtual std::uint64_t monotonicUs() = 0;
     virtual void pause(std::uint32_t ms) = 0;
 };
 
@@ -29,6 +32,8 @@ ClockSource& systemClock();
 
 // Local time of day now, from the installed clock.
 TimeOfDay localTimeOfDay();
+// Monotonic microseconds now, from the installed clock.
+std::uint64_t monotonicUs();
 // Blocks for ms milliseconds of the installed clock.
 void pauseMs(std::uint32_t ms);
 
@@ -43,6 +48,7 @@ std::uint32_t timerResolutionRequests();
 namespace detail {
 // Per-platform primitives behind the functions above.
 TimeOfDay systemTimeOfDay();
+std::uint64_t systemMonotonicUs();
 void systemPauseMs(std::uint32_t ms);
 void systemBeginTimerResolution();
 void systemEndTimerResolution();
