@@ -440,6 +440,31 @@ TEST_F(Link, ElapsedTimeContinuesAcrossMidnight) {
     }
 }
 
+// The wall clock set back or forward while an answer arrives (time sync,
+// daylight saving) moves neither silence nor timeout.
+FakeClock* jumpingClock = nullptr;
+std::uint32_t jumpTo = 0;
+void jumpWallClock() {
+    if (++pumpCalls == 2) {
+        jumpingClock->setMs(jumpTo);
+    }
+}
+
+TEST_F(Link, WallClockJumpsMoveNeitherSilenceNorTimeout) {
+    jumpingClock = &clock;
+    platform::setEventPump(jumpWallClock);
+    for (const std::uint32_t to : {0u, 23u * 3600u * 1000u}) {
+        SCOPED_TRACE(to);
+        jumpTo = to;
+        open(4, 100);
+        pumpCalls = 0;
+        port.queueAnswer(at(5, hex("01 43 41 D1")));
+        markStart();
+        EXPECT_EQ(transact(hex("01 43")), 0);
+        EXPECT_EQ(took(), 5u + 11u);
+    }
+}
+
 TEST_F(Link, ReceiveLoopPumpsEventsAndWaitsWithoutSpinning) {
     open(4, 100);
     pumpCalls = 0;
