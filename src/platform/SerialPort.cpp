@@ -37,7 +37,7 @@ std::shared_ptr<SerialPort> findPort(SerialHandle handle) {
 
 // Stands in for a device that could not be opened again.
 class GonePort final : public SerialPort {
-  public:
+public:
     std::size_t read(std::uint8_t*, std::size_t) override { return 0; }
     bool waitReadable(std::uint32_t timeoutMs) override {
         pauseMs(timeoutMs);

@@ -166,7 +166,7 @@ public:
 
     bool gone() const override { return gone_; }
 
-  private:
+private:
     int fd_;
     bool hungUp_ = false; // waits only pause
     bool gone_ = false;   // the system said the device is gone

@@ -142,7 +142,7 @@ public:
 
     bool gone() const override { return gone_; }
 
-  private:
+private:
     // Called right after the failed call, while its error is still the last.
     void fail() {
         const bool gone = deviceGoneError(GetLastError());
