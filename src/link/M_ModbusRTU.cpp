@@ -257,11 +257,9 @@ std::int32_t exchange(TMBRTU& MB, const std::uint8_t* frame, std::uint16_t reque
     return Odpoved[1] >= 0x80 ? MBRTU_VYJIMKA : MBRTU_OK;
 }
 
-} // namespace
+}  // namespace
 
-void MBRTU_Abort(TMBRTU& MB) {
-    requestAbort(MB.ID.Transfer);
-}
+void MBRTU_Abort(TMBRTU& MB) { requestAbort(MB.ID.Transfer); }
 
 std::int32_t MBRTU_Transakce(TMBRTU& MB, const std::uint8_t* Dotaz, std::uint16_t DelkaDotazu,
                              std::uint16_t& DelkaOdpovedi,
