@@ -33,9 +33,7 @@ ClockSource& systemClock() { return theSystemClock; }
 
 TimeOfDay localTimeOfDay() { return currentClock().timeOfDay(); }
 
-std::uint64_t monotonicUs() {
-    return currentClock().monotonicUs();
-}
+std::uint64_t monotonicUs() { return currentClock().monotonicUs(); }
 
 void pauseMs(std::uint32_t ms) { currentClock().pause(ms); }
 
