@@ -2,7 +2,8 @@
 //  - CPU time of a transaction that waits out a 1000 ms timeout unanswered,
 //    beside the cost of 1000 bare 1 ms waits, the floor set by the system;
 //  - delay from an answer's last byte to the transaction's return at
-//    baud code 4 (silence limit 10 ms).
+//    baud code 4: the block read's request fixes the answer's length, so a
+//    complete answer returns without waiting out the silence limit (10 ms).
 #include <algorithm>
 #include <atomic>
 #include <chrono>

@@ -25,6 +25,7 @@ class BenchClock final : public platform::ClockSource {
         const std::uint32_t t = ms % 86400000u; // the link copes with midnight
         return {t / 3600000u, t / 60000u % 60u, t / 1000u % 60u, t % 1000u};
     }
+    std::uint64_t monotonicUs() override { return std::uint64_t{ms} * 1000u; }
     void pause(std::uint32_t delay) override { ms += delay; }
     std::uint32_t ms = 0;
 };

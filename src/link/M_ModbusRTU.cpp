@@ -58,6 +58,12 @@ constexpr std::uint8_t kFunctionWriteBlock = 0x44;
 constexpr std::uint8_t kFunctionMessage = 0x45;
 constexpr std::uint8_t kFileAccessMarker = 0xFE;
 
+// The last two of length bytes are the CRC of those before them.
+bool crcMatches(const std::uint8_t* frame, std::uint32_t length) {
+    const std::uint16_t crc = MBRTU_CRC16(frame, length - 2);
+    return frame[length - 2] == (crc & 0xFF) && frame[length - 1] == (crc >> 8);
+}
+
 bool portOpen(const TMBRTU& MB) {
     return MB.ID.HNDL != platform::kNoSerialPort && platform::serialIsOpen(MB.ID.HNDL);
 }
@@ -97,7 +103,161 @@ void MBRTU_Zavri(TMBRTU& MB) {
     }
 }
 
+std::uint16_t MBRTU_ExpectedAnswerLength(const std::uint8_t* Dotaz, std::uint16_t DelkaDotazu) {
+    if (Dotaz == nullptr || DelkaDotazu < 7) {
+        return 0;
+    }
+    switch (Dotaz[1]) {
+    case kFunctionReadBlock:
+        return static_cast<std::uint16_t>(Dotaz[6] + 3u);
+    case kFunctionWriteBlock:
+        return 3;
+    default:
+        return 0;
+    }
+}
+
+std::uint32_t MBRTU_CompleteAnswer(std::uint16_t Expected, const std::uint8_t* Answer,
+                                   std::uint32_t Count) {
+    constexpr std::uint32_t kExceptionFrame = 5;
+    std::uint32_t frame = 0;
+    if (Count >= 2 && Answer[1] >= 0x80) {
+        frame = kExceptionFrame;
+    } else if (Expected != 0) {
+        frame = Expected + 2u;
+    }
+    if (frame == 0 || frame >= MBRTU_MAX_ODPOVED || Count < frame) {
+        return 0;
+    }
+    return crcMatches(Answer, frame) ? frame : 0;
+}
+
+namespace {
+
 constexpr std::uint32_t kMaxWaitMs = 10;
+
+// How the receive loop of one attempt ended.
+enum class AnswerEnd { Complete, Silence, Overrun, Timeout, Aborted, PortGone };
+
+// One request (requestLength bytes and the CRC after them) written and its
+// answer collected. portGone: the attempt failed because the system
+// reported the device gone.
+std::int32_t exchange(TMBRTU& MB, const std::uint8_t* frame, std::uint16_t requestLength,
+                      std::uint16_t expected, std::uint16_t& DelkaOdpovedi,
+                      std::array<std::uint8_t, MBRTU_MAX_ODPOVED>& Odpoved, bool& portGone) {
+    portGone = false;
+    // Leftovers of an earlier answer would corrupt this one.
+    platform::serialDiscardInput(MB.ID.HNDL);
+    platform::serialWrite(MB.ID.HNDL, frame, requestLength + 2u);
+
+    const std::uint64_t silenceUs = std::uint64_t{MBRTU_TichoMs(MB.CFG.KodBaud)} * 1000u;
+    const std::uint64_t timeoutUs = std::uint64_t{MB.CFG.Timeout} * 1000u;
+    std::array<std::uint8_t, kReadChunk> chunk;
+    std::uint32_t count = 0;
+    std::uint32_t complete = 0;
+    const std::uint64_t tStart = platform::monotonicUs();
+    std::uint64_t tLast = tStart;
+    std::uint64_t elapsed = 0;
+    std::uint64_t quiet = 0;
+    AnswerEnd end = AnswerEnd::Timeout;
+    for (;;) {
+        platform::pumpEvents();
+        if (MB.ID.Transfer.AbortRequested) {
+            end = AnswerEnd::Aborted;
+            break;
+        }
+        const std::size_t got = platform::serialRead(MB.ID.HNDL, chunk.data(), chunk.size());
+        for (std::size_t i = 0; i < got; ++i) {
+            if (count < MBRTU_MAX_ODPOVED) {
+                Odpoved[count] = chunk[i];
+            }
+            ++count;
+        }
+        const std::uint64_t now = platform::monotonicUs();
+        if (got > 0) {
+            tLast = now;
+            complete = MBRTU_CompleteAnswer(expected, Odpoved.data(),
+                                            std::min<std::uint32_t>(count, MBRTU_MAX_ODPOVED));
+        }
+        elapsed = now - tStart;
+        quiet = now - tLast;
+        // Whatever follows a complete answer is stale and goes with the
+        // next request's flush.
+        if (complete != 0) {
+            end = AnswerEnd::Complete;
+            break;
+        }
+        if (count >= MBRTU_MAX_ODPOVED) {
+            end = AnswerEnd::Overrun;
+            break;
+        }
+        // Silence ends only a frame that checks: a fragment waits for its
+        // rest, which a chunking adapter may deliver after a long gap.
+        if (count >= 4 && quiet > silenceUs && crcMatches(Odpoved.data(), count)) {
+            end = AnswerEnd::Silence;
+            break;
+        }
+        if (got == 0 && platform::serialGone(MB.ID.HNDL)) {
+            end = AnswerEnd::PortGone;
+            break;
+        }
+        if (elapsed > timeoutUs) {
+            break;
+        }
+        // Sleep until bytes arrive or the next moment at which silence or
+        // timeout can be judged; the user interface is still served at
+        // least every kMaxWaitMs.
+        std::uint64_t nextUs = timeoutUs + 1 - std::min(elapsed, timeoutUs);
+        if (count > 0 && quiet <= silenceUs) {
+            nextUs = std::min(nextUs, silenceUs + 1 - quiet);
+        }
+        const std::uint64_t nextMs = (nextUs + 999) / 1000;
+        platform::serialWaitReadable(
+            MB.ID.HNDL,
+            static_cast<std::uint32_t>(std::clamp<std::uint64_t>(nextMs, 1, kMaxWaitMs)));
+    }
+
+    std::uint32_t length = 0;
+    switch (end) {
+    case AnswerEnd::Aborted:
+    case AnswerEnd::Overrun:
+        return MBRTU_CHYBA_ODPOVEDI;
+    case AnswerEnd::Timeout:
+        // A frame that fell silent without checking is noise or a torn
+        // answer; one still arriving is not complete.
+        return count >= 4 && quiet > silenceUs ? MBRTU_CHYBA_CRC : MBRTU_CHYBA_ODPOVEDI;
+    case AnswerEnd::PortGone:
+        // No more bytes can come: what arrived counts if it checks.
+        if (count < 4 || !crcMatches(Odpoved.data(), count)) {
+            portGone = true;
+            return MBRTU_CHYBA_ODPOVEDI;
+        }
+        length = count - 2;
+        break;
+    case AnswerEnd::Complete:
+        length = complete - 2;
+        break;
+    case AnswerEnd::Silence:
+        length = count - 2;
+        break;
+    }
+    // An answer completed in the pass in which the timeout passed is late.
+    if (elapsed > timeoutUs) {
+        return MBRTU_CHYBA_ODPOVEDI;
+    }
+    // An answer with another function belongs to another request. The
+    // address is left unchecked: a converter on its USB port may answer
+    // with an address of its own.
+    const bool ownFunction =
+        requestLength >= 2 && (Odpoved[1] == frame[1] || Odpoved[1] == (frame[1] | 0x80));
+    if (!ownFunction) {
+        return MBRTU_CHYBA_ODPOVEDI;
+    }
+    DelkaOdpovedi = static_cast<std::uint16_t>(length);
+    return Odpoved[1] >= 0x80 ? MBRTU_VYJIMKA : MBRTU_OK;
+}
+
+}  // namespace
 
 void MBRTU_Abort(TMBRTU& MB) { requestAbort(MB.ID.Transfer); }
 
@@ -115,73 +275,19 @@ std::int32_t MBRTU_Transakce(TMBRTU& MB, const std::uint8_t* Dotaz, std::uint16_
     const std::uint16_t crc = MBRTU_CRC16(Dotaz, DelkaDotazu);
     request[DelkaDotazu] = static_cast<std::uint8_t>(crc & 0xFF);
     request[DelkaDotazu + 1] = static_cast<std::uint8_t>(crc >> 8);
-    // Leftovers of an earlier, timed-out answer would corrupt this one.
-    platform::serialDiscardInput(MB.ID.HNDL);
-    platform::serialWrite(MB.ID.HNDL, request.data(), DelkaDotazu + 2u);
+    const std::uint16_t expected = MBRTU_ExpectedAnswerLength(Dotaz, DelkaDotazu);
 
-    const std::uint32_t silence = MBRTU_TichoMs(MB.CFG.KodBaud);
-    std::array<std::uint8_t, kReadChunk> chunk;
-    std::uint32_t count = 0;
-    const std::uint32_t tStart = MBRTU_CasMs();
-    std::uint32_t tLast = tStart;
-    std::uint32_t elapsed = 0;
-    bool aborted = false;
-    for (;;) {
-        platform::pumpEvents();
-        if (MB.ID.Transfer.AbortRequested) {
-            aborted = true;
-            break;
-        }
-        const std::size_t got = platform::serialRead(MB.ID.HNDL, chunk.data(), chunk.size());
-        for (std::size_t i = 0; i < got; ++i) {
-            if (count < MBRTU_MAX_ODPOVED) {
-                Odpoved[count] = chunk[i];
-            }
-            ++count;
-        }
-        if (got > 0) {
-            tLast = MBRTU_CasMs();
-        }
-        elapsed = MBRTU_UplynuloMs(tStart);
-        if (count >= MBRTU_MAX_ODPOVED) {
-            break;
-        }
-        if (count > 0 && MBRTU_UplynuloMs(tLast) > silence) {
-            break;
-        }
-        if (elapsed > MB.CFG.Timeout) {
-            break;
-        }
-        // Sleep until bytes arrive or the next moment at which silence or
-        // timeout can be judged, so both stay exact to the millisecond
-        // without waking every millisecond; the user interface is still
-        // served at least every kMaxWaitMs.
-        std::uint32_t nextJudgement = MB.CFG.Timeout + 1 - std::min(elapsed, MB.CFG.Timeout);
-        if (count > 0) {
-            nextJudgement = std::min(nextJudgement,
-                                     silence + 1 - std::min(MBRTU_UplynuloMs(tLast), silence));
-        }
-        platform::serialWaitReadable(MB.ID.HNDL,
-                                     std::clamp<std::uint32_t>(nextJudgement, 1, kMaxWaitMs));
+    bool portGone = false;
+    std::int32_t code =
+        exchange(MB, request.data(), DelkaDotazu, expected, DelkaOdpovedi, Odpoved, portGone);
+    // A USB port re-created by a restarting converter leaves the old handle
+    // hung up: open the port again and try once more. A timeout or a bad
+    // answer never gets here.
+    if (portGone && !MB.ID.Transfer.AbortRequested && platform::serialReopen(MB.ID.HNDL)) {
+        code =
+            exchange(MB, request.data(), DelkaDotazu, expected, DelkaOdpovedi, Odpoved, portGone);
     }
-
-    if (aborted || elapsed > MB.CFG.Timeout || count < 4 || count >= MBRTU_MAX_ODPOVED) {
-        return MBRTU_CHYBA_ODPOVEDI;
-    }
-    const std::uint16_t answerCrc = MBRTU_CRC16(Odpoved.data(), count - 2);
-    if ((answerCrc & 0xFF) != Odpoved[count - 2] || (answerCrc >> 8) != Odpoved[count - 1]) {
-        return MBRTU_CHYBA_CRC;
-    }
-    // An answer with another function belongs to another request. The
-    // address is left unchecked: a converter on its USB port may answer
-    // with an address of its own.
-    const bool ownFunction =
-        DelkaDotazu >= 2 && (Odpoved[1] == Dotaz[1] || Odpoved[1] == (Dotaz[1] | 0x80));
-    if (!ownFunction) {
-        return MBRTU_CHYBA_ODPOVEDI;
-    }
-    DelkaOdpovedi = static_cast<std::uint16_t>(count - 2);
-    return Odpoved[1] >= 0x80 ? MBRTU_VYJIMKA : MBRTU_OK;
+    return code;
 }
 
 std::int32_t MBRTU_PrectiBlok(TMBRTU& MB, std::uint8_t Soubor, std::uint16_t Blok, std::uint8_t n,

@@ -66,3 +66,13 @@ std::uint32_t MBRTU_CasMs();
 std::uint32_t MBRTU_UplynuloMs(std::uint32_t t0);
 // Silence limit S in ms that ends an answer, by baud code.
 std::uint32_t MBRTU_TichoMs(std::int32_t KodBaud);
+// Answer length before the CRC that a request (with or without its CRC)
+// fixes: n + 3 for a block read (0x43), 3 for a block write (0x44); 0 when
+// the request does not fix it (0x45, anything else).
+std::uint16_t MBRTU_ExpectedAnswerLength(const std::uint8_t* Dotaz, std::uint16_t DelkaDotazu);
+// Length, CRC included, of the complete answer at the start of the Count
+// bytes at Answer: an exception answer (5 bytes) or an answer of Expected
+// bytes, each with a correct CRC and shorter than 260 bytes; 0 while none
+// is complete.
+std::uint32_t MBRTU_CompleteAnswer(std::uint16_t Expected, const std::uint8_t* Answer,
+                                   std::uint32_t Count);

@@ -16,7 +16,7 @@ struct Clock {
     using duration = std::chrono::microseconds;
     using time_point = std::chrono::time_point<Clock, duration>;
     static constexpr bool is_steady = true;
-    static time_point now() { return time_point(duration(platform::monotonicMicroseconds())); }
+    static time_point now() { return time_point(duration(platform::monotonicUs())); }
 };
 using Bytes = std::vector<std::uint8_t>;
 

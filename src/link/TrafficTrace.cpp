@@ -365,6 +365,8 @@ TrafficTracer::SerialLine& TrafficTracer::line(platform::SerialHandle handle) {
 void TrafficTracer::serialOpened(platform::SerialHandle handle, std::int32_t comNumber,
                                  const platform::SerialLineSettings& settings) {
     SerialLine& l = serial_[handle];
+    // A port opened again under its handle: the attempt that found the device gone ends here.
+    reportOpenAnswer(l);
     l = SerialLine();
     l.name = "COM" + std::to_string(comNumber);
     std::int32_t code = -1;
@@ -383,6 +385,8 @@ void TrafficTracer::serialWritten(platform::SerialHandle handle, const std::uint
     const std::uint64_t at = now();
     writeLine(at, true, l.name, decodeRtu(true, data, count), data, count, "");
     l.awaiting = true;
+    l.expected =
+        count >= 2 ? MBRTU_ExpectedAnswerLength(data, static_cast<std::uint16_t>(count - 2)) : 0;
     l.requestAt = at;
     l.lastReadAt = at;
 }
@@ -401,12 +405,32 @@ void TrafficTracer::serialRead(platform::SerialHandle handle, const std::uint8_t
         l.answer.insert(l.answer.end(), data, data + keep);
         l.count += count;
         l.lastByteAt = at;
-        if (l.count >= MBRTU_MAX_ODPOVED) {
+        const std::uint32_t complete = MBRTU_CompleteAnswer(
+            l.expected, l.answer.data(),
+            static_cast<std::uint32_t>(std::min<std::size_t>(l.answer.size(), MBRTU_MAX_ODPOVED)));
+        if (complete != 0) {
+            // The link takes the frame and leaves what follows it.
+            const std::size_t after = l.count - complete;
+            l.answer.resize(complete);
+            reportAnswer(l, after == 0
+                                ? "; complete"
+                                : "; complete, " + number(static_cast<std::uint32_t>(after)) +
+                                      " bytes after it ignored");
+        } else if (l.count >= MBRTU_MAX_ODPOVED) {
             reportAnswer(l, "; overrun, " + number(static_cast<std::uint32_t>(l.count)) + " bytes");
         }
-    } else if (l.count > 0 && at - l.lastByteAt > l.silenceMs) {
+    } else if (l.count > 0 && at - l.lastByteAt > l.silenceMs && frameChecks(l)) {
         reportAnswer(l, silenceEnding(at - l.lastByteAt));
     }
+}
+
+bool TrafficTracer::frameChecks(const SerialLine& l) {
+    if (l.count < 4 || l.count != l.answer.size()) {
+        return false;
+    }
+    const std::uint16_t crc =
+        MBRTU_CRC16(l.answer.data(), static_cast<std::uint32_t>(l.answer.size() - 2));
+    return l.answer[l.count - 2] == (crc & 0xFF) && l.answer[l.count - 1] == (crc >> 8);
 }
 
 std::string TrafficTracer::silenceEnding(std::uint64_t quietMs) {
@@ -437,8 +461,14 @@ void TrafficTracer::reportOpenAnswer(SerialLine& l) {
         // The tracer's clock readings may lag the link's by a millisecond,
         // so an answer the link ended on silence can arrive here.
         const std::uint64_t quiet = l.lastReadAt - l.lastByteAt;
-        reportAnswer(l, quiet >= l.silenceMs ? silenceEnding(quiet)
-                                             : "; timeout after " + waited + " ms while receiving");
+        if (quiet < l.silenceMs) {
+            reportAnswer(l, "; timeout after " + waited + " ms while receiving");
+        } else if (frameChecks(l)) {
+            reportAnswer(l, silenceEnding(quiet));
+        } else {
+            // A fragment that never got its rest.
+            reportAnswer(l, "; timeout after " + waited + " ms");
+        }
     } else if (l.awaiting) {
         writeLine(l.lastReadAt, false, l.name, {"no answer; timeout after " + waited + " ms"},
                   nullptr, 0, "");

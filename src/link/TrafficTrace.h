@@ -33,7 +33,9 @@ using LineSink = std::function<void(const std::string& line)>;
 
 // Installs itself as the traffic tap on construction and hands every line
 // to the sink; the first line also carries the wall-clock time. An answer
-// is reported once the line has been silent longer than the silence limit
+// is reported as the link ends it: once it is complete (the length its
+// request fixes, or an exception answer, with a correct CRC), once a frame
+// with a correct CRC is followed by silence longer than the silence limit
 // of its baud rate, once 260 bytes came, or, when the link gave up on it,
 // at the next request, at closing or at finish().
 class TrafficTracer final : public platform::TrafficTap {
@@ -64,6 +66,7 @@ class TrafficTracer final : public platform::TrafficTap {
         std::string name; // "COM3"
         std::uint32_t silenceMs = 4;
         bool awaiting = false; // a request went out, its answer is not reported yet
+        std::uint16_t expected = 0; // answer length the request fixes, 0 when it does not
         std::vector<std::uint8_t> answer;
         std::size_t count = 0; // bytes received, also those beyond the kept ones
         std::uint64_t requestAt = 0;
@@ -84,6 +87,7 @@ class TrafficTracer final : public platform::TrafficTap {
     SerialLine& line(platform::SerialHandle handle);
     void reportAnswer(SerialLine& l, const std::string& ending);
     static std::string silenceEnding(std::uint64_t quietMs);
+    static bool frameChecks(const SerialLine& l);
     void reportOpenAnswer(SerialLine& l);
 
     LineSink sink_;

@@ -1,7 +1,6 @@
 #include "platform/Clock.h"
 
 #include <atomic>
-#include <chrono>
 #include <mutex>
 
 namespace platform {
@@ -11,6 +10,7 @@ namespace {
 class SystemClock final : public ClockSource {
 public:
     TimeOfDay timeOfDay() override { return detail::systemTimeOfDay(); }
+    std::uint64_t monotonicUs() override { return detail::systemMonotonicUs(); }
     void pause(std::uint32_t ms) override { detail::systemPauseMs(ms); }
 };
 
@@ -27,21 +27,13 @@ ClockSource& currentClock() {
 
 }  // namespace
 
-std::uint64_t ClockSource::monotonicMicroseconds() {
-    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
-                                          std::chrono::steady_clock::now().time_since_epoch())
-                                          .count());
-}
-
 void setClockSource(ClockSource* source) { installedClock.store(source); }
 
 ClockSource& systemClock() { return theSystemClock; }
 
 TimeOfDay localTimeOfDay() { return currentClock().timeOfDay(); }
 
-std::uint64_t monotonicMicroseconds() {
-    return currentClock().monotonicMicroseconds();
-}
+std::uint64_t monotonicUs() { return currentClock().monotonicUs(); }
 
 void pauseMs(std::uint32_t ms) { currentClock().pause(ms); }
 

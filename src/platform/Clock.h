@@ -1,5 +1,5 @@
-// Local wall-clock time of day with milliseconds, a monotonic clock, blocking
-// pauses and the 1 ms system timer resolution request.
+// Local wall-clock time of day with milliseconds, a monotonic microsecond
+// count, blocking pauses and the 1 ms system timer resolution request.
 #pragma once
 
 #include <cstdint>
@@ -19,9 +19,10 @@ class ClockSource {
 public:
     virtual ~ClockSource() = default;
     virtual TimeOfDay timeOfDay() = 0;
+    // Microseconds from an arbitrary start; never goes back, whatever the
+    // wall clock does.
+    virtual std::uint64_t monotonicUs() = 0;
     virtual void pause(std::uint32_t ms) = 0;
-    // Microseconds of a clock that never jumps; the start is arbitrary.
-    virtual std::uint64_t monotonicMicroseconds();
 };
 
 // Installs a clock for every later call; nullptr restores the system clock.
@@ -31,8 +32,8 @@ ClockSource& systemClock();
 
 // Local time of day now, from the installed clock.
 TimeOfDay localTimeOfDay();
-// Monotonic microseconds of the installed clock, for timeouts and silences.
-std::uint64_t monotonicMicroseconds();
+// Monotonic microseconds now, from the installed clock.
+std::uint64_t monotonicUs();
 // Blocks for ms milliseconds of the installed clock.
 void pauseMs(std::uint32_t ms);
 
@@ -47,6 +48,7 @@ std::uint32_t timerResolutionRequests();
 namespace detail {
 // Per-platform primitives behind the functions above.
 TimeOfDay systemTimeOfDay();
+std::uint64_t systemMonotonicUs();
 void systemPauseMs(std::uint32_t ms);
 void systemBeginTimerResolution();
 void systemEndTimerResolution();

@@ -19,6 +19,13 @@ TimeOfDay systemTimeOfDay() {
     return result;
 }
 
+std::uint64_t systemMonotonicUs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1000000u +
+           static_cast<std::uint64_t>(now.tv_nsec) / 1000u;
+}
+
 void systemPauseMs(std::uint32_t ms) {
     timespec remaining{};
     remaining.tv_sec = static_cast<std::time_t>(ms / 1000);

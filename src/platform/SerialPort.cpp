@@ -16,16 +16,41 @@ std::atomic<SerialBackend*> installedBackend{nullptr};
 std::mutex deviceMapMutex;
 std::map<int, std::string> deviceMap;
 
+// What an open handle stands for: its port and how to open it again.
+struct OpenPort {
+    std::shared_ptr<SerialPort> port;
+    std::int32_t comNumber = 0;
+    SerialLineSettings settings;
+};
+
 // Ports are shared with callers only for the length of one call, so a close
 // from elsewhere never pulls a port from under a running read.
 std::mutex portsMutex;
-std::map<SerialHandle, std::shared_ptr<SerialPort>> openPorts;
+std::map<SerialHandle, OpenPort> openPorts;
 SerialHandle lastHandle = kNoSerialPort;
 
 std::shared_ptr<SerialPort> findPort(SerialHandle handle) {
     std::lock_guard<std::mutex> lock(portsMutex);
     const auto it = openPorts.find(handle);
-    return it != openPorts.end() ? it->second : nullptr;
+    return it != openPorts.end() ? it->second.port : nullptr;
+}
+
+// Stands in for a device that could not be opened again.
+class GonePort final : public SerialPort {
+public:
+    std::size_t read(std::uint8_t*, std::size_t) override { return 0; }
+    bool waitReadable(std::uint32_t timeoutMs) override {
+        pauseMs(timeoutMs);
+        return false;
+    }
+    std::size_t write(const std::uint8_t*, std::size_t) override { return 0; }
+    void discardInput() override {}
+    bool gone() const override { return true; }
+};
+
+SerialBackend& currentBackend() {
+    SerialBackend* backend = installedBackend.load();
+    return backend != nullptr ? *backend : systemSerialBackend();
 }
 
 }  // namespace
@@ -54,11 +79,7 @@ SerialHandle serialOpen(std::int32_t comNumber, const SerialLineSettings& settin
     if (comNumber < 1 || comNumber > 255) {
         return kNoSerialPort;
     }
-    SerialBackend* backend = installedBackend.load();
-    if (backend == nullptr) {
-        backend = &systemSerialBackend();
-    }
-    std::unique_ptr<SerialPort> port = backend->open(comNumber, settings);
+    std::unique_ptr<SerialPort> port = currentBackend().open(comNumber, settings);
     if (!port) {
         return kNoSerialPort;
     }
@@ -67,7 +88,8 @@ SerialHandle serialOpen(std::int32_t comNumber, const SerialLineSettings& settin
     do {
         ++lastHandle;
     } while (lastHandle == kNoSerialPort || openPorts.count(lastHandle) != 0);
-    openPorts.emplace(lastHandle, std::shared_ptr<SerialPort>(std::move(port)));
+    openPorts.emplace(lastHandle,
+                      OpenPort{std::shared_ptr<SerialPort>(std::move(port)), comNumber, settings});
     if (TrafficTap* tap = trafficTap()) {
         tap->serialOpened(lastHandle, comNumber, settings);
     }
@@ -108,6 +130,40 @@ void serialDiscardInput(SerialHandle handle) {
     }
 }
 
+bool serialGone(SerialHandle handle) {
+    const std::shared_ptr<SerialPort> port = findPort(handle);
+    return port && port->gone();
+}
+
+bool serialReopen(SerialHandle handle) {
+    std::int32_t comNumber = 0;
+    SerialLineSettings settings;
+    {
+        std::lock_guard<std::mutex> lock(portsMutex);
+        const auto it = openPorts.find(handle);
+        if (it == openPorts.end()) {
+            return false;
+        }
+        comNumber = it->second.comNumber;
+        settings = it->second.settings;
+        // The old device must be closed first: the port is opened exclusively.
+        it->second.port = std::make_shared<GonePort>();
+    }
+    std::unique_ptr<SerialPort> port = currentBackend().open(comNumber, settings);
+    {
+        std::lock_guard<std::mutex> lock(portsMutex);
+        const auto it = openPorts.find(handle);
+        if (it == openPorts.end() || !port) {
+            return false; // closed meanwhile, or the device is not back (yet)
+        }
+        it->second.port = std::shared_ptr<SerialPort>(std::move(port));
+    }
+    if (TrafficTap* tap = trafficTap()) {
+        tap->serialOpened(handle, comNumber, settings);
+    }
+    return true;
+}
+
 bool serialClose(SerialHandle handle) {
     std::shared_ptr<SerialPort> port;
     {
@@ -116,7 +172,7 @@ bool serialClose(SerialHandle handle) {
         if (it == openPorts.end()) {
             return false;
         }
-        port = std::move(it->second);
+        port = std::move(it->second.port);
         openPorts.erase(it);
     }
     // The port closes its device when the last user lets go of it.

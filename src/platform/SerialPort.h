@@ -37,6 +37,10 @@ public:
     // Drops bytes that arrived and were not read yet, so leftovers of an
     // earlier answer cannot join the next one. By default reads them away.
     virtual void discardInput();
+    // True once the system reported the device gone or hung up (unplugged,
+    // re-created, the far end of a pseudo-terminal closed): no byte will
+    // pass this port again, only a new opening can help.
+    virtual bool gone() const { return false; }
 };
 
 // Creates open ports; the seam through which tests substitute a fake.
@@ -71,6 +75,13 @@ std::size_t serialRead(SerialHandle handle, std::uint8_t* buffer, std::size_t ma
 bool serialWaitReadable(SerialHandle handle, std::uint32_t timeoutMs);
 std::size_t serialWrite(SerialHandle handle, const std::uint8_t* data, std::size_t count);
 void serialDiscardInput(SerialHandle handle);
+// True when the open port's device is gone (see SerialPort::gone).
+bool serialGone(SerialHandle handle);
+// Closes the port's device and opens the same COM number again with the
+// same settings, keeping the handle, so every copy of it follows. When the
+// device cannot be opened the handle stays open on a gone port, and a
+// later reopen may still succeed. False then, or for a handle not open.
+bool serialReopen(SerialHandle handle);
 // Closes the port, ignoring errors of the device. False when the handle
 // was not open (already closed, perhaps through a copy of it).
 bool serialClose(SerialHandle handle);

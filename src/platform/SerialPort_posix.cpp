@@ -63,6 +63,12 @@ void applyLineSettings(int fd, const SerialLineSettings& settings) {
     ioctl(fd, TIOCMBIC, &lines);
 }
 
+// Errors by which the system says the device itself is gone: a hung-up
+// terminal, an unplugged adapter, the closed far end of a pseudo-terminal.
+bool deviceGoneError(int error) {
+    return error == EIO || error == ENXIO || error == ENODEV;
+}
+
 class PosixSerialPort final : public SerialPort {
 public:
     explicit PosixSerialPort(int fd) : fd_(fd) {}
@@ -86,6 +92,11 @@ public:
             }
             if (n < 0 && errno == EINTR) {
                 continue;
+            }
+            // 0 is no data (minimum 0, no time) as well as a hang-up; a
+            // hang-up also shows in the next wait's poll.
+            if (n < 0 && deviceGoneError(errno)) {
+                gone_ = true;
             }
             if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
                 hungUp_ = true;
@@ -113,6 +124,7 @@ public:
         }
         if ((p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
             hungUp_ = true;
+            gone_ = true;
             // Let the caller collect what arrived before the hang-up.
             return (p.revents & POLLIN) != 0;
         }
@@ -141,6 +153,10 @@ public:
                 ::poll(&p, 1, 100);
                 continue;
             }
+            if (n < 0 && deviceGoneError(errno)) {
+                hungUp_ = true;
+                gone_ = true;
+            }
             break;
         }
         return done;
@@ -148,9 +164,12 @@ public:
 
     void discardInput() override { tcflush(fd_, TCIFLUSH); }
 
+    bool gone() const override { return gone_; }
+
 private:
     int fd_;
-    bool hungUp_ = false;
+    bool hungUp_ = false; // waits only pause
+    bool gone_ = false;   // the system said the device is gone
 };
 
 class PosixSerialBackend final : public SerialBackend {

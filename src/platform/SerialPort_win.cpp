@@ -47,6 +47,24 @@ void applyLineSettings(HANDLE port, const SerialLineSettings& settings) {
     SetCommTimeouts(port, &timeouts);
 }
 
+// Errors by which the system says the device itself is gone: a USB port
+// unplugged or re-created while open.
+bool deviceGoneError(DWORD error) {
+    switch (error) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_BAD_COMMAND:
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_OPERATION_ABORTED:
+    case ERROR_GEN_FAILURE:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_INVALID_HANDLE:
+        return true;
+    default:
+        return false;
+    }
+}
+
 double nowMs() {
     LARGE_INTEGER frequency{};
     LARGE_INTEGER counter{};
@@ -72,7 +90,7 @@ public:
             return 0;
         }
         if (!ReadFile(port_, buffer, wanted, &got, nullptr)) {
-            failed_ = true;
+            fail();
             return 0;
         }
         return got;
@@ -106,7 +124,13 @@ public:
             const std::size_t left = count - done;
             const DWORD chunk = left > MAXDWORD ? MAXDWORD : static_cast<DWORD>(left);
             DWORD written = 0;
-            if (!WriteFile(port_, data + done, chunk, &written, nullptr) || written == 0) {
+            if (!WriteFile(port_, data + done, chunk, &written, nullptr)) {
+                if (deviceGoneError(GetLastError())) {
+                    fail();
+                }
+                break;
+            }
+            if (written == 0) {
                 break;
             }
             done += written;
@@ -116,19 +140,29 @@ public:
 
     void discardInput() override { PurgeComm(port_, PURGE_RXCLEAR); }
 
+    bool gone() const override { return gone_; }
+
 private:
+    // Called right after the failed call, while its error is still the last.
+    void fail() {
+        const bool gone = deviceGoneError(GetLastError());
+        failed_ = true;
+        gone_ = gone_ || gone;
+    }
+
     DWORD queuedBytes() {
         DWORD errors = 0;
         COMSTAT status{};
         if (!ClearCommError(port_, &errors, &status)) {
-            failed_ = true;
+            fail();
             return 0;
         }
         return status.cbInQue;
     }
 
     HANDLE port_;
-    bool failed_ = false;
+    bool failed_ = false; // waits only pause
+    bool gone_ = false;   // the system said the device is gone
 };
 
 class WinSerialBackend final : public SerialBackend {

@@ -275,7 +275,7 @@ TEST_F(Link, RequestLengthLimitsAndClosedPort) {
     EXPECT_EQ(port.writes().size(), 1u);
 }
 
-TEST_F(Link, PiecesJoinWithinSilenceLimitPerBaudCode) {
+TEST_F(Link, SilenceLimitPerBaudCodeEndsOnlyFramesThatCheck) {
     struct Case {
         std::int32_t baudCode;
         std::uint32_t silence;
@@ -283,27 +283,100 @@ TEST_F(Link, PiecesJoinWithinSilenceLimitPerBaudCode) {
     const Case cases[] = {{0, 4}, {1, 4}, {2, 19}, {3, 13}, {4, 10}, {5, 7},
                           {6, 4}, {7, 4}, {8, 4},  {9, 4},  {-3, 4}};
     const Bytes frame = hex("01 43 FE 10 20 30 40 50 60 ED 21");
-    const Bytes head(frame.begin(), frame.begin() + 4);
+    const Bytes head(frame.begin(), frame.begin() + 4);  // its last two bytes are no CRC
     const Bytes tail(frame.begin() + 4, frame.end());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.baudCode);
         EXPECT_EQ(MBRTU_TichoMs(c.baudCode), c.silence);
-        // A gap of S + 1 still joins: a pass reads before it judges silence.
-        for (std::uint32_t gap : {c.silence - 1, c.silence, c.silence + 1}) {
+        // The request "01 43" fixes no length: silence ends a frame that checks.
+        open(c.baudCode, 1000);
+        port.queueAnswer(at(2, hex("01 43 41 D1")));
+        markStart();
+        EXPECT_EQ(transact(hex("01 43")), 0);
+        EXPECT_EQ(took(), 2 + c.silence + 1);
+        // A fragment waits for its rest however long the gap.
+        for (std::uint32_t gap : {c.silence - 1, c.silence + 1, c.silence + 2, 3 * c.silence}) {
             open(c.baudCode, 1000);
             port.queueAnswer({{2, head}, {2 + gap, tail}});
+            markStart();
             EXPECT_EQ(transact(hex("01 43")), 0) << "gap " << gap;
             EXPECT_EQ(length, 9) << "gap " << gap;
+            EXPECT_EQ(took(), 2 + gap + c.silence + 1) << "gap " << gap;
         }
-        open(c.baudCode, 1000);
-        port.queueAnswer({{2, head}, {2 + c.silence + 2, tail}});
-        markStart();
-        EXPECT_EQ(transact(hex("01 43")), 3);  // only the head was taken
-        EXPECT_EQ(took(), 2 + c.silence + 1);
-        clock.advance(10);
-        EXPECT_EQ(port.unreadBytes(), tail.size());  // left for whoever reads next
-        open(c.baudCode, 1000);  // drop the leftovers with the port
     }
+}
+
+// Requests whose answer length is fixed end as soon as that answer is in.
+TEST_F(Link, AnswerEndsWhenCompleteOrOnSilenceAfterAFrameThatChecks) {
+    const Bytes read6 = hex("01 43 FE 17 00 00 06");  // answer: 9 bytes and CRC
+    const Bytes write1 = hex("01 44 FE 16 00 00 01 AA");
+    const Bytes message = hex("01 45 00 04 01 C8 00 00");
+    const Bytes block = hex("01 43 FE 10 20 30 40 50 60 ED 21");
+    const Bytes ident = withCrc(hex("01 45 00 04 54 4B 2D 37"));
+    const Bytes exception = hex("01 C3 02 F1 31");
+    auto part = [](const Bytes& b, std::size_t from, std::size_t to) {
+        return Bytes(b.begin() + static_cast<std::ptrdiff_t>(from),
+                     b.begin() + static_cast<std::ptrdiff_t>(to));
+    };
+    Bytes blockAndMore = block;
+    blockAndMore.insert(blockAndMore.end(), {0xAA, 0xBB});
+    struct Case {
+        const char* name;
+        Bytes request;
+        ScriptedSerialPort::Answer answer;
+        std::int32_t code;
+        std::uint16_t length;  // checked when the code is 0 or 4
+        std::uint64_t returnsAt;
+    };
+    const Case cases[] = {
+        {"block at once", read6, at(3, block), 0, 9, 3},
+        {"block in chunks, gaps over S",
+         read6,
+         {{2, part(block, 0, 4)}, {30, part(block, 4, 8)}, {60, part(block, 8, 11)}},
+         0,
+         9,
+         60},
+        {"bytes after the block in the same read", read6, at(3, blockAndMore), 0, 9, 3},
+        {"short block that checks: silence", read6, at(3, withCrc(hex("01 43 FE 10 20"))), 0, 5,
+         14},
+        {"fragment that never checks: timeout", read6, at(2, part(block, 0, 6)), 3, 0, 1001},
+        {"fragment under 4 bytes: timeout", read6, at(2, part(block, 0, 3)), 2, 0, 1001},
+        {"exception at once", read6, at(3, exception), 4, 3, 3},
+        {"exception in chunks", read6, {{2, part(exception, 0, 2)}, {40, part(exception, 2, 5)}},
+         4, 3, 40},
+        {"write answer at once", write1, at(3, hex("01 44 00 13 00")), 0, 3, 3},
+        {"message: silence", message, at(2, ident), 0, 8, 13},
+        {"message in chunks, gap over S",
+         message,
+         {{2, part(ident, 0, 5)}, {40, part(ident, 5, ident.size())}},
+         0,
+         8,
+         51},
+        {"message exception at once", message, at(2, withCrc(hex("01 C5 01"))), 4, 3, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        open(4, 1000);
+        length = 0xFFFF;
+        port.queueAnswer(c.answer);
+        markStart();
+        EXPECT_EQ(transact(c.request), c.code);
+        EXPECT_EQ(took(), c.returnsAt);
+        if (c.code == 0 || c.code == 4) {
+            EXPECT_EQ(length, c.length);
+        }
+    }
+}
+
+TEST_F(Link, BytesAfterACompleteAnswerAreDroppedBeforeTheNextRequest) {
+    const Bytes read6 = hex("01 43 FE 17 00 00 06");
+    port.queueAnswer({{3, hex("01 43 FE 10 20 30 40 50 60 ED 21")}, {5, hex("01 43 FE")}});
+    EXPECT_EQ(transact(read6), 0);
+    clock.advance(10);
+    ASSERT_EQ(port.unreadBytes(), 3u);
+    port.queueAnswer(at(3, withCrc(hex("01 43 FE 01 02 03 04 05 06"))));
+    EXPECT_EQ(transact(read6), 0);
+    EXPECT_EQ(Bytes(answer.begin(), answer.begin() + length), hex("01 43 FE 01 02 03 04 05 06"));
 }
 
 TEST_F(Link, LeftoversOfATimedOutAnswerAreDroppedBeforeTheNextRequest) {
@@ -367,6 +440,31 @@ TEST_F(Link, ElapsedTimeContinuesAcrossMidnight) {
     }
 }
 
+// The wall clock set back or forward while an answer arrives (time sync,
+// daylight saving) moves neither silence nor timeout.
+FakeClock* jumpingClock = nullptr;
+std::uint32_t jumpTo = 0;
+void jumpWallClock() {
+    if (++pumpCalls == 2) {
+        jumpingClock->setMs(jumpTo);
+    }
+}
+
+TEST_F(Link, WallClockJumpsMoveNeitherSilenceNorTimeout) {
+    jumpingClock = &clock;
+    platform::setEventPump(jumpWallClock);
+    for (const std::uint32_t to : {0u, 23u * 3600u * 1000u}) {
+        SCOPED_TRACE(to);
+        jumpTo = to;
+        open(4, 100);
+        pumpCalls = 0;
+        port.queueAnswer(at(5, hex("01 43 41 D1")));
+        markStart();
+        EXPECT_EQ(transact(hex("01 43")), 0);
+        EXPECT_EQ(took(), 5u + 11u);
+    }
+}
+
 TEST_F(Link, ReceiveLoopPumpsEventsAndWaitsWithoutSpinning) {
     open(4, 100);
     pumpCalls = 0;
@@ -425,6 +523,59 @@ TEST_F(Link, EndlessTalkerEndsAtOverrunOrTimeout) {
     markStart();
     EXPECT_EQ(transact(hex("01 43")), 2);
     EXPECT_EQ(took(), 101u);  // 101 bytes: under 260, so the timeout ends it
+}
+
+// A port the system reports gone is opened again under the same handle and
+// the request sent once more; a silent port or a bad answer is not.
+TEST_F(Link, GonePortIsOpenedAgainOnceAndTheRequestRetried) {
+    const Bytes read6 = hex("01 43 FE 17 00 00 06");
+    const Bytes block = hex("01 43 FE 10 20 30 40 50 60 ED 21");
+    struct Case {
+        const char* name;
+        bool gone;       // the system reports the device gone
+        bool comesBack;  // the device can be opened again
+        Bytes answer;
+        std::int32_t code;
+        std::uint64_t returnsAt;
+        int reopens;
+        std::size_t requestsHeard;
+    };
+    const Case cases[] = {
+        {"device re-created", true, true, block, 0, 3, 1, 1},
+        {"device not back", true, false, {}, 2, 0, 1, 0},
+        {"silent port", false, true, {}, 2, 1001, 0, 1},
+        {"bad answer", false, true, hex("01 43 FE 10 20 30 40 50 60 ED 22"), 3, 1001, 0, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        port.setOpenable(true);
+        open(4, 1000);
+        const platform::SerialHandle handle = mb.ID.HNDL;
+        const std::uint32_t timerRequests = platform::timerResolutionRequests();
+        const int attempts = port.openAttempts();
+        const std::size_t writes = port.writes().size();
+        if (c.gone) {
+            port.hangUp();
+        }
+        port.setOpenable(c.comesBack);
+        if (!c.answer.empty()) {
+            port.queueAnswer(at(3, c.answer));
+        }
+        markStart();
+        EXPECT_EQ(transact(read6), c.code);
+        EXPECT_EQ(took(), c.returnsAt);
+        EXPECT_EQ(port.openAttempts() - attempts, c.reopens);
+        EXPECT_EQ(port.writes().size() - writes, c.requestsHeard);
+        EXPECT_EQ(mb.ID.HNDL, handle);  // copies of the record follow
+        EXPECT_EQ(platform::timerResolutionRequests(), timerRequests);
+        EXPECT_EQ(port.lastComNumber(), 2);
+    }
+    // The device not back then comes back: the next request reopens it.
+    port.setOpenable(true);
+    port.queueAnswer(at(3, block));
+    EXPECT_EQ(transact(read6), 0);
+    EXPECT_EQ(length, 9);
+    EXPECT_EQ(port.openCount() - port.closeCount(), 1);
 }
 
 TEST_F(Link, VanishedPortEndsAtTimeout) {

@@ -43,12 +43,16 @@ TEST(Clock, FakeClockReplacesTimeAndPausesUntilDestroyed) {
         const platform::TimeOfDay t = platform::localTimeOfDay();
         EXPECT_EQ(t.hour * 3600000 + t.minute * 60000 + t.second * 1000 + t.millisecond, 1022u);
         EXPECT_EQ(clock.monotonicMs(), 1032u);
+        EXPECT_EQ(platform::monotonicUs(), 1032000u);
         EXPECT_EQ(clock.pauses(), (std::vector<std::uint32_t>{32, 1000}));
     }
-    // Back on the system clock.
-    const std::uint64_t before = platform::monotonicMicroseconds();
-    platform::pauseMs(1);
-    EXPECT_GT(platform::monotonicMicroseconds(), before);
+    // Back on the system clock: the monotonic count sees a pause in
+    // microseconds (a pause never ends early, and load only lengthens it).
+    const std::uint64_t startUs = platform::monotonicUs();
+    platform::pauseMs(5);
+    const std::uint64_t pausedUs = platform::monotonicUs() - startUs;
+    EXPECT_GE(pausedUs, 5000u);
+    EXPECT_LT(pausedUs, 5000000u); // not nanoseconds
     const platform::TimeOfDay t = platform::localTimeOfDay();
     EXPECT_LT(t.hour, 24u);
     EXPECT_LT(t.minute, 60u);

@@ -156,6 +156,47 @@ TEST_F(SerialPortTest, VanishedDeviceWaitsOutItsTimeInsteadOfSpinning) {
     EXPECT_TRUE(platform::serialIsOpen(h));  // still ours to close
 }
 
+// A USB port re-created under its name: the old descriptor hangs up, and a
+// reopen under the same handle reaches the new device with the same settings.
+TEST_F(SerialPortTest, HungUpDeviceIsGoneAndReopenReachesItsSuccessor) {
+    char dir[] = "/tmp/tk_serial_XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string link = std::string(dir) + "/port";
+    support::PtyPair first;
+    ASSERT_TRUE(first.ok());
+    ASSERT_EQ(symlink(first.slavePath().c_str(), link.c_str()), 0);
+    platform::setSerialDeviceMap({{10, link}});
+    const SerialHandle h = open(10, 115200);
+    ASSERT_NE(h, platform::kNoSerialPort);
+    EXPECT_FALSE(platform::serialGone(h));
+
+    first.closeMaster();
+    unlink(link.c_str());
+    std::uint8_t buffer[16];
+    platform::serialWaitReadable(h, 1000); // the hang-up shows at once
+    EXPECT_EQ(platform::serialRead(h, buffer, sizeof(buffer)), 0u);
+    EXPECT_TRUE(platform::serialGone(h));
+    // Not back yet: the handle stays open on a gone port.
+    EXPECT_FALSE(platform::serialReopen(h));
+    EXPECT_TRUE(platform::serialIsOpen(h));
+    EXPECT_TRUE(platform::serialGone(h));
+
+    support::PtyPair second;
+    ASSERT_TRUE(second.ok());
+    ASSERT_EQ(symlink(second.slavePath().c_str(), link.c_str()), 0);
+    EXPECT_TRUE(platform::serialReopen(h));
+    EXPECT_FALSE(platform::serialGone(h));
+    termios t{};
+    ASSERT_EQ(tcgetattr(second.slaveFd(), &t), 0);
+    EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B115200));
+    support::expectRawBytesAndBoundedWaits(h, second);
+    EXPECT_FALSE(platform::serialReopen(0x7FFF1234));
+
+    platform::serialClose(h);
+    unlink(link.c_str());
+    rmdir(dir);
+}
+
 TEST_F(SerialPortTest, UnknownHandleBehavesAsClosedPort) {
     support::FakeClock clock;
     const SerialHandle unknown = 0x7FFF1234;

@@ -35,6 +35,8 @@ public:
     const std::vector<std::uint32_t>& pauses() const { return pauses_; }
 
     platform::TimeOfDay timeOfDay() override;
+    // The monotonic count in microseconds; it moves in whole milliseconds.
+    std::uint64_t monotonicUs() override { return monotonicMs_ * 1000u; }
     void pause(std::uint32_t ms) override;
 
 private:

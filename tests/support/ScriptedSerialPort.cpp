@@ -10,7 +10,9 @@ namespace support {
 struct ScriptedSerialPort::State {
     FakeClock* clock = nullptr;  // null once the scripted port is gone
     bool openable = true;
+    int attempts = 0;
     int opens = 0;
+    int hungUpThrough = 0;  // ports with this opening number or lower are gone
     int closes = 0;
     std::int32_t lastCom = 0;
     platform::SerialLineSettings lastSettings;
@@ -76,7 +78,7 @@ namespace {
 class ScriptedPortHandle final : public platform::SerialPort {
 public:
     explicit ScriptedPortHandle(std::shared_ptr<ScriptedSerialPort::State> state)
-        : state_(std::move(state)) {}
+        : state_(std::move(state)), opening_(state_->opens) {}
     // Bytes on their way or unread go with the port.
     ~ScriptedPortHandle() override {
         ++state_->closes;
@@ -84,9 +86,11 @@ public:
         state_->arrived.clear();
     }
 
+    bool gone() const override { return opening_ <= state_->hungUpThrough; }
+
     std::size_t read(std::uint8_t* buffer, std::size_t maxBytes) override {
         auto& s = *state_;
-        if (s.vanished || s.clock == nullptr) {
+        if (s.vanished || gone() || s.clock == nullptr) {
             return 0;
         }
         s.refresh();
@@ -102,7 +106,7 @@ public:
             return false;
         }
         ++s.waitCalls;
-        if (!s.vanished) {
+        if (!s.vanished && !gone()) {
             s.refresh();
             if (!s.arrived.empty()) {
                 return true;
@@ -122,7 +126,7 @@ public:
 
     std::size_t write(const std::uint8_t* data, std::size_t count) override {
         auto& s = *state_;
-        if (s.vanished || s.clock == nullptr) {
+        if (s.vanished || gone() || s.clock == nullptr) {
             return 0;
         }
         ScriptedSerialPort::Bytes request(data, data + count);
@@ -143,6 +147,7 @@ public:
 
 private:
     std::shared_ptr<ScriptedSerialPort::State> state_;
+    int opening_;  // this port's opening number
 };
 
 }  // namespace
@@ -159,6 +164,7 @@ ScriptedSerialPort::~ScriptedSerialPort() {
 }
 
 void ScriptedSerialPort::setOpenable(bool openable) { state_->openable = openable; }
+int ScriptedSerialPort::openAttempts() const { return state_->attempts; }
 int ScriptedSerialPort::openCount() const { return state_->opens; }
 int ScriptedSerialPort::closeCount() const { return state_->closes; }
 bool ScriptedSerialPort::isOpen() const { return state_->opens > state_->closes; }
@@ -186,6 +192,8 @@ void ScriptedSerialPort::talkEndlessly(std::uint8_t byte, std::uint32_t bytesPer
 
 void ScriptedSerialPort::vanish() { state_->vanished = true; }
 
+void ScriptedSerialPort::hangUp() { state_->hungUpThrough = state_->opens; }
+
 const std::vector<ScriptedSerialPort::Bytes>& ScriptedSerialPort::writes() const {
     return state_->writes;
 }
@@ -200,6 +208,7 @@ std::uint64_t ScriptedSerialPort::waitedMs() const { return state_->waitedMs; }
 
 std::unique_ptr<platform::SerialPort> ScriptedSerialPort::open(
     std::int32_t comNumber, const platform::SerialLineSettings& settings) {
+    ++state_->attempts;
     state_->lastCom = comNumber;
     state_->lastSettings = settings;
     if (!state_->openable) {

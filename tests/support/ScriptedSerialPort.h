@@ -34,6 +34,7 @@ public:
 
     // Opening. A port that is not openable fails like a missing device.
     void setOpenable(bool openable);
+    int openAttempts() const;  // also those that failed
     int openCount() const;
     int closeCount() const;
     bool isOpen() const;  // some open port has not been closed yet
@@ -51,6 +52,9 @@ public:
     // The device disappears: reads give nothing, writes fail, waits take
     // their full time.
     void vanish();
+    // The system reports the device gone (unplugged, re-created): every
+    // port open now is dead and says so; ports opened later work.
+    void hangUp();
 
     // What the program wrote, one entry per write call.
     const std::vector<Bytes>& writes() const;

@@ -63,8 +63,8 @@ class WaitClock final : public platform::ClockSource, public platform::TrafficTa
         }
         advance(ms);
     }
-    std::uint64_t monotonicMicroseconds() override {
-        return owned() ? nowMs() * 1000 : platform::systemClock().monotonicMicroseconds();
+    std::uint64_t monotonicUs() override {
+        return owned() ? nowMs() * 1000 : platform::systemClock().monotonicUs();
     }
 
     void udpWaiting(std::intptr_t, std::uint32_t timeoutMs) override {

@@ -604,20 +604,26 @@ TEST(RtuSerialDevice, APseudoTerminalCanStandInForTheDevice)
     unlockpt(m);
     char name[PATH_MAX] = {};
     ptsname_r(m, name, sizeof name);
-    tksim::Config config;
-    config.tftp.enabled = false;
-    config.rtu.device = name;
-    tksim::Simulator s(config);
-    std::string error;
-    ASSERT_TRUE(s.start(&error)) << error;
-    EXPECT_EQ(s.serialPath(), name);
-    Bytes req = identifyRequest(1);
-    tksim::appendCrc(req);
-    ASSERT_EQ(write(m, req.data(), req.size()), static_cast<ssize_t>(req.size()));
-    const Bytes a = readUntilSilence(m, 2000);
-    ASSERT_EQ(a.size(), 14u);
-    EXPECT_EQ(std::string(a.begin() + 8, a.begin() + 12), "713T");
-    s.stop();
+    // Started again on the same terminal, with parity: the terminal drops
+    // the parity bit, which must not count as a failed set-up.
+    for (const int parity : {1, 1, 2, 2}) {
+        SCOPED_TRACE(parity);
+        tksim::Config config;
+        config.tftp.enabled = false;
+        config.rtu.device = name;
+        config.rtu.parityCode = parity;
+        tksim::Simulator s(config);
+        std::string error;
+        ASSERT_TRUE(s.start(&error)) << error;
+        EXPECT_EQ(s.serialPath(), name);
+        Bytes req = identifyRequest(1);
+        tksim::appendCrc(req);
+        ASSERT_EQ(write(m, req.data(), req.size()), static_cast<ssize_t>(req.size()));
+        const Bytes a = readUntilSilence(m, 2000);
+        ASSERT_EQ(a.size(), 14u);
+        EXPECT_EQ(std::string(a.begin() + 8, a.begin() + 12), "713T");
+        s.stop();
+    }
     close(m);
 }
 

@@ -5,6 +5,10 @@
 #include <QLabel>
 #include <QTableWidget>
 
+#include <cstdlib>
+#include <memory>
+#include <unistd.h>
+
 #include "ui/DiagSystem.h"
 #include "ui/DiagnosticsTestSupport.h"
 
@@ -57,6 +61,44 @@ TEST_P(DiagSystemTest, ShowsTheFormattedRowsAndKeepsThemWhenAReadFails) {
     EXPECT_EQ(value(w, 3), QStringLiteral("0A:00:1B:FF:05:C0"));
     EXPECT_EQ(value(w, 5), QStringLiteral("4294967295 (49710:06:28:15)"));
     w.reject();
+}
+
+// Restarting the converter over its USB port re-creates the port. The
+// polling window reports the error while the port is away and reads again,
+// on the same connection, once a simulator is back on the same path.
+TEST(DiagSystemRestartedPort, ReadsAgainOnceTheSimulatorIsBackOnItsLink) {
+    char dir[] = "/tmp/tk_diag_restart_XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    tksim::Config config;
+    config.tftp.enabled = false;
+    config.rtu.linkPath = std::string(dir) + "/converter";
+    auto sim = std::make_unique<harness::Sim>(config);
+    ASSERT_TRUE(sim->started()) << sim->error();
+    uitest::resetConverter();
+    TData data;
+    InitData(&data);
+    data.Lang = LANG_EN;
+    ASSERT_TRUE(uitest::connectSerial(data, config.rtu.linkPath, sim->sim().rtuAddress(), 300));
+    const platform::SerialHandle handle = Konvertor.MBRTU.ID.HNDL;
+    {
+        TFormDiagPrehled w;
+        w.Dat = &data;
+        w.show();
+        auto status = [&w] { return w.StatusBar1->text(); };
+        EXPECT_TRUE(uitest::waitUntil([&] { return status() == QStringLiteral(" OK"); }));
+        sim.reset();
+        EXPECT_TRUE(uitest::waitUntil(
+            [&] { return status() == QStringLiteral(" Converter connection error"); }));
+        sim = std::make_unique<harness::Sim>(config);
+        ASSERT_TRUE(sim->started()) << sim->error();
+        EXPECT_TRUE(uitest::waitUntil([&] { return status() == QStringLiteral(" OK"); }));
+        w.reject();
+    }
+    EXPECT_EQ(Konvertor.MBRTU.ID.HNDL, handle);
+    uitest::resetConverter();
+    platform::setSerialDeviceMap({});
+    sim.reset();
+    rmdir(dir);
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, DiagSystemTest, ::testing::Values(uitest::Link::Lan, uitest::Link::Serial),

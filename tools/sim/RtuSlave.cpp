@@ -58,7 +58,23 @@ bool configureLine(int fd, int baudCode, int parityCode)
     t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK);
     t.c_cc[VMIN] = 0;
     t.c_cc[VTIME] = 0;
-    return tcsetattr(fd, TCSANOW, &t) == 0;
+    if (tcsetattr(fd, TCSANOW, &t) == 0) {
+        return true;
+    }
+    // A pseudo-terminal carries no parity bit: it applies everything else
+    // and drops the parity, which tcsetattr may report as EINVAL. Like the
+    // program's own port code, take that line as set.
+    const int error = errno;
+    termios applied{};
+    const tcflag_t parity = PARENB | PARODD;
+    if (error == EINVAL && tcgetattr(fd, &applied) == 0 &&
+        (applied.c_cflag & ~parity) == (t.c_cflag & ~parity) && applied.c_iflag == t.c_iflag &&
+        applied.c_oflag == t.c_oflag && applied.c_lflag == t.c_lflag &&
+        cfgetispeed(&applied) == cfgetispeed(&t) && cfgetospeed(&applied) == cfgetospeed(&t)) {
+        return true;
+    }
+    errno = error;
+    return false;
 }
 
 std::uint64_t monoNs()
