@@ -18,6 +18,7 @@
 #include "cli/Cli.h"
 #include "cli/Json.h"
 #include "sim/DeviceModel.h"
+#include "support/FakeClock.h"
 #include "tools/SimHarness.h"
 
 namespace {
@@ -480,6 +481,22 @@ TEST_F(BackupRestore, RestoreStopsAtTheFirstFailureAndSaysWhich) {
               "  UnitID: written 3, read back 255\n"
               "tk7713t: Restore stopped at mbtcp.cfg; the files after it were not written\n");
     EXPECT_EQ(sim.count("uartm.cfg"), 0u) << "no file after the failing one is sent";
+}
+
+// The dialogs pause before each transfer so that a window can repaint its
+// status line; the tool has no window, so it asks for no pause at all.
+TEST_F(BackupRestore, FileCommandsAskForNoPause) {
+    ASSERT_EQ(runTool(lan({"backup", path("b.json")})).status, 0);
+    const std::vector<std::string> commands[] = {{"get", "lan4"},
+                                                 {"set", "uartm", "Timeout=400"},
+                                                 {"backup", path("c.json")},
+                                                 {"restore", path("b.json")}};
+    for (const auto& command : commands) {
+        support::FakeClock clock;
+        const Outcome r = runTool(lan(command));
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(clock.pauses(), std::vector<std::uint32_t>{}) << command[0];
+    }
 }
 
 // ---- Exit statuses of the connection ----

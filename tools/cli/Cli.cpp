@@ -823,6 +823,14 @@ private:
         return EXIT_OK;
     }
 
+    // The dialogs pause before each transfer so that their status line is
+    // painted; there is no window here to paint.
+    static DialogHooks noPause() {
+        DialogHooks hooks;
+        hooks.pause = [](std::uint32_t) {};
+        return hooks;
+    }
+
     void printConfig(ConfigDialog dialog, const TCFGTK& cfg) {
         const Value v = ConfigJson(dialog, cfg);
         if (json_) {
@@ -836,7 +844,7 @@ private:
 
     int get(ConfigDialog dialog) {
         TCFGTK cfg = VychoziCFGTK();
-        const ReadResult r = PrectiData(dialog, cfg, &dat_, tk_, lang_);
+        const ReadResult r = PrectiData(dialog, cfg, &dat_, tk_, lang_, noPause());
         if (r.Outcome != ReadOutcome::Read) {
             return fail(EXIT_FAILED, connectionError());
         }
@@ -863,7 +871,7 @@ private:
 
     int set(ConfigDialog dialog, const std::vector<std::pair<const FieldSpec*, std::string>>& assignments) {
         TCFGTK cfg = VychoziCFGTK();
-        if (PrectiData(dialog, cfg, &dat_, tk_, lang_).Outcome != ReadOutcome::Read) {
+        if (PrectiData(dialog, cfg, &dat_, tk_, lang_, noPause()).Outcome != ReadOutcome::Read) {
             return fail(EXIT_FAILED, connectionError());
         }
         AllControls c = ControlsOf(cfg);
@@ -875,7 +883,7 @@ private:
         if (!v.Accepted) {
             return fail(EXIT_USAGE, bare(v.StatusLine));
         }
-        const WriteResult w = ZapisData(dialog, cfg, &dat_, tk_, lang_);
+        const WriteResult w = ZapisData(dialog, cfg, &dat_, tk_, lang_, noPause());
         if (w.Outcome != WriteOutcome::Written) {
             return writeFailed(dialog, w, cfg, "");
         }
@@ -915,7 +923,7 @@ private:
         doc.add("VyrCislo", Value::bytes(dat_.VyrCislo));
         for (ConfigDialog d : {ConfigDialog::Lan4, ConfigDialog::Mbtcp, ConfigDialog::Uartm, ConfigDialog::Uarts}) {
             TCFGTK cfg = VychoziCFGTK();
-            if (PrectiData(d, cfg, &dat_, tk_, lang_).Outcome != ReadOutcome::Read) {
+            if (PrectiData(d, cfg, &dat_, tk_, lang_, noPause()).Outcome != ReadOutcome::Read) {
                 return fail(EXIT_FAILED, std::string(FileName(d)) + ": " + connectionError());
             }
             doc.add(std::string(FileName(d)), ConfigJson(d, cfg));
@@ -941,7 +949,7 @@ private:
         Value report = Value::object();
         for (const RestoreItem& item : items) {
             const std::string file(FileName(item.dialog));
-            const WriteResult w = ZapisData(item.dialog, item.cfg, &dat_, tk_, lang_);
+            const WriteResult w = ZapisData(item.dialog, item.cfg, &dat_, tk_, lang_, noPause());
             if (w.Outcome != WriteOutcome::Written) {
                 if (json_) {
                     printJson(report);
