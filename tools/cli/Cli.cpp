@@ -175,12 +175,12 @@ public:
                 out_ << Text(T_HELP_TOOL, lang_);
                 return EXIT_OK;
             }
-            failure_ = {EXIT_USAGE, Text(T_MISSING_COMMAND, lang_)};
+            refuse({EXIT_USAGE, Text(T_MISSING_COMMAND, lang_)});
             return usage();
         }
         const CommandSpec* spec = findCommand(a.positional.front());
         if (spec == nullptr) {
-            failure_ = {EXIT_USAGE, Format(T_UNKNOWN_COMMAND, lang_, {a.positional.front()})};
+            refuse({EXIT_USAGE, Format(T_UNKNOWN_COMMAND, lang_, {a.positional.front()})});
             return usage();
         }
         if (a.help) {
@@ -189,11 +189,11 @@ public:
         }
         const std::vector<std::string> rest(a.positional.begin() + 1, a.positional.end());
         if (rest.size() < spec->minArgs) {
-            failure_ = {EXIT_USAGE, Format(T_MISSING_ARGUMENT, lang_, {spec->name, spec->argName})};
+            refuse({EXIT_USAGE, Format(T_MISSING_ARGUMENT, lang_, {spec->name, spec->argName})});
             return usage();
         }
         if (spec->maxArgs != kAny && rest.size() > spec->maxArgs) {
-            failure_ = {EXIT_USAGE, Format(T_UNEXPECTED_ARGUMENT, lang_, {rest[spec->maxArgs]})};
+            refuse({EXIT_USAGE, Format(T_UNEXPECTED_ARGUMENT, lang_, {rest[spec->maxArgs]})});
             return usage();
         }
         if (!commandOptions(*spec, a)) {
@@ -285,7 +285,7 @@ private:
                 continue;
             }
             if (!isValueOption) {
-                failure_ = {EXIT_USAGE, Format(T_UNKNOWN_OPTION, lang_, {arg})};
+                refuse({EXIT_USAGE, Format(T_UNKNOWN_OPTION, lang_, {arg})});
                 return false;
             }
             std::string value;
@@ -294,17 +294,17 @@ private:
             } else if (i + 1 < args.size()) {
                 value = args[++i];
             } else {
-                failure_ = {EXIT_USAGE, Format(T_OPTION_NEEDS_VALUE, lang_, {name})};
+                refuse({EXIT_USAGE, Format(T_OPTION_NEEDS_VALUE, lang_, {name})});
                 return false;
             }
             if (!a.values.emplace(name, value).second) {
-                failure_ = {EXIT_USAGE, Format(T_OPTION_TWICE, lang_, {name})};
+                refuse({EXIT_USAGE, Format(T_OPTION_TWICE, lang_, {name})});
                 return false;
             }
         }
         if (const auto it = a.values.find("--lang"); it != a.values.end() && it->second != "en" &&
                                                      it->second != "cs") {
-            failure_ = {EXIT_USAGE, Format(T_BAD_LANGUAGE, lang_, {it->second})};
+            refuse({EXIT_USAGE, Format(T_BAD_LANGUAGE, lang_, {it->second})});
             return false;
         }
         return true;
@@ -313,7 +313,7 @@ private:
     // Options that belong to one command only.
     bool commandOptions(const CommandSpec& spec, const Arguments& a) {
         const auto notFor = [&](std::string_view name, std::string_view command) {
-            failure_ = {EXIT_USAGE, Format(T_OPTION_NOT_FOR_COMMAND, lang_, {name, command})};
+            refuse({EXIT_USAGE, Format(T_OPTION_NOT_FOR_COMMAND, lang_, {name, command})});
             return false;
         };
         if (a.csv && spec.command != Command::History) {
@@ -328,12 +328,12 @@ private:
         if (spec.command != Command::Scan) {
             for (std::string_view o : kScanValueOptions) {
                 if (option(a, o) != nullptr) {
-                    failure_ = {EXIT_USAGE, Format(T_OPTION_ONLY_SCAN, lang_, {o})};
+                    refuse({EXIT_USAGE, Format(T_OPTION_ONLY_SCAN, lang_, {o})});
                     return false;
                 }
             }
             if (!a.scanFlags.empty()) {
-                failure_ = {EXIT_USAGE, Format(T_OPTION_ONLY_SCAN, lang_, {*a.scanFlags.begin()})};
+                refuse({EXIT_USAGE, Format(T_OPTION_ONLY_SCAN, lang_, {*a.scanFlags.begin()})});
                 return false;
             }
         }
@@ -355,13 +355,13 @@ private:
         const bool com = option(a, "--com") != nullptr || option(a, "--device") != nullptr;
         const bool usb = option(a, "--usb") != nullptr;
         if (int(lan) + int(com) + int(usb) > 1) {
-            failure_ = {EXIT_USAGE, Text(T_ONE_INTERFACE, lang_)};
+            refuse({EXIT_USAGE, Text(T_ONE_INTERFACE, lang_)});
             return false;
         }
         const std::int32_t interface = com ? ROZHRANI_COM : usb ? ROZHRANI_USBCOM : ROZHRANI_LAN;
         c.Interface = interface;
         const auto notFor = [&](std::string_view name) {
-            failure_ = {EXIT_USAGE, Format(T_OPTION_NOT_FOR_INTERFACE, lang_, {name})};
+            refuse({EXIT_USAGE, Format(T_OPTION_NOT_FOR_INTERFACE, lang_, {name})});
             return false;
         };
         if (interface != ROZHRANI_LAN) {
@@ -385,7 +385,7 @@ private:
                 // that cannot be an address is a typo, not a dead converter.
                 if (v->find_first_not_of(" \t") != std::string::npos &&
                     !parseTftpServerAddress(*v).valid) {
-                    failure_ = {EXIT_USAGE, Format(T_BAD_ADDRESS, lang_, {*v, "--lan"})};
+                    refuse({EXIT_USAGE, Format(T_BAD_ADDRESS, lang_, {*v, "--lan"})});
                     return false;
                 }
                 c.IpAddress = *v;
@@ -410,7 +410,7 @@ private:
                     }
                 }
                 if (c.Com.Baud < 0) {
-                    failure_ = {EXIT_USAGE, Format(T_BAD_BAUD, lang_, {*v})};
+                    refuse({EXIT_USAGE, Format(T_BAD_BAUD, lang_, {*v})});
                     return false;
                 }
             }
@@ -423,7 +423,7 @@ private:
                     }
                 }
                 if (c.Com.Parity < 0) {
-                    failure_ = {EXIT_USAGE, Format(T_BAD_PARITY, lang_, {*v})};
+                    refuse({EXIT_USAGE, Format(T_BAD_PARITY, lang_, {*v})});
                     return false;
                 }
             }
@@ -445,12 +445,19 @@ private:
                 platform::setSerialDeviceMap({{number, *path}});
                 deviceMapped_ = true;
                 if (platform::serialDevicePath(number) != *path) {
-                    failure_ = {EXIT_USAGE, Text(T_DEVICE_UNSUPPORTED, lang_)};
+                    refuse({EXIT_USAGE, Text(T_DEVICE_UNSUPPORTED, lang_)});
                     return false;
                 }
             }
         }
         return true;
+    }
+
+    // The first failure found is the one reported.
+    void refuse(Failure failure) {
+        if (failure_.message.empty()) {
+            failure_ = std::move(failure);
+        }
     }
 
     int usage() {
@@ -483,28 +490,28 @@ private:
     bool prepareSet(const std::vector<std::string>& rest, ConfigDialog& dialog,
                     std::vector<std::pair<const FieldSpec*, std::string>>& assignments) {
         if (!ConfigByName(rest[0], dialog)) {
-            failure_ = {EXIT_USAGE, Format(T_UNKNOWN_CONFIGURATION, lang_, {rest[0]})};
+            refuse({EXIT_USAGE, Format(T_UNKNOWN_CONFIGURATION, lang_, {rest[0]})});
             return false;
         }
         if (rest.size() < 2) {
-            failure_ = {EXIT_USAGE, Text(T_NOTHING_TO_SET, lang_)};
+            refuse({EXIT_USAGE, Text(T_NOTHING_TO_SET, lang_)});
             return false;
         }
         for (std::size_t i = 1; i < rest.size(); ++i) {
             const auto eq = rest[i].find('=');
             if (eq == std::string::npos || eq == 0) {
-                failure_ = {EXIT_USAGE, Format(T_NOT_NAME_VALUE, lang_, {rest[i]})};
+                refuse({EXIT_USAGE, Format(T_NOT_NAME_VALUE, lang_, {rest[i]})});
                 return false;
             }
             const std::string name = rest[i].substr(0, eq);
             const FieldSpec* field = FindField(dialog, name);
             if (field == nullptr) {
-                failure_ = {EXIT_USAGE, Format(T_UNKNOWN_FIELD, lang_, {name, FieldList(dialog)})};
+                refuse({EXIT_USAGE, Format(T_UNKNOWN_FIELD, lang_, {name, FieldList(dialog)})});
                 return false;
             }
             for (const auto& earlier : assignments) {
                 if (earlier.first == field) {
-                    failure_ = {EXIT_USAGE, Format(T_FIELD_TWICE, lang_, {name})};
+                    refuse({EXIT_USAGE, Format(T_FIELD_TWICE, lang_, {name})});
                     return false;
                 }
             }
@@ -519,7 +526,7 @@ private:
         }
         const Verdict v = Validate(dialog, c, scratch, lang_);
         if (!v.Accepted) {
-            failure_ = {EXIT_USAGE, bare(v.StatusLine), true};
+            refuse({EXIT_USAGE, bare(v.StatusLine), true});
             return false;
         }
         return true;
@@ -529,7 +536,7 @@ private:
         for (const auto& [field, value] : assignments) {
             std::string message;
             if (!ApplyField(*field, value, c, lang_, message)) {
-                failure_ = {EXIT_USAGE, message};
+                refuse({EXIT_USAGE, message});
                 return false;
             }
         }
@@ -550,7 +557,7 @@ private:
             const std::filesystem::path p = platform::nativePath(path);
             std::error_code ec;
             if (!std::filesystem::is_regular_file(p, ec)) {
-                failure_ = {EXIT_USAGE, Format(T_CANNOT_READ_FILE, lang_, {path})};
+                refuse({EXIT_USAGE, Format(T_CANNOT_READ_FILE, lang_, {path})});
                 return false;
             }
             file.open(p, std::ios::binary);
@@ -560,15 +567,15 @@ private:
         in->read(text.data(), static_cast<std::streamsize>(text.size()));
         text.resize(static_cast<std::size_t>(in->gcount()));
         if (in->bad() || (path != "-" && !file.is_open())) {
-            failure_ = {EXIT_USAGE, Format(T_CANNOT_READ_FILE, lang_, {path})};
+            refuse({EXIT_USAGE, Format(T_CANNOT_READ_FILE, lang_, {path})});
             return false;
         }
         if (text.size() > kMaxBackupBytes) {
-            failure_ = {EXIT_USAGE, Format(T_BAD_BACKUP, lang_, {path, "larger than 1 MiB"})};
+            refuse({EXIT_USAGE, Format(T_BAD_BACKUP, lang_, {path, "larger than 1 MiB"})});
             return false;
         }
         if (text.find_first_not_of(" \t\r\n") == std::string::npos) {
-            failure_ = {EXIT_USAGE, Format(T_EMPTY_BACKUP, lang_, {path})};
+            refuse({EXIT_USAGE, Format(T_EMPTY_BACKUP, lang_, {path})});
             return false;
         }
         return true;
@@ -588,11 +595,11 @@ private:
         Value doc;
         std::string error;
         if (!json::read(text, doc, error, limits)) {
-            failure_ = {EXIT_USAGE, Format(T_BAD_BACKUP, lang_, {path, error})};
+            refuse({EXIT_USAGE, Format(T_BAD_BACKUP, lang_, {path, error})});
             return false;
         }
         if (!doc.isObject()) {
-            failure_ = {EXIT_USAGE, Format(T_BAD_BACKUP, lang_, {path, "{ }"})};
+            refuse({EXIT_USAGE, Format(T_BAD_BACKUP, lang_, {path, "{ }"})});
             return false;
         }
         for (const auto& [key, value] : doc.members) {
@@ -601,7 +608,7 @@ private:
                 continue;
             }
             if (key.find('.') == std::string::npos || !ConfigByName(key, d)) {
-                failure_ = {EXIT_USAGE, Format(T_BAD_BACKUP, lang_, {path, key})};
+                refuse({EXIT_USAGE, Format(T_BAD_BACKUP, lang_, {path, key})});
                 return false;
             }
         }
@@ -614,12 +621,14 @@ private:
             }
             const std::string file(FileName(d));
             if (!part->isObject()) {
-                failure_ = {EXIT_USAGE, Format(T_BAD_BACKUP, lang_, {path, file})};
+                refuse({EXIT_USAGE, Format(T_BAD_BACKUP, lang_, {path, file})});
                 return false;
             }
             for (const auto& member : part->members) {
                 if (FindField(d, member.first) == nullptr) {
-                    failure_ = {EXIT_USAGE, file + ": " + Format(T_UNKNOWN_FIELD, lang_, {member.first, FieldList(d)})};
+                    refuse({EXIT_USAGE,
+                            file + ": " +
+                                Format(T_UNKNOWN_FIELD, lang_, {member.first, FieldList(d)})});
                     return false;
                 }
             }
@@ -628,24 +637,24 @@ private:
             for (const FieldSpec& field : Fields(d)) {
                 const Value* v = part->find(field.name);
                 if (v == nullptr || !(v->isNumber() || v->isString())) {
-                    failure_ = {EXIT_USAGE, Format(T_MISSING_FIELD, lang_, {file, field.name})};
+                    refuse({EXIT_USAGE, Format(T_MISSING_FIELD, lang_, {file, field.name})});
                     return false;
                 }
                 std::string message;
                 if (!ApplyField(field, v->text, c, lang_, message)) {
-                    failure_ = {EXIT_USAGE, file + ": " + message};
+                    refuse({EXIT_USAGE, file + ": " + message});
                     return false;
                 }
             }
             const Verdict verdict = Validate(d, c, item.cfg, lang_);
             if (!verdict.Accepted) {
-                failure_ = {EXIT_USAGE, file + ": " + bare(verdict.StatusLine), true};
+                refuse({EXIT_USAGE, file + ": " + bare(verdict.StatusLine), true});
                 return false;
             }
             items.push_back(item);
         }
         if (items.empty()) {
-            failure_ = {EXIT_USAGE, Format(T_NO_FILES_IN_BACKUP, lang_, {path})};
+            refuse({EXIT_USAGE, Format(T_NO_FILES_IN_BACKUP, lang_, {path})});
             return false;
         }
         return true;
@@ -686,7 +695,7 @@ private:
         std::vector<std::pair<const FieldSpec*, std::string>> assignments;
         std::vector<RestoreItem> restoreItems;
         if (command == Command::Get && !ConfigByName(rest[0], dialog)) {
-            failure_ = {EXIT_USAGE, Format(T_UNKNOWN_CONFIGURATION, lang_, {rest[0]})};
+            refuse({EXIT_USAGE, Format(T_UNKNOWN_CONFIGURATION, lang_, {rest[0]})});
             return usage();
         }
         if (command == Command::Set && !prepareSet(rest, dialog, assignments)) {
@@ -975,14 +984,10 @@ private:
 
     // A whole number option in lo..hi; `fallback` when absent.
     bool numberOption(const Arguments& a, std::string_view name, std::int32_t lo, std::int32_t hi,
-                      std::int32_t fallback, std::int32_t textId, std::int32_t& value) {
+                      std::int32_t fallback, std::int32_t& value) {
         value = fallback;
         const std::string* v = option(a, name);
-        if (v != nullptr && !ParseWholeNumberIn(*v, lo, hi, value)) {
-            failure_ = {EXIT_USAGE, Format(textId, lang_, {*v}), true};
-            return false;
-        }
-        return true;
+        return v == nullptr || ParseWholeNumberIn(*v, lo, hi, value);
     }
 
     void progressLine(const std::string& line) {
@@ -995,12 +1000,12 @@ private:
         const bool serial = option(a, "--com") != nullptr || option(a, "--device") != nullptr ||
                             option(a, "--usb") != nullptr;
         if (lan == serial) {
-            failure_ = {EXIT_USAGE, Text(T_SCAN_NEEDS_INTERFACE, lang_)};
+            refuse({EXIT_USAGE, Text(T_SCAN_NEEDS_INTERFACE, lang_)});
             return usage();
         }
         for (std::string_view o : {"--baud", "--parity", "--address"}) {
             if (option(a, o) != nullptr) {
-                failure_ = {EXIT_USAGE, Format(T_SCAN_OPTION_SEARCHED, lang_, {o})};
+                refuse({EXIT_USAGE, Format(T_SCAN_OPTION_SEARCHED, lang_, {o})});
                 return usage();
             }
         }
@@ -1014,30 +1019,40 @@ private:
 
     int scanLan(const Arguments& a, bool quiet) {
         if (a.ipv6 || option(a, "--timeout") != nullptr || a.scanFlags.count("--all-addresses") != 0) {
-            failure_ = {EXIT_USAGE, Format(T_OPTION_NOT_FOR_INTERFACE, lang_,
-                                           {a.ipv6 ? "--ipv6" : option(a, "--timeout") ? "--timeout" : "--all-addresses"})};
+            refuse({EXIT_USAGE, Format(T_OPTION_NOT_FOR_INTERFACE, lang_,
+                                       {a.ipv6                   ? "--ipv6"
+                                        : option(a, "--timeout") ? "--timeout"
+                                                                 : "--all-addresses"})});
             return usage();
         }
         const std::string& text = *option(a, "--lan");
         LanScanSettings s;
         switch (ParseIpv4Range(text, s.range)) {
         case RangeError::None: break;
-        case RangeError::Syntax: failure_ = {EXIT_USAGE, Format(T_BAD_RANGE, lang_, {text}), true}; return usage();
-        case RangeError::HostPart: failure_ = {EXIT_USAGE, Format(T_RANGE_HOST_PART, lang_, {text}), true}; return usage();
-        case RangeError::TooLarge: failure_ = {EXIT_USAGE, Format(T_RANGE_TOO_LARGE, lang_, {text}), true}; return usage();
+        case RangeError::Syntax:
+            refuse({EXIT_USAGE, Format(T_BAD_RANGE, lang_, {text}), true});
+            return usage();
+        case RangeError::HostPart:
+            refuse({EXIT_USAGE, Format(T_RANGE_HOST_PART, lang_, {text}), true});
+            return usage();
+        case RangeError::TooLarge:
+            refuse({EXIT_USAGE, Format(T_RANGE_TOO_LARGE, lang_, {text}), true});
+            return usage();
         case RangeError::NotUnicast:
-            failure_ = {EXIT_USAGE, Format(T_RANGE_NOT_UNICAST, lang_, {text}), true};
+            refuse({EXIT_USAGE, Format(T_RANGE_NOT_UNICAST, lang_, {text}), true});
             return usage();
         }
         std::int32_t port = 69;
         std::int32_t rate = 100;
         std::int32_t timeout = 1000;
-        if (!numberOption(a, "--port", 1, 65535, 69, T_BAD_PORT, port) ||
-            !numberOption(a, "--rate", 1, 1000, 100, T_BAD_RATE, rate) ||
-            !numberOption(a, "--lan-timeout", 1, 65535, 1000, Pripojeni::TEXT_INVALID_LAN_TIMEOUT, timeout)) {
-            if (failure_.message.empty() || option(a, "--lan-timeout") != nullptr) {
-                failure_ = {EXIT_USAGE, Pripojeni::Text(Pripojeni::TEXT_INVALID_LAN_TIMEOUT, lang_), true};
-            }
+        if (!numberOption(a, "--port", 1, 65535, 69, port)) {
+            refuse({EXIT_USAGE, Format(T_BAD_PORT, lang_, {*option(a, "--port")}), true});
+        } else if (!numberOption(a, "--rate", 1, 1000, 100, rate)) {
+            refuse({EXIT_USAGE, Format(T_BAD_RATE, lang_, {*option(a, "--rate")}), true});
+        } else if (!numberOption(a, "--lan-timeout", 1, 65535, 1000, timeout)) {
+            refuse({EXIT_USAGE, Pripojeni::Text(Pripojeni::TEXT_INVALID_LAN_TIMEOUT, lang_), true});
+        }
+        if (!failure_.message.empty()) {
             return usage();
         }
         s.port = static_cast<std::uint16_t>(port);
@@ -1111,12 +1126,12 @@ private:
     int scanSerial(const Arguments& a, bool quiet) {
         for (std::string_view o : {"--port", "--rate", "--lan-timeout", "--timeout"}) {
             if (option(a, o) != nullptr) {
-                failure_ = {EXIT_USAGE, Format(T_OPTION_NOT_FOR_INTERFACE, lang_, {o})};
+                refuse({EXIT_USAGE, Format(T_OPTION_NOT_FOR_INTERFACE, lang_, {o})});
                 return usage();
             }
         }
         if (a.ipv6) {
-            failure_ = {EXIT_USAGE, Format(T_OPTION_NOT_FOR_INTERFACE, lang_, {"--ipv6"})};
+            refuse({EXIT_USAGE, Format(T_OPTION_NOT_FOR_INTERFACE, lang_, {"--ipv6"})});
             return usage();
         }
         ConnectionControls c;
