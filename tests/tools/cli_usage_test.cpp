@@ -120,6 +120,8 @@ INSTANTIATE_TEST_SUITE_P(
                   {"tk7713t: Invalid address 127.0.0.1:65536 for --lan", kHint}},
         UsageCase{"LanOpenBracket", {"--lan", "[", "identify"}, {"tk7713t: Invalid address [ for --lan", kHint}},
         UsageCase{"LanColonOnly", {"--lan", ":", "identify"}, {"tk7713t: Invalid address : for --lan", kHint}},
+        UsageCase{"LanTwoPorts", {"--lan", "127.0.0.1:69:69", "identify"},
+                  {"tk7713t: Invalid address 127.0.0.1:69:69 for --lan", kHint}},
         UsageCase{"CsvNotForStats", with(L, {"--csv", "stats"}),
                   {"tk7713t: Option --csv does not apply to the command stats", kHint}},
         UsageCase{"CsvWithJson", with(L, {"--csv", "--json", "history"}),
