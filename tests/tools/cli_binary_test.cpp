@@ -131,6 +131,8 @@ TEST(Program, OutputThatCannotBeWrittenIsAFailure) {
         {{"--lan", sim.lan(), "--json", "info"}, "/dev/full"},
         {{"--lan", sim.lan(), "--json", "info"}, ""},
         {{"--help"}, "/dev/full"},
+        {{"--lan", sim.lan(), "stats", "--follow"}, "/dev/full"},
+        {{"--lan", sim.lan(), "stats", "--follow"}, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.back() + std::string(" > ") + c.stdoutPath);
@@ -138,6 +140,46 @@ TEST(Program, OutputThatCannotBeWrittenIsAFailure) {
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err, "tk7713t: Cannot write the output\n");
     }
+}
+
+// stats --follow | head -n 2: the reader goes away after two lines; the run
+// ends well instead of dying of SIGPIPE.
+TEST(Program, FollowedStatisticsEndWellWhenTheReaderGoesAway) {
+    harness::Sim sim;
+    ASSERT_TRUE(sim.started()) << sim.error();
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const std::string program = std::string(TK_BINARY_DIR) + "/tools/cli/tk7713t";
+    std::vector<std::string> all{program, "--lan", sim.lan(), "stats", "--follow"};
+    std::vector<char*> argv;
+    for (std::string& a : all) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeFds[1]);
+    std::string got;
+    char c = 0;
+    while (std::count(got.begin(), got.end(), '\n') < 2 && ::read(pipeFds[0], &c, 1) == 1) {
+        got.push_back(c);
+    }
+    ::close(pipeFds[0]);
+    int wstatus = 0;
+    for (int waited = 0; waited < 1000 && ::waitpid(pid, &wstatus, WNOHANG) == 0; ++waited) {
+        ::usleep(10000);  // hang guard: 10 s against a run of a few hundred ms
+    }
+    if (::waitpid(pid, &wstatus, WNOHANG) == 0) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &wstatus, 0);
+    }
+    EXPECT_TRUE(WIFEXITED(wstatus)) << "ended by signal " << (WIFSIGNALED(wstatus) ? WTERMSIG(wstatus) : 0);
+    EXPECT_EQ(WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1, 0);
 }
 
 TEST(Program, FollowedStatisticsEndCleanlyOnCtrlC) {

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -141,15 +142,17 @@ TEST_F(ToolTest, StatsHistoryAndClear) {
     EXPECT_EQ(v.find("PocetChybnychZprav")->text, "0");
 }
 
-// An output that takes `lines` lines and then fails, as a closed pipe does.
+// An output that takes `lines` lines and then fails with `error`, by
+// default as a pipe whose reader went away.
 class ClosingOutput : public std::streambuf {
 public:
-    explicit ClosingOutput(int lines) : left_(lines) {}
+    explicit ClosingOutput(int lines, int error = EPIPE) : left_(lines), error_(error) {}
     std::string text;
 
 protected:
     int overflow(int c) override {
         if (left_ <= 0 || c == traits_type::eof()) {
+            errno = error_;
             return traits_type::eof();
         }
         text.push_back(static_cast<char>(c));
@@ -159,6 +162,7 @@ protected:
 
 private:
     int left_;
+    int error_;
 };
 
 TEST_F(ToolTest, HistoryAsCsvAndStatsFollowedLineByLine) {
@@ -210,6 +214,15 @@ TEST_F(ToolTest, HistoryAsCsvAndStatsFollowedLineByLine) {
             EXPECT_EQ(sim.count("0x43 file 6 "), 4u);
         }
     }
+}
+
+// Only a reader that went away ends a followed run well; a full disk does not.
+TEST_F(ToolTest, FollowedStatisticsFailOnAnyOtherWriteError) {
+    ClosingOutput full(2, ENOSPC);
+    std::ostream out(&full);
+    std::ostringstream err;
+    EXPECT_EQ(tkcli::Run(lan({"stats", "--follow"}), out, err), 1);
+    EXPECT_EQ(err.str(), "tk7713t: Cannot write the output\n");
 }
 
 TEST_F(ToolTest, GetPrintsNameValueLines) {

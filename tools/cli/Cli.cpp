@@ -1,6 +1,7 @@
 #include "cli/Cli.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -792,17 +793,19 @@ private:
     }
 
     // One line per read, like the diagnostics window: the next read starts
-    // 100 ms after the previous one ended. Ends when interrupted or when the
-    // output is closed.
+    // 100 ms after the previous one ended. Ends when interrupted or when a
+    // write fails.
     int followStats() {
         stopRequested = 0;
         // Ctrl+C ends the loop after the current read, not the program in
         // the middle of a transfer.
         const auto previous = std::signal(SIGINT, onInterrupt);
+        int writeError = 0;
         while (stopRequested == 0 && out_) {
             TTK7713T_MmrdBin m;
             const bool ok = TK7713T_PrectiMmrd(tk_, m);
             const std::string time = localTimestamp();
+            errno = 0;
             if (!ok) {
                 err_ << time << " tk7713t: " << connectionError() << std::endl;
             } else if (json_) {
@@ -821,14 +824,15 @@ private:
                 }
                 out_ << std::endl;
             }
+            writeError = errno;
             if (stopRequested == 0 && out_) {
                 platform::pauseMs(kFollowPeriodMs);
             }
         }
         std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
-        // A reader that stops reading (stats --follow | head) is how a
-        // followed run ends, not a failed write.
-        readerClosedOutput_ = !out_;
+        // A reader that went away (stats --follow | head) is how a followed
+        // run ends; any other failed write, a full disk say, is a failure.
+        readerClosedOutput_ = !out_ && writeError == EPIPE;
         return EXIT_OK;
     }
 

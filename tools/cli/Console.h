@@ -16,6 +16,10 @@ namespace tkcli {
 // the UTF-16 command line, not from the code-page argv).
 std::vector<std::string> CommandLineUtf8(int argc, char** argv);
 
+// A write to a pipe whose reader went away fails with EPIPE instead of
+// ending the program (nothing to do where there is no such signal).
+void IgnoreBrokenPipeSignal();
+
 // Streams for results and messages.
 std::ostream& ConsoleOut();
 std::ostream& ConsoleErr();

@@ -1,5 +1,6 @@
 #include "cli/Console.h"
 
+#include <csignal>
 #include <iostream>
 
 namespace tkcli {
@@ -7,6 +8,10 @@ namespace tkcli {
 // Terminals here take UTF-8 bytes as they are.
 std::vector<std::string> CommandLineUtf8(int argc, char** argv) {
     return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
+void IgnoreBrokenPipeSignal() {
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 std::ostream& ConsoleOut() {

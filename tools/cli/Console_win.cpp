@@ -58,6 +58,8 @@ std::vector<std::string> CommandLineUtf8(int, char**) {
     return args;
 }
 
+void IgnoreBrokenPipeSignal() {}
+
 std::ostream& ConsoleOut() {
     static std::ostream& out = stream(STD_OUTPUT_HANDLE, stdout, std::cout);
     return out;
