@@ -3,11 +3,13 @@
 
 #include <iostream>
 
+#include "platform/StandardDescriptors.h"
 #include "ui/Hlavni.h"
 #include "ui/ProgramOptions.h"
 #include "ui/ProgramTrace.h"
 
 int main(int argc, char* argv[]) {
+    platform::ensureStandardDescriptors();
     if (const auto answered = ui::answerInformationOptions(argc, argv)) {
         return *answered;
     }

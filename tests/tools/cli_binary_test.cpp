@@ -35,10 +35,11 @@ std::string slurp(const std::string& path) {
 
 // Runs the program with its output in two scratch files and waits for it
 // by its pid. With stdoutPath its standard output goes there instead, or is
-// closed when stdoutPath is empty. With interruptAfterLines, Ctrl+C (SIGINT)
-// reaches it once its output holds that many lines.
+// closed when stdoutPath is empty; closeStderr closes standard error. With
+// interruptAfterLines, Ctrl+C (SIGINT) reaches it once its output holds that
+// many lines.
 Outcome runProgram(const std::vector<std::string>& args, const char* stdoutPath = nullptr,
-                   int interruptAfterLines = 0) {
+                   int interruptAfterLines = 0, bool closeStderr = false) {
     const std::string program = std::string(TK_BINARY_DIR) + "/tools/cli/tk7713t";
     const std::string base = std::string(TK_BINARY_DIR) + "/cli_binary_test." + std::to_string(::getpid());
     const std::string outPath = base + ".out";
@@ -59,7 +60,11 @@ Outcome runProgram(const std::vector<std::string>& args, const char* stdoutPath 
     } else {
         posix_spawn_file_actions_addopen(&actions, 1, stdoutPath, O_WRONLY, 0);
     }
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (closeStderr) {
+        posix_spawn_file_actions_addclose(&actions, 2);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    }
     Outcome r;
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
@@ -180,6 +185,18 @@ TEST(Program, FollowedStatisticsEndWellWhenTheReaderGoesAway) {
     }
     EXPECT_TRUE(WIFEXITED(wstatus)) << "ended by signal " << (WIFSIGNALED(wstatus) ? WTERMSIG(wstatus) : 0);
     EXPECT_EQ(WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1, 0);
+}
+
+// tk7713t --trace 2>&-: the serial port must not open as standard error,
+// or the trace would be written onto the line.
+TEST(Program, ClosedStandardErrorNeverReachesTheLine) {
+    harness::Sim sim;
+    ASSERT_TRUE(sim.started()) << sim.error();
+    const Outcome r = runProgram({"--device", sim.pty(), "--trace", "identify"}, nullptr, 0, true);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("Connection successfully initialized.", 0), 0u) << r.out;
+    EXPECT_EQ(sim.count("0x45 identify"), 5u);
+    EXPECT_EQ(sim.log().size(), 5u) << "nothing else reached the converter";
 }
 
 TEST(Program, FollowedStatisticsEndCleanlyOnCtrlC) {
