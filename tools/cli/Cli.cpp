@@ -999,6 +999,12 @@ private:
         err_ << "\r" << line << "\x1b[K" << std::flush;
     }
 
+    // Clears the progress line, before results or at the end.
+    void endProgress() {
+        progressLine("");
+        err_ << "\r";
+    }
+
     int scan(const Arguments& a) {
         const bool lan = option(a, "--lan") != nullptr;
         const bool serial = option(a, "--com") != nullptr || option(a, "--device") != nullptr ||
@@ -1083,8 +1089,7 @@ private:
         }
         const bool opened = ScanLan(s, progress, &scanInterrupted, found);
         if (!quiet) {
-            progressLine("");
-            err_ << "\r";
+            endProgress();
         }
         if (!opened) {
             return fail(EXIT_FAILED, Text(T_SCAN_NO_SOCKET, lang_));
@@ -1160,53 +1165,70 @@ private:
                                      std::to_string(s.Adresa), std::to_string(tried), std::to_string(total)}));
             };
         }
+        Value list = Value::array();
+        // Whatever answered gets the full identification, through the COM
+        // interface: the USB interface would impose its fixed settings.
+        const auto check = [&](const LineSettings& at) {
+            c.Interface = ROZHRANI_COM;
+            c.Com = SerialControls{std::to_string(port), KodBaudNaPozici(at.KodBaud), at.KodParita,
+                                   "330", std::to_string(at.Adresa)};
+            InitData(&dat_);
+            dat_.Lang = lang_;
+            ConnectionHooks hooks;
+            hooks.pause = [](std::uint32_t) {};
+            connection_ = InicializacePripojeni(c, &dat_, tk_, lang_, hooks);
+            MBRTU_Zavri(tk_.MBRTU);
+            const bool supported = connection_.Outcome == ConnectionOutcome::Connected;
+            if (!quiet) {
+                endProgress();
+            }
+            reportSerialAnswer(port, at, supported, list);
+            return supported;
+        };
         LineSettings found;
-        const SerialScanResult r = ScanSerial(port, order, progress, &scanInterrupted, found);
+        std::size_t echoes = 0;
+        const SerialScanResult r =
+            ScanSerial(port, order, progress, &scanInterrupted, check, found, echoes);
         if (!quiet) {
-            progressLine("");
-            err_ << "\r";
+            endProgress();
         }
         if (r == SerialScanResult::PortError) {
             return fail(EXIT_FAILED, Pripojeni::Text(usb ? Pripojeni::TEXT_USB_ERROR : Pripojeni::TEXT_COM_ERROR, lang_));
         }
-        Value list = Value::array();
-        if (r != SerialScanResult::Found) {
-            return scanReport(list, false);
+        if (echoes > 0) {
+            err_ << "tk7713t: " << Format(T_SCAN_ECHOES, lang_, {std::to_string(echoes)}) << "\n";
         }
-        // The full identification at the settings found, through the COM
-        // interface: the USB interface would impose its fixed settings.
-        c.Interface = ROZHRANI_COM;
-        c.Com = SerialControls{std::to_string(port), KodBaudNaPozici(found.KodBaud), found.KodParita, "330",
-                               std::to_string(found.Adresa)};
-        InitData(&dat_);
-        dat_.Lang = lang_;
-        ConnectionHooks hooks;
-        hooks.pause = [](std::uint32_t) {};
-        connection_ = InicializacePripojeni(c, &dat_, tk_, lang_, hooks);
-        const bool supported = connection_.Outcome == ConnectionOutcome::Connected;
-        const std::string settings = Format(T_SCAN_FOUND_SERIAL, lang_,
-                                            {std::to_string(MBRTU_Rychlost(found.KodBaud)),
-                                             parityName(found.KodParita), std::to_string(found.Adresa)});
+        return scanReport(list, r == SerialScanResult::Found);
+    }
+
+    // One line setting at which something answered: "Found" only for a
+    // supported converter, with what it told of itself.
+    void reportSerialAnswer(std::int32_t port, const LineSettings& at, bool supported,
+                            Value& list) {
         if (json_) {
             Value o = Value::object();
             o.add("CisloCOM", Value::number(port));
-            o.add("Baud", Value::number(MBRTU_Rychlost(found.KodBaud)));
-            o.add("Parita", Value::string(parityName(found.KodParita)));
-            o.add("Adresa", Value::number(static_cast<std::int32_t>(found.Adresa)));
-            o.add("TypModulu", Value::bytes(dat_.TypModulu));
-            o.add("VerzeModulu", Value::bytes(dat_.VerzeModulu));
-            o.add("VyrCislo", Value::bytes(dat_.VyrCislo));
+            o.add("Baud", Value::number(MBRTU_Rychlost(at.KodBaud)));
+            o.add("Parita", Value::string(parityName(at.KodParita)));
+            o.add("Adresa", Value::number(static_cast<std::int32_t>(at.Adresa)));
+            o.add("TypModulu", Value::bytes(connection_.Type));
+            o.add("VerzeModulu", Value::bytes(connection_.Version));
+            o.add("VyrCislo", Value::bytes(connection_.SerialNumber));
             o.add("Podporovan", boolean(supported));
             list.push(std::move(o));
-        } else {
-            out_ << settings << "\n";
-            if (!connection_.TypeAndVersion.empty()) {
-                out_ << DisplayText(connection_.TypeAndVersion) << "  "
-                     << DiagSystem::Text(DiagSystem::TEXT_SERIAL_NUMBER, lang_) << " " << DisplayText(dat_.VyrCislo)
-                     << "  " << Text(supported ? T_SCAN_SUPPORTED : T_SCAN_UNSUPPORTED, lang_) << "\n";
-            }
+            return;
         }
-        return scanReport(list, true);
+        out_ << Format(supported ? T_SCAN_FOUND_SERIAL : T_SCAN_OTHER_DEVICE, lang_,
+                       {std::to_string(MBRTU_Rychlost(at.KodBaud)), parityName(at.KodParita),
+                        std::to_string(at.Adresa)})
+             << "\n";
+        if (!connection_.TypeAndVersion.empty()) {
+            out_ << DisplayText(connection_.TypeAndVersion) << "  "
+                 << DiagSystem::Text(DiagSystem::TEXT_SERIAL_NUMBER, lang_) << " "
+                 << DisplayText(connection_.SerialNumber) << "  "
+                 << Text(supported ? T_SCAN_SUPPORTED : T_SCAN_UNSUPPORTED, lang_) << "\n";
+        }
+        out_ << std::flush;
     }
 
     static std::string parityName(std::int32_t code) {
