@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <sstream>
 #include <thread>
 
 #include "cli/Scan.h"
@@ -158,6 +159,20 @@ TEST(ScanLan, FindsTheConvertersOfARangeAndProbesEachAddressOnceAtTheRate) {
     }
     EXPECT_EQ(ended(logA), 1);
     EXPECT_EQ(ended(logB), 1);
+}
+
+// Redrawn in place on a terminal; plain lines in a log or a pipe.
+TEST(ScanLan, ProgressIsPlainLinesUnlessStandardErrorIsATerminal) {
+    platform::UdpSocket silent;
+    ASSERT_TRUE(silent.openBound(loopback(1, 0)));
+    const std::vector<std::string> args{"scan", "--lan", "127.0.0.1/32", "--port",
+                                        std::to_string(silent.localPort()), "--lan-timeout", "50"};
+    for (const bool terminal : {false, true}) {
+        std::ostringstream out, err;
+        EXPECT_EQ(tkcli::Run(args, out, err, terminal), tkcli::EXIT_FAILED);
+        EXPECT_EQ(err.str(), terminal ? "\rscan: 1/1 addresses, 0 found\x1b[K\r\x1b[Ktk7713t: No converter found\n"
+                                      : "scan: 1/1 addresses, 0 found\ntk7713t: No converter found\n");
+    }
 }
 
 TEST(ScanLan, CtrlCStopsAtOnceAndKeepsWhatWasFound) {

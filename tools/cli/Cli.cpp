@@ -155,7 +155,8 @@ struct Failure {
 
 class Tool {
 public:
-    Tool(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+    Tool(std::ostream& out, std::ostream& err, bool errIsTerminal)
+        : out_(out), err_(err), errIsTerminal_(errIsTerminal) {}
 
     int run(const std::vector<std::string>& args) {
         // --version answers alone, like --help, whatever else is given.
@@ -994,15 +995,27 @@ private:
         return v == nullptr || ParseWholeNumberIn(*v, lo, hi, value);
     }
 
-    void progressLine(const std::string& line) {
-        // One line redrawn in place; cleared when the scan ends.
-        err_ << "\r" << line << "\x1b[K" << std::flush;
+    // On a terminal one line redrawn in place; in a log or a pipe plain
+    // lines, one per tenth of the work done and one per converter found.
+    void progressLine(const std::string& line, std::size_t done, std::size_t total,
+                      std::size_t found) {
+        if (errIsTerminal_) {
+            err_ << "\r" << line << "\x1b[K" << std::flush;
+            return;
+        }
+        const std::size_t tenth = total == 0 ? 10 : done * 10 / total;
+        if (tenth != progressTenth_ || found != progressFound_) {
+            err_ << line << "\n" << std::flush;
+            progressTenth_ = tenth;
+            progressFound_ = found;
+        }
     }
 
     // Clears the progress line, before results or at the end.
     void endProgress() {
-        progressLine("");
-        err_ << "\r";
+        if (errIsTerminal_) {
+            err_ << "\r\x1b[K" << std::flush;
+        }
     }
 
     int scan(const Arguments& a) {
@@ -1084,7 +1097,8 @@ private:
         if (!quiet) {
             progress = [this](std::size_t probed, std::size_t total, std::size_t n) {
                 progressLine(Format(T_SCAN_PROGRESS_LAN, lang_,
-                                    {std::to_string(probed), std::to_string(total), std::to_string(n)}));
+                                    {std::to_string(probed), std::to_string(total), std::to_string(n)}),
+                             probed, total, n);
             };
         }
         const bool opened = ScanLan(s, progress, &scanInterrupted, found);
@@ -1162,7 +1176,8 @@ private:
                 const LineSettings& s = order[tried - 1];
                 progressLine(Format(T_SCAN_PROGRESS_SERIAL, lang_,
                                     {std::to_string(MBRTU_Rychlost(s.KodBaud)), parityName(s.KodParita),
-                                     std::to_string(s.Adresa), std::to_string(tried), std::to_string(total)}));
+                                     std::to_string(s.Adresa), std::to_string(tried), std::to_string(total)}),
+                             tried, total, 0);
             };
         }
         Value list = Value::array();
@@ -1243,6 +1258,9 @@ private:
     bool csv_ = false;
     bool follow_ = false;
     bool readerClosedOutput_ = false;
+    bool errIsTerminal_ = false;
+    std::size_t progressTenth_ = static_cast<std::size_t>(-1);
+    std::size_t progressFound_ = 0;
     bool deviceMapped_ = false;
     Failure failure_;
     TData dat_;
@@ -1252,7 +1270,8 @@ private:
 
 }  // namespace
 
-int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+        bool errIsTerminal) {
     std::vector<std::string> rest = args;
     const TraceMode mode = TakeTraceOption(rest);
     std::optional<linktrace::TrafficTracer> tracer;
@@ -1260,7 +1279,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         tracer.emplace([&err](const std::string& line) { err << line << '\n'; },
                        mode == TraceMode::Hex);
     }
-    Tool tool(out, err);
+    Tool tool(out, err, errIsTerminal);
     return tool.checkOutput(tool.run(rest));
 }
 

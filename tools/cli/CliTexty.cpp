@@ -271,9 +271,10 @@ constexpr TTextPolozka Texts[] = {
      "žádnou a lichou paritou, vždy s adresami 247, 255 a 1; s --all-addresses pak\n"
      "i ostatní adresy. Skončí u prvního podporovaného konvertoru; jiné zařízení,\n"
      "které odpoví, vypíše a hledá dál. Ozvěnu vlastního dotazu nebere jako odpověď.\n\n"
-     "Průběh jde na chybový výstup (--quiet jej vypne); --json dá pole JSON.\n"
-     "Ctrl-C sken zastaví a vypíše, co bylo nalezeno. Návratový kód 0, byl-li\n"
-     "nalezen aspoň jeden konvertor (na sériové lince podporovaný), jinak 1.\n",
+     "Průběh jde na chybový výstup (--quiet jej vypne), mimo terminál po řádcích;\n"
+     "--json dá pole JSON. Ctrl-C sken zastaví a vypíše, co bylo nalezeno.\n"
+     "Návratový kód 0, byl-li nalezen aspoň jeden konvertor (na sériové lince\n"
+     "podporovaný), jinak 1.\n",
      "Usage: tk7713t scan --lan RANGE [--port P] [--rate N] [--lan-timeout MS] [--yes]\n"
      "       tk7713t scan --com N|--device PATH|--usb N [--all-addresses]\n\n"
      "Finds a converter whose address or line settings are unknown.\n\n"
@@ -287,9 +288,10 @@ constexpr TTextPolozka Texts[] = {
      "then every other address. Stops at the first supported converter; another\n"
      "device that answers is listed and the scan goes on. An echo of the request\n"
      "is no answer.\n\n"
-     "Progress goes to standard error (--quiet turns it off); --json gives a JSON\n"
-     "array. Ctrl-C stops the scan and prints what was found. Exit status 0 when at\n"
-     "least one converter was found (on a serial line a supported one), else 1.\n"},
+     "Progress goes to standard error (--quiet turns it off), line by line when that\n"
+     "is no terminal; --json gives a JSON array. Ctrl-C stops the scan and prints\n"
+     "what was found. Exit status 0 when at least one converter was found (on a\n"
+     "serial line a supported one), else 1.\n"},
     {T_OPTION_NOT_FOR_COMMAND, "Volba %s nepatří k příkazu %s", "Option %s does not apply to the command %s"},
 };
 static_assert(TextTabulkaPlatna(Texts));

@@ -20,6 +20,9 @@ std::vector<std::string> CommandLineUtf8(int argc, char** argv);
 // ending the program (nothing to do where there is no such signal).
 void IgnoreBrokenPipeSignal();
 
+// True when standard error is a terminal (a console on Windows).
+bool ErrIsTerminal();
+
 // Streams for results and messages.
 std::ostream& ConsoleOut();
 std::ostream& ConsoleErr();

@@ -1,5 +1,7 @@
 #include "cli/Console.h"
 
+#include <unistd.h>
+
 #include <csignal>
 #include <iostream>
 
@@ -12,6 +14,10 @@ std::vector<std::string> CommandLineUtf8(int argc, char** argv) {
 
 void IgnoreBrokenPipeSignal() {
     std::signal(SIGPIPE, SIG_IGN);
+}
+
+bool ErrIsTerminal() {
+    return ::isatty(2) == 1;
 }
 
 std::ostream& ConsoleOut() {

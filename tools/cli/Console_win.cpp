@@ -60,6 +60,12 @@ std::vector<std::string> CommandLineUtf8(int, char**) {
 
 void IgnoreBrokenPipeSignal() {}
 
+bool ErrIsTerminal() {
+    DWORD mode = 0;
+    const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+    return handle != INVALID_HANDLE_VALUE && handle != nullptr && GetConsoleMode(handle, &mode);
+}
+
 std::ostream& ConsoleOut() {
     static std::ostream& out = stream(STD_OUTPUT_HANDLE, stdout, std::cout);
     return out;

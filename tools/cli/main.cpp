@@ -7,6 +7,9 @@ int main(int argc, char** argv) {
     tkcli::IgnoreBrokenPipeSignal();
     std::ostream& err = tkcli::ConsoleErr();
     return tkcli::RunGuarded(
-        [&] { return tkcli::Run(tkcli::CommandLineUtf8(argc, argv), tkcli::ConsoleOut(), err); },
+        [&] {
+            return tkcli::Run(tkcli::CommandLineUtf8(argc, argv), tkcli::ConsoleOut(), err,
+                              tkcli::ErrIsTerminal());
+        },
         err);
 }
