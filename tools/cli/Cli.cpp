@@ -19,6 +19,7 @@
 #include "cli/CliTexty.h"
 #include "cli/CliTrace.h"
 #include "cli/CliZaznamy.h"
+#include "cli/Console.h"
 #include "cli/Json.h"
 #include "cli/Scan.h"
 #include "link/M_TFTP.h"
@@ -1086,7 +1087,10 @@ private:
             if (a.scanFlags.count("--yes") == 0) {
                 err_ << Text(T_SCAN_CONFIRM, lang_) << std::flush;
                 std::string answer;
-                std::getline(std::cin, answer);
+                if (!ReadAnswerLine(answer) || scanInterrupted != 0) {
+                    err_ << "\n";  // Ctrl-C or the end of the input cancels
+                    answer.clear();
+                }
                 if (answer != "y" && answer != "yes" && answer != "a" && answer != "ano") {
                     return fail(EXIT_USAGE, Text(T_SCAN_NOT_CONFIRMED, lang_));
                 }

@@ -20,6 +20,11 @@ std::vector<std::string> CommandLineUtf8(int argc, char** argv);
 // ending the program (nothing to do where there is no such signal).
 void IgnoreBrokenPipeSignal();
 
+// Reads one line of an answer from standard input. False when the input
+// ended or a signal came while waiting: the read is never restarted after
+// Ctrl-C, so Ctrl-C at a question cancels it.
+bool ReadAnswerLine(std::string& line);
+
 // True when standard error is a terminal (a console on Windows).
 bool ErrIsTerminal();
 

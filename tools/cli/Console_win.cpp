@@ -60,6 +60,15 @@ std::vector<std::string> CommandLineUtf8(int, char**) {
 
 void IgnoreBrokenPipeSignal() {}
 
+// Ctrl-C ends a console read at once here.
+bool ReadAnswerLine(std::string& line) {
+    const bool read = static_cast<bool>(std::getline(std::cin, line));
+    if (!read) {
+        std::cin.clear();
+    }
+    return read;
+}
+
 bool ErrIsTerminal() {
     DWORD mode = 0;
     const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
