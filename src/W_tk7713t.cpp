@@ -2,6 +2,8 @@
 #include <QApplication>
 
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "platform/StandardDescriptors.h"
 #include "ui/Hlavni.h"
@@ -15,8 +17,11 @@ int main(int argc, char* argv[]) {
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("W_tk7713t"));
-    // Made before the main window, so it still hears the port closing.
-    const ProgramTrace trace(QApplication::arguments(), std::cerr);
+    // Made before the main window, so it still hears the port closing. The
+    // arguments as the system gave them (Qt has taken out its own), not
+    // QApplication::arguments(): a file name that is no UTF-8 would come
+    // back as another name.
+    const ProgramTrace trace(std::vector<std::string>(argv, argv + argc), std::cerr);
     TForm1 form;
     form.show();
     return QApplication::exec();
