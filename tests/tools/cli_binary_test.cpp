@@ -40,6 +40,8 @@ struct Setup {
     bool closeStderr = false;
     // Standard input an open pipe nobody writes to (else it is inherited).
     bool stdinPipe = false;
+    // Standard output a pipe whose reader goes away after that many lines.
+    int readerLines = 0;
     // Ctrl+C (SIGINT) once the output holds that many lines, or once
     // standard error holds that text.
     int interruptAfterLines = 0;
@@ -61,13 +63,17 @@ Outcome runProgram(const std::vector<std::string>& args, const Setup& setup = {}
     }
     argv.push_back(nullptr);
     int input[2] = {-1, -1};
+    int output[2] = {-1, -1};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (setup.stdinPipe && ::pipe(input) == 0) {
         posix_spawn_file_actions_adddup2(&actions, input[0], 0);
         posix_spawn_file_actions_addclose(&actions, input[1]);
     }
-    if (setup.stdoutPath == nullptr) {
+    if (setup.readerLines > 0 && ::pipe(output) == 0) {
+        posix_spawn_file_actions_adddup2(&actions, output[1], 1);
+        posix_spawn_file_actions_addclose(&actions, output[0]);
+    } else if (setup.stdoutPath == nullptr) {
         posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     } else if (*setup.stdoutPath == '\0') {
         posix_spawn_file_actions_addclose(&actions, 1);
@@ -83,12 +89,22 @@ Outcome runProgram(const std::vector<std::string>& args, const Setup& setup = {}
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (input[0] >= 0) {
-        ::close(input[0]);
+    for (int fd : {input[0], output[1]}) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
     }
     if (spawned != 0) {
         ADD_FAILURE() << "cannot start " << program;
         return r;
+    }
+    std::string piped;
+    for (char c = 0; output[0] >= 0 && std::count(piped.begin(), piped.end(), '\n') < setup.readerLines &&
+                     ::read(output[0], &c, 1) == 1;) {
+        piped.push_back(c);
+    }
+    if (output[0] >= 0) {
+        ::close(output[0]);
     }
     const bool interrupt = setup.interruptAfterLines > 0 || setup.interruptAfterErr != nullptr;
     for (int waited = 0; interrupt && waited < 1000; ++waited) {
@@ -116,7 +132,7 @@ Outcome runProgram(const std::vector<std::string>& args, const Setup& setup = {}
     if (input[1] >= 0) {
         ::close(input[1]);
     }
-    r.out = slurp(outPath);
+    r.out = output[0] >= 0 ? piped : slurp(outPath);
     r.err = slurp(errPath);
     ::unlink(outPath.c_str());
     ::unlink(errPath.c_str());
@@ -183,39 +199,9 @@ TEST(Program, OutputThatCannotBeWrittenIsAFailure) {
 TEST(Program, FollowedStatisticsEndWellWhenTheReaderGoesAway) {
     harness::Sim sim;
     ASSERT_TRUE(sim.started()) << sim.error();
-    int pipeFds[2];
-    ASSERT_EQ(::pipe(pipeFds), 0);
-    const std::string program = std::string(TK_BINARY_DIR) + "/tools/cli/tk7713t";
-    std::vector<std::string> all{program, "--lan", sim.lan(), "stats", "--follow"};
-    std::vector<char*> argv;
-    for (std::string& a : all) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(pipeFds[1]);
-    std::string got;
-    char c = 0;
-    while (std::count(got.begin(), got.end(), '\n') < 2 && ::read(pipeFds[0], &c, 1) == 1) {
-        got.push_back(c);
-    }
-    ::close(pipeFds[0]);
-    int wstatus = 0;
-    for (int waited = 0; waited < 1000 && ::waitpid(pid, &wstatus, WNOHANG) == 0; ++waited) {
-        ::usleep(10000);  // hang guard: 10 s against a run of a few hundred ms
-    }
-    if (::waitpid(pid, &wstatus, WNOHANG) == 0) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &wstatus, 0);
-    }
-    EXPECT_TRUE(WIFEXITED(wstatus)) << "ended by signal " << (WIFSIGNALED(wstatus) ? WTERMSIG(wstatus) : 0);
-    EXPECT_EQ(WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1, 0);
+    const Outcome r = runProgram({"--lan", sim.lan(), "stats", "--follow"}, {.readerLines = 2});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2);
 }
 
 // tk7713t --trace 2>&-: the serial port must not open as standard error,
