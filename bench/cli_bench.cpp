@@ -1,6 +1,7 @@
 // Times whole tk7713t processes against tftpd-hpa on loopback, side by side
-// with the tftp client of tftp-hpa fetching info.txt from the same server:
-// the command-line tool should cost little more than the transfers it makes.
+// with the tftp client of tftp-hpa fetching info.txt or lan4.cfg from the
+// same server: the command-line tool should cost little more than the
+// transfers it makes.
 // Prints the median of each and the ratios to the tftp get.
 #include <fcntl.h>
 #include <spawn.h>
@@ -73,7 +74,7 @@ int main() {
         return 1;
     }
     tksim::DeviceModel model{tksim::ModelOptions{}};
-    for (tksim::SimFile f : {tksim::SimFile::Info, tksim::SimFile::Sys}) {
+    for (tksim::SimFile f : {tksim::SimFile::Info, tksim::SimFile::Sys, tksim::SimFile::Lan4}) {
         server.putFile(std::string(tksim::fileInfo(f).name), model.read(f));
     }
     const std::string port = server.address().substr(server.address().find(':') + 1);
@@ -84,13 +85,20 @@ int main() {
     const double get =
         median({"/usr/bin/tftp", "-m", "binary", "127.0.0.1", port, "-c", "get", "info.txt", copy},
                failures);
+    const double getLan4 =
+        median({"/usr/bin/tftp", "-m", "binary", "127.0.0.1", port, "-c", "get", "lan4.cfg", copy},
+               failures);
     const double identify = median({tool, "--lan", server.address(), "identify"}, failures);
     const double info = median({tool, "--lan", server.address(), "info"}, failures);
+    const double config = median({tool, "--lan", server.address(), "get", "lan4"}, failures);
     std::printf("tftp_get_info_txt_median: %.2f ms\n", get);
+    std::printf("tftp_get_lan4_cfg_median: %.2f ms\n", getLan4);
     std::printf("tk7713t_identify_median: %.2f ms\n", identify);
     std::printf("tk7713t_info_median: %.2f ms\n", info);
+    std::printf("tk7713t_get_lan4_median: %.2f ms\n", config);
     std::printf("identify_per_tftp_get: %.2f ratio\n", get > 0 ? identify / get : 0.0);
     std::printf("info_per_tftp_get: %.2f ratio\n", get > 0 ? info / get : 0.0);
+    std::printf("get_lan4_per_tftp_get: %.2f ratio\n", getLan4 > 0 ? config / getLan4 : 0.0);
     std::printf("failed_runs: %d count\n", failures);
     return failures == 0 ? 0 : 1;
 }

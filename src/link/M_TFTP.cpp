@@ -101,6 +101,74 @@ bool parsePort(const std::string& text, std::uint16_t& port) {
     return true;
 }
 
+bool isDottedQuad(const std::string& text) {
+    std::size_t start = 0;
+    for (int part = 0; part < 4; ++part) {
+        const std::size_t end = part < 3 ? text.find('.', start) : text.size();
+        if (end == std::string::npos || end == start || end - start > 3) {
+            return false;
+        }
+        std::uint32_t value = 0;
+        for (std::size_t i = start; i < end; ++i) {
+            if (text[i] < '0' || text[i] > '9') {
+                return false;
+            }
+            value = value * 10 + static_cast<std::uint32_t>(text[i] - '0');
+        }
+        if (value > 255) {
+            return false;
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
+// An IPv6 address literal, optionally with a zone ("fe80::1%2", "::ffff:10.0.0.1"):
+// a text with colons that is none would otherwise reach the resolver as a
+// host name and fail only as a dead connection.
+bool isIpv6Literal(const std::string& text) {
+    const std::size_t percent = text.find('%');
+    const std::string address = text.substr(0, percent);
+    if (percent != std::string::npos) {
+        const std::string zone = text.substr(percent + 1);
+        if (zone.empty() || zone.find_first_of(" \t%:[]") != std::string::npos) {
+            return false;
+        }
+    }
+    const std::size_t gap = address.find("::");
+    if (gap != address.rfind("::") || address.find(":::") != std::string::npos) {
+        return false;
+    }
+    int groups = 0;
+    std::size_t start = 0;
+    while (start <= address.size()) {
+        std::size_t end = address.find(':', start);
+        if (end == std::string::npos) {
+            end = address.size();
+        }
+        const std::string group = address.substr(start, end - start);
+        const bool edgeOfGap =
+            gap != std::string::npos && (start == gap || start == gap + 1 || start == gap + 2);
+        if (group.empty()) {
+            if (!edgeOfGap) {
+                return false;
+            }
+        } else if (end == address.size() && group.find('.') != std::string::npos) {
+            if (!isDottedQuad(group)) {
+                return false;
+            }
+            groups += 2;
+        } else if (group.size() > 4 ||
+                   group.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+            return false;
+        } else {
+            ++groups;
+        }
+        start = end + 1;
+    }
+    return gap == std::string::npos ? groups == 8 : groups <= 7;
+}
+
 enum class Received { Packet, Timeout, Error, Aborted };
 
 // One transfer: its socket, the server it asked and the peer that answered.
@@ -341,7 +409,7 @@ TftpServerAddress parseTftpServerAddress(const std::string& text) {
         if (!rest.empty() && (rest.front() != ':' || !parsePort(rest.substr(1), result.port))) {
             return result;
         }
-        result.valid = result.host.find_first_of("[]") == std::string::npos;
+        result.valid = isIpv6Literal(result.host);
         return result;
     }
     const auto colons = std::count(t.begin(), t.end(), ':');
@@ -352,7 +420,7 @@ TftpServerAddress parseTftpServerAddress(const std::string& text) {
         return result;
     }
     result.host = t;
-    result.valid = t.find_first_of("[]") == std::string::npos;
+    result.valid = colons == 0 ? t.find_first_of("[]") == std::string::npos : isIpv6Literal(t);
     return result;
 }
 

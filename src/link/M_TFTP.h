@@ -23,7 +23,8 @@ struct TftpServerAddress {
 
 // "host", "host:port", "[IPv6]" and "[IPv6]:port"; a text with two or more
 // colons outside brackets is a bare IPv6 address. Blanks around are ignored.
-// A port must be decimal 1-65535; anything else makes the address invalid.
+// Brackets and several colons need an IPv6 address literal (zone allowed);
+// a port must be decimal 1-65535; anything else makes the address invalid.
 TftpServerAddress parseTftpServerAddress(const std::string& text);
 
 // Client side of a TFTP transfer: one request, no retransmission, options

@@ -2,32 +2,30 @@
 
 #include <ostream>
 
-ProgramTrace::ProgramTrace(const QStringList& arguments, std::ostream& warnings) {
-    const QString option = QStringLiteral("--trace");
-    QString path;
+ProgramTrace::ProgramTrace(const std::vector<std::string>& arguments, std::ostream& warnings) {
+    const std::string option = "--trace";
+    std::string path;
     bool asked = false;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
         if (arguments[i] == option) {
             asked = true;
-            path = i + 1 < arguments.size() ? arguments[++i] : QString();
-        } else if (arguments[i].startsWith(option + QLatin1Char('='))) {
+            path = i + 1 < arguments.size() ? arguments[++i] : std::string();
+        } else if (arguments[i].rfind(option + "=", 0) == 0) {
             asked = true;
-            path = arguments[i].mid(option.size() + 1);
+            path = arguments[i].substr(option.size() + 1);
         }
     }
     if (!asked) {
         return;
     }
-    if (path.isEmpty()) {
+    if (path.empty()) {
         warnings << "W_tk7713t: --trace needs a file name; running without a trace\n";
         return;
     }
-    const std::string shown = path.toStdString();
-    file_ = std::make_unique<linktrace::TraceFile>(
-        std::filesystem::path(path.toStdU16String()), [&warnings, shown] {
-            warnings << "W_tk7713t: cannot write the trace file " << shown
-                     << "; running without a trace\n";
-        });
+    file_ = std::make_unique<linktrace::TraceFile>(std::filesystem::path(path), [&warnings, path] {
+        warnings << "W_tk7713t: cannot write the trace file " << path
+                 << "; running without a trace\n";
+    });
     if (!file_->ok()) {
         file_.reset();
         return;

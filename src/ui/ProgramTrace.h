@@ -2,18 +2,20 @@
 // trace to FILE. The windows know nothing of it.
 #pragma once
 
-#include <QStringList>
-
 #include <iosfwd>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "link/TrafficTrace.h"
 
 class ProgramTrace {
   public:
-    // Starts the trace when the arguments (program name first) ask for it.
-    // Problems give one line on warnings each; the program runs on.
-    ProgramTrace(const QStringList& arguments, std::ostream& warnings);
+    // Starts the trace when the arguments (program name first, as the
+    // system gave them) ask for it. The file name is taken as bytes, so a
+    // name that is no UTF-8 names the same file. Problems give one line on
+    // warnings each; the program runs on.
+    ProgramTrace(const std::vector<std::string>& arguments, std::ostream& warnings);
     ~ProgramTrace();
 
     ProgramTrace(const ProgramTrace&) = delete;

@@ -1,5 +1,6 @@
 #include "workflow/PripojeniLogika.h"
 
+#include <algorithm>
 #include <array>
 
 #include "platform/Clock.h"
@@ -66,7 +67,7 @@ private:
 }  // namespace
 
 bool IdentificationExchange(TTK7713T& tk, std::uint8_t address, std::uint8_t item,
-                            std::string& fourChars) {
+                            std::string& fourChars, bool* echo) {
     TMBRTU_Zprava z;
     z.DelkaDat = IDENTIFICATION_LENGTH;
     z.Data[0] = address;
@@ -74,6 +75,10 @@ bool IdentificationExchange(TTK7713T& tk, std::uint8_t address, std::uint8_t ite
     z.Data[2] = item;
     if (MBRTU_Zprava(&tk.MBRTU, z) != MBRTU_OK || z.DelkaOdpovedi < IDENTIFICATION_LENGTH) {
         return false;
+    }
+    if (echo != nullptr) {
+        *echo = z.DelkaOdpovedi == z.DelkaDat &&
+                std::equal(z.Data.begin(), z.Data.begin() + z.DelkaDat, z.Odpoved.begin());
     }
     fourChars.clear();
     for (std::size_t i = 4; i < 8; ++i) {

@@ -119,6 +119,8 @@ ConnectionResult InicializacePripojeni(const ConnectionControls& Ovladani, PData
 
 // One 0x45 identification exchange with the converter at `address` over the
 // open serial link; the four characters of the item, or false when the
-// exchange failed or the answer is too short to hold them.
+// exchange failed or the answer is too short to hold them. With `echo`,
+// tells whether the answer was the request itself, as a line that hears
+// its own transmission returns it.
 bool IdentificationExchange(TTK7713T& tk, std::uint8_t address, std::uint8_t item,
-                            std::string& fourChars);
+                            std::string& fourChars, bool* echo = nullptr);

@@ -3,14 +3,19 @@
 // finds the simulator at settings nobody wrote down.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
+#include <functional>
 #include <map>
 #include <mutex>
+#include <sstream>
 #include <thread>
 
 #include "cli/Scan.h"
+#include "link/M_ModbusRTU.h"
 #include "platform/Udp.h"
+#include "support/PtyPair.h"
 #include "support/WaitClock.h"
 #include "tools/SimHarness.h"
 #include "tools/ToolRun.h"
@@ -164,6 +169,20 @@ TEST(ScanLan, FindsTheConvertersOfARangeAndProbesEachAddressOnceAtTheRate) {
     EXPECT_EQ(ended(logB), 1);
 }
 
+// Redrawn in place on a terminal; plain lines in a log or a pipe.
+TEST(ScanLan, ProgressIsPlainLinesUnlessStandardErrorIsATerminal) {
+    platform::UdpSocket silent;
+    ASSERT_TRUE(silent.openBound(loopback(1, 0)));
+    const std::vector<std::string> args{"scan", "--lan", "127.0.0.1/32", "--port",
+                                        std::to_string(silent.localPort()), "--lan-timeout", "50"};
+    for (const bool terminal : {false, true}) {
+        std::ostringstream out, err;
+        EXPECT_EQ(tkcli::Run(args, out, err, terminal), tkcli::EXIT_FAILED);
+        EXPECT_EQ(err.str(), terminal ? "\rscan: 1/1 addresses, 0 found\x1b[K\r\x1b[Ktk7713t: No converter found\n"
+                                      : "scan: 1/1 addresses, 0 found\ntk7713t: No converter found\n");
+    }
+}
+
 TEST(ScanLan, CtrlCStopsAtOnceAndKeepsWhatWasFound) {
     harness::Sim sim;
     ASSERT_TRUE(sim.started());
@@ -197,6 +216,79 @@ TEST(ScanSerial, FindsASimulatorAtOtherSpeedAndAddressOnlyWhenAskedForEveryAddre
     EXPECT_NE(every.out.find("\"Baud\": 19200"), std::string::npos) << every.out;
     EXPECT_NE(every.out.find("\"Adresa\": 12"), std::string::npos) << every.out;
     EXPECT_NE(every.out.find("\"Parita\": \"even\""), std::string::npos) << every.out;
+}
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A device on a pseudo-terminal that takes each identification request
+// (14 bytes) and answers what `reply` makes of it and its number.
+class LinePeer {
+public:
+    using Reply = std::function<Bytes(const Bytes& request, int number)>;
+    explicit LinePeer(Reply reply) : reply_(std::move(reply)), thread_([this] { serve(); }) {}
+    ~LinePeer() {
+        stop_ = true;
+        thread_.join();
+    }
+    std::string path() const { return pty_.slavePath(); }
+
+private:
+    void serve() {
+        Bytes request;
+        int number = 0;
+        while (!stop_) {
+            const Bytes got = pty_.readMaster(14 - request.size(), 20);
+            request.insert(request.end(), got.begin(), got.end());
+            if (request.size() == 14) {
+                pty_.writeMaster(reply_(request, number++));
+                request.clear();
+            }
+        }
+    }
+
+    support::PtyPair pty_;
+    Reply reply_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// The converter's answer to an identification request.
+Bytes identification(const Bytes& request) {
+    static const std::map<int, std::string> items{
+        {0, "TK-7"}, {1, "713T"}, {2, "1.05"}, {10, "2407"}, {11, "0001"}};
+    Bytes a{request[0], 0x45, 0x00, 0x08, request[4], 0xC8, request[6], 0x00};
+    for (char c : items.at(request[6])) {
+        a.push_back(static_cast<std::uint8_t>(c));
+    }
+    const std::uint16_t crc = MBRTU_CRC16(a.data(), static_cast<std::uint32_t>(a.size()));
+    a.push_back(static_cast<std::uint8_t>(crc & 0xFF));
+    a.push_back(static_cast<std::uint8_t>(crc >> 8));
+    return a;
+}
+
+// Many RS-485 adapters hear their own transmission: an echo is no answer.
+TEST(ScanSerial, AnEchoOfTheRequestIsNoAnswer) {
+    LinePeer echo([](const Bytes& request, int) { return request; });
+    const auto r = runTool({"scan", "--device", echo.path(), "--quiet"});
+    EXPECT_EQ(r.status, tkcli::EXIT_FAILED);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err,
+              "tk7713t: Requests that came back only as their own echo: 63\n"
+              "tk7713t: No converter found\n");
+}
+
+// What answers but does not identify itself as a supported converter is
+// listed, and the scan goes on.
+TEST(ScanSerial, AnAnswerWithoutIdentificationIsListedAndTheScanGoesOn) {
+    // The first request answered, the next one (the identification) not,
+    // every later one as the converter.
+    LinePeer peer([](const Bytes& request, int number) { return number == 1 ? Bytes{} : identification(request); });
+    const auto r = runTool({"scan", "--device", peer.path(), "--quiet"});
+    EXPECT_EQ(r.status, tkcli::EXIT_OK) << r.err;
+    EXPECT_EQ(r.out,
+              "Answer from a device that is not a supported converter at 9600 Bd, even parity, address 247\n"
+              "Found: 9600 Bd, even parity, address 255\n"
+              "TK-7713T  v.1.05  Serial number 24070001  supported\n");
 }
 
 }  // namespace

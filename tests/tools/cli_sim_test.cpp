@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -18,6 +19,7 @@
 #include "cli/Cli.h"
 #include "cli/Json.h"
 #include "sim/DeviceModel.h"
+#include "support/FakeClock.h"
 #include "tools/SimHarness.h"
 
 namespace {
@@ -140,15 +142,17 @@ TEST_F(ToolTest, StatsHistoryAndClear) {
     EXPECT_EQ(v.find("PocetChybnychZprav")->text, "0");
 }
 
-// An output that takes `lines` lines and then fails, as a closed pipe does.
+// An output that takes `lines` lines and then fails with `error`, by
+// default as a pipe whose reader went away.
 class ClosingOutput : public std::streambuf {
 public:
-    explicit ClosingOutput(int lines) : left_(lines) {}
+    explicit ClosingOutput(int lines, int error = EPIPE) : left_(lines), error_(error) {}
     std::string text;
 
 protected:
     int overflow(int c) override {
         if (left_ <= 0 || c == traits_type::eof()) {
+            errno = error_;
             return traits_type::eof();
         }
         text.push_back(static_cast<char>(c));
@@ -158,6 +162,7 @@ protected:
 
 private:
     int left_;
+    int error_;
 };
 
 TEST_F(ToolTest, HistoryAsCsvAndStatsFollowedLineByLine) {
@@ -209,6 +214,15 @@ TEST_F(ToolTest, HistoryAsCsvAndStatsFollowedLineByLine) {
             EXPECT_EQ(sim.count("0x43 file 6 "), 4u);
         }
     }
+}
+
+// Only a reader that went away ends a followed run well; a full disk does not.
+TEST_F(ToolTest, FollowedStatisticsFailOnAnyOtherWriteError) {
+    ClosingOutput full(2, ENOSPC);
+    std::ostream out(&full);
+    std::ostringstream err;
+    EXPECT_EQ(tkcli::Run(lan({"stats", "--follow"}), out, err), 1);
+    EXPECT_EQ(err.str(), "tk7713t: Cannot write the output\n");
 }
 
 TEST_F(ToolTest, GetPrintsNameValueLines) {
@@ -480,6 +494,22 @@ TEST_F(BackupRestore, RestoreStopsAtTheFirstFailureAndSaysWhich) {
               "  UnitID: written 3, read back 255\n"
               "tk7713t: Restore stopped at mbtcp.cfg; the files after it were not written\n");
     EXPECT_EQ(sim.count("uartm.cfg"), 0u) << "no file after the failing one is sent";
+}
+
+// The dialogs pause before each transfer so that a window can repaint its
+// status line; the tool has no window, so it asks for no pause at all.
+TEST_F(BackupRestore, FileCommandsAskForNoPause) {
+    ASSERT_EQ(runTool(lan({"backup", path("b.json")})).status, 0);
+    const std::vector<std::string> commands[] = {{"get", "lan4"},
+                                                 {"set", "uartm", "Timeout=400"},
+                                                 {"backup", path("c.json")},
+                                                 {"restore", path("b.json")}};
+    for (const auto& command : commands) {
+        support::FakeClock clock;
+        const Outcome r = runTool(lan(command));
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(clock.pauses(), std::vector<std::uint32_t>{}) << command[0];
+    }
 }
 
 // ---- Exit statuses of the connection ----

@@ -120,12 +120,26 @@ INSTANTIATE_TEST_SUITE_P(
                   {"tk7713t: Invalid address 127.0.0.1:65536 for --lan", kHint}},
         UsageCase{"LanOpenBracket", {"--lan", "[", "identify"}, {"tk7713t: Invalid address [ for --lan", kHint}},
         UsageCase{"LanColonOnly", {"--lan", ":", "identify"}, {"tk7713t: Invalid address : for --lan", kHint}},
+        UsageCase{"LanTwoPorts", {"--lan", "127.0.0.1:69:69", "identify"},
+                  {"tk7713t: Invalid address 127.0.0.1:69:69 for --lan", kHint}},
         UsageCase{"CsvNotForStats", with(L, {"--csv", "stats"}),
                   {"tk7713t: Option --csv does not apply to the command stats", kHint}},
         UsageCase{"CsvWithJson", with(L, {"--csv", "--json", "history"}),
                   {"tk7713t: Option --json does not apply to the command history --csv", kHint}},
         UsageCase{"FollowNotForHistory", with(L, {"history", "--follow"}),
-                  {"tk7713t: Option --follow does not apply to the command history", kHint}}),
+                  {"tk7713t: Option --follow does not apply to the command history", kHint}},
+        // Of several refused values the first one checked is reported.
+        UsageCase{"ScanPortBeforeTimeout", {"scan", "--lan", "127.0.0.1/32", "--port", "0", "--lan-timeout", "500"},
+                  {"tk7713t: Invalid port 0 (1-65535)"}},
+        UsageCase{"ScanPortBeforeBadTimeout",
+                  {"scan", "--lan", "127.0.0.1/32", "--port", "70000", "--rate", "0", "--lan-timeout", "0"},
+                  {"tk7713t: Invalid port 70000 (1-65535)"}},
+        UsageCase{"ScanRateBeforeTimeout", {"scan", "--lan", "127.0.0.1/32", "--rate", "0", "--lan-timeout", "x"},
+                  {"tk7713t: Invalid probe rate 0 (1-1000 per second)"}},
+        UsageCase{"ScanTimeout", {"scan", "--lan", "127.0.0.1/32", "--rate", "7", "--lan-timeout", "0"},
+                  {"tk7713t: Invalid LAN timeout (1-65535 ms)"}},
+        UsageCase{"ScanRangeBeforePort", {"scan", "--lan", "127.0.0.1/33", "--port", "0"},
+                  {"tk7713t: Invalid IPv4 address range 127.0.0.1/33 (a.b.c.d/n or FIRST-LAST)"}}),
     [](const ::testing::TestParamInfo<UsageCase>& i) { return std::string(i.param.name); });
 
 TEST(Help, ToolAndEveryCommand) {

@@ -11,7 +11,12 @@
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <spawn.h>
 #include <sys/stat.h>
+
+#include "tools/ToolRun.h"
+
+extern char** environ;
 
 namespace {
 
@@ -101,6 +106,41 @@ TEST_F(SimProcessRun, ServesBothInterfacesAtOnceAndStopsCleanlyOnSigterm)
     EXPECT_NE(sim.err().find("rtu: 0x44 file 22 block 0 n 3 (mbtcp.cfg): accepted"), std::string::npos) << sim.err();
     struct stat st{};
     EXPECT_NE(lstat(link.c_str(), &st), 0) << "the link outlived the simulator";
+}
+
+// Started with standard output and error closed, its own pipe and sockets
+// must not take their numbers, or the log would be written into them.
+TEST_F(SimProcessRun, ClosedOutputsReachNothing)
+{
+    const std::string link = dir + "/converter";
+    std::vector<std::string> args{kExe, "--tftp-port", "0", "--link", link, "--log"};
+    std::vector<char*> argv;
+    for (std::string& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclose(&actions, 1);
+    posix_spawn_file_actions_addclose(&actions, 2);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    struct stat st{};
+    for (int i = 0; i < 500 && lstat(link.c_str(), &st) != 0; ++i) {
+        usleep(10000);
+    }
+    EXPECT_EQ(harness::runTool({"--device", link, "--timeout", "300", "identify"}).status, 0);
+    kill(pid, SIGTERM);
+    int status = -1;
+    for (int i = 0; i < 500 && waitpid(pid, &status, WNOHANG) == 0; ++i) {
+        usleep(10000);
+    }
+    if (waitpid(pid, &status, WNOHANG) == 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST_F(SimProcessRun, SigintStopsItToo)

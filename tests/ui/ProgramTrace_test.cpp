@@ -2,16 +2,23 @@
 // that cannot be written costs one warning, never the run.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/TrafficTap.h"
 #include "support/FileBytes.h"
 #include "ui/ProgramTrace.h"
+
+extern char** environ;
 
 namespace {
 
@@ -39,8 +46,7 @@ TEST(ProgramTrace, AppendsToTheFileAndLeavesNoTapBehind) {
     support::writeBytes(file.string(), "earlier run\n");
     std::ostringstream warnings;
     {
-        const ProgramTrace trace({"W_tk7713t", "--trace", QString::fromStdString(file.string())},
-                                 warnings);
+        const ProgramTrace trace({"W_tk7713t", "--trace", file.string()}, warnings);
         EXPECT_TRUE(trace.active());
         sendTwoPackets();
     }
@@ -54,24 +60,60 @@ TEST(ProgramTrace, AppendsToTheFileAndLeavesNoTapBehind) {
 }
 
 TEST(ProgramTrace, UnwritableTraceWarnsOnceAndTheRunGoesOn) {
-    const QString directory = QString::fromStdString(fs::temp_directory_path().string());
-    const QStringList cases[] = {
+    const std::string directory = fs::temp_directory_path().string();
+    const std::vector<std::string> cases[] = {
         {"W_tk7713t", "--trace"},
         {"W_tk7713t", "--trace", directory}, // cannot be opened
         {"W_tk7713t", "--trace=/dev/full"},  // opens, every write fails
     };
-    for (const QStringList& arguments : cases) {
+    for (const std::vector<std::string>& arguments : cases) {
         std::ostringstream warnings;
         {
             const ProgramTrace trace(arguments, warnings);
             sendTwoPackets();
         }
-        EXPECT_EQ(lineCount(warnings.str()), 1u) << arguments.join(' ').toStdString();
+        EXPECT_EQ(lineCount(warnings.str()), 1u) << arguments.back();
         EXPECT_EQ(platform::trafficTap(), nullptr);
     }
     std::ostringstream none;
     EXPECT_FALSE(ProgramTrace({"W_tk7713t", "-style", "fusion"}, none).active());
     EXPECT_EQ(none.str(), "");
+}
+
+// The program takes the trace file's name as the bytes it was given: a
+// name that is no UTF-8 must not turn into another file.
+TEST(ProgramTrace, TheProgramKeepsTheFileNameBytes) {
+    const fs::path dir = fs::temp_directory_path() / ("tk_trace_name_" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const std::string name = "trace-\xE9\xFF.log"; // Latin-1, no UTF-8
+    const std::string path = (dir / name).string();
+    const std::string program = std::string(TK_BINARY_DIR) + "/src/W_tk7713t";
+    std::vector<std::string> args{program, "-platform", "offscreen", "--trace", path};
+    std::vector<char*> argv;
+    for (std::string& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    // The file is made at start, before the window shows; 10 s is a hang guard.
+    for (int i = 0; i < 1000 && fs::is_empty(dir); ++i) {
+        usleep(10000);
+    }
+    kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    std::vector<std::string> made;
+    for (const fs::directory_entry& e : fs::directory_iterator(dir)) {
+        made.push_back(e.path().filename().string());
+    }
+    fs::remove_all(dir);
+    EXPECT_EQ(made, std::vector<std::string>{name});
 }
 
 } // namespace

@@ -267,12 +267,15 @@ TEST(TransfersWithoutConnection, LinkNotSetUpGivesConnectionError) {
     TTK7713T tk;
     TCFGTK cfg = VychoziCFGTK();
     std::vector<std::string> shown;
+    std::vector<std::uint32_t> pauses;
     DialogHooks hooks;
     hooks.showStatus = [&](const std::string& s) { shown.push_back(s); };
-    hooks.pause = [](std::uint32_t) {};
+    hooks.pause = [&](std::uint32_t ms) { pauses.push_back(ms); };
     const WriteResult w = ZapisData(ConfigDialog::Uartm, cfg, &dat, tk, EN, hooks);
     EXPECT_EQ(w.Outcome, WriteOutcome::ConnectionError);
     EXPECT_EQ(shown, (std::vector<std::string>{" Write in progress ...", " Converter connection error"}));
+    EXPECT_EQ(pauses, std::vector<std::uint32_t>{32})
+        << "the dialog's pause to repaint before the transfer";
     EXPECT_EQ(w.StatusLines, shown);
 }
 

@@ -1,6 +1,7 @@
 #include "cli/Cli.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -18,6 +19,7 @@
 #include "cli/CliTexty.h"
 #include "cli/CliTrace.h"
 #include "cli/CliZaznamy.h"
+#include "cli/Console.h"
 #include "cli/Json.h"
 #include "cli/Scan.h"
 #include "link/M_TFTP.h"
@@ -154,7 +156,8 @@ struct Failure {
 
 class Tool {
 public:
-    Tool(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+    Tool(std::ostream& out, std::ostream& err, bool errIsTerminal)
+        : out_(out), err_(err), errIsTerminal_(errIsTerminal) {}
 
     int run(const std::vector<std::string>& args) {
         // --version answers alone, like --help, whatever else is given.
@@ -175,12 +178,12 @@ public:
                 out_ << Text(T_HELP_TOOL, lang_);
                 return EXIT_OK;
             }
-            failure_ = {EXIT_USAGE, Text(T_MISSING_COMMAND, lang_)};
+            refuse({EXIT_USAGE, Text(T_MISSING_COMMAND, lang_)});
             return usage();
         }
         const CommandSpec* spec = findCommand(a.positional.front());
         if (spec == nullptr) {
-            failure_ = {EXIT_USAGE, Format(T_UNKNOWN_COMMAND, lang_, {a.positional.front()})};
+            refuse({EXIT_USAGE, Format(T_UNKNOWN_COMMAND, lang_, {a.positional.front()})});
             return usage();
         }
         if (a.help) {
@@ -189,11 +192,11 @@ public:
         }
         const std::vector<std::string> rest(a.positional.begin() + 1, a.positional.end());
         if (rest.size() < spec->minArgs) {
-            failure_ = {EXIT_USAGE, Format(T_MISSING_ARGUMENT, lang_, {spec->name, spec->argName})};
+            refuse({EXIT_USAGE, Format(T_MISSING_ARGUMENT, lang_, {spec->name, spec->argName})});
             return usage();
         }
         if (spec->maxArgs != kAny && rest.size() > spec->maxArgs) {
-            failure_ = {EXIT_USAGE, Format(T_UNEXPECTED_ARGUMENT, lang_, {rest[spec->maxArgs]})};
+            refuse({EXIT_USAGE, Format(T_UNEXPECTED_ARGUMENT, lang_, {rest[spec->maxArgs]})});
             return usage();
         }
         if (!commandOptions(*spec, a)) {
@@ -285,7 +288,7 @@ private:
                 continue;
             }
             if (!isValueOption) {
-                failure_ = {EXIT_USAGE, Format(T_UNKNOWN_OPTION, lang_, {arg})};
+                refuse({EXIT_USAGE, Format(T_UNKNOWN_OPTION, lang_, {arg})});
                 return false;
             }
             std::string value;
@@ -294,17 +297,17 @@ private:
             } else if (i + 1 < args.size()) {
                 value = args[++i];
             } else {
-                failure_ = {EXIT_USAGE, Format(T_OPTION_NEEDS_VALUE, lang_, {name})};
+                refuse({EXIT_USAGE, Format(T_OPTION_NEEDS_VALUE, lang_, {name})});
                 return false;
             }
             if (!a.values.emplace(name, value).second) {
-                failure_ = {EXIT_USAGE, Format(T_OPTION_TWICE, lang_, {name})};
+                refuse({EXIT_USAGE, Format(T_OPTION_TWICE, lang_, {name})});
                 return false;
             }
         }
         if (const auto it = a.values.find("--lang"); it != a.values.end() && it->second != "en" &&
                                                      it->second != "cs") {
-            failure_ = {EXIT_USAGE, Format(T_BAD_LANGUAGE, lang_, {it->second})};
+            refuse({EXIT_USAGE, Format(T_BAD_LANGUAGE, lang_, {it->second})});
             return false;
         }
         return true;
@@ -313,7 +316,7 @@ private:
     // Options that belong to one command only.
     bool commandOptions(const CommandSpec& spec, const Arguments& a) {
         const auto notFor = [&](std::string_view name, std::string_view command) {
-            failure_ = {EXIT_USAGE, Format(T_OPTION_NOT_FOR_COMMAND, lang_, {name, command})};
+            refuse({EXIT_USAGE, Format(T_OPTION_NOT_FOR_COMMAND, lang_, {name, command})});
             return false;
         };
         if (a.csv && spec.command != Command::History) {
@@ -328,12 +331,12 @@ private:
         if (spec.command != Command::Scan) {
             for (std::string_view o : kScanValueOptions) {
                 if (option(a, o) != nullptr) {
-                    failure_ = {EXIT_USAGE, Format(T_OPTION_ONLY_SCAN, lang_, {o})};
+                    refuse({EXIT_USAGE, Format(T_OPTION_ONLY_SCAN, lang_, {o})});
                     return false;
                 }
             }
             if (!a.scanFlags.empty()) {
-                failure_ = {EXIT_USAGE, Format(T_OPTION_ONLY_SCAN, lang_, {*a.scanFlags.begin()})};
+                refuse({EXIT_USAGE, Format(T_OPTION_ONLY_SCAN, lang_, {*a.scanFlags.begin()})});
                 return false;
             }
         }
@@ -355,13 +358,13 @@ private:
         const bool com = option(a, "--com") != nullptr || option(a, "--device") != nullptr;
         const bool usb = option(a, "--usb") != nullptr;
         if (int(lan) + int(com) + int(usb) > 1) {
-            failure_ = {EXIT_USAGE, Text(T_ONE_INTERFACE, lang_)};
+            refuse({EXIT_USAGE, Text(T_ONE_INTERFACE, lang_)});
             return false;
         }
         const std::int32_t interface = com ? ROZHRANI_COM : usb ? ROZHRANI_USBCOM : ROZHRANI_LAN;
         c.Interface = interface;
         const auto notFor = [&](std::string_view name) {
-            failure_ = {EXIT_USAGE, Format(T_OPTION_NOT_FOR_INTERFACE, lang_, {name})};
+            refuse({EXIT_USAGE, Format(T_OPTION_NOT_FOR_INTERFACE, lang_, {name})});
             return false;
         };
         if (interface != ROZHRANI_LAN) {
@@ -385,7 +388,7 @@ private:
                 // that cannot be an address is a typo, not a dead converter.
                 if (v->find_first_not_of(" \t") != std::string::npos &&
                     !parseTftpServerAddress(*v).valid) {
-                    failure_ = {EXIT_USAGE, Format(T_BAD_ADDRESS, lang_, {*v, "--lan"})};
+                    refuse({EXIT_USAGE, Format(T_BAD_ADDRESS, lang_, {*v, "--lan"})});
                     return false;
                 }
                 c.IpAddress = *v;
@@ -410,7 +413,7 @@ private:
                     }
                 }
                 if (c.Com.Baud < 0) {
-                    failure_ = {EXIT_USAGE, Format(T_BAD_BAUD, lang_, {*v})};
+                    refuse({EXIT_USAGE, Format(T_BAD_BAUD, lang_, {*v})});
                     return false;
                 }
             }
@@ -423,7 +426,7 @@ private:
                     }
                 }
                 if (c.Com.Parity < 0) {
-                    failure_ = {EXIT_USAGE, Format(T_BAD_PARITY, lang_, {*v})};
+                    refuse({EXIT_USAGE, Format(T_BAD_PARITY, lang_, {*v})});
                     return false;
                 }
             }
@@ -445,12 +448,19 @@ private:
                 platform::setSerialDeviceMap({{number, *path}});
                 deviceMapped_ = true;
                 if (platform::serialDevicePath(number) != *path) {
-                    failure_ = {EXIT_USAGE, Text(T_DEVICE_UNSUPPORTED, lang_)};
+                    refuse({EXIT_USAGE, Text(T_DEVICE_UNSUPPORTED, lang_)});
                     return false;
                 }
             }
         }
         return true;
+    }
+
+    // The first failure found is the one reported.
+    void refuse(Failure failure) {
+        if (failure_.message.empty()) {
+            failure_ = std::move(failure);
+        }
     }
 
     int usage() {
@@ -483,28 +493,28 @@ private:
     bool prepareSet(const std::vector<std::string>& rest, ConfigDialog& dialog,
                     std::vector<std::pair<const FieldSpec*, std::string>>& assignments) {
         if (!ConfigByName(rest[0], dialog)) {
-            failure_ = {EXIT_USAGE, Format(T_UNKNOWN_CONFIGURATION, lang_, {rest[0]})};
+            refuse({EXIT_USAGE, Format(T_UNKNOWN_CONFIGURATION, lang_, {rest[0]})});
             return false;
         }
         if (rest.size() < 2) {
-            failure_ = {EXIT_USAGE, Text(T_NOTHING_TO_SET, lang_)};
+            refuse({EXIT_USAGE, Text(T_NOTHING_TO_SET, lang_)});
             return false;
         }
         for (std::size_t i = 1; i < rest.size(); ++i) {
             const auto eq = rest[i].find('=');
             if (eq == std::string::npos || eq == 0) {
-                failure_ = {EXIT_USAGE, Format(T_NOT_NAME_VALUE, lang_, {rest[i]})};
+                refuse({EXIT_USAGE, Format(T_NOT_NAME_VALUE, lang_, {rest[i]})});
                 return false;
             }
             const std::string name = rest[i].substr(0, eq);
             const FieldSpec* field = FindField(dialog, name);
             if (field == nullptr) {
-                failure_ = {EXIT_USAGE, Format(T_UNKNOWN_FIELD, lang_, {name, FieldList(dialog)})};
+                refuse({EXIT_USAGE, Format(T_UNKNOWN_FIELD, lang_, {name, FieldList(dialog)})});
                 return false;
             }
             for (const auto& earlier : assignments) {
                 if (earlier.first == field) {
-                    failure_ = {EXIT_USAGE, Format(T_FIELD_TWICE, lang_, {name})};
+                    refuse({EXIT_USAGE, Format(T_FIELD_TWICE, lang_, {name})});
                     return false;
                 }
             }
@@ -519,7 +529,7 @@ private:
         }
         const Verdict v = Validate(dialog, c, scratch, lang_);
         if (!v.Accepted) {
-            failure_ = {EXIT_USAGE, bare(v.StatusLine), true};
+            refuse({EXIT_USAGE, bare(v.StatusLine), true});
             return false;
         }
         return true;
@@ -529,7 +539,7 @@ private:
         for (const auto& [field, value] : assignments) {
             std::string message;
             if (!ApplyField(*field, value, c, lang_, message)) {
-                failure_ = {EXIT_USAGE, message};
+                refuse({EXIT_USAGE, message});
                 return false;
             }
         }
@@ -550,7 +560,7 @@ private:
             const std::filesystem::path p = platform::nativePath(path);
             std::error_code ec;
             if (!std::filesystem::is_regular_file(p, ec)) {
-                failure_ = {EXIT_USAGE, Format(T_CANNOT_READ_FILE, lang_, {path})};
+                refuse({EXIT_USAGE, Format(T_CANNOT_READ_FILE, lang_, {path})});
                 return false;
             }
             file.open(p, std::ios::binary);
@@ -560,15 +570,15 @@ private:
         in->read(text.data(), static_cast<std::streamsize>(text.size()));
         text.resize(static_cast<std::size_t>(in->gcount()));
         if (in->bad() || (path != "-" && !file.is_open())) {
-            failure_ = {EXIT_USAGE, Format(T_CANNOT_READ_FILE, lang_, {path})};
+            refuse({EXIT_USAGE, Format(T_CANNOT_READ_FILE, lang_, {path})});
             return false;
         }
         if (text.size() > kMaxBackupBytes) {
-            failure_ = {EXIT_USAGE, Format(T_BAD_BACKUP, lang_, {path, "larger than 1 MiB"})};
+            refuse({EXIT_USAGE, Format(T_BAD_BACKUP, lang_, {path, "larger than 1 MiB"})});
             return false;
         }
         if (text.find_first_not_of(" \t\r\n") == std::string::npos) {
-            failure_ = {EXIT_USAGE, Format(T_EMPTY_BACKUP, lang_, {path})};
+            refuse({EXIT_USAGE, Format(T_EMPTY_BACKUP, lang_, {path})});
             return false;
         }
         return true;
@@ -588,11 +598,11 @@ private:
         Value doc;
         std::string error;
         if (!json::read(text, doc, error, limits)) {
-            failure_ = {EXIT_USAGE, Format(T_BAD_BACKUP, lang_, {path, error})};
+            refuse({EXIT_USAGE, Format(T_BAD_BACKUP, lang_, {path, error})});
             return false;
         }
         if (!doc.isObject()) {
-            failure_ = {EXIT_USAGE, Format(T_BAD_BACKUP, lang_, {path, "{ }"})};
+            refuse({EXIT_USAGE, Format(T_BAD_BACKUP, lang_, {path, "{ }"})});
             return false;
         }
         for (const auto& [key, value] : doc.members) {
@@ -601,7 +611,7 @@ private:
                 continue;
             }
             if (key.find('.') == std::string::npos || !ConfigByName(key, d)) {
-                failure_ = {EXIT_USAGE, Format(T_BAD_BACKUP, lang_, {path, key})};
+                refuse({EXIT_USAGE, Format(T_BAD_BACKUP, lang_, {path, key})});
                 return false;
             }
         }
@@ -614,12 +624,14 @@ private:
             }
             const std::string file(FileName(d));
             if (!part->isObject()) {
-                failure_ = {EXIT_USAGE, Format(T_BAD_BACKUP, lang_, {path, file})};
+                refuse({EXIT_USAGE, Format(T_BAD_BACKUP, lang_, {path, file})});
                 return false;
             }
             for (const auto& member : part->members) {
                 if (FindField(d, member.first) == nullptr) {
-                    failure_ = {EXIT_USAGE, file + ": " + Format(T_UNKNOWN_FIELD, lang_, {member.first, FieldList(d)})};
+                    refuse({EXIT_USAGE,
+                            file + ": " +
+                                Format(T_UNKNOWN_FIELD, lang_, {member.first, FieldList(d)})});
                     return false;
                 }
             }
@@ -628,24 +640,24 @@ private:
             for (const FieldSpec& field : Fields(d)) {
                 const Value* v = part->find(field.name);
                 if (v == nullptr || !(v->isNumber() || v->isString())) {
-                    failure_ = {EXIT_USAGE, Format(T_MISSING_FIELD, lang_, {file, field.name})};
+                    refuse({EXIT_USAGE, Format(T_MISSING_FIELD, lang_, {file, field.name})});
                     return false;
                 }
                 std::string message;
                 if (!ApplyField(field, v->text, c, lang_, message)) {
-                    failure_ = {EXIT_USAGE, file + ": " + message};
+                    refuse({EXIT_USAGE, file + ": " + message});
                     return false;
                 }
             }
             const Verdict verdict = Validate(d, c, item.cfg, lang_);
             if (!verdict.Accepted) {
-                failure_ = {EXIT_USAGE, file + ": " + bare(verdict.StatusLine), true};
+                refuse({EXIT_USAGE, file + ": " + bare(verdict.StatusLine), true});
                 return false;
             }
             items.push_back(item);
         }
         if (items.empty()) {
-            failure_ = {EXIT_USAGE, Format(T_NO_FILES_IN_BACKUP, lang_, {path})};
+            refuse({EXIT_USAGE, Format(T_NO_FILES_IN_BACKUP, lang_, {path})});
             return false;
         }
         return true;
@@ -686,7 +698,7 @@ private:
         std::vector<std::pair<const FieldSpec*, std::string>> assignments;
         std::vector<RestoreItem> restoreItems;
         if (command == Command::Get && !ConfigByName(rest[0], dialog)) {
-            failure_ = {EXIT_USAGE, Format(T_UNKNOWN_CONFIGURATION, lang_, {rest[0]})};
+            refuse({EXIT_USAGE, Format(T_UNKNOWN_CONFIGURATION, lang_, {rest[0]})});
             return usage();
         }
         if (command == Command::Set && !prepareSet(rest, dialog, assignments)) {
@@ -783,17 +795,19 @@ private:
     }
 
     // One line per read, like the diagnostics window: the next read starts
-    // 100 ms after the previous one ended. Ends when interrupted or when the
-    // output is closed.
+    // 100 ms after the previous one ended. Ends when interrupted or when a
+    // write fails.
     int followStats() {
         stopRequested = 0;
         // Ctrl+C ends the loop after the current read, not the program in
         // the middle of a transfer.
         const auto previous = std::signal(SIGINT, onInterrupt);
+        int writeError = 0;
         while (stopRequested == 0 && out_) {
             TTK7713T_MmrdBin m;
             const bool ok = TK7713T_PrectiMmrd(tk_, m);
             const std::string time = localTimestamp();
+            errno = 0;
             if (!ok) {
                 err_ << time << " tk7713t: " << connectionError() << std::endl;
             } else if (json_) {
@@ -812,15 +826,24 @@ private:
                 }
                 out_ << std::endl;
             }
+            writeError = errno;
             if (stopRequested == 0 && out_) {
                 platform::pauseMs(kFollowPeriodMs);
             }
         }
         std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
-        // A reader that stops reading (stats --follow | head) is how a
-        // followed run ends, not a failed write.
-        readerClosedOutput_ = !out_;
+        // A reader that went away (stats --follow | head) is how a followed
+        // run ends; any other failed write, a full disk say, is a failure.
+        readerClosedOutput_ = !out_ && writeError == EPIPE;
         return EXIT_OK;
+    }
+
+    // The dialogs pause before each transfer so that their status line is
+    // painted; there is no window here to paint.
+    static DialogHooks noPause() {
+        DialogHooks hooks;
+        hooks.pause = [](std::uint32_t) {};
+        return hooks;
     }
 
     void printConfig(ConfigDialog dialog, const TCFGTK& cfg) {
@@ -836,7 +859,7 @@ private:
 
     int get(ConfigDialog dialog) {
         TCFGTK cfg = VychoziCFGTK();
-        const ReadResult r = PrectiData(dialog, cfg, &dat_, tk_, lang_);
+        const ReadResult r = PrectiData(dialog, cfg, &dat_, tk_, lang_, noPause());
         if (r.Outcome != ReadOutcome::Read) {
             return fail(EXIT_FAILED, connectionError());
         }
@@ -863,7 +886,7 @@ private:
 
     int set(ConfigDialog dialog, const std::vector<std::pair<const FieldSpec*, std::string>>& assignments) {
         TCFGTK cfg = VychoziCFGTK();
-        if (PrectiData(dialog, cfg, &dat_, tk_, lang_).Outcome != ReadOutcome::Read) {
+        if (PrectiData(dialog, cfg, &dat_, tk_, lang_, noPause()).Outcome != ReadOutcome::Read) {
             return fail(EXIT_FAILED, connectionError());
         }
         AllControls c = ControlsOf(cfg);
@@ -875,7 +898,7 @@ private:
         if (!v.Accepted) {
             return fail(EXIT_USAGE, bare(v.StatusLine));
         }
-        const WriteResult w = ZapisData(dialog, cfg, &dat_, tk_, lang_);
+        const WriteResult w = ZapisData(dialog, cfg, &dat_, tk_, lang_, noPause());
         if (w.Outcome != WriteOutcome::Written) {
             return writeFailed(dialog, w, cfg, "");
         }
@@ -915,7 +938,7 @@ private:
         doc.add("VyrCislo", Value::bytes(dat_.VyrCislo));
         for (ConfigDialog d : {ConfigDialog::Lan4, ConfigDialog::Mbtcp, ConfigDialog::Uartm, ConfigDialog::Uarts}) {
             TCFGTK cfg = VychoziCFGTK();
-            if (PrectiData(d, cfg, &dat_, tk_, lang_).Outcome != ReadOutcome::Read) {
+            if (PrectiData(d, cfg, &dat_, tk_, lang_, noPause()).Outcome != ReadOutcome::Read) {
                 return fail(EXIT_FAILED, std::string(FileName(d)) + ": " + connectionError());
             }
             doc.add(std::string(FileName(d)), ConfigJson(d, cfg));
@@ -941,7 +964,7 @@ private:
         Value report = Value::object();
         for (const RestoreItem& item : items) {
             const std::string file(FileName(item.dialog));
-            const WriteResult w = ZapisData(item.dialog, item.cfg, &dat_, tk_, lang_);
+            const WriteResult w = ZapisData(item.dialog, item.cfg, &dat_, tk_, lang_, noPause());
             if (w.Outcome != WriteOutcome::Written) {
                 if (json_) {
                     printJson(report);
@@ -967,19 +990,33 @@ private:
 
     // A whole number option in lo..hi; `fallback` when absent.
     bool numberOption(const Arguments& a, std::string_view name, std::int32_t lo, std::int32_t hi,
-                      std::int32_t fallback, std::int32_t textId, std::int32_t& value) {
+                      std::int32_t fallback, std::int32_t& value) {
         value = fallback;
         const std::string* v = option(a, name);
-        if (v != nullptr && !ParseWholeNumberIn(*v, lo, hi, value)) {
-            failure_ = {EXIT_USAGE, Format(textId, lang_, {*v}), true};
-            return false;
-        }
-        return true;
+        return v == nullptr || ParseWholeNumberIn(*v, lo, hi, value);
     }
 
-    void progressLine(const std::string& line) {
-        // One line redrawn in place; cleared when the scan ends.
-        err_ << "\r" << line << "\x1b[K" << std::flush;
+    // On a terminal one line redrawn in place; in a log or a pipe plain
+    // lines, one per tenth of the work done and one per converter found.
+    void progressLine(const std::string& line, std::size_t done, std::size_t total,
+                      std::size_t found) {
+        if (errIsTerminal_) {
+            err_ << "\r" << line << "\x1b[K" << std::flush;
+            return;
+        }
+        const std::size_t tenth = total == 0 ? 10 : done * 10 / total;
+        if (tenth != progressTenth_ || found != progressFound_) {
+            err_ << line << "\n" << std::flush;
+            progressTenth_ = tenth;
+            progressFound_ = found;
+        }
+    }
+
+    // Clears the progress line, before results or at the end.
+    void endProgress() {
+        if (errIsTerminal_) {
+            err_ << "\r\x1b[K" << std::flush;
+        }
     }
 
     int scan(const Arguments& a) {
@@ -987,12 +1024,12 @@ private:
         const bool serial = option(a, "--com") != nullptr || option(a, "--device") != nullptr ||
                             option(a, "--usb") != nullptr;
         if (lan == serial) {
-            failure_ = {EXIT_USAGE, Text(T_SCAN_NEEDS_INTERFACE, lang_)};
+            refuse({EXIT_USAGE, Text(T_SCAN_NEEDS_INTERFACE, lang_)});
             return usage();
         }
         for (std::string_view o : {"--baud", "--parity", "--address"}) {
             if (option(a, o) != nullptr) {
-                failure_ = {EXIT_USAGE, Format(T_SCAN_OPTION_SEARCHED, lang_, {o})};
+                refuse({EXIT_USAGE, Format(T_SCAN_OPTION_SEARCHED, lang_, {o})});
                 return usage();
             }
         }
@@ -1006,30 +1043,40 @@ private:
 
     int scanLan(const Arguments& a, bool quiet) {
         if (a.ipv6 || option(a, "--timeout") != nullptr || a.scanFlags.count("--all-addresses") != 0) {
-            failure_ = {EXIT_USAGE, Format(T_OPTION_NOT_FOR_INTERFACE, lang_,
-                                           {a.ipv6 ? "--ipv6" : option(a, "--timeout") ? "--timeout" : "--all-addresses"})};
+            refuse({EXIT_USAGE, Format(T_OPTION_NOT_FOR_INTERFACE, lang_,
+                                       {a.ipv6                   ? "--ipv6"
+                                        : option(a, "--timeout") ? "--timeout"
+                                                                 : "--all-addresses"})});
             return usage();
         }
         const std::string& text = *option(a, "--lan");
         LanScanSettings s;
         switch (ParseIpv4Range(text, s.range)) {
         case RangeError::None: break;
-        case RangeError::Syntax: failure_ = {EXIT_USAGE, Format(T_BAD_RANGE, lang_, {text}), true}; return usage();
-        case RangeError::HostPart: failure_ = {EXIT_USAGE, Format(T_RANGE_HOST_PART, lang_, {text}), true}; return usage();
-        case RangeError::TooLarge: failure_ = {EXIT_USAGE, Format(T_RANGE_TOO_LARGE, lang_, {text}), true}; return usage();
+        case RangeError::Syntax:
+            refuse({EXIT_USAGE, Format(T_BAD_RANGE, lang_, {text}), true});
+            return usage();
+        case RangeError::HostPart:
+            refuse({EXIT_USAGE, Format(T_RANGE_HOST_PART, lang_, {text}), true});
+            return usage();
+        case RangeError::TooLarge:
+            refuse({EXIT_USAGE, Format(T_RANGE_TOO_LARGE, lang_, {text}), true});
+            return usage();
         case RangeError::NotUnicast:
-            failure_ = {EXIT_USAGE, Format(T_RANGE_NOT_UNICAST, lang_, {text}), true};
+            refuse({EXIT_USAGE, Format(T_RANGE_NOT_UNICAST, lang_, {text}), true});
             return usage();
         }
         std::int32_t port = 69;
         std::int32_t rate = 100;
         std::int32_t timeout = 1000;
-        if (!numberOption(a, "--port", 1, 65535, 69, T_BAD_PORT, port) ||
-            !numberOption(a, "--rate", 1, 1000, 100, T_BAD_RATE, rate) ||
-            !numberOption(a, "--lan-timeout", 1, 65535, 1000, Pripojeni::TEXT_INVALID_LAN_TIMEOUT, timeout)) {
-            if (failure_.message.empty() || option(a, "--lan-timeout") != nullptr) {
-                failure_ = {EXIT_USAGE, Pripojeni::Text(Pripojeni::TEXT_INVALID_LAN_TIMEOUT, lang_), true};
-            }
+        if (!numberOption(a, "--port", 1, 65535, 69, port)) {
+            refuse({EXIT_USAGE, Format(T_BAD_PORT, lang_, {*option(a, "--port")}), true});
+        } else if (!numberOption(a, "--rate", 1, 1000, 100, rate)) {
+            refuse({EXIT_USAGE, Format(T_BAD_RATE, lang_, {*option(a, "--rate")}), true});
+        } else if (!numberOption(a, "--lan-timeout", 1, 65535, 1000, timeout)) {
+            refuse({EXIT_USAGE, Pripojeni::Text(Pripojeni::TEXT_INVALID_LAN_TIMEOUT, lang_), true});
+        }
+        if (!failure_.message.empty()) {
             return usage();
         }
         s.port = static_cast<std::uint16_t>(port);
@@ -1040,7 +1087,10 @@ private:
             if (a.scanFlags.count("--yes") == 0) {
                 err_ << Text(T_SCAN_CONFIRM, lang_) << std::flush;
                 std::string answer;
-                std::getline(std::cin, answer);
+                if (!ReadAnswerLine(answer) || scanInterrupted != 0) {
+                    err_ << "\n";  // Ctrl-C or the end of the input cancels
+                    answer.clear();
+                }
                 if (answer != "y" && answer != "yes" && answer != "a" && answer != "ano") {
                     return fail(EXIT_USAGE, Text(T_SCAN_NOT_CONFIRMED, lang_));
                 }
@@ -1051,13 +1101,13 @@ private:
         if (!quiet) {
             progress = [this](std::size_t probed, std::size_t total, std::size_t n) {
                 progressLine(Format(T_SCAN_PROGRESS_LAN, lang_,
-                                    {std::to_string(probed), std::to_string(total), std::to_string(n)}));
+                                    {std::to_string(probed), std::to_string(total), std::to_string(n)}),
+                             probed, total, n);
             };
         }
         const bool opened = ScanLan(s, progress, &scanInterrupted, found);
         if (!quiet) {
-            progressLine("");
-            err_ << "\r";
+            endProgress();
         }
         if (!opened) {
             return fail(EXIT_FAILED, Text(T_SCAN_NO_SOCKET, lang_));
@@ -1103,12 +1153,12 @@ private:
     int scanSerial(const Arguments& a, bool quiet) {
         for (std::string_view o : {"--port", "--rate", "--lan-timeout", "--timeout"}) {
             if (option(a, o) != nullptr) {
-                failure_ = {EXIT_USAGE, Format(T_OPTION_NOT_FOR_INTERFACE, lang_, {o})};
+                refuse({EXIT_USAGE, Format(T_OPTION_NOT_FOR_INTERFACE, lang_, {o})});
                 return usage();
             }
         }
         if (a.ipv6) {
-            failure_ = {EXIT_USAGE, Format(T_OPTION_NOT_FOR_INTERFACE, lang_, {"--ipv6"})};
+            refuse({EXIT_USAGE, Format(T_OPTION_NOT_FOR_INTERFACE, lang_, {"--ipv6"})});
             return usage();
         }
         ConnectionControls c;
@@ -1130,56 +1180,74 @@ private:
                 const LineSettings& s = order[tried - 1];
                 progressLine(Format(T_SCAN_PROGRESS_SERIAL, lang_,
                                     {std::to_string(MBRTU_Rychlost(s.KodBaud)), parityName(s.KodParita),
-                                     std::to_string(s.Adresa), std::to_string(tried), std::to_string(total)}));
+                                     std::to_string(s.Adresa), std::to_string(tried), std::to_string(total)}),
+                             tried, total, 0);
             };
         }
+        Value list = Value::array();
+        // Whatever answered gets the full identification, through the COM
+        // interface: the USB interface would impose its fixed settings.
+        const auto check = [&](const LineSettings& at) {
+            c.Interface = ROZHRANI_COM;
+            c.Com = SerialControls{std::to_string(port), KodBaudNaPozici(at.KodBaud), at.KodParita,
+                                   "330", std::to_string(at.Adresa)};
+            InitData(&dat_);
+            dat_.Lang = lang_;
+            ConnectionHooks hooks;
+            hooks.pause = [](std::uint32_t) {};
+            connection_ = InicializacePripojeni(c, &dat_, tk_, lang_, hooks);
+            MBRTU_Zavri(tk_.MBRTU);
+            const bool supported = connection_.Outcome == ConnectionOutcome::Connected;
+            if (!quiet) {
+                endProgress();
+            }
+            reportSerialAnswer(port, at, supported, list);
+            return supported;
+        };
         LineSettings found;
-        const SerialScanResult r = ScanSerial(port, order, progress, &scanInterrupted, found);
+        std::size_t echoes = 0;
+        const SerialScanResult r =
+            ScanSerial(port, order, progress, &scanInterrupted, check, found, echoes);
         if (!quiet) {
-            progressLine("");
-            err_ << "\r";
+            endProgress();
         }
         if (r == SerialScanResult::PortError) {
             return fail(EXIT_FAILED, Pripojeni::Text(usb ? Pripojeni::TEXT_USB_ERROR : Pripojeni::TEXT_COM_ERROR, lang_));
         }
-        Value list = Value::array();
-        if (r != SerialScanResult::Found) {
-            return scanReport(list, false);
+        if (echoes > 0) {
+            err_ << "tk7713t: " << Format(T_SCAN_ECHOES, lang_, {std::to_string(echoes)}) << "\n";
         }
-        // The full identification at the settings found, through the COM
-        // interface: the USB interface would impose its fixed settings.
-        c.Interface = ROZHRANI_COM;
-        c.Com = SerialControls{std::to_string(port), KodBaudNaPozici(found.KodBaud), found.KodParita, "330",
-                               std::to_string(found.Adresa)};
-        InitData(&dat_);
-        dat_.Lang = lang_;
-        ConnectionHooks hooks;
-        hooks.pause = [](std::uint32_t) {};
-        connection_ = InicializacePripojeni(c, &dat_, tk_, lang_, hooks);
-        const bool supported = connection_.Outcome == ConnectionOutcome::Connected;
-        const std::string settings = Format(T_SCAN_FOUND_SERIAL, lang_,
-                                            {std::to_string(MBRTU_Rychlost(found.KodBaud)),
-                                             parityName(found.KodParita), std::to_string(found.Adresa)});
+        return scanReport(list, r == SerialScanResult::Found);
+    }
+
+    // One line setting at which something answered: "Found" only for a
+    // supported converter, with what it told of itself.
+    void reportSerialAnswer(std::int32_t port, const LineSettings& at, bool supported,
+                            Value& list) {
         if (json_) {
             Value o = Value::object();
             o.add("CisloCOM", Value::number(port));
-            o.add("Baud", Value::number(MBRTU_Rychlost(found.KodBaud)));
-            o.add("Parita", Value::string(parityName(found.KodParita)));
-            o.add("Adresa", Value::number(static_cast<std::int32_t>(found.Adresa)));
-            o.add("TypModulu", Value::bytes(dat_.TypModulu));
-            o.add("VerzeModulu", Value::bytes(dat_.VerzeModulu));
-            o.add("VyrCislo", Value::bytes(dat_.VyrCislo));
+            o.add("Baud", Value::number(MBRTU_Rychlost(at.KodBaud)));
+            o.add("Parita", Value::string(parityName(at.KodParita)));
+            o.add("Adresa", Value::number(static_cast<std::int32_t>(at.Adresa)));
+            o.add("TypModulu", Value::bytes(connection_.Type));
+            o.add("VerzeModulu", Value::bytes(connection_.Version));
+            o.add("VyrCislo", Value::bytes(connection_.SerialNumber));
             o.add("Podporovan", boolean(supported));
             list.push(std::move(o));
-        } else {
-            out_ << settings << "\n";
-            if (!connection_.TypeAndVersion.empty()) {
-                out_ << DisplayText(connection_.TypeAndVersion) << "  "
-                     << DiagSystem::Text(DiagSystem::TEXT_SERIAL_NUMBER, lang_) << " " << DisplayText(dat_.VyrCislo)
-                     << "  " << Text(supported ? T_SCAN_SUPPORTED : T_SCAN_UNSUPPORTED, lang_) << "\n";
-            }
+            return;
         }
-        return scanReport(list, true);
+        out_ << Format(supported ? T_SCAN_FOUND_SERIAL : T_SCAN_OTHER_DEVICE, lang_,
+                       {std::to_string(MBRTU_Rychlost(at.KodBaud)), parityName(at.KodParita),
+                        std::to_string(at.Adresa)})
+             << "\n";
+        if (!connection_.TypeAndVersion.empty()) {
+            out_ << DisplayText(connection_.TypeAndVersion) << "  "
+                 << DiagSystem::Text(DiagSystem::TEXT_SERIAL_NUMBER, lang_) << " "
+                 << DisplayText(connection_.SerialNumber) << "  "
+                 << Text(supported ? T_SCAN_SUPPORTED : T_SCAN_UNSUPPORTED, lang_) << "\n";
+        }
+        out_ << std::flush;
     }
 
     static std::string parityName(std::int32_t code) {
@@ -1194,6 +1262,9 @@ private:
     bool csv_ = false;
     bool follow_ = false;
     bool readerClosedOutput_ = false;
+    bool errIsTerminal_ = false;
+    std::size_t progressTenth_ = static_cast<std::size_t>(-1);
+    std::size_t progressFound_ = 0;
     bool deviceMapped_ = false;
     Failure failure_;
     TData dat_;
@@ -1203,7 +1274,8 @@ private:
 
 }  // namespace
 
-int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+        bool errIsTerminal) {
     std::vector<std::string> rest = args;
     const TraceMode mode = TakeTraceOption(rest);
     std::optional<linktrace::TrafficTracer> tracer;
@@ -1211,7 +1283,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         tracer.emplace([&err](const std::string& line) { err << line << '\n'; },
                        mode == TraceMode::Hex);
     }
-    Tool tool(out, err);
+    Tool tool(out, err, errIsTerminal);
     return tool.checkOutput(tool.run(rest));
 }
 

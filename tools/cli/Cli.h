@@ -15,7 +15,9 @@ constexpr int EXIT_USAGE = 2;        // invalid input or usage
 constexpr int EXIT_UNSUPPORTED = 3;  // unsupported converter
 
 // Runs the tool with its arguments (without the program name). Results go
-// to out, messages to err. Returns the exit status.
-int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// to out, messages to err; errIsTerminal lets progress redraw one line in
+// place. Returns the exit status.
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+        bool errIsTerminal = false);
 
 }  // namespace tkcli

@@ -68,6 +68,10 @@ constexpr TTextPolozka Texts[] = {
     {T_SCAN_NONE_FOUND, "Nenalezen žádný konvertor", "No converter found"},
     {T_SCAN_NO_SOCKET, "Nelze otevřít soket UDP", "Cannot open a UDP socket"},
     {T_SCAN_FOUND_SERIAL, "Nalezen: %s Bd, parita %s, adresa %s", "Found: %s Bd, %s parity, address %s"},
+    {T_SCAN_OTHER_DEVICE, "Odpověď zařízení, které není podporovaným konvertorem, při %s Bd, parita %s, adresa %s",
+     "Answer from a device that is not a supported converter at %s Bd, %s parity, address %s"},
+    {T_SCAN_ECHOES, "Dotazy, které se vrátily jen jako vlastní ozvěna: %s",
+     "Requests that came back only as their own echo: %s"},
     {T_SCAN_SUPPORTED, "podporován", "supported"},
     {T_SCAN_UNSUPPORTED, "nepodporován", "not supported"},
     {T_BAD_ADDRESS, "Neplatná adresa %s u volby %s", "Invalid address %s for %s"},
@@ -265,10 +269,12 @@ constexpr TTextPolozka Texts[] = {
      "zeptá (--yes otázku vynechá).\n\n"
      "Sériová linka: zkouší výchozí nastavení připojení, pak každou rychlost se sudou,\n"
      "žádnou a lichou paritou, vždy s adresami 247, 255 a 1; s --all-addresses pak\n"
-     "i ostatní adresy. Skončí u první identifikace, která odpoví.\n\n"
-     "Průběh jde na chybový výstup (--quiet jej vypne); --json dá pole JSON.\n"
-     "Ctrl-C sken zastaví a vypíše, co bylo nalezeno. Návratový kód 0, byl-li\n"
-     "nalezen aspoň jeden konvertor, jinak 1.\n",
+     "i ostatní adresy. Skončí u prvního podporovaného konvertoru; jiné zařízení,\n"
+     "které odpoví, vypíše a hledá dál. Ozvěnu vlastního dotazu nebere jako odpověď.\n\n"
+     "Průběh jde na chybový výstup (--quiet jej vypne), mimo terminál po řádcích;\n"
+     "--json dá pole JSON. Ctrl-C sken zastaví a vypíše, co bylo nalezeno.\n"
+     "Návratový kód 0, byl-li nalezen aspoň jeden konvertor (na sériové lince\n"
+     "podporovaný), jinak 1.\n",
      "Usage: tk7713t scan --lan RANGE [--port P] [--rate N] [--lan-timeout MS] [--yes]\n"
      "       tk7713t scan --com N|--device PATH|--usb N [--all-addresses]\n\n"
      "Finds a converter whose address or line settings are unknown.\n\n"
@@ -279,10 +285,13 @@ constexpr TTextPolozka Texts[] = {
      "politely. Above 256 addresses it asks first (--yes skips the question).\n\n"
      "Serial line: tries the connection defaults, then every baud rate with even,\n"
      "none and odd parity, each with addresses 247, 255 and 1; with --all-addresses\n"
-     "then every other address. Stops at the first identification that answers.\n\n"
-     "Progress goes to standard error (--quiet turns it off); --json gives a JSON\n"
-     "array. Ctrl-C stops the scan and prints what was found. Exit status 0 when at\n"
-     "least one converter was found, else 1.\n"},
+     "then every other address. Stops at the first supported converter; another\n"
+     "device that answers is listed and the scan goes on. An echo of the request\n"
+     "is no answer.\n\n"
+     "Progress goes to standard error (--quiet turns it off), line by line when that\n"
+     "is no terminal; --json gives a JSON array. Ctrl-C stops the scan and prints\n"
+     "what was found. Exit status 0 when at least one converter was found (on a\n"
+     "serial line a supported one), else 1.\n"},
     {T_OPTION_NOT_FOR_COMMAND, "Volba %s nepatří k příkazu %s", "Option %s does not apply to the command %s"},
 };
 static_assert(TextTabulkaPlatna(Texts));

@@ -16,6 +16,18 @@ namespace tkcli {
 // the UTF-16 command line, not from the code-page argv).
 std::vector<std::string> CommandLineUtf8(int argc, char** argv);
 
+// A write to a pipe whose reader went away fails with EPIPE instead of
+// ending the program (nothing to do where there is no such signal).
+void IgnoreBrokenPipeSignal();
+
+// Reads one line of an answer from standard input. False when the input
+// ended or a signal came while waiting: the read is never restarted after
+// Ctrl-C, so Ctrl-C at a question cancels it.
+bool ReadAnswerLine(std::string& line);
+
+// True when standard error is a terminal (a console on Windows).
+bool ErrIsTerminal();
+
 // Streams for results and messages.
 std::ostream& ConsoleOut();
 std::ostream& ConsoleErr();

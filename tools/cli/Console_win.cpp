@@ -58,6 +58,23 @@ std::vector<std::string> CommandLineUtf8(int, char**) {
     return args;
 }
 
+void IgnoreBrokenPipeSignal() {}
+
+// Ctrl-C ends a console read at once here.
+bool ReadAnswerLine(std::string& line) {
+    const bool read = static_cast<bool>(std::getline(std::cin, line));
+    if (!read) {
+        std::cin.clear();
+    }
+    return read;
+}
+
+bool ErrIsTerminal() {
+    DWORD mode = 0;
+    const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+    return handle != INVALID_HANDLE_VALUE && handle != nullptr && GetConsoleMode(handle, &mode);
+}
+
 std::ostream& ConsoleOut() {
     static std::ostream& out = stream(STD_OUTPUT_HANDLE, stdout, std::cout);
     return out;

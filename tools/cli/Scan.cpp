@@ -229,7 +229,10 @@ std::uint32_t SerialAttemptTimeoutMs(std::int32_t kodBaud, std::int32_t kodParit
 }
 
 SerialScanResult ScanSerial(std::int32_t comNumber, const std::vector<LineSettings>& order,
-                            const ScanProgress& progress, StopFlag stop, LineSettings& found) {
+                            const ScanProgress& progress, StopFlag stop,
+                            const SerialAnswerCheck& check, LineSettings& found,
+                            std::size_t& echoes) {
+    echoes = 0;
     TTK7713T tk;
     std::pair<std::int32_t, std::int32_t> open{-1, -1};
     SerialScanResult result = SerialScanResult::NotFound;
@@ -252,8 +255,18 @@ SerialScanResult ScanSerial(std::int32_t comNumber, const std::vector<LineSettin
             progress(i + 1, order.size(), 0);
         }
         std::string chars;
+        bool echo = false;
         tk.MBRTU.CFG.Adresa = s.Adresa;
-        if (IdentificationExchange(tk, s.Adresa, 0, chars)) {
+        if (!IdentificationExchange(tk, s.Adresa, 0, chars, &echo)) {
+            continue;
+        }
+        if (echo) {
+            ++echoes;
+            continue;
+        }
+        MBRTU_Zavri(tk.MBRTU);
+        open = {-1, -1};
+        if (check(s)) {
             found = s;
             result = SerialScanResult::Found;
             break;

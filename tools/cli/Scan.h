@@ -76,9 +76,17 @@ std::uint32_t SerialAttemptTimeoutMs(std::int32_t kodBaud, std::int32_t kodParit
 
 enum class SerialScanResult { Found, NotFound, PortError, Stopped };
 
+// Judges the settings at which something answered: true when a supported
+// converter is there and the scan ends. Called with the scan's port closed.
+using SerialAnswerCheck = std::function<bool(const LineSettings&)>;
+
 // Tries each setting of `order` on COM port `comNumber` with one
-// identification exchange until one answers.
+// identification exchange. An answer that is only the request's echo is
+// counted in `echoes`; any other goes to `check`, and the scan goes on
+// until `check` finds a converter (then in `found`).
 SerialScanResult ScanSerial(std::int32_t comNumber, const std::vector<LineSettings>& order,
-                            const ScanProgress& progress, StopFlag stop, LineSettings& found);
+                            const ScanProgress& progress, StopFlag stop,
+                            const SerialAnswerCheck& check, LineSettings& found,
+                            std::size_t& echoes);
 
 }  // namespace tkcli

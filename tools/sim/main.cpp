@@ -1,5 +1,6 @@
 // tk7713t-sim: a simulated TK-7713T converter for demos and tests.
 #include "BuildInfo.h"
+#include "platform/StandardDescriptors.h"
 #include "sim/Options.h"
 #include "sim/Simulator.h"
 
@@ -12,6 +13,7 @@
 
 int main(int argc, char** argv)
 {
+    platform::ensureStandardDescriptors();
     tksim::CommandLine cl;
     std::string message;
     const std::vector<std::string> args(argv + 1, argv + argc);
