@@ -3,19 +3,28 @@
 
 #include <iostream>
 
+#include "app/Dekl.h"
 #include "ui/Hlavni.h"
 #include "ui/ProgramOptions.h"
 #include "ui/ProgramTrace.h"
 
+// 1 in the program the package installs: its own folder is no place for
+// settings there.
+#ifndef TK_PACKAGED
+#define TK_PACKAGED 0
+#endif
+
 int main(int argc, char* argv[]) {
-    if (const auto answered = ui::answerInformationOptions(argc, argv)) {
-        return *answered;
+    SetSettingsPerUser(TK_PACKAGED != 0);
+    const ui::ProgramOptions options = ui::readProgramOptions(argc, argv, std::cout, std::cerr);
+    if (options.exitStatus) {
+        return *options.exitStatus;
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("W_tk7713t"));
     // Made before the main window, so it still hears the port closing.
     const ProgramTrace trace(QApplication::arguments(), std::cerr);
-    TForm1 form;
+    TForm1 form(nullptr, options.language);
     form.show();
     return QApplication::exec();
 }

@@ -4,7 +4,6 @@
 #include <system_error>
 #include <vector>
 
-#include <knownfolders.h>
 #include <shlobj.h>
 #include <windows.h>
 

@@ -372,7 +372,8 @@ TEST_F(SettingsFile, FileWithoutSerialSectionLeavesTheMapAlone) {
 TEST(SettingsFilePath, DefaultsToTheProgramFolder) {
     SetSettingsFolder("");
     EXPECT_EQ(SettingsFileLocation().place, SettingsPlace::BesideProgram);
-    EXPECT_EQ(SettingsFilePath(), platform::programFolder() + "/W_tk7713t.ini");
+    // Joined with the folder's own separator ("\\" on Windows).
+    EXPECT_EQ(fs::path(SettingsFilePath()), fs::path(platform::programFolder()) / "W_tk7713t.ini");
     EXPECT_TRUE(fs::equivalent(platform::programFolder(), fs::path(TK_BINARY_DIR) / "tests"));
     // Asking whether the folder takes files leaves nothing behind.
     for (const auto& e : fs::directory_iterator(platform::programFolder())) {
