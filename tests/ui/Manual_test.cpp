@@ -85,6 +85,36 @@ INSTANTIATE_TEST_SUITE_P(Languages, Manual,
                              return std::string(i.param.language);
                          });
 
+// The demo runs a copy of the program from a folder of its own; its Help,
+// started from elsewhere, finds both manuals there.
+TEST(DemoFolder, HoldsTheProgramWithBothManuals) {
+    QTemporaryDir dir;
+    const QString demo = dir.filePath(QStringLiteral("demo"));
+    const ProgramResult fill =
+        runProgram(QStringLiteral("bash"),
+                   {kSourceDir + QStringLiteral("/scripts/demo-folder.sh"), kBinaryDir, demo});
+    ASSERT_EQ(fill.status, 0) << fill.out.toStdString();
+    QTemporaryDir elsewhere;
+    for (const char* name : {"W_tk7713t_EN.pdf", "W_tk7713t_CZ.pdf"}) {
+        EXPECT_EQ(Hlavni::FindHelpDocument(QLatin1String(name),
+                                           Hlavni::HelpDocumentFolders(demo, elsewhere.path())),
+                  QDir(demo).filePath(QLatin1String(name)));
+    }
+    EXPECT_EQ(
+        runProgram(QDir(demo).filePath(QStringLiteral("W_tk7713t")), {QStringLiteral("--version")})
+            .status,
+        0);
+
+    // A build without the manuals is refused, not turned into a demo whose
+    // Help finds nothing.
+    const ProgramResult refused =
+        runProgram(QStringLiteral("bash"), {kSourceDir + QStringLiteral("/scripts/demo-folder.sh"),
+                                            elsewhere.path(), demo});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.out.contains(QStringLiteral("tk7713t-manuals")))
+        << refused.out.toStdString();
+}
+
 TEST(ManualGenerator, RefusesAMissingScreenshotUnlessOptional) {
     QTemporaryDir dir;
     const QString source = dir.filePath(QStringLiteral("m.md"));
