@@ -5,7 +5,10 @@ if(WIN32 OR NOT TARGET W_tk7713t OR NOT TARGET tk7713t-sim OR NOT TARGET tk7713t
   return()
 endif()
 
-install(TARGETS W_tk7713t tk7713t tk7713t-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The installed program is the variant that keeps its settings per user.
+install(TARGETS W_tk7713t-installed tk7713t tk7713t-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Debian's copyright file, in the package's documentation folder.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${TK_DOC_DIR})
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/${TK_PACKAGE_NAME}.desktop
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/${TK_PACKAGE_NAME}.svg
@@ -16,20 +19,23 @@ find_program(HELP2MAN help2man REQUIRED)
 find_program(GZIP gzip REQUIRED)
 set(man_dir ${PROJECT_BINARY_DIR}/man)
 set(man_pages "")
+# The page of W_tk7713t comes from the installed variant, which tells where
+# the installed program keeps its settings.
 foreach(entry
-    "W_tk7713t|configure and watch a TK-7713T converter"
-    "tk7713t|configure and watch a TK-7713T converter from the command line"
-    "tk7713t-sim|simulated TK-7713T converter for demos and tests")
+    "W_tk7713t|W_tk7713t-installed|configure and watch a TK-7713T converter"
+    "tk7713t|tk7713t|configure and watch a TK-7713T converter from the command line"
+    "tk7713t-sim|tk7713t-sim|simulated TK-7713T converter for demos and tests")
   string(REPLACE "|" ";" entry "${entry}")
   list(GET entry 0 program)
-  list(GET entry 1 summary)
+  list(GET entry 1 target)
+  list(GET entry 2 summary)
   add_custom_command(
     OUTPUT ${man_dir}/${program}.1.gz
     COMMAND ${CMAKE_COMMAND} -E make_directory ${man_dir}
     COMMAND ${HELP2MAN} --no-info --section=1 --name=${summary} --output=${man_dir}/${program}.1
-            $<TARGET_FILE:${program}>
+            $<TARGET_FILE:${target}>
     COMMAND ${GZIP} -9nf ${man_dir}/${program}.1
-    DEPENDS ${program}
+    DEPENDS ${target}
     COMMENT "Writing the manual page ${program}.1"
     VERBATIM)
   list(APPEND man_pages ${man_dir}/${program}.1.gz)
@@ -50,5 +56,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# Purge removes the settings file that earlier builds, run by root, wrote
+# beside the program; per-user files stay with their users.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -14,7 +14,9 @@ root="$(pwd)"
 
 bash scripts/setup.sh
 cmake --preset dev >/dev/null
-cmake --build --preset dev --target W_tk7713t tk7713t-sim
+# The manuals too (a few seconds: the windows are rendered offscreen), so
+# that Help in the demo opens one.
+cmake --build --preset dev --target W_tk7713t tk7713t-sim tk7713t-manuals
 
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
   echo "No desktop display found (DISPLAY or WAYLAND_DISPLAY): the program needs one." >&2
@@ -22,10 +24,7 @@ if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
 fi
 
 demo="$root/build/dev/demo"
-mkdir -p "$demo"
-# A copy, not a link: the program looks for its settings beside the file it
-# was started from after resolving links.
-cp -f "$root/build/dev/src/W_tk7713t" "$demo/W_tk7713t"
+bash scripts/demo-folder.sh "$root/build/dev" "$demo"
 
 log="$demo/simulator.log"
 "$root/build/dev/tools/sim/tk7713t-sim" --tftp-address 127.0.0.1 --tftp-port 0 \
@@ -73,4 +72,5 @@ COM5=$demo/ttyTK7713T
 INI
 
 echo "Simulated converter: TFTP $tftp, COM port 5 = $demo/ttyTK7713T (address 247)"
-"$demo/W_tk7713t"
+# Arguments go to the program: scripts/run.sh --lang cs gives Czech windows.
+"$demo/W_tk7713t" "$@"

@@ -5,15 +5,24 @@
 #include <string>
 #include <vector>
 
+#include "app/Dekl.h"
 #include "platform/StandardDescriptors.h"
 #include "ui/Hlavni.h"
 #include "ui/ProgramOptions.h"
 #include "ui/ProgramTrace.h"
 
+// 1 in the program the package installs: its own folder is no place for
+// settings there.
+#ifndef TK_PACKAGED
+#define TK_PACKAGED 0
+#endif
+
 int main(int argc, char* argv[]) {
     platform::ensureStandardDescriptors();
-    if (const auto answered = ui::answerInformationOptions(argc, argv)) {
-        return *answered;
+    SetSettingsPerUser(TK_PACKAGED != 0);
+    const ui::ProgramOptions options = ui::readProgramOptions(argc, argv, std::cout, std::cerr);
+    if (options.exitStatus) {
+        return *options.exitStatus;
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("W_tk7713t"));
@@ -22,7 +31,7 @@ int main(int argc, char* argv[]) {
     // QApplication::arguments(): a file name that is no UTF-8 would come
     // back as another name.
     const ProgramTrace trace(std::vector<std::string>(argv, argv + argc), std::cerr);
-    TForm1 form;
+    TForm1 form(nullptr, options.language);
     form.show();
     return QApplication::exec();
 }

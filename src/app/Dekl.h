@@ -157,6 +157,8 @@ void InitData(PData Dat);
 
 // Name of the settings file in the settings folder.
 constexpr const char* SOUBOR_NASTAVENI = "W_tk7713t.ini";
+// Folder of the per-user settings file inside the user's settings folder.
+constexpr const char* SLOZKA_NASTAVENI = "W_tk7713t";
 
 // Loads TData::Pripojeni from the settings file, and the optional section
 // "Serial ports" (COM1..COM255 = device path) into the serial port layer.
@@ -165,9 +167,38 @@ bool NactiNastaveni(PData Dat);
 // leaves the old file intact. Other sections and lines are kept.
 bool UlozNastaveni(PData Dat);
 
-// Folder of the settings file: the program's folder unless overridden.
-// Tests point it at a scratch folder; an empty text restores the default.
+// Where the settings file is kept.
+enum class SettingsPlace {
+    BesideProgram,   // a copy run from a folder of its own
+    PerUser,         // an installed program
+    PerUserFallback, // the program's folder cannot be written
+};
+
+struct SettingsLocation {
+    SettingsPlace place = SettingsPlace::BesideProgram;
+    std::string path;          // the file that is read and written
+    std::string programFolder; // the folder of the program (or its stand-in)
+};
+
+// An installed program keeps its settings per user and never writes into
+// its own folder; a copy run from a folder of its own keeps them beside
+// itself. Off unless the program is built for installing.
+void SetSettingsPerUser(bool perUser);
+bool SettingsPerUser();
+
+// Stand-ins for the program's folder and the user's settings folder
+// ($XDG_CONFIG_HOME, %APPDATA%); tests point them at scratch folders. An
+// empty text restores the real one.
 void SetSettingsFolder(const std::string& folder);
+void SetUserSettingsFolder(const std::string& folder);
+
+// Per user for an installed program; beside the program when its folder
+// takes new files; otherwise per user, a fallback the program reports.
+// Without a user settings folder a copy keeps the file beside itself. Chosen
+// on first use and kept until one of the setters above runs, so a run loads
+// and saves the same file. A per-user file that does not exist yet starts
+// from the file beside the program, if there is one.
+const SettingsLocation& SettingsFileLocation();
 std::string SettingsFilePath();
 
 // ---- Bilingual texts ----

@@ -20,6 +20,9 @@ constexpr const char* NoSettings = "jkl";
 constexpr int MaxComNumber = 255;
 
 std::string settingsFolderOverride;
+std::string userFolderOverride;
+bool settingsPerUser = false;
+std::optional<SettingsLocation> chosenLocation;
 
 // One key of the file; exactly one of the two fields is set.
 struct SettingKey {
@@ -108,16 +111,95 @@ void loadSerialDeviceMap(const platform::ProfileFile& file) {
     platform::setSerialDeviceMap(std::move(map));
 }
 
+// Joins with the separator the folder already uses, so a Windows path
+// reads as one.
+std::string joinPath(std::string folder, const std::string& name) {
+    if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') {
+        const bool backslashes =
+            folder.find('\\') != std::string::npos && folder.find('/') == std::string::npos;
+        folder += backslashes ? '\\' : '/';
+    }
+    return folder + name;
+}
+
+SettingsLocation chooseLocation() {
+    SettingsLocation loc;
+    loc.programFolder =
+        settingsFolderOverride.empty() ? platform::programFolder() : settingsFolderOverride;
+    const std::string userBase =
+        userFolderOverride.empty() ? platform::userConfigFolder() : userFolderOverride;
+    const std::string userPath =
+        userBase.empty() ? std::string()
+                         : joinPath(joinPath(userBase, SLOZKA_NASTAVENI), SOUBOR_NASTAVENI);
+    if (settingsPerUser) {
+        loc.place = SettingsPlace::PerUser;
+        loc.path = userPath;
+    } else if (userPath.empty() || platform::folderAcceptsNewFiles(loc.programFolder)) {
+        loc.place = SettingsPlace::BesideProgram;
+        loc.path = joinPath(loc.programFolder, SOUBOR_NASTAVENI);
+    } else {
+        loc.place = SettingsPlace::PerUserFallback;
+        loc.path = userPath;
+    }
+    return loc;
+}
+
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// Loads the settings file; a per-user file that does not exist yet starts
+// from the one beside the program, read only. `fresh` tells whether the
+// settings file itself was missing.
+platform::ProfileLoadResult loadSettings(platform::ProfileFile& file, const SettingsLocation& loc,
+                                         bool* fresh) {
+    platform::ProfileLoadResult result = file.load(loc.path);
+    if (fresh != nullptr) {
+        *fresh = result == platform::ProfileLoadResult::Missing;
+    }
+    if (result == platform::ProfileLoadResult::Missing &&
+        loc.place != SettingsPlace::BesideProgram) {
+        result = file.load(joinPath(loc.programFolder, SOUBOR_NASTAVENI));
+        if (result == platform::ProfileLoadResult::Unreadable) {
+            // Only the per-user file counts: an unreadable starting point
+            // is no reason to refuse saving there.
+            result = platform::ProfileLoadResult::Missing;
+        }
+    }
+    return result;
+}
+
 }  // namespace
 
-void SetSettingsFolder(const std::string& folder) { settingsFolderOverride = folder; }
+void SetSettingsPerUser(bool perUser) {
+    settingsPerUser = perUser;
+    chosenLocation.reset();
+}
+
+bool SettingsPerUser() {
+    return settingsPerUser;
+}
+
+void SetSettingsFolder(const std::string& folder) {
+    settingsFolderOverride = folder;
+    chosenLocation.reset();
+}
+
+void SetUserSettingsFolder(const std::string& folder) {
+    userFolderOverride = folder;
+    chosenLocation.reset();
+}
+
+const SettingsLocation& SettingsFileLocation() {
+    if (!chosenLocation) {
+        chosenLocation = chooseLocation();
+    }
+    return *chosenLocation;
+}
 
 std::string SettingsFilePath() {
-    std::string folder = settingsFolderOverride.empty() ? platform::programFolder() : settingsFolderOverride;
-    if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') {
-        folder += '/';
-    }
-    return folder + SOUBOR_NASTAVENI;
+    return SettingsFileLocation().path;
 }
 
 bool NactiNastaveni(PData Dat) {
@@ -125,7 +207,8 @@ bool NactiNastaveni(PData Dat) {
         return false;
     }
     platform::ProfileFile file;
-    if (file.load(SettingsFilePath()) != platform::ProfileLoadResult::Loaded) {
+    if (loadSettings(file, SettingsFileLocation(), nullptr) !=
+        platform::ProfileLoadResult::Loaded) {
         return false;
     }
     loadSerialDeviceMap(file);
@@ -151,9 +234,13 @@ bool UlozNastaveni(PData Dat) {
     if (Dat == nullptr) {
         return false;
     }
-    const std::string path = SettingsFilePath();
+    const SettingsLocation& loc = SettingsFileLocation();
+    if (loc.path.empty()) {
+        return false;
+    }
     platform::ProfileFile file;
-    const platform::ProfileLoadResult loaded = file.load(path);
+    bool fresh = false;
+    const platform::ProfileLoadResult loaded = loadSettings(file, loc, &fresh);
     if (loaded == platform::ProfileLoadResult::Unreadable) {
         // Never replace a file whose contents could not be read.
         return false;
@@ -167,8 +254,12 @@ bool UlozNastaveni(PData Dat) {
         const std::string value = k.text != nullptr ? p.*k.text : std::to_string(p.*k.integer);
         all = file.write(k.section, k.key, value) && all;
     }
-    if (loaded == platform::ProfileLoadResult::Loaded && file.bytes() == before) {
+    if (!fresh && file.bytes() == before) {
         return all;
     }
-    return file.save(path) && all;
+    // The per-user folder may not exist yet; the program's folder does.
+    if (loc.place != SettingsPlace::BesideProgram && !platform::makeFolders(folderOf(loc.path))) {
+        return false;
+    }
+    return file.save(loc.path) && all;
 }

@@ -291,4 +291,11 @@ std::string ProfileFile::bytes() const {
 
 bool ProfileFile::save(const std::string& path) const { return replaceFileContents(path, bytes()); }
 
+bool makeFolders(const std::string& folder) {
+    const std::filesystem::path p = nativePath(folder);
+    std::error_code ec;
+    std::filesystem::create_directories(p, ec);
+    return std::filesystem::is_directory(p, ec);
+}
+
 }  // namespace platform

@@ -89,6 +89,13 @@ private:
 // over path. On failure the new file is removed and path is untouched.
 bool replaceFileContents(const std::string& path, std::string_view bytes);
 
+// Whether a new file can be made in the folder now: one is made and removed
+// again. False for a folder that does not exist.
+bool folderAcceptsNewFiles(const std::string& folder);
+
+// Makes the folder and any missing parents; true when it exists afterwards.
+bool makeFolders(const std::string& folder);
+
 // Line break used for lines added to a document that has none yet.
 const char* nativeLineBreak();
 

@@ -87,6 +87,21 @@ bool replaceFileContents(const std::string& path, std::string_view bytes) {
     return true;
 }
 
+bool folderAcceptsNewFiles(const std::string& folder) {
+    // A superuser may write anywhere but on a read-only file system, so only
+    // a real attempt answers for every account.
+    const std::string probe = (folder.empty() ? std::string(".") : folder) + "/.W_tk7713t-probe-" +
+                              std::to_string(::getpid()) + "-" +
+                              std::to_string(tempCounter.fetch_add(1));
+    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return false;
+    }
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
+}
+
 const char* nativeLineBreak() { return "\n"; }
 
 }  // namespace platform

@@ -41,6 +41,20 @@ bool replaceFileContents(const std::string& path, std::string_view bytes) {
     return true;
 }
 
+bool folderAcceptsNewFiles(const std::string& folder) {
+    // Access rights decide here, which only a real attempt answers; the
+    // probe goes away when its handle closes.
+    const std::wstring probe = nativePath(folder.empty() ? std::string(".") : folder).wstring() +
+                               L"\\.W_tk7713t-probe-" + std::to_wstring(GetCurrentProcessId());
+    const HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    CloseHandle(file);
+    return true;
+}
+
 const char* nativeLineBreak() { return "\r\n"; }
 
 }  // namespace platform

@@ -4,6 +4,8 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include "platform/EventPump.h"
@@ -19,8 +21,36 @@ void showRealMessage(QWidget* /*owner*/, const QString& text) {
     box.exec();
 }
 
-void openRealDocument(const QString& path) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+void openRealDocument(const QString& path, const std::function<void(bool)>& done) {
+    const auto tell = [done](bool opened) {
+        if (done) {
+            done(opened);
+        }
+    };
+    // QDesktopServices hands the file to xdg-open and never hears its exit
+    // status, which is the only word that no application took the file.
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty()) {
+        tell(QDesktopServices::openUrl(QUrl::fromLocalFile(path)));
+        return;
+    }
+    // No parent: a viewer xdg-open keeps in the foreground outlives the
+    // windows, and deleting the process object would end it.
+    auto* process = new QProcess;
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    QObject::connect(process, &QProcess::finished,
+                     [process, tell](int code, QProcess::ExitStatus status) {
+                         process->deleteLater();
+                         tell(status == QProcess::NormalExit && code == 0);
+                     });
+    QObject::connect(process, &QProcess::errorOccurred,
+                     [process, tell](QProcess::ProcessError error) {
+                         if (error == QProcess::FailedToStart) {
+                             process->deleteLater();
+                             tell(false);
+                         }
+                     });
+    process->start(opener, {path});
 }
 
 void openRealAddress(const QString& address) {

@@ -14,8 +14,10 @@ struct DesktopShell {
     // Message box with the text, no icon, only an OK button, captioned with
     // the application title and centred on the screen.
     std::function<void(QWidget* owner, const QString& text)> showMessage;
-    // Opens a local file with the desktop's viewer; the result is not used.
-    std::function<void(const QString& path)> openDocument;
+    // Opens a local file with the desktop's viewer; `done` hears, maybe
+    // later, whether an application took it.
+    std::function<void(const QString& path, const std::function<void(bool opened)>& done)>
+        openDocument;
     // Opens a web address in the desktop's browser; failures are not reported.
     std::function<void(const QString& address)> openAddress;
     // Asks for the name of a file to save; empty when the operator cancels.

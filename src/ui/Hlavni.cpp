@@ -9,10 +9,12 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QProxyStyle>
 #include <QScreen>
 #include <QShowEvent>
 #include <QStatusBar>
+#include <QTimer>
 #include <array>
 #include <new>
 
@@ -63,12 +65,22 @@ constexpr TTextPolozka HlavniTexts[] = {
     {TEXT_PANEL_CONVERTER, "Konvertor : ", "Converter : "},
     {TEXT_PANEL_ADDRESS, "Adresa : ", "Address : "},
     {TEXT_OK, "V pořádku", "OK"},
-    {TEXT_NO_DATA, "Nelze vytvořit datové struktury programu", "Unable to create program data structures"},
+    {TEXT_NO_DATA, "Nelze vytvořit datové struktury programu",
+     "Unable to create program data structures"},
     {TEXT_FILE_NOT_FOUND, "Soubor nenalezen ", "File not found "},
     {22, "", ""},
+    {TEXT_SETTINGS_FALLBACK,
+     "Do složky programu %1 nelze zapisovat. Nastavení připojení se ukládá do %2.",
+     "The program's folder %1 cannot be written. The connection settings are kept in %2."},
+    {TEXT_SETTINGS_NOT_SAVED, "Nastavení připojení nelze uložit do %1.",
+     "The connection settings could not be saved to %1."},
+    {TEXT_NO_PDF_VIEWER,
+     "Příručku %1 neotevřela žádná aplikace. Nainstalujte prohlížeč PDF nebo soubor otevřete "
+     "ručně.",
+     "No application opened the manual %1. Install a PDF viewer or open the file by hand."},
 };
 static_assert(TextTabulkaPlatna(HlavniTexts));
-static_assert(std::size(HlavniTexts) == 23);
+static_assert(std::size(HlavniTexts) == 26);
 
 }  // namespace
 
@@ -130,7 +142,8 @@ constexpr const char* kHelpDocumentEn = "W_tk7713t_EN.pdf";
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+TForm1::TForm1(QWidget* parent, std::int32_t language)
+    : QMainWindow(parent), startLanguage_(language == LANG_CZ ? LANG_CZ : LANG_EN) {
     setObjectName(QStringLiteral("Form1"));
     FormCreate();
 }
@@ -189,7 +202,13 @@ void TForm1::FormCreate() {
     if (Dat != nullptr) {
         InitData(Dat);
         NactiNastaveni(Dat);
-        Dat->Lang = LANG_EN;
+        Dat->Lang = startLanguage_;
+        const SettingsLocation& settings = SettingsFileLocation();
+        if (settings.place == SettingsPlace::PerUserFallback) {
+            startNotice_ =
+                text(Hlavni::TEXT_SETTINGS_FALLBACK)
+                    .arg(ui::tableText(settings.programFolder), ui::tableText(settings.path));
+        }
     }
 
     setWindowTitle(text(Hlavni::TEXT_CAPTION));
@@ -212,8 +231,8 @@ void TForm1::FormCreate() {
     if (Dat != nullptr) {
         setPanels(text(Hlavni::TEXT_PANEL_CONVERTER), text(Hlavni::TEXT_PANEL_ADDRESS));
     } else {
-        // No record, so no language either: the report is in English.
-        setPanels(ui::tableText(Hlavni::Text(Hlavni::TEXT_NO_DATA, LANG_EN)), QString());
+        // No record: the report is in the language the program started in.
+        setPanels(text(Hlavni::TEXT_NO_DATA), QString());
     }
 
     TK7713T_Reset();
@@ -237,6 +256,17 @@ void TForm1::showEvent(QShowEvent* event) {
     const QSize least = minimumSize().expandedTo(QSize(640, 480) - frame);
     setMinimumSize(least);
     resize(size().expandedTo(least));
+    if (!startNotice_.isEmpty()) {
+        // After the window is on the screen, so the box has something to
+        // belong to.
+        QTimer::singleShot(0, this, [this] {
+            const QString notice = startNotice_;
+            startNotice_.clear();
+            if (!notice.isEmpty()) {
+                showMessage(notice);
+            }
+        });
+    }
 }
 
 void TForm1::FormClose() {
@@ -246,7 +276,10 @@ void TForm1::FormClose() {
     closed_ = true;
     MBRTU_Zavri(Konvertor.MBRTU);
     if (Dat != nullptr) {
-        UlozNastaveni(Dat);
+        if (!UlozNastaveni(Dat)) {
+            showMessage(
+                text(Hlavni::TEXT_SETTINGS_NOT_SAVED).arg(ui::tableText(SettingsFilePath())));
+        }
         Dat = nullptr;
         data_.reset();
     }
@@ -259,7 +292,13 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 QString TForm1::text(int id) const {
-    return ui::tableText(Hlavni::Text(id, Dat != nullptr ? Dat->Lang : LANG_EN));
+    return ui::tableText(Hlavni::Text(id, Dat != nullptr ? Dat->Lang : startLanguage_));
+}
+
+void TForm1::showMessage(const QString& message) {
+    if (const auto& show = ui::desktopShell().showMessage) {
+        show(this, message);
+    }
 }
 
 void TForm1::setPanels(const QString& panel0, const QString& panel1) {
@@ -324,14 +363,21 @@ QString TForm1::helpDocumentPath() const {
 
 void TForm1::Npovda2Click() {
     const QString path = helpDocumentPath();
-    const ui::DesktopShell& shell = ui::desktopShell();
-    if (!path.isEmpty()) {
-        if (shell.openDocument) {
-            shell.openDocument(path);
-        }
-    } else if (shell.showMessage) {
-        shell.showMessage(this, text(Hlavni::TEXT_FILE_NOT_FOUND) + helpDocumentName());
+    if (path.isEmpty()) {
+        showMessage(text(Hlavni::TEXT_FILE_NOT_FOUND) + helpDocumentName());
+        return;
     }
+    const auto& open = ui::desktopShell().openDocument;
+    if (!open) {
+        return;
+    }
+    // The answer may come after the window has gone; then nobody is told.
+    const QString failure = text(Hlavni::TEXT_NO_PDF_VIEWER).arg(QDir::toNativeSeparators(path));
+    open(path, [window = QPointer<TForm1>(this), failure](bool opened) {
+        if (!opened && window != nullptr) {
+            window->showMessage(failure);
+        }
+    });
 }
 
 void TForm1::Oprogramu1Click() {

@@ -36,6 +36,11 @@ constexpr std::int32_t TEXT_PANEL_ADDRESS = 18;
 constexpr std::int32_t TEXT_OK = 19;
 constexpr std::int32_t TEXT_NO_DATA = 20;
 constexpr std::int32_t TEXT_FILE_NOT_FOUND = 21;
+// Reports of the settings file and of a manual nothing can open; %1 and %2
+// are paths.
+constexpr std::int32_t TEXT_SETTINGS_FALLBACK = 23;
+constexpr std::int32_t TEXT_SETTINGS_NOT_SAVED = 24;
+constexpr std::int32_t TEXT_NO_PDF_VIEWER = 25;
 
 TTextTabulka Texty();
 std::string Text(std::int32_t id, std::int32_t lang);
@@ -58,7 +63,8 @@ class TForm1 : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit TForm1(QWidget* parent = nullptr);
+    // The windows show their texts in `language` (LANG_EN or LANG_CZ).
+    explicit TForm1(QWidget* parent = nullptr, std::int32_t language = LANG_EN);
     ~TForm1() override;
 
     // The program's record; nullptr when it could not be created.
@@ -118,7 +124,11 @@ private:
     template <typename Window>
     void openWindow();
     QString text(int id) const;
+    void showMessage(const QString& message);
 
     std::unique_ptr<TData> data_;
+    std::int32_t startLanguage_ = LANG_EN;
+    // Said once, when the window first appears.
+    QString startNotice_;
     bool closed_ = false;
 };

@@ -1,7 +1,8 @@
 #include "ui/ProgramOptions.h"
 
-#include <cstdio>
-#include <cstring>
+#include <ostream>
+#include <string>
+#include <string_view>
 
 #include "BuildInfo.h"
 
@@ -9,32 +10,88 @@ namespace ui {
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: W_tk7713t [--help] [--version] [--trace FILE]\n"
+constexpr int kUsageError = 2;
+
+constexpr const char* kUsageHead =
+    "Usage: W_tk7713t [--help] [--version] [--lang en|cs] [--trace FILE]\n"
     "\n"
     "Configures and watches one TK-7713T converter (Modbus TCP to Modbus RTU)\n"
-    "over the LAN (TFTP) or a serial port (Modbus RTU). The connection settings\n"
-    "are kept in W_tk7713t.ini beside the program; Help opens the manual\n"
-    "W_tk7713t_EN.pdf.\n"
+    "over the LAN (TFTP) or a serial port (Modbus RTU).\n"
+    "\n";
+
+// Where this build keeps the settings: an installed program per user, a
+// copy beside itself.
+constexpr const char* kSettingsPerUser =
+    "The connection settings, and the [Serial ports] section that maps COM\n"
+    "numbers to devices, are kept per user in\n"
+    "$XDG_CONFIG_HOME/W_tk7713t/W_tk7713t.ini (default ~/.config).\n";
+constexpr const char* kSettingsBeside =
+    "The connection settings, and the [Serial ports] section that maps COM\n"
+    "numbers to devices, are kept in W_tk7713t.ini beside the program; when\n"
+    "the program's folder cannot be written, per user in\n"
+    "$XDG_CONFIG_HOME/W_tk7713t/W_tk7713t.ini (default ~/.config).\n";
+
+constexpr const char* kUsageTail =
+    "Help opens the manual W_tk7713t_EN.pdf (W_tk7713t_CZ.pdf with --lang cs).\n"
     "\n"
     "  --help          this text\n"
     "  --version       the program's version\n"
+    "  --lang en|cs    language of the windows and the manual (default en)\n"
     "  --trace FILE    append every frame and packet, decoded, to FILE\n";
+
+std::optional<std::int32_t> languageNamed(std::string_view name) {
+    if (name == "en") {
+        return LANG_EN;
+    }
+    if (name == "cs") {
+        return LANG_CZ;
+    }
+    return std::nullopt;
+}
+
+int complain(std::ostream& err, const std::string& message) {
+    err << "W_tk7713t: " << message << "\nTry W_tk7713t --help\n";
+    return kUsageError;
+}
 
 } // namespace
 
-std::optional<int> answerInformationOptions(int argc, char** argv) {
+ProgramOptions readProgramOptions(int argc, char** argv, std::ostream& out, std::ostream& err) {
+    ProgramOptions options;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("W_tk7713t %s\n", buildinfo::kVersion);
-            return 0;
+        const std::string_view arg = argv[i];
+        if (arg == "--version") {
+            out << "W_tk7713t " << buildinfo::kVersion << "\n";
+            options.exitStatus = 0;
+            return options;
         }
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kUsage, stdout);
-            return 0;
+        if (arg == "--help" || arg == "-h") {
+            out << kUsageHead << (SettingsPerUser() ? kSettingsPerUser : kSettingsBeside)
+                << kUsageTail;
+            options.exitStatus = 0;
+            return options;
+        }
+        std::optional<std::string_view> value;
+        if (arg == "--lang") {
+            if (i + 1 >= argc) {
+                options.exitStatus = complain(err, "--lang needs a language (en, cs)");
+                return options;
+            }
+            value = argv[++i];
+        } else if (arg.rfind("--lang=", 0) == 0) {
+            value = arg.substr(7);
+        }
+        if (value) {
+            const auto language = languageNamed(*value);
+            if (!language) {
+                options.exitStatus =
+                    complain(err, "invalid language " + std::string(*value) + " (en, cs)");
+                return options;
+            }
+            options.language = *language;
         }
     }
-    return std::nullopt;
+    return options;
 }
 
 } // namespace ui

@@ -33,11 +33,15 @@ protected:
         ASSERT_FALSE(temp_->path().empty());
         folder_ = temp_->path();
         SetSettingsFolder(folder_);
+        // Never the real per-user folder, whatever a test provokes.
+        SetUserSettingsFolder(folder_ + "/user");
         platform::setSerialDeviceMap({});
         InitData(&data_);
     }
     void TearDown() override {
         SetSettingsFolder("");
+        SetUserSettingsFolder("");
+        SetSettingsPerUser(false);
         platform::setSerialDeviceMap({});
         temp_.reset();
     }
@@ -302,9 +306,10 @@ TEST_F(SettingsFile, UnchangedSettingsLeaveTheFileAlone) {
     EXPECT_EQ(fs::last_write_time(iniPath()), old);
 }
 
-TEST_F(SettingsFile, FolderThatIsAFileFailsTheSaveAndLosesNothing) {
+TEST_F(SettingsFile, FoldersThatAreFilesFailTheSaveAndLoseNothing) {
     writeBytes(folder_ + "/plain", "contents");
     SetSettingsFolder(folder_ + "/plain");
+    SetUserSettingsFolder(folder_ + "/plain");
     EXPECT_FALSE(NactiNastaveni(&data_));
     EXPECT_FALSE(UlozNastaveni(&data_));
     EXPECT_EQ(readBytes(folder_ + "/plain"), "contents");
@@ -366,11 +371,100 @@ TEST_F(SettingsFile, FileWithoutSerialSectionLeavesTheMapAlone) {
 
 TEST(SettingsFilePath, DefaultsToTheProgramFolder) {
     SetSettingsFolder("");
-    EXPECT_EQ(SettingsFilePath(), platform::programFolder() + "/W_tk7713t.ini");
+    EXPECT_EQ(SettingsFileLocation().place, SettingsPlace::BesideProgram);
+    // Joined with the folder's own separator ("\\" on Windows).
+    EXPECT_EQ(fs::path(SettingsFilePath()), fs::path(platform::programFolder()) / "W_tk7713t.ini");
     EXPECT_TRUE(fs::equivalent(platform::programFolder(), fs::path(TK_BINARY_DIR) / "tests"));
-    SetSettingsFolder("/some/where/");
-    EXPECT_EQ(SettingsFilePath(), "/some/where/W_tk7713t.ini");
-    SetSettingsFolder("");
+    // Asking whether the folder takes files leaves nothing behind.
+    for (const auto& e : fs::directory_iterator(platform::programFolder())) {
+        EXPECT_EQ(e.path().filename().string().find(".W_tk7713t-probe"), std::string::npos);
+    }
+}
+
+// Where the file goes: an installed program per user, a copy beside
+// itself, and per user when its folder cannot be written. The unwritable
+// folder lies under a regular file, which stops a superuser too.
+struct PlaceCase {
+    const char* name;
+    bool perUser;
+    bool programFolderWritable;
+    SettingsPlace place;
+};
+
+class SettingsPlaces : public SettingsFile, public testing::WithParamInterface<PlaceCase> {};
+
+TEST_P(SettingsPlaces, LoadAndSaveUseTheChosenFileOnly) {
+    const PlaceCase& c = GetParam();
+    std::string program = folder_ + "/program";
+    if (c.programFolderWritable) {
+        fs::create_directory(program);
+    } else {
+        writeBytes(program, "not a folder");
+        program += "/bin";
+    }
+    SetSettingsFolder(program);
+    SetSettingsPerUser(c.perUser);
+    const std::string userFile = folder_ + "/user/W_tk7713t/W_tk7713t.ini";
+    const std::string besideFile = program + "/W_tk7713t.ini";
+    const bool besides = c.place == SettingsPlace::BesideProgram;
+
+    EXPECT_EQ(SettingsFileLocation().place, c.place);
+    EXPECT_EQ(SettingsFileLocation().programFolder, program);
+    EXPECT_EQ(SettingsFilePath(), besides ? besideFile : userFile);
+
+    data_.Pripojeni.COM_CisloCOM = 5;
+    ASSERT_TRUE(UlozNastaveni(&data_));
+    EXPECT_EQ(fs::exists(besideFile), besides);
+    EXPECT_EQ(fs::exists(userFile), !besides);
+
+    // The device map is read from the same file.
+    const std::string file = SettingsFilePath();
+    writeBytes(file, readBytes(file) + "[Serial ports]\nCOM5=/dev/ttyUSB0\n");
+    TData loaded;
+    InitData(&loaded);
+    ASSERT_TRUE(NactiNastaveni(&loaded));
+    EXPECT_EQ(loaded.Pripojeni.COM_CisloCOM, 5);
+    EXPECT_EQ(platform::mappedSerialDevicePath(5), "/dev/ttyUSB0");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SettingsPlaces,
+    testing::Values(PlaceCase{"CopyInItsOwnFolder", false, true, SettingsPlace::BesideProgram},
+                    PlaceCase{"CopyInUnwritableFolder", false, false,
+                              SettingsPlace::PerUserFallback},
+                    PlaceCase{"Installed", true, true, SettingsPlace::PerUser},
+                    PlaceCase{"InstalledInUnwritableFolder", true, false, SettingsPlace::PerUser}),
+    [](const testing::TestParamInfo<PlaceCase>& i) { return std::string(i.param.name); });
+
+// An installed program that finds no per-user file yet starts from the
+// file beside it (an earlier version kept one there) and never changes it.
+TEST_F(SettingsFile, PerUserFileStartsFromTheFileBesideTheProgram) {
+    const std::string beside = "[Interface]\nInterface=1\n[Serial ports]\nCOM3=/dev/ttyACM0\n";
+    writeBytes(iniPath(), beside);
+    SetSettingsPerUser(true);
+    ASSERT_TRUE(NactiNastaveni(&data_));
+    EXPECT_EQ(data_.Pripojeni.Rozhrani, 1);
+    EXPECT_EQ(platform::mappedSerialDevicePath(3), "/dev/ttyACM0");
+
+    // Unchanged settings still make the per-user file, map included.
+    ASSERT_TRUE(UlozNastaveni(&data_));
+    const std::string saved = readBytes(SettingsFilePath());
+    EXPECT_NE(saved.find("COM3=/dev/ttyACM0"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("Interface=1"), std::string::npos) << saved;
+    EXPECT_EQ(readBytes(iniPath()), beside);
+
+    // From now on the per-user file alone counts.
+    writeBytes(iniPath(), "[Interface]\nInterface=2\n");
+    ASSERT_TRUE(NactiNastaveni(&data_));
+    EXPECT_EQ(data_.Pripojeni.Rozhrani, 1);
+}
+
+TEST_F(SettingsFile, PerUserFolderThatCannotBeMadeFailsTheSave) {
+    writeBytes(folder_ + "/user", "a file where the folder belongs");
+    SetSettingsPerUser(true);
+    EXPECT_FALSE(UlozNastaveni(&data_));
+    EXPECT_EQ(readBytes(folder_ + "/user"), "a file where the folder belongs");
+    EXPECT_EQ(folderNames(), std::vector<std::string>{"user"});
 }
 
 }  // namespace

@@ -3,16 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QComboBox>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <optional>
 
 #include "platform/Clock.h"
 #include "platform/SerialPort.h"
@@ -342,6 +343,152 @@ TEST_F(MainWindowTest, HelpLooksBesideProgramThenWorkingFolderThenInstalledDocum
     }
     EXPECT_EQ(Hlavni::FindHelpDocument(name, folders), QString());
 }
+
+// Where no application takes the manual, Help says so and names it.
+TEST_F(MainWindowTest, HelpNamesTheManualWhenNoApplicationOpensIt) {
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(settings.folder());
+    QFile doc(QDir(settings.folder()).filePath(QStringLiteral("W_tk7713t_EN.pdf")));
+    ASSERT_TRUE(doc.open(QIODevice::WriteOnly));
+    doc.close();
+    shell.documentOpens = false;
+    TForm1 form;
+    form.Npovda2->trigger();
+    QDir::setCurrent(before);
+    ASSERT_EQ(shell.documents.size(), 1u);
+    ASSERT_EQ(shell.messages.size(), 1u);
+    EXPECT_EQ(shell.messages[0].text,
+              QStringLiteral("No application opened the manual %1. Install a PDF "
+                             "viewer or open the file by hand.")
+                  .arg(shell.documents[0]));
+}
+
+// The desktop's opener is xdg-open, whose exit status is the only word that
+// no application took the file: a stand-in on PATH answers as told.
+TEST(DesktopShell, OpenDocumentReportsTheOpenersExitStatus) {
+    QTemporaryDir bin;
+    const QString argumentFile = bin.filePath(QStringLiteral("argument"));
+    const QByteArray oldPath = qgetenv("PATH");
+    qputenv("PATH", bin.path().toUtf8() + ':' + oldPath);
+    ui::resetDesktopShell();
+    for (const int status : {0, 3, 4}) {
+        QFile script(bin.filePath(QStringLiteral("xdg-open")));
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        script.write(QStringLiteral("#!/bin/sh\nprintf '%s' \"$1\" > '%1'\nexit %2\n")
+                         .arg(argumentFile)
+                         .arg(status)
+                         .toUtf8());
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+        std::optional<bool> opened;
+        const QString manual = bin.filePath(QStringLiteral("Příručka W_tk7713t_CZ.pdf"));
+        ui::desktopShell().openDocument(manual, [&opened](bool ok) { opened = ok; });
+        ASSERT_TRUE(uitest::waitUntil([&] { return opened.has_value(); }, 60000)) << status;
+        EXPECT_EQ(*opened, status == 0) << status;
+        QFile argument(argumentFile);
+        ASSERT_TRUE(argument.open(QIODevice::ReadOnly));
+        EXPECT_EQ(QString::fromUtf8(argument.readAll()), manual);
+    }
+    qputenv("PATH", oldPath);
+}
+
+// --lang cs: every caption in Czech, and Help asks for the Czech manual.
+TEST_F(MainWindowTest, CzechStartGivesCzechWindowsAndTheCzechManual) {
+    TForm1 form(nullptr, LANG_CZ);
+    form.show();
+    EXPECT_EQ(form.Dat->Lang, LANG_CZ);
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("TK-7713T - konfigurace konvertoru"));
+    EXPECT_EQ(form.MenuNapoveda->title(), QStringLiteral("Nápověda"));
+    EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("Konvertor : "));
+    QString caption;
+    connectionDialog(form, [&](TFormPripojeni* d) { caption = d->windowTitle(); });
+    EXPECT_EQ(caption, QStringLiteral("Připojení konvertoru"));
+
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(settings.folder());
+    form.Npovda2->trigger();
+    QDir::setCurrent(before);
+    ASSERT_EQ(shell.messages.size(), 1u);
+    EXPECT_EQ(shell.messages[0].text, QStringLiteral("Soubor nenalezen W_tk7713t_CZ.pdf"));
+}
+
+// Where the settings go, and what the operator hears about it: nothing for
+// a copy in its own folder or an installed program, one notice at start for
+// a copy whose folder cannot be written, one message for a save that fails.
+struct SettingsReportCase {
+    const char* name;
+    bool perUser;
+    bool programFolderWritable;
+    bool userFolderUsable;
+    const char* expected; // %1 the program's folder, %2 the settings file
+};
+
+class SettingsReportTest : public MainWindowTest,
+                           public ::testing::WithParamInterface<SettingsReportCase> {};
+
+TEST_P(SettingsReportTest, SaysWhereOnceAndNeverWritesAnUnwritableFolder) {
+    const SettingsReportCase& c = GetParam();
+    QString program = settings.folder();
+    if (!c.programFolderWritable) {
+        // Under a regular file: no account writes there, a superuser neither.
+        settings.write("not a folder");
+        program = settings.filePath() + QStringLiteral("/bin");
+    }
+    const QString userBase = settings.userFolder() + QStringLiteral("/config");
+    if (!c.userFolderUsable) {
+        QFile blocker(userBase);
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+    SetSettingsFolder(program.toStdString());
+    SetUserSettingsFolder(userBase.toStdString());
+    SetSettingsPerUser(c.perUser);
+    const QString path = QString::fromStdString(SettingsFilePath());
+    const QByteArray programFolderBefore = settings.contents();
+    {
+        TForm1 form;
+        form.show();
+        QCoreApplication::processEvents();
+        form.Dat->Pripojeni.COM_Adresa = 12;
+        form.close();
+    }
+    std::vector<QString> texts;
+    for (const auto& m : shell.messages) {
+        texts.push_back(m.text);
+    }
+    std::vector<QString> expected;
+    if (*c.expected != '\0') {
+        expected.push_back(QString::fromUtf8(c.expected)
+                               .replace(QStringLiteral("%1"), program)
+                               .replace(QStringLiteral("%2"), path));
+    }
+    EXPECT_EQ(texts, expected);
+    if (c.userFolderUsable) {
+        QFile saved(path);
+        ASSERT_TRUE(saved.open(QIODevice::ReadOnly)) << path.toStdString();
+        EXPECT_TRUE(saved.readAll().contains("Address=12"));
+    }
+    if (c.perUser) {
+        EXPECT_EQ(settings.contents(), programFolderBefore);
+        EXPECT_EQ(QDir(settings.folder()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                  (c.programFolderWritable ? QStringList()
+                                           : QStringList{QStringLiteral("W_tk7713t.ini")}));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, SettingsReportTest,
+    ::testing::Values(
+        SettingsReportCase{"CopyInItsOwnFolder", false, true, true, ""},
+        SettingsReportCase{"Installed", true, true, true, ""},
+        SettingsReportCase{
+            "CopyInUnwritableFolder", false, false, true,
+            "The program's folder %1 cannot be written. The connection settings are kept in %2."},
+        SettingsReportCase{"InstalledWithoutUsableUserFolder", true, true, false,
+                           "The connection settings could not be saved to %2."}),
+    [](const ::testing::TestParamInfo<SettingsReportCase>& i) {
+        return std::string(i.param.name);
+    });
 
 TEST_F(MainWindowTest, AboutShowsVersionAndOpensAddressOfItsLanguage) {
     TForm1 form;

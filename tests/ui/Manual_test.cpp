@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <algorithm>
 
 #include "ui/Hlavni.h"
 #include "ui/RunProgram.h"
@@ -84,6 +85,73 @@ INSTANTIATE_TEST_SUITE_P(Languages, Manual,
                          [](const ::testing::TestParamInfo<ManualCase>& i) {
                              return std::string(i.param.language);
                          });
+
+// First cells of the rows of the table under a heading.
+QStringList firstCellsUnder(const QString& path, const QString& heading) {
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
+    QStringList cells;
+    bool inside = false;
+    for (const QString& line : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1Char('#'))) {
+            inside = line.section(QLatin1Char(' '), 1).trimmed() == heading;
+        } else if (inside && line.startsWith(QStringLiteral("| ")) &&
+                   !line.startsWith(QStringLiteral("|---"))) {
+            cells << line.section(QLatin1Char('|'), 1, 1).trimmed();
+        }
+    }
+    return cells;
+}
+
+// The Czech manual's table of status texts gives, beside each Czech text,
+// the English one the windows show by default, as the English manual lists
+// it.
+TEST(ManualStatusTexts, CzechRowsGiveTheEnglishTextOfTheEnglishManual) {
+    const QString manuals = kSourceDir + QStringLiteral("/docs/manual/");
+    const QStringList english = firstCellsUnder(manuals + QStringLiteral("W_tk7713t_EN.md"),
+                                                QStringLiteral("Status texts"));
+    const QStringList czech = firstCellsUnder(manuals + QStringLiteral("W_tk7713t_CZ.md"),
+                                              QStringLiteral("Stavová hlášení"));
+    ASSERT_GE(czech.size(), 16);
+    EXPECT_EQ(czech.size(), english.size());
+    for (qsizetype i = 1; i < czech.size(); ++i) { // row 0 is the header
+        const bool paired = std::any_of(english.begin() + 1, english.end(), [&](const QString& e) {
+            const QString suffix = QStringLiteral(" (%1)").arg(e);
+            return czech[i].endsWith(suffix) && czech[i].size() > suffix.size();
+        });
+        EXPECT_TRUE(paired) << czech[i].toStdString();
+    }
+}
+
+// The demo runs a copy of the program from a folder of its own; its Help,
+// started from elsewhere, finds both manuals there.
+TEST(DemoFolder, HoldsTheProgramWithBothManuals) {
+    QTemporaryDir dir;
+    const QString demo = dir.filePath(QStringLiteral("demo"));
+    const ProgramResult fill =
+        runProgram(QStringLiteral("bash"),
+                   {kSourceDir + QStringLiteral("/scripts/demo-folder.sh"), kBinaryDir, demo});
+    ASSERT_EQ(fill.status, 0) << fill.out.toStdString();
+    QTemporaryDir elsewhere;
+    for (const char* name : {"W_tk7713t_EN.pdf", "W_tk7713t_CZ.pdf"}) {
+        EXPECT_EQ(Hlavni::FindHelpDocument(QLatin1String(name),
+                                           Hlavni::HelpDocumentFolders(demo, elsewhere.path())),
+                  QDir(demo).filePath(QLatin1String(name)));
+    }
+    EXPECT_EQ(
+        runProgram(QDir(demo).filePath(QStringLiteral("W_tk7713t")), {QStringLiteral("--version")})
+            .status,
+        0);
+
+    // A build without the manuals is refused, not turned into a demo whose
+    // Help finds nothing.
+    const ProgramResult refused =
+        runProgram(QStringLiteral("bash"), {kSourceDir + QStringLiteral("/scripts/demo-folder.sh"),
+                                            elsewhere.path(), demo});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.out.contains(QStringLiteral("tk7713t-manuals")))
+        << refused.out.toStdString();
+}
 
 TEST(ManualGenerator, RefusesAMissingScreenshotUnlessOptional) {
     QTemporaryDir dir;

@@ -55,10 +55,13 @@ class ScratchSettings {
 public:
     ScratchSettings() {
         SetSettingsFolder(dir_.path().toStdString());
+        SetUserSettingsFolder(user_.path().toStdString());
         platform::setSerialDeviceMap({});
     }
     ~ScratchSettings() {
         SetSettingsFolder(std::string());
+        SetUserSettingsFolder(std::string());
+        SetSettingsPerUser(false);
         platform::setSerialDeviceMap({});
     }
     QString folder() const { return dir_.path(); }
@@ -74,8 +77,12 @@ public:
         f.write(bytes);
     }
 
-private:
+    // Stands in for the user's settings folder ($XDG_CONFIG_HOME).
+    QString userFolder() const { return user_.path(); }
+
+  private:
     QTemporaryDir dir_;
+    QTemporaryDir user_;
 };
 
 // Records what the windows ask of the desktop instead of doing it.
@@ -87,13 +94,20 @@ public:
     RecordingShell() {
         ui::DesktopShell& shell = ui::desktopShell();
         shell.showMessage = [this](QWidget*, const QString& text) { messages.push_back({text}); };
-        shell.openDocument = [this](const QString& path) { documents.push_back(path); };
+        shell.openDocument = [this](const QString& path, const std::function<void(bool)>& done) {
+            documents.push_back(path);
+            if (done) {
+                done(documentOpens);
+            }
+        };
         shell.openAddress = [this](const QString& address) { addresses.push_back(address); };
     }
     ~RecordingShell() { ui::resetDesktopShell(); }
 
     std::vector<Message> messages;
     std::vector<QString> documents;
+    // What the desktop answers when asked to open a document.
+    bool documentOpens = true;
     std::vector<QString> addresses;
 };
 

@@ -146,7 +146,7 @@ int main(int argc, char* argv[]) {
     const QString simAddress = QStringLiteral("127.0.0.1:%1").arg(sim.tftpPort());
 
     // Desktop requests are only drawn, never carried out.
-    ui::desktopShell().openDocument = [](const QString&) {};
+    ui::desktopShell().openDocument = [](const QString&, const std::function<void(bool)>&) {};
     ui::desktopShell().openAddress = [](const QString&) {};
     ui::desktopShell().showMessage = [](QWidget*, const QString& text) {
         QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok);
