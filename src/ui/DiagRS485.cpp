@@ -53,7 +53,6 @@ TFormDiagRS485::TFormDiagRS485(QWidget* parent) : QDialog(parent) {
 
     Button1 = new QPushButton(this);
     Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setAutoDefault(false);
 
     // Chart: one filled area over fixed axes, drawn only, never operated.
     Series1Line = new QLineSeries(this);

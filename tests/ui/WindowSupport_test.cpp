@@ -1,9 +1,11 @@
 // What every window shares, checked over all of them: a label that shows a
-// value is read out with that value.
+// value is read out with that value, and Enter presses the focused button.
 #include <gtest/gtest.h>
 
 #include <QAccessible>
 #include <QLabel>
+#include <QPushButton>
+#include <QTest>
 #include <memory>
 
 #include "ui/About.h"
@@ -82,6 +84,34 @@ TEST_P(EveryWindow, LabelsAreReadOutWithTheirText) {
                 captions << other->text(QAccessible::Name);
             }
             EXPECT_TRUE(captions.contains(label->text())) << shown->objectName().toStdString();
+        }
+    }
+}
+
+// Enter on a focused button presses that button and no other, in a fresh
+// window each time. Without Dat no button talks to a converter.
+TEST_P(EveryWindow, EnterPressesTheFocusedButton) {
+    QStringList names;
+    const std::unique_ptr<QWidget> model = GetParam().make(nullptr);
+    for (QPushButton* b : model->findChildren<QPushButton*>()) {
+        names << b->objectName();
+    }
+    for (const QString& name : names) {
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+            QStringList pressed;
+            std::unique_ptr<QWidget> w = GetParam().make(nullptr);
+            w->show();
+            auto* focused = w->findChild<QPushButton*>(name);
+            if (!focused->isVisible() || !focused->isEnabled()) {
+                continue;
+            }
+            for (QPushButton* b : w->findChildren<QPushButton*>()) {
+                QObject::connect(b, &QPushButton::clicked,
+                                 [&pressed, b] { pressed << b->objectName(); });
+            }
+            focused->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(focused, key);
+            EXPECT_EQ(pressed, QStringList{name}) << (key == Qt::Key_Return ? "Return" : "Enter");
         }
     }
 }
