@@ -21,8 +21,9 @@ namespace ui {
 
 // Two columns, `rows` rows 21 pixels high, read-only, pale tooltip-yellow,
 // no headers or scroll bars; column 0 shows labels in header style. The
-// context menu (and Ctrl+C) offers the returned Copy command, which puts
-// the table on the clipboard as tab-separated lines.
+// table never scrolls, however wide its value column, and Tab leaves it
+// for the next control. The context menu (and Ctrl+C) offers the returned
+// Copy command, which puts the table on the clipboard as tab-separated lines.
 QTableWidget* makeOverviewTable(QWidget* parent, const char* objectName, int rows, int labelWidth,
                                 int valueWidth, QAction** copyAction);
 // Column 0 from the texts of ids first ... last; no cell selected.
