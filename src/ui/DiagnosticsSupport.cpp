@@ -115,6 +115,14 @@ QString overviewText(const QTableWidget* table) {
     return text;
 }
 
+QTimer* makePollingTimer(QObject* owner, int periodMs) {
+    auto* timer = new QTimer(owner);
+    timer->setObjectName(QStringLiteral("Timer1"));
+    timer->setTimerType(Qt::PreciseTimer);
+    timer->setInterval(periodMs);
+    return timer;
+}
+
 void showTickStatus(QLabel* line, const QString& text) {
     if (line->text() != text) {
         showStatusLine(line, text);

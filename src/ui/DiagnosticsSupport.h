@@ -33,6 +33,11 @@ void setOverviewValue(QTableWidget* table, int row, const QString& value);
 // "label<TAB>value" per row, each line ended by a newline.
 QString overviewText(const QTableWidget* table);
 
+// The window's repeating timer "Timer1", started by the caller. It is a
+// precise timer: a coarse one may fire some 5 % early, and a read must not
+// start before a full period has passed since the last one ended.
+QTimer* makePollingTimer(QObject* owner, int periodMs);
+
 // A tick's status: shown and repainted at once like any status text, but
 // only when it changed, so a window polling every 10 ms neither repaints nor
 // makes a screen reader announce the same text again and again.

@@ -1,11 +1,12 @@
 // What the two diagnostics windows share, over both: the overview table never
-// scrolls and Tab leaves it.
+// scrolls and Tab leaves it, and the polling timer is a precise one.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 #include "ui/DiagRS485.h"
@@ -97,6 +98,13 @@ TEST_P(DiagnosticsWindow, TabMovesFromTheTableToTheNextControl) {
         EXPECT_EQ(QApplication::focusWidget()->objectName(), next);
     }
     expectUnscrolled("Tab into the table");
+}
+
+// A read may start only once a full period has passed since the last ended.
+TEST_P(DiagnosticsWindow, PollsWithAPreciseTimer) {
+    auto* timer = w->findChild<QTimer*>(QStringLiteral("Timer1"));
+    ASSERT_NE(timer, nullptr);
+    EXPECT_EQ(timer->timerType(), Qt::PreciseTimer);
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, DiagnosticsWindow, ::testing::ValuesIn(kWindows),
