@@ -53,7 +53,6 @@ TFormDiagRS485::TFormDiagRS485(QWidget* parent) : QDialog(parent) {
 
     Button1 = new QPushButton(this);
     Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setAutoDefault(false);
 
     // Chart: one filled area over fixed axes, drawn only, never operated.
     Series1Line = new QLineSeries(this);
@@ -153,9 +152,7 @@ TFormDiagRS485::TFormDiagRS485(QWidget* parent) : QDialog(parent) {
     all->setContentsMargins(8, 8, 8, 2);
     setFixedSize(721, 524);
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(kWaitPeriodMs);
+    Timer1 = ui::makePollingTimer(this, kWaitPeriodMs);
     connect(Timer1, &QTimer::timeout, this, &TFormDiagRS485::Timer1Timer);
     connect(Button1, &QPushButton::clicked, this, &TFormDiagRS485::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TFormDiagRS485::Button2Click);

@@ -49,9 +49,7 @@ TFormDiagPrehled::TFormDiagPrehled(QWidget* parent) : QDialog(parent) {
     all->setContentsMargins(8, 8, 8, 2);
     setFixedSize(561, 263);
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(kPeriodMs);
+    Timer1 = ui::makePollingTimer(this, kPeriodMs);
     connect(Timer1, &QTimer::timeout, this, &TFormDiagPrehled::Timer1Timer);
     connect(Button1, &QPushButton::clicked, this, &TFormDiagPrehled::Button1Click);
     Timer1->start();

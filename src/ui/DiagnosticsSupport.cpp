@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QSaveFile>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTimer>
 
@@ -18,6 +19,21 @@ namespace ui {
 namespace {
 
 constexpr int kRowHeight = 21;
+
+// Shows everything it holds at once, so it has nothing to scroll to. Without
+// this a click, a key or Tab into a value cell scrolls the wide value column
+// sideways, and with no scroll bars the labels never come back.
+class OverviewTable : public QTableWidget {
+  public:
+    using QTableWidget::QTableWidget;
+
+  protected:
+    void updateGeometries() override {
+        QTableWidget::updateGeometries();
+        horizontalScrollBar()->setRange(0, 0);
+        verticalScrollBar()->setRange(0, 0);
+    }
+};
 
 QTableWidgetItem* cell(QTableWidget* table, int row, int column) {
     QTableWidgetItem* item = table->item(row, column);
@@ -33,7 +49,7 @@ QTableWidgetItem* cell(QTableWidget* table, int row, int column) {
 
 QTableWidget* makeOverviewTable(QWidget* parent, const char* objectName, int rows, int labelWidth,
                                 int valueWidth, QAction** copyAction) {
-    auto* table = new QTableWidget(rows, 2, parent);
+    auto* table = new OverviewTable(rows, 2, parent);
     table->setObjectName(QString::fromLatin1(objectName));
     table->horizontalHeader()->hide();
     table->verticalHeader()->hide();
@@ -41,6 +57,8 @@ QTableWidget* makeOverviewTable(QWidget* parent, const char* objectName, int row
     table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Tab goes on to the window's next control, never from cell to cell.
+    table->setTabKeyNavigation(false);
     table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table->verticalHeader()->setDefaultSectionSize(kRowHeight);
     table->setColumnWidth(0, labelWidth);
@@ -95,6 +113,14 @@ QString overviewText(const QTableWidget* table) {
                 (value != nullptr ? value->text() : QString()) + QLatin1Char('\n');
     }
     return text;
+}
+
+QTimer* makePollingTimer(QObject* owner, int periodMs) {
+    auto* timer = new QTimer(owner);
+    timer->setObjectName(QStringLiteral("Timer1"));
+    timer->setTimerType(Qt::PreciseTimer);
+    timer->setInterval(periodMs);
+    return timer;
 }
 
 void showTickStatus(QLabel* line, const QString& text) {

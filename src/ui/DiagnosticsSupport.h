@@ -21,8 +21,9 @@ namespace ui {
 
 // Two columns, `rows` rows 21 pixels high, read-only, pale tooltip-yellow,
 // no headers or scroll bars; column 0 shows labels in header style. The
-// context menu (and Ctrl+C) offers the returned Copy command, which puts
-// the table on the clipboard as tab-separated lines.
+// table never scrolls, however wide its value column, and Tab leaves it
+// for the next control. The context menu (and Ctrl+C) offers the returned
+// Copy command, which puts the table on the clipboard as tab-separated lines.
 QTableWidget* makeOverviewTable(QWidget* parent, const char* objectName, int rows, int labelWidth,
                                 int valueWidth, QAction** copyAction);
 // Column 0 from the texts of ids first ... last; no cell selected.
@@ -31,6 +32,11 @@ void setOverviewLabels(QTableWidget* table, const std::function<QString(int)>& t
 void setOverviewValue(QTableWidget* table, int row, const QString& value);
 // "label<TAB>value" per row, each line ended by a newline.
 QString overviewText(const QTableWidget* table);
+
+// The window's repeating timer "Timer1", started by the caller. It is a
+// precise timer: a coarse one may fire some 5 % early, and a read must not
+// start before a full period has passed since the last one ended.
+QTimer* makePollingTimer(QObject* owner, int periodMs);
 
 // A tick's status: shown and repainted at once like any status text, but
 // only when it changed, so a window polling every 10 ms neither repaints nor

@@ -100,7 +100,6 @@ TFormPripojeni::TFormPripojeni(QWidget* parent) : QDialog(parent) {
     Button1->setDefault(true);
     Button2 = new QPushButton(this);
     Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setAutoDefault(false);
 
     auto* top = new QGridLayout;
     top->addWidget(Label1, 0, 0);

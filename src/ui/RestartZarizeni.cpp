@@ -26,10 +26,10 @@ TFormRestart::TFormRestart(QWidget* parent) : QDialog(parent) {
     Label1->setMinimumWidth(300);
     Button1 = new QPushButton(this);
     Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setAutoDefault(false);
     Button2 = new QPushButton(this);
     Button2->setObjectName(QStringLiteral("Button2"));
-    // Enter must not restart a converter: it means Cancel here.
+    // Enter presses the focused button; the dialog opens on Cancel, so an
+    // Enter at once restarts nothing.
     Button2->setDefault(true);
     StatusBar1 = ui::makeStatusLine(this, "StatusBar1");
 
@@ -76,6 +76,7 @@ void TFormRestart::FormShow() {
     // The question is what the dialog is about.
     setAccessibleDescription(Label1->text());
     StatusBar1->clear();
+    Button2->setFocus();
 }
 
 void TFormRestart::Button1Click() {

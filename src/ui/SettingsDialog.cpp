@@ -27,7 +27,6 @@ SettingsDialog::SettingsDialog(const char* objectName, std::optional<ConfigDialo
     auto makeButton = [this](const char* name) {
         auto* b = new QPushButton(this);
         b->setObjectName(QString::fromLatin1(name));
-        b->setAutoDefault(false);
         return b;
     };
     Button6 = makeButton("Button6");
@@ -35,7 +34,8 @@ SettingsDialog::SettingsDialog(const char* objectName, std::optional<ConfigDialo
     Button1 = makeButton("Button1");
     Button3 = makeButton("Button3");
     Button4 = makeButton("Button4");
-    // Enter means OK, which sends nothing; Write is only ever pressed.
+    // Enter presses the focused button (Write too); in a field it means OK,
+    // which sends nothing.
     Button3->setDefault(true);
     StatusBar1 = ui::makeStatusLine(this, "StatusBar1");
 

@@ -47,18 +47,29 @@ void selectListPosition(QComboBox* list, std::int32_t position) {
     list->setCurrentIndex(position >= 0 && position < list->count() ? position : -1);
 }
 
+namespace {
+
+void nameAfterCaption(const QLabel* caption, QWidget* control) {
+    if (qobject_cast<QLabel*>(control) != nullptr) {
+        control->setAccessibleDescription(caption->text());
+    } else {
+        // Lists report their current entry as their name on some desktops,
+        // so the caption is given to every input explicitly.
+        control->setAccessibleName(caption->text());
+    }
+}
+
+} // namespace
+
 void labelFor(QLabel* label, QWidget* input) {
     label->setBuddy(input);
-    input->setAccessibleName(label->text());
+    nameAfterCaption(label, input);
 }
 
 void nameInputsAfterLabels(QWidget* window) {
-    // Lists report their current entry as their name on some desktops, so
-    // the label's text is given to every input explicitly, in the language
-    // just shown.
     for (QLabel* label : window->findChildren<QLabel*>()) {
         if (label->buddy() != nullptr) {
-            label->buddy()->setAccessibleName(label->text());
+            nameAfterCaption(label, label->buddy());
         }
     }
 }

@@ -41,12 +41,15 @@ void fillList(QComboBox* list, std::initializer_list<QString> items);
 // selects no entry, so a value without an entry is never shown as another.
 void selectListPosition(QComboBox* list, std::int32_t position);
 
-// Ties a label to its input: the input takes the label's text as its
-// accessible name (screen readers read it), and the label's mnemonic, if
-// any, moves the focus there.
+// Ties a caption label to the control it names: an input takes the
+// caption as its accessible name (screen readers read it), and the label's
+// mnemonic, if any, moves the focus there. A label that shows a changing
+// value (a status line) keeps that value as its name, since it is what a
+// screen reader must read; the caption becomes its description and stays
+// tied to it as its Label relation.
 void labelFor(QLabel* label, QWidget* input);
-// Gives every input of the window the text of its label as its accessible
-// name; called whenever the labels take their texts.
+// Does the same for every captioned control of the window; called whenever
+// the labels take their texts.
 void nameInputsAfterLabels(QWidget* window);
 
 // The status line at the bottom of a window: one sunken panel of text.

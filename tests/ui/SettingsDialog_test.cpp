@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -372,7 +373,57 @@ TEST_F(SettingsTest, KeyboardAndScreenReaders) {
               QStringLiteral("External module timeout [ms] (1-65535)"));
 }
 
+// An operator who Tabs to Write and presses Enter writes; Enter in a field
+// means OK, which keeps the values and sends nothing.
+TEST_F(SettingsTest, EnterPressesTheFocusedButtonAndMeansOkInAField) {
+    connectOver(ROZHRANI_COM);
+    TFormNastavHlavniLinka d;
+    show(d);
+    d.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+    d.Edit1->setText(QStringLiteral("1234"));
+    d.Edit2->setFocus(Qt::TabFocusReason);
+    for (int i = 0; i < 5 && QApplication::focusWidget() != d.Button2; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    ASSERT_EQ(QApplication::focusWidget(), d.Button2);
+    QTest::keyClick(d.Button2, Qt::Key_Return);
+    EXPECT_TRUE(d.isVisible());
+    EXPECT_EQ(d.StatusBar1->text(), QStringLiteral(" Configuration write successfully"));
+    EXPECT_EQ(uartmOf(sim).Timeout, 1234);
+    EXPECT_EQ(data.CFGTK, VychoziCFGTK());
+
+    d.Edit2->setFocus(Qt::TabFocusReason);
+    d.Edit2->setText(QStringLiteral("7"));
+    QTest::keyClick(d.Edit2, Qt::Key_Enter);
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+    EXPECT_EQ(data.CFGTK.UARTM.Opakovani, 7);
+    EXPECT_EQ(writes(), 1u);
+}
+
 class RestartTest : public SettingsTest {};
+
+// The dialog opens on Cancel, so Enter at once restarts nothing; Enter on a
+// focused Restart restarts.
+TEST_F(RestartTest, EnterPressesTheFocusedButton) {
+    connectOver(ROZHRANI_LAN);
+    TFormRestart d;
+    show(d);
+    d.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+    ASSERT_EQ(QApplication::focusWidget(), d.Button2);
+    QTest::keyClick(d.Button2, Qt::Key_Return);
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_EQ(sim.model().restartCount(), 0u);
+
+    show(d);
+    d.Button1->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(d.Button1, Qt::Key_Return);
+    EXPECT_EQ(painted.texts.back(), QStringLiteral(" Converter restarted"));
+    EXPECT_EQ(sim.model().restartCount(), 1u);
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+}
 
 TEST_F(RestartTest, WithoutConnectionSendsNothing) {
     TFormRestart d;
