@@ -302,6 +302,9 @@ int generate(const QString& source, const QDir& images, const QString& output,
 
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPointSizeF(kBodyPointSize);
+    // No ligatures: the text layer must read "fi" as two letters, for
+    // search and for copy and paste.
+    font.setStyleStrategy(QFont::PreferNoShaping);
 
     QTextDocument body;
     body.setDefaultFont(font);
