@@ -6,9 +6,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <map>
+#include <set>
 
 #include "ui/Hlavni.h"
 #include "ui/RunProgram.h"
@@ -18,11 +21,9 @@ namespace {
 const QString kBinaryDir = QStringLiteral(TK_BINARY_DIR);
 const QString kSourceDir = QStringLiteral(TK_SOURCE_DIR);
 
-// Compatibility form, so that the typeface's ligatures (the fi glyph) read
-// as their letters; runs of white space as one blank.
-QString collapsed(const QString& text) {
-    return text.normalized(QString::NormalizationForm_KC)
-        .replace(QRegularExpression(QStringLiteral("\\s+")), QStringLiteral(" "));
+// Runs of white space as one blank.
+QString collapsed(QString text) {
+    return text.replace(QRegularExpression(QStringLiteral("\\s+")), QStringLiteral(" "));
 }
 
 // Heading texts of a manual source, outside indented code.
@@ -33,6 +34,39 @@ QStringList headingsOf(const QString& path) {
     for (const QString& line : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'))) {
         if (line.startsWith(QLatin1Char('#'))) {
             out << line.section(QLatin1Char(' '), 1).trimmed();
+        }
+    }
+    return out;
+}
+
+// The text layer page by page, each page as its non-empty lines; the last
+// line of a page is its footer.
+std::vector<QStringList> pagesOf(const QString& pdf) {
+    const ProgramResult text = runProgram(QStringLiteral("pdftotext"),
+                                          {QStringLiteral("-layout"), QStringLiteral("-enc"),
+                                           QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+    EXPECT_EQ(text.status, 0) << pdf.toStdString();
+    std::vector<QStringList> pages;
+    for (const QString& page : text.out.split(QLatin1Char('\f'), Qt::SkipEmptyParts)) {
+        QStringList lines;
+        for (const QString& line : page.split(QLatin1Char('\n'))) {
+            if (!line.trimmed().isEmpty()) {
+                lines << collapsed(line.trimmed());
+            }
+        }
+        pages.push_back(lines);
+    }
+    return pages;
+}
+
+// Page numbers (from 1) whose last line above the footer is one of `headings`.
+std::vector<int> pagesEndingInAHeading(const std::vector<QStringList>& pages,
+                                       const QStringList& headings) {
+    std::vector<int> out;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const QStringList& lines = pages[i];
+        if (lines.size() >= 2 && headings.contains(collapsed(lines[lines.size() - 2]))) {
+            out.push_back(static_cast<int>(i) + 1);
         }
     }
     return out;
@@ -64,6 +98,9 @@ TEST_P(Manual, IsAPdfWithEveryHeadingOfItsSource) {
         runProgram(QStringLiteral("pdftotext"),
                    {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
     ASSERT_EQ(text.status, 0);
+    // Letters, never ligatures (U+FB00 to U+FB06): "firmware" must be found
+    // by a search and pasted as typed.
+    EXPECT_FALSE(text.out.contains(QRegularExpression(QStringLiteral("[\\x{FB00}-\\x{FB06}]"))));
     const QString layer = collapsed(text.out);
     const QStringList headings =
         headingsOf(kSourceDir + QStringLiteral("/docs/manual/") + name + QStringLiteral(".md"));
@@ -78,6 +115,20 @@ TEST_P(Manual, IsAPdfWithEveryHeadingOfItsSource) {
     EXPECT_EQ(Hlavni::FindHelpDocument(name + QStringLiteral(".pdf"),
                                        Hlavni::HelpDocumentFolders(kBinaryDir + QStringLiteral("/src"), elsewhere.path())),
               pdf);
+}
+
+// A heading always has the start of its section below it on its page.
+TEST_P(Manual, NoPageEndsWithAHeading) {
+    const QString name = QStringLiteral("W_tk7713t_%1").arg(QLatin1String(GetParam().language));
+    QStringList headings;
+    for (const QString& h :
+         headingsOf(kSourceDir + QStringLiteral("/docs/manual/") + name + QStringLiteral(".md"))) {
+        headings << collapsed(h);
+    }
+    const std::vector<QStringList> pages =
+        pagesOf(kBinaryDir + QStringLiteral("/src/") + name + QStringLiteral(".pdf"));
+    EXPECT_GE(pages.size(), 18u);
+    EXPECT_EQ(pagesEndingInAHeading(pages, headings), std::vector<int>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, Manual,
@@ -172,6 +223,64 @@ TEST(ManualGenerator, RefusesAMissingScreenshotUnlessOptional) {
                   .status,
               0);
     EXPECT_TRUE(QFile::exists(pdf));
+}
+
+// Sections of one to three lines after a screenshot that cannot stay on the
+// page of its heading and introduction: wherever the page ends, a heading
+// keeps its section's start below it, a paragraph of up to three lines is
+// never split, and the screenshot moves with its heading.
+TEST(ManualGenerator, KeepsHeadingsParagraphsAndScreenshotsTogether) {
+    constexpr int kSections = 80;
+    QTemporaryDir dir;
+    QImage tall(400, 700, QImage::Format_RGB32);
+    tall.fill(Qt::gray);
+    ASSERT_TRUE(tall.save(dir.filePath(QStringLiteral("tall.png"))));
+    QString md = QStringLiteral("% title: T\n% subtitle: S\n% note: N\n% contents: C\n\n# One\n\n");
+    for (int i = 0; i < 30; ++i) {
+        md += QStringLiteral("Filler %1.\n\n").arg(i);
+    }
+    md += QStringLiteral("## Shot\n\nIntroduction.\n\n![tall](tall.png)\n\n");
+    QStringList headings{QStringLiteral("Shot")};
+    for (int k = 0; k < kSections; ++k) {
+        headings << QStringLiteral("Section %1").arg(k);
+        md += QStringLiteral("## Section %1\n\n").arg(k);
+        for (int w = 0; w < 10 + 26 * (k % 3); ++w) {
+            md += QStringLiteral("t%1 ").arg(k);
+        }
+        md += QStringLiteral("\n\n");
+    }
+    QFile f(dir.filePath(QStringLiteral("m.md")));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(md.toUtf8());
+    f.close();
+    const QString pdf = dir.filePath(QStringLiteral("m.pdf"));
+    ASSERT_EQ(runProgram(kBinaryDir + QStringLiteral("/tools/manual/tk7713t-manual"),
+                         {f.fileName(), dir.path(), pdf})
+                  .status,
+              0);
+
+    const std::vector<QStringList> pages = pagesOf(pdf);
+    EXPECT_EQ(pagesEndingInAHeading(pages, headings), std::vector<int>{});
+    std::map<QString, std::set<std::size_t>> pagesOfWord;
+    std::size_t shotHeading = 0;
+    for (std::size_t p = 0; p < pages.size(); ++p) {
+        for (const QString& line : pages[p]) {
+            shotHeading = line == QStringLiteral("Shot") ? p + 1 : shotHeading;
+            for (const QString& word : line.split(QLatin1Char(' '))) {
+                pagesOfWord[word].insert(p);
+            }
+        }
+    }
+    for (int k = 0; k < kSections; ++k) {
+        EXPECT_EQ(pagesOfWord[QStringLiteral("t%1").arg(k)].size(), 1u) << k;
+    }
+    // pdfimages lists each image with the page it is on.
+    const ProgramResult images =
+        runProgram(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf});
+    ASSERT_EQ(images.status, 0);
+    const QStringList rows = images.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 3); // two header lines and the screenshot
+    EXPECT_EQ(rows[2].simplified().section(QLatin1Char(' '), 0, 0).toUInt(), shotHeading);
 }
 
 } // namespace

@@ -22,9 +22,12 @@
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextTable>
+#include <cmath>
 #include <cstdio>
+#include <limits>
 #include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "BuildInfo.h"
@@ -107,9 +110,38 @@ bool loadImages(Manual& m, std::map<QString, QImage>& loaded, const QDir& images
     return ok;
 }
 
+// A table's first row is its header: bold, one paragraph per cell. The
+// Markdown reader puts an empty paragraph in front of the first header cell
+// of a table that follows indented code, with the text in a plain one below.
+void fixTableHeaders(QTextDocument& doc) {
+    for (QTextFrame* frame : doc.rootFrame()->childFrames()) {
+        auto* table = qobject_cast<QTextTable*>(frame);
+        if (table == nullptr) {
+            continue;
+        }
+        for (int col = 0; col < table->columns(); ++col) {
+            QTextCursor c = table->cellAt(0, col).firstCursorPosition();
+            while (c.block().length() == 1 &&
+                   c.block().next().position() <= table->cellAt(0, col).lastPosition()) {
+                c.deleteChar();
+            }
+            c.setPosition(table->cellAt(0, col).lastPosition(), QTextCursor::KeepAnchor);
+            QTextCharFormat bold;
+            bold.setFontWeight(QFont::Bold);
+            c.mergeCharFormat(bold);
+        }
+    }
+}
+
+// Where a screenshot sits in the body, and its size before any shrinking.
+struct Screenshot {
+    int position;
+    QSizeF natural;
+};
+
 // Screenshots at their own size unless wider than the text, each on a
-// centred line; tables with thin rules; chapters on a new page.
-void styleBody(QTextDocument& doc, qreal textWidth) {
+// centred line; tables with thin rules.
+std::vector<Screenshot> styleBody(QTextDocument& doc, qreal textWidth) {
     struct Image {
         int position;
         QTextImageFormat format;
@@ -129,12 +161,10 @@ void styleBody(QTextDocument& doc, qreal textWidth) {
             bf.setAlignment(Qt::AlignHCenter);
             bf.setTopMargin(6);
             bf.setBottomMargin(10);
+            QTextCursor(b).setBlockFormat(bf);
         }
-        if (bf.headingLevel() == 1 && b.position() > 0) {
-            bf.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-        }
-        QTextCursor(b).setBlockFormat(bf);
     }
+    std::vector<Screenshot> shots;
     for (Image& i : found) {
         const QImage image =
             doc.resource(QTextDocument::ImageResource, QUrl(i.format.name())).value<QImage>();
@@ -145,6 +175,7 @@ void styleBody(QTextDocument& doc, qreal textWidth) {
         c.setPosition(i.position);
         c.setPosition(i.position + 1, QTextCursor::KeepAnchor);
         c.setCharFormat(i.format);
+        shots.push_back({i.position, QSizeF(i.format.width(), i.format.height())});
     }
     for (QTextFrame* frame : doc.rootFrame()->childFrames()) {
         if (auto* table = qobject_cast<QTextTable*>(frame)) {
@@ -161,19 +192,265 @@ void styleBody(QTextDocument& doc, qreal textWidth) {
             table->setFormat(tf);
         }
     }
+    return shots;
 }
 
-std::vector<Heading> headings(QTextDocument& doc, qreal pageHeight) {
+// The body is laid out as one long strip and cut into pages here, between
+// slices: pieces a cut must not split.
+struct Slice {
+    qreal top = 0;
+    qreal bottom = 0;
+    int block = 0; // where it begins: block number and line
+    int line = 0;
+    bool newPage = false;   // a chapter begins here
+    bool heading = false;   // begins with a heading
+    bool continues = false; // begins inside a paragraph begun in an earlier slice
+    bool row = false;       // a table row below another
+    int shot = -1;          // the screenshot in it
+    bool keepWithNext = false;
+};
+
+// Slices [first, last] from top to bottom of the strip.
+struct Page {
+    qreal top;
+    qreal bottom;
+    std::size_t first;
+    std::size_t last;
+};
+
+// Pieces that begin a page on demand: block number and line.
+using Breaks = std::set<std::pair<int, int>>;
+
+constexpr qreal kMinShotScale = 0.6; // a smaller screenshot is hard to read
+constexpr qreal kShortPage = 0.3;    // the last page of a chapter this full is a tail
+constexpr int kMaxPasses = 40;
+
+bool isCode(const QTextBlock& b) {
+    return b.isValid() && b.blockFormat().hasProperty(QTextFormat::BlockCodeLanguage);
+}
+
+std::vector<Slice> slicesOf(QTextDocument& doc, const std::vector<Screenshot>& shots,
+                            const Breaks& breaks) {
+    QAbstractTextDocumentLayout* layout = doc.documentLayout();
+    std::vector<Slice> pieces;
+    for (auto it = doc.rootFrame()->begin(); !it.atEnd(); ++it) {
+        if (auto* table = qobject_cast<QTextTable*>(it.currentFrame())) {
+            const QTextTableFormat tf = table->format();
+            const qreal edge = tf.cellPadding() + tf.border();
+            for (int row = 0; row < table->rows(); ++row) {
+                Slice s;
+                s.top = std::numeric_limits<qreal>::max();
+                s.bottom = std::numeric_limits<qreal>::lowest();
+                for (int col = 0; col < table->columns(); ++col) {
+                    const QTextTableCell cell = table->cellAt(row, col);
+                    const QTextBlock first = doc.findBlock(cell.firstPosition());
+                    s.top = std::min(s.top, layout->blockBoundingRect(first).top());
+                    s.bottom = std::max(
+                        s.bottom,
+                        layout->blockBoundingRect(doc.findBlock(cell.lastPosition())).bottom());
+                    if (col == 0) {
+                        s.block = first.blockNumber();
+                    }
+                }
+                s.top -= edge;
+                s.bottom += edge;
+                s.row = row > 0;
+                s.keepWithNext = row == 0; // the header stays with the first row
+                pieces.push_back(s);
+            }
+            continue;
+        }
+        const QTextBlock b = it.currentBlock();
+        // Asking for the block's place lays it out: the layout is lazy.
+        const QRectF r = layout->blockBoundingRect(b);
+        const int lines = b.isValid() ? b.layout()->lineCount() : 0;
+        if (lines == 0) {
+            continue;
+        }
+        const QTextBlockFormat bf = b.blockFormat();
+        int shot = -1;
+        for (std::size_t i = 0; i < shots.size(); ++i) {
+            if (b.contains(shots[i].position)) {
+                shot = static_cast<int>(i);
+            }
+        }
+        // A split paragraph keeps two lines at least on either page.
+        for (int line = 0; line < lines;) {
+            const int count = lines <= 3 ? lines : (line == 0 || line == lines - 2) ? 2 : 1;
+            const QTextLine last = b.layout()->lineAt(line + count - 1);
+            Slice s;
+            s.top = r.top() + b.layout()->lineAt(line).y();
+            s.bottom = r.top() + last.y() + last.height();
+            s.block = b.blockNumber();
+            s.line = line;
+            s.heading = line == 0 && bf.headingLevel() > 0;
+            s.newPage = line == 0 && bf.headingLevel() == 1 && b.position() > 0;
+            s.continues = line > 0;
+            s.shot = shot;
+            line += count;
+            // A heading, a line of code or an introduction ending in a
+            // colon stays with what follows.
+            s.keepWithNext =
+                line == lines && (bf.headingLevel() > 0 || (isCode(b) && isCode(b.next())) ||
+                                  b.text().endsWith(QLatin1Char(':')));
+            pieces.push_back(s);
+        }
+    }
+    std::vector<Slice> out;
+    for (Slice p : pieces) {
+        p.newPage = p.newPage || breaks.count({p.block, p.line}) > 0;
+        if (!out.empty() && out.back().keepWithNext && !p.newPage) {
+            Slice& s = out.back();
+            s.bottom = p.bottom;
+            s.keepWithNext = p.keepWithNext;
+            s.shot = s.shot >= 0 ? s.shot : p.shot;
+        } else {
+            out.push_back(p);
+        }
+    }
+    return out;
+}
+
+qreal shotHeight(QTextDocument& doc, const Screenshot& shot) {
+    QTextCursor c(&doc);
+    c.setPosition(shot.position + 1);
+    return c.charFormat().toImageFormat().height();
+}
+
+// Makes a screenshot `by` pixels lower, keeping its proportions; false when
+// that would take it below the smallest readable size.
+bool shrink(QTextDocument& doc, const Screenshot& shot, qreal by) {
+    QTextCursor c(&doc);
+    c.setPosition(shot.position);
+    c.setPosition(shot.position + 1, QTextCursor::KeepAnchor);
+    QTextImageFormat f = c.charFormat().toImageFormat();
+    const qreal height = std::floor(f.height() - by - 1);
+    const qreal scale = height / shot.natural.height();
+    if (scale < kMinShotScale) {
+        return false;
+    }
+    f.setWidth(shot.natural.width() * scale);
+    f.setHeight(height);
+    c.setCharFormat(f);
+    return true;
+}
+
+enum class Cut { Done, Again };
+
+// Cuts the strip into pages of `height`. With `adjust`, it may instead
+// shrink a screenshot or add a break and answer Again: the body must then
+// be sliced anew.
+Cut paginate(QTextDocument& doc, const std::vector<Slice>& s, qreal height,
+             const std::vector<Screenshot>& shots, Breaks& breaks, bool adjust,
+             std::vector<Page>& pages) {
+    pages.clear();
+    for (std::size_t i = 0; i < s.size();) {
+        const qreal top = s[i].top;
+        std::size_t j = i; // the page's last slice
+        while (j + 1 < s.size() && !s[j + 1].newPage && s[j + 1].bottom - top <= height) {
+            ++j;
+        }
+        // A screenshot that does not fit the rest of the page gets smaller,
+        // or goes to the next page together with the heading of its section.
+        if (j + 1 < s.size() && !s[j + 1].newPage && s[j + 1].shot >= 0) {
+            const Slice& next = s[j + 1];
+            if (adjust && shrink(doc, shots[static_cast<std::size_t>(next.shot)],
+                                 next.bottom - (top + height))) {
+                return Cut::Again;
+            }
+            for (std::size_t k = j; k > i && !next.heading; --k) {
+                if (s[k].heading) {
+                    j = next.bottom - s[k].top <= height ? k - 1 : j;
+                    break;
+                }
+            }
+        }
+        // Down to the last slice only: the next one's first pixel row must
+        // not show at the foot.
+        pages.push_back({top, s[j].bottom, i, j});
+        i = j + 1;
+    }
+    if (!adjust) {
+        return Cut::Done;
+    }
+    // A chapter's last page holding just a little: a smaller screenshot on
+    // the page before makes room for it there, or else a paragraph split
+    // over the two begins the page whole.
+    for (std::size_t p = 1; p < pages.size(); ++p) {
+        const Page& page = pages[p];
+        const Page& before = pages[p - 1];
+        const bool chapterEnds = page.last + 1 == s.size() || s[page.last + 1].newPage;
+        if (s[page.first].newPage || !chapterEnds ||
+            s[page.last].bottom - page.top > height * kShortPage) {
+            continue;
+        }
+        int tallest = -1;
+        qreal tallestHeight = 0;
+        for (std::size_t k = before.first; k <= before.last; ++k) {
+            if (s[k].shot >= 0) {
+                const qreal h = shotHeight(doc, shots[static_cast<std::size_t>(s[k].shot)]);
+                if (h > tallestHeight) {
+                    tallest = s[k].shot;
+                    tallestHeight = h;
+                }
+            }
+        }
+        if (tallest >= 0 && shrink(doc, shots[static_cast<std::size_t>(tallest)],
+                                   s[page.last].bottom - before.top - height)) {
+            return Cut::Again;
+        }
+        if (s[page.first].continues) {
+            std::size_t k = page.first;
+            while (k > before.first && s[k].continues && s[k].block == s[page.first].block) {
+                --k;
+            }
+            if (k > before.first && s[page.last].bottom - s[k].top <= height) {
+                breaks.insert({s[k].block, s[k].line});
+                return Cut::Again;
+            }
+        }
+    }
+    return Cut::Done;
+}
+
+std::size_t pageAt(const std::vector<Page>& pages, qreal y) {
+    std::size_t p = 0;
+    while (p + 1 < pages.size() && pages[p + 1].top <= y + 0.5) {
+        ++p;
+    }
+    return p;
+}
+
+std::vector<Heading> headings(QTextDocument& doc, const std::vector<Page>& pages) {
     std::vector<Heading> out;
     QAbstractTextDocumentLayout* layout = doc.documentLayout();
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
         const int level = b.blockFormat().headingLevel();
         if (level >= 1 && level <= 2) {
-            const int page = static_cast<int>(layout->blockBoundingRect(b).top() / pageHeight);
-            out.push_back({level, b.text(), page});
+            out.push_back({level, b.text(),
+                           static_cast<int>(pageAt(pages, layout->blockBoundingRect(b).top()))});
         }
     }
     return out;
+}
+
+// False, with a warning, when a heading is the last line of a page.
+bool headingsLead(QTextDocument& doc, const std::vector<Page>& pages, int firstNumber) {
+    QAbstractTextDocumentLayout* layout = doc.documentLayout();
+    bool ok = true;
+    for (QTextBlock b = doc.begin(); b.isValid() && b.next().isValid(); b = b.next()) {
+        if (b.blockFormat().headingLevel() == 0) {
+            continue;
+        }
+        const std::size_t page = pageAt(pages, layout->blockBoundingRect(b).bottom() - 1);
+        if (page != pageAt(pages, layout->blockBoundingRect(b.next()).top())) {
+            warn(QStringLiteral("the heading \"%1\" ends page %2")
+                     .arg(b.text())
+                     .arg(firstNumber + static_cast<int>(page)));
+            ok = false;
+        }
+    }
+    return ok;
 }
 
 // The table of contents as its own document; bodyFirstPage is the printed
@@ -228,10 +505,10 @@ std::unique_ptr<QTextDocument> contents(const QString& caption, const std::vecto
     return doc;
 }
 
-void drawPage(QPainter& p, QTextDocument& doc, int page, const QRectF& area) {
+void drawPage(QPainter& p, QTextDocument& doc, const Page& page, const QRectF& area) {
     p.save();
-    p.translate(area.left(), area.top() - page * area.height());
-    doc.drawContents(&p, QRectF(0, page * area.height(), area.width(), area.height()));
+    p.translate(area.left(), area.top() - page.top);
+    doc.drawContents(&p, QRectF(0, page.top, area.width(), page.bottom - page.top));
     p.restore();
 }
 
@@ -302,6 +579,9 @@ int generate(const QString& source, const QDir& images, const QString& output,
 
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPointSizeF(kBodyPointSize);
+    // No ligatures: the text layer must read "fi" as two letters, for
+    // search and for copy and paste.
+    font.setStyleStrategy(QFont::PreferNoShaping);
 
     QTextDocument body;
     body.setDefaultFont(font);
@@ -315,9 +595,19 @@ int generate(const QString& source, const QDir& images, const QString& output,
     for (const auto& [name, image] : loaded) {
         body.addResource(QTextDocument::ImageResource, QUrl(name), image);
     }
-    body.setPageSize(area.size());
-    styleBody(body, area.width());
-    const std::vector<Heading> hs = headings(body, area.height());
+    body.setTextWidth(area.width());
+    fixTableHeaders(body);
+    const std::vector<Screenshot> shots = styleBody(body, area.width());
+    std::vector<Page> pages;
+    Breaks breaks;
+    for (int pass = 1;; ++pass) {
+        const std::vector<Slice> slices = slicesOf(body, shots, breaks);
+        if (paginate(body, slices, area.height(), shots, breaks, pass < kMaxPasses, pages) ==
+            Cut::Done) {
+            break;
+        }
+    }
+    const std::vector<Heading> hs = headings(body, pages);
 
     // The contents' own length decides where the body starts.
     int contentsPages = 1;
@@ -331,6 +621,11 @@ int generate(const QString& source, const QDir& images, const QString& output,
         contentsPages = toc->pageCount();
     }
 
+    if (!headingsLead(body, pages, 2 + contentsPages)) {
+        QFile::remove(output);
+        return 1;
+    }
+
     QPainter p;
     if (!p.begin(&writer)) {
         warn(QStringLiteral("cannot write %1").arg(output));
@@ -339,9 +634,13 @@ int generate(const QString& source, const QDir& images, const QString& output,
     const QString footer = m.front.at(QStringLiteral("title")) + QStringLiteral(" - ") +
                            m.front.at(QStringLiteral("subtitle"));
     drawTitlePage(p, area, m, font);
+    std::vector<Page> tocPages;
+    for (int page = 0; page < toc->pageCount(); ++page) {
+        tocPages.push_back({page * area.height(), (page + 1) * area.height(), 0, 0});
+    }
     int number = 1;
-    for (QTextDocument* doc : {toc.get(), &body}) {
-        for (int page = 0; page < doc->pageCount(); ++page) {
+    for (auto [doc, docPages] : {std::pair(toc.get(), &tocPages), std::pair(&body, &pages)}) {
+        for (const Page& page : *docPages) {
             writer.newPage();
             ++number;
             drawPage(p, *doc, page, area);

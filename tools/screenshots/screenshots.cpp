@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -182,6 +183,8 @@ int main(int argc, char* argv[]) {
     });
     form.Pipojenmodulu1->trigger();
     save(&form, QStringLiteral("main-connected"));
+    // The manual shows the whole window once, before the connection.
+    save(form.statusBar(), QStringLiteral("main-status-connected"));
 
     saveMenu(form.MenuKonfigurace, QStringLiteral("menu-configuration"));
 
