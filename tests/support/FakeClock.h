@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <thread>
 #include <vector>
 
 #include "platform/Clock.h"
+#include "platform/TrafficTap.h"
 
 namespace support {
 
@@ -43,6 +45,37 @@ private:
     std::uint32_t wallMs_;
     std::uint64_t monotonicMs_ = 0;
     std::vector<std::uint32_t> pauses_;
+};
+
+// While it lives, each UDP wait of the thread that made it advances the fake
+// clock by the wait's length, so a link timing out on a real socket gets
+// there although the clock is fake. Other threads' waits (a test peer's)
+// leave it alone.
+class UdpWaitsAdvance final : public platform::TrafficTap {
+public:
+    explicit UdpWaitsAdvance(FakeClock& clock) : clock_(clock) { platform::setTrafficTap(this); }
+    ~UdpWaitsAdvance() override { platform::setTrafficTap(nullptr); }
+    UdpWaitsAdvance(const UdpWaitsAdvance&) = delete;
+    UdpWaitsAdvance& operator=(const UdpWaitsAdvance&) = delete;
+
+    void udpWaiting(std::intptr_t, std::uint32_t timeoutMs) override {
+        if (std::this_thread::get_id() == owner_) {
+            clock_.advance(timeoutMs);
+        }
+    }
+    void serialOpened(platform::SerialHandle, std::int32_t,
+                      const platform::SerialLineSettings&) override {}
+    void serialWritten(platform::SerialHandle, const std::uint8_t*, std::size_t) override {}
+    void serialRead(platform::SerialHandle, const std::uint8_t*, std::size_t) override {}
+    void serialClosed(platform::SerialHandle) override {}
+    void udpSent(std::intptr_t, const platform::UdpEndpoint&, const std::uint8_t*,
+                 std::size_t) override {}
+    void udpReceived(std::intptr_t, const platform::UdpEndpoint&, const std::uint8_t*, std::size_t,
+                     bool) override {}
+
+private:
+    FakeClock& clock_;
+    std::thread::id owner_ = std::this_thread::get_id();
 };
 
 }  // namespace support

@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "sim/Simulator.h"
@@ -52,6 +54,16 @@ public:
             n += l.find(text) != std::string::npos ? 1 : 0;
         }
         return n;
+    }
+
+    // count(text) once it reaches `expected`, or what it is after a hang
+    // guard: the simulator logs an answer after sending it, so the tool may
+    // be done before the line is there.
+    std::size_t settledCount(const std::string& text, std::size_t expected) {
+        for (int i = 0; i < 1000 && count(text) < expected; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return count(text);
     }
 
 private:

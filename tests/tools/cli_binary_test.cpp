@@ -212,7 +212,7 @@ TEST(Program, ClosedStandardErrorNeverReachesTheLine) {
     const Outcome r = runProgram({"--device", sim.pty(), "--trace", "identify"}, {.closeStderr = true});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("Connection successfully initialized.", 0), 0u) << r.out;
-    EXPECT_EQ(sim.count("0x45 identify"), 5u);
+    EXPECT_EQ(sim.settledCount("0x45 identify", 5), 5u);
     EXPECT_EQ(sim.log().size(), 5u + sim.count("client gone")) << "nothing else reached the converter";
 }
 

@@ -81,7 +81,7 @@ TEST_F(ToolTest, IdentifyOverLanAndSerial) {
     EXPECT_EQ(v.find("TypModulu")->text, "TK-7713T");
     EXPECT_EQ(v.find("VerzeModulu")->text, "1.05");
     EXPECT_EQ(v.find("VyrCislo")->text, "24070001");
-    EXPECT_EQ(sim.count("0x45 identify"), 5u);
+    EXPECT_EQ(sim.settledCount("0x45 identify", 5), 5u);
 }
 
 TEST_F(ToolTest, CzechMessages) {
@@ -211,7 +211,7 @@ TEST_F(ToolTest, HistoryAsCsvAndStatsFollowedLineByLine) {
         EXPECT_EQ(n, 3);
         if (c.args[0] == "--device") {
             // One read per line, the last one finding the output gone.
-            EXPECT_EQ(sim.count("0x43 file 6 "), 4u);
+            EXPECT_EQ(sim.settledCount("0x43 file 6 ", 4), 4u);
         }
     }
 }
@@ -247,7 +247,7 @@ TEST_F(ToolTest, SetWritesVerifiesAndKeepsUnnamedFields) {
     EXPECT_EQ(v.find("Timeout")->text, "255");
     EXPECT_EQ(file(tksim::SimFile::Mbtcp), (Bytes{0xFF, 0xFF, 0x02}));
     EXPECT_EQ(sim.count("0x44 file 22"), 1u);
-    EXPECT_EQ(sim.count("0x43 file 22"), 2u) << "one read of the current values, one read-back";
+    EXPECT_EQ(sim.settledCount("0x43 file 22", 2), 2u) << "one read of the current values, one read-back";
 
     r = runTool(lan({"set", "lan4", "IP4_Adresa=10.1.2.3", "IP4_DHCP=1"}));
     EXPECT_EQ(r.status, 0) << r.err;
@@ -506,6 +506,7 @@ TEST_F(BackupRestore, FileCommandsAskForNoPause) {
                                                  {"restore", path("b.json")}};
     for (const auto& command : commands) {
         support::FakeClock clock;
+        const support::UdpWaitsAdvance udpWaits(clock);
         const Outcome r = runTool(lan(command));
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(clock.pauses(), std::vector<std::uint32_t>{}) << command[0];

@@ -98,6 +98,7 @@ TPripojeni sentinelSettings() {
 class ConnectionTest : public ::testing::Test {
 protected:
     support::FakeClock clock;
+    support::UdpWaitsAdvance udpWaits{clock};
     ScriptedSerialPort port{clock};
     ScriptedConverter converter;
     TData dat;
