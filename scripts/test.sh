@@ -31,8 +31,19 @@ summary_of() { grep -E '^[0-9]+% tests passed|^The following tests FAILED|^[[:sp
 
 run_tests() {
   local preset=$1 log=$2
-  ctest --preset "$preset" -j2 2>&1 | tee "$log"
+  shift 2
+  ctest --preset "$preset" -j2 --output-on-failure "$@" 2>&1 | tee "$log"
   return "${PIPESTATUS[0]}"
+}
+
+# Tests that failed once and passed when run again: named in the summary,
+# with their first output above in the log, never silently.
+second_tries() {
+  local failed_once
+  failed_once=$(sed -nE 's/.*Test +#[0-9]+: ([^ ]+) \.+\*\*\*(Failed|Exception|Timeout).*/\1/p' "$1" | sort -u)
+  for t in $failed_once; do
+    grep -qE "^[[:space:]]+[0-9]+ - $t " "$1" || printf ' %s' "$t"
+  done
 }
 
 export QT_QPA_PLATFORM=offscreen
@@ -51,8 +62,13 @@ stage "Linux build" linux_build && linux_built=1 || linux_built=0
 windows_summary="not run: the Windows or the Linux build failed"
 if [ "$windows_built" = 1 ] && [ "$linux_built" = 1 ]; then
   start=$(date +%s)
-  stage "Windows tests under Wine" run_tests win64 "$logs/win64"
+  # Under load a Wine process now and then exits without a cause in the
+  # program (seen once in 0.3 s, output lost); a test that fails is run once
+  # more, and the summary names it.
+  stage "Windows tests under Wine" run_tests win64 "$logs/win64" --repeat until-pass:2
   windows_summary="$(summary_of "$logs/win64") ($(($(date +%s) - start)) s)"
+  retried=$(second_tries "$logs/win64")
+  [ -z "$retried" ] || windows_summary="$windows_summary; passed on a second try:$retried"
 fi
 
 linux_summary="not run: the Linux build failed"
