@@ -1300,6 +1300,60 @@ private:
 
 }  // namespace
 
+tkcompletion::Program CompletionWords() {
+    tkcompletion::Program p;
+    p.name = "tk7713t";
+    for (const OptionSpec& o : kOptions) {
+        tkcompletion::Option option{
+            std::string(o.name), o.value != OptionValue::None, o.value == OptionValue::File, {}};
+        switch (o.value) {
+        case OptionValue::Language:
+            option.values.assign(std::begin(kLanguages), std::end(kLanguages));
+            break;
+        case OptionValue::Parity:
+            option.values.assign(std::begin(kParityWords), std::end(kParityWords));
+            break;
+        case OptionValue::Baud:
+            option.values.assign(kBaudWords.begin(), kBaudWords.end());
+            break;
+        case OptionValue::None:
+        case OptionValue::Text:
+        case OptionValue::File:
+            break;
+        }
+        p.options.push_back(std::move(option));
+    }
+    p.options.push_back({"-h", false, false, {}});
+    p.options.push_back({std::string(kVersionOption), false, false, {}});
+    for (std::string_view trace : kTraceOptions) {
+        p.options.push_back({std::string(trace), false, false, {}});
+    }
+    std::vector<std::string> configs;
+    std::vector<std::pair<std::string, std::vector<tkcompletion::Field>>> fields;
+    for (ConfigDialog d :
+         {ConfigDialog::Lan4, ConfigDialog::Mbtcp, ConfigDialog::Uartm, ConfigDialog::Uarts}) {
+        configs.emplace_back(ConfigName(d));
+        std::vector<tkcompletion::Field> names;
+        for (const bool alias : {true, false}) {
+            for (const FieldSpec& f : Fields(d)) {
+                names.push_back({std::string(alias ? f.alias : f.name), ChoiceValues(f, alias)});
+            }
+        }
+        fields.emplace_back(configs.back(), std::move(names));
+    }
+    for (const CommandSpec& c : kCommands) {
+        tkcompletion::Command command{std::string(c.name), {}, c.argName == "FILE", {}};
+        if (c.command == Command::Get || c.command == Command::Set) {
+            command.argument = configs;
+        }
+        if (c.command == Command::Set) {
+            command.fields = fields;
+        }
+        p.commands.push_back(std::move(command));
+    }
+    return p;
+}
+
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
         bool errIsTerminal) {
     std::vector<std::string> rest = args;
