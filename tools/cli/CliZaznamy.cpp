@@ -326,13 +326,16 @@ std::string SetFieldsHelp() {
             std::string record(f.name);
             if (f.choice) {
                 alias += joined(ChoiceValues(f, true), "|");
-                record += "=" + std::to_string(f.lo) + "-" + std::to_string(f.hi);
+                record.append("=")
+                    .append(std::to_string(f.lo))
+                    .append("-")
+                    .append(std::to_string(f.hi));
             } else {
                 alias += f.values;
             }
             file.resize(7, ' ');
             alias.resize(std::max<std::size_t>(alias.size() + 2, 46), ' ');
-            out += "  " + file + alias + record + "\n";
+            out.append("  ").append(file).append(alias).append(record).append("\n");
             file.clear();
         }
     }
