@@ -48,8 +48,10 @@ set(CPACK_PACKAGE_NAME ${TK_PACKAGE_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "W_tk7713t project team <w_tk7713t@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "configuration and diagnostics of TK-7713T converters")
+# CPack indents each line by one blank itself; a line that starts with a
+# blank of its own would be shown as preformatted text.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "Configures and watches one TK-7713T converter (Modbus TCP to Modbus RTU)\n over the LAN (TFTP) or a serial port (Modbus RTU). Includes the\n command-line tool tk7713t, the converter simulator tk7713t-sim and the\n user manual in English and Czech.")
+  "Configures and watches one TK-7713T converter (Modbus TCP to Modbus RTU)\nover the LAN (TFTP) or a serial port (Modbus RTU). Includes the\ncommand-line tool tk7713t, the converter simulator tk7713t-sim and the\nuser manual in English and Czech.")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # Depends: from the shared libraries the programs link (Qt 6 and the C++ runtime).
@@ -61,4 +63,21 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
+# cpack first builds what the package holds, so it never packs stale files
+# or stops at a missing one; `cmake --install` still expects a build.
+set(tk_packed_targets W_tk7713t-installed tk7713t tk7713t-sim tk7713t-man-pages)
+foreach(t tk7713t-manuals tk7713t-bash-completion)
+  if(TARGET ${t})
+    list(APPEND tk_packed_targets ${t})
+  endif()
+endforeach()
+file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/CPackBuildFirst.cmake CONTENT [[
+message(STATUS "Building what the package holds")
+execute_process(COMMAND "@CMAKE_COMMAND@" --build "@PROJECT_BINARY_DIR@" --target @tk_packed_targets@
+                RESULT_VARIABLE built)
+if(NOT built EQUAL 0)
+  message(FATAL_ERROR "The build for the package failed")
+endif()
+]] @ONLY)
+set(CPACK_INSTALL_SCRIPTS ${PROJECT_BINARY_DIR}/CPackBuildFirst.cmake)
 include(CPack)

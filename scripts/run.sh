@@ -12,16 +12,20 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
 
+# Told before the build, which the first time takes several minutes.
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
+  echo "No desktop display found (DISPLAY or WAYLAND_DISPLAY): the program needs one." >&2
+  echo "Without a screen, give it a virtual one: xvfb-run -a scripts/run.sh (package xvfb)." >&2
+  exit 1
+fi
+
 bash scripts/setup.sh
 cmake --preset dev >/dev/null
 # The manuals too (a few seconds: the windows are rendered offscreen), so
 # that Help in the demo opens one.
+echo "Building the program, the simulator and the manuals in build/dev" \
+  "(the first build takes several minutes; later ones only what changed) ..."
 cmake --build --preset dev --target W_tk7713t tk7713t-sim tk7713t-manuals
-
-if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
-  echo "No desktop display found (DISPLAY or WAYLAND_DISPLAY): the program needs one." >&2
-  exit 1
-fi
 
 demo="$root/build/dev/demo"
 bash scripts/demo-folder.sh "$root/build/dev" "$demo"

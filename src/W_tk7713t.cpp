@@ -10,6 +10,7 @@
 #include "ui/Hlavni.h"
 #include "ui/ProgramOptions.h"
 #include "ui/ProgramTrace.h"
+#include "ui/WindowSupport.h"
 
 // 1 in the program the package installs: its own folder is no place for
 // settings there.
@@ -25,7 +26,7 @@ int main(int argc, char* argv[]) {
         return *options.exitStatus;
     }
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("W_tk7713t"));
+    ui::setUpApplication();
     // Made before the main window, so it still hears the port closing. The
     // arguments as the system gave them (Qt has taken out its own), not
     // QApplication::arguments(): a file name that is no UTF-8 would come

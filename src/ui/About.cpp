@@ -77,6 +77,7 @@ TFormOProgramu::TFormOProgramu(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("FormOProgramu"));
     setFont(ui::windowFont(11));
     setFixedSize(359, 196);
+    ui::useFixedSizeFrame(this);
     setSizeGripEnabled(false);
 
     Image1 = new QLabel(this);

@@ -48,6 +48,7 @@ TFormDiagPrehled::TFormDiagPrehled(QWidget* parent) : QDialog(parent) {
     all->addWidget(StatusBar1);
     all->setContentsMargins(8, 8, 8, 2);
     setFixedSize(561, 263);
+    ui::useFixedSizeFrame(this);
 
     Timer1 = ui::makePollingTimer(this, kPeriodMs);
     connect(Timer1, &QTimer::timeout, this, &TFormDiagPrehled::Timer1Timer);

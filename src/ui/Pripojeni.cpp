@@ -143,6 +143,7 @@ TFormPripojeni::TFormPripojeni(QWidget* parent) : QDialog(parent) {
     all->addSpacing(4);
     all->addLayout(buttons);
     all->setSizeConstraint(QLayout::SetFixedSize);
+    ui::useFixedSizeFrame(this);
     Panel1->setFixedWidth(560);
 
     ui::labelFor(Label1, ComboBox1);

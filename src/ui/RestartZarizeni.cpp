@@ -48,6 +48,7 @@ TFormRestart::TFormRestart(QWidget* parent) : QDialog(parent) {
     all->addLayout(buttons);
     all->addWidget(StatusBar1);
     all->setSizeConstraint(QLayout::SetFixedSize);
+    ui::useFixedSizeFrame(this);
 
     connect(Button1, &QPushButton::clicked, this, &TFormRestart::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TFormRestart::Button2Click);

@@ -82,6 +82,7 @@ void SettingsDialog::finishLayout() {
     all->addLayout(row);
     all->addWidget(StatusBar1);
     all->setSizeConstraint(QLayout::SetFixedSize);
+    ui::useFixedSizeFrame(this);
     for (QWidget* w : inputs_) {
         w->setMinimumWidth(360);
     }

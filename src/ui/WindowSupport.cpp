@@ -1,15 +1,54 @@
 #include "ui/WindowSupport.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QEventLoop>
 #include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+#include <QSvgRenderer>
 #include <QTimer>
 
 #include "workflow/TextyOken.h"
 
+// The resource is compiled into this static library: naming it here makes
+// the linker keep it. Outside any namespace, as the macro requires.
+static void loadIconResource() {
+    Q_INIT_RESOURCE(icons);
+}
+
 namespace ui {
+
+void setUpApplication() {
+    QApplication::setApplicationName(QStringLiteral("W_tk7713t"));
+    QApplication::setWindowIcon(programIcon());
+}
+
+QIcon programIcon() {
+    loadIconResource();
+    QSvgRenderer svg(QStringLiteral(":/icons/w-tk7713t.svg"));
+    QIcon icon;
+    if (!svg.isValid()) {
+        return icon;
+    }
+    // Drawn here rather than by an icon plugin, so that it cannot be missing.
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        svg.render(&painter);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+void useFixedSizeFrame(QDialog* dialog) {
+    dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+}
 
 QString tableText(const std::string& utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));

@@ -1,10 +1,12 @@
-// Helpers every window shares: how texts become QStrings, the windows' font,
-// the baud-rate and word lists, labels tied to their inputs, the status line,
-// a pause that keeps the window responsive, and the guard that keeps one
+// Helpers every window shares: the program's name and icon, the frame of a
+// fixed-size dialog, how texts become QStrings, the windows' font, the
+// baud-rate and word lists, labels tied to their inputs, the status line, a
+// pause that keeps the window responsive, and the guard that keeps one
 // window's transfers from overlapping.
 #pragma once
 
 #include <QFont>
+#include <QIcon>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -19,6 +21,19 @@ class QLabel;
 class QWidget;
 
 namespace ui {
+
+// What the whole program shares, set once after the QApplication is made:
+// its name, shown in the task bar, and its icon, which every window shows
+// in its title bar.
+void setUpApplication();
+// The program's icon: the package's w-tk7713t.svg, built into the program
+// and drawn at the usual icon sizes.
+QIcon programIcon();
+
+// The frame of a dialog whose size never changes: a title bar with a close
+// button and no maximise button, whatever the platform's default for
+// dialogs (some window managers offer maximise unless told).
+void useFixedSizeFrame(QDialog* dialog);
 
 // A text from a text table, or typed by the operator: UTF-8.
 QString tableText(const std::string& utf8);

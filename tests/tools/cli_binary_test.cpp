@@ -153,7 +153,7 @@ TEST(Program, ExitStatuses) {
 
     r = runProgram({"--lan", sim.lan(), "set", "mbtcp", "Timeout=0"});
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, "tk7713t: Invalid TCP timeout (1-255)\n");
+    EXPECT_EQ(r.err, "tk7713t: Invalid TCP timeout (1-255)\nTry: tk7713t set --help\n");
 
     r = runProgram({"--help"});
     EXPECT_EQ(r.status, 0);

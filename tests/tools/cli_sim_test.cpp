@@ -253,6 +253,11 @@ TEST_F(ToolTest, SetWritesVerifiesAndKeepsUnnamedFields) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(file(tksim::SimFile::Lan4),
               (Bytes{10, 1, 2, 3, 255, 255, 255, 0, 192, 168, 0, 200, 1, 0, 0, 0xC2}));
+
+    // In the dialog's words and units.
+    r = runTool(serial({"set", "uartm", "baud=115200", "parity=odd", "timeout=500", "retries=3"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(file(tksim::SimFile::Uartm), (Bytes{0x08, 0x02, 0xF4, 0x01, 0x03, 0xFE}));
 }
 
 struct Refusal {
@@ -269,7 +274,7 @@ TEST_P(SetRefused, NothingIsSent) {
     const Outcome r = runTool(args);
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "tk7713t: " + GetParam().message);
+    EXPECT_EQ(r.err, "tk7713t: " + GetParam().message + "\nTry: tk7713t set --help\n");
     EXPECT_TRUE(sim.log().empty()) << "no byte may reach the converter, not even the identification";
     EXPECT_EQ(file(tksim::SimFile::Uartm), before);
 }
@@ -278,8 +283,10 @@ INSTANTIATE_TEST_SUITE_P(
     Values, SetRefused,
     ::testing::Values(
         Refusal{{"uartm", "Timeout=0"}, "Invalid External module timeout (1-65535)"},
-        Refusal{{"uartm", "Opakovani=16", "Timeout=x"}, "Invalid External module timeout (1-65535)"},
-        Refusal{{"uartm", "Opakovani=16"}, "Invalid Number of retries on communication error (0-15)"},
+        Refusal{{"uartm", "Opakovani=16", "Timeout=x"},
+                "Invalid External module timeout (1-65535)"},
+        Refusal{{"uartm", "Opakovani=16"},
+                "Invalid Number of retries on communication error (0-15)"},
         Refusal{{"uartm", "KodBaud=1"}, "Invalid value KodBaud=1 (2-8)"},
         Refusal{{"uartm", "KodParita=odd"}, "Invalid value KodParita=odd (0-2)"},
         Refusal{{"uarts", "Adresa=256"}, "Invalid converter address (1-255)"},
@@ -287,8 +294,23 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{{"mbtcp", "Timeout=256"}, "Invalid TCP timeout (1-255)"},
         Refusal{{"lan4", "IP4_Maska=255.255.0"}, "Invalid IP4 mask"},
         Refusal{{"lan4", "IP4_Brana=1.2.3.4."}, "Invalid IP4 gateway"},
-        Refusal{{"uartm", "Baud=8"}, "Unknown field Baud (KodBaud, KodParita, Timeout, Opakovani)"},
+        Refusal{{"uartm", "Baud=8"},
+                "Unknown field Baud (baud, parity, timeout, retries, KodBaud, KodParita, Timeout, "
+                "Opakovani)"},
         Refusal{{"uartm", "Timeout=5", "Timeout=6"}, "Field Timeout is given twice"},
+        Refusal{{"uartm", "baud=9600", "KodBaud=4"}, "Field KodBaud is given twice"},
+        Refusal{{"uartm", "baud=1200"},
+                "Invalid value baud=1200 (2400, 4800, 9600, 19200, 38400, 57600, 115200)"},
+        Refusal{{"uartm", "baud=8"},
+                "Invalid value baud=8 (2400, 4800, 9600, 19200, 38400, 57600, 115200)"},
+        Refusal{{"uarts", "parity=mark"}, "Invalid value parity=mark (none, even, odd)"},
+        Refusal{{"uarts", "routing=1"}, "Invalid value routing=1 (off, on)"},
+        Refusal{{"lan4", "dhcp=yes"}, "Invalid value dhcp=yes (off, on)"},
+        Refusal{{"uartm", "retries=16"}, "Invalid Number of retries on communication error (0-15)"},
+        Refusal{{"mbtcp", "unit-id=0"}, "Invalid converter address (1-255)"},
+        Refusal{{"lan4", "gateway=10.0.0"}, "Invalid IP4 gateway"},
+        Refusal{{"mbtcp", "address=5"},
+                "Unknown field address (unit-id, timeout, UnitID, Timeout)"},
         Refusal{{"uartm", "Timeout"}, "Expected NAME=VALUE: Timeout"},
         Refusal{{"uartm"}, "Give at least one NAME=VALUE"},
         Refusal{{"eth0", "Timeout=5"}, "Unknown configuration eth0 (lan4, mbtcp, uartm, uarts)"}));

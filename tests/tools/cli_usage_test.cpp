@@ -96,6 +96,8 @@ INSTANTIATE_TEST_SUITE_P(
                   {"tk7713t: Command get needs the argument lan4|mbtcp|uartm|uarts", kHint}},
         UsageCase{"GetUnknownConfig", with(L, {"get", "eth"}),
                   {"tk7713t: Unknown configuration eth (lan4, mbtcp, uartm, uarts)", kHint}},
+        UsageCase{"SetWithoutConfig", with(L, {"set"}),
+                  {"tk7713t: Command set needs the argument lan4|mbtcp|uartm|uarts", "Try: tk7713t set --help"}},
         UsageCase{"BackupWithoutFile", with(L, {"backup"}), {"tk7713t: Command backup needs the argument FILE", kHint}},
         UsageCase{"Czech", {"--lang", "cs", "--lan", "127.0.0.1:1", "frob"},
                   {"tk7713t: Neznámý příkaz: frob", "Nápověda: tk7713t --help"}},
@@ -158,6 +160,16 @@ TEST(Help, ToolAndEveryCommand) {
     }
     r = runTool({"--lang", "cs", "set", "--help"});
     EXPECT_EQ(r.out.rfind("Použití: tk7713t [připojení] set", 0), 0u);
+    // Both names of every field, each file's first line naming the file.
+    r = runTool({"set", "--help"});
+    for (const char* line : {"\n  lan4   ip=a.b.c.d                                    IP4_Adresa\n",
+                             "\n         dhcp=off|on                                   IP4_DHCP=0-1\n",
+                             "\n  mbtcp  unit-id=1-255                                 UnitID\n",
+                             "\n  uartm  baud=2400|4800|9600|19200|38400|57600|115200  KodBaud=2-8\n",
+                             "\n         timeout=1-65535 ms                            Timeout\n",
+                             "\n         routing=off|on                                Repeater=0-1\n"}) {
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << r.out;
+    }
     r = runTool({"frob", "--help"});
     EXPECT_EQ(r.status, 2);
 }

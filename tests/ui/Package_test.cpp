@@ -36,13 +36,28 @@ TEST(DebianPackage, BuildsWithEveryFileAndHelpFindsTheInstalledManual) {
           "./usr/share/doc/w-tk7713t/W_tk7713t_CZ.pdf", "./usr/share/doc/w-tk7713t/copyright",
           "./usr/share/man/man1/W_tk7713t.1.gz", "./usr/share/man/man1/tk7713t.1.gz",
           "./usr/share/man/man1/tk7713t-sim.1.gz", "./usr/share/applications/w-tk7713t.desktop",
-          "./usr/share/icons/hicolor/scalable/apps/w-tk7713t.svg"}) {
+          "./usr/share/icons/hicolor/scalable/apps/w-tk7713t.svg",
+          "./usr/share/bash-completion/completions/tk7713t",
+          "./usr/share/bash-completion/completions/tk7713t-sim"}) {
         EXPECT_TRUE(contents.out.contains(QLatin1String(path) + QLatin1Char('\n'))) << path;
     }
     const ProgramResult depends = runProgram(
         QStringLiteral("dpkg-deb"), {QStringLiteral("--field"), deb, QStringLiteral("Depends")});
     EXPECT_TRUE(depends.out.contains(QStringLiteral("libqt6widgets6")))
         << depends.out.toStdString();
+    // The icon is drawn by Qt SVG.
+    EXPECT_TRUE(depends.out.contains(QStringLiteral("libqt6svg6"))) << depends.out.toStdString();
+    // The long description's lines start with one blank: more would make
+    // apt show them as preformatted text.
+    const ProgramResult description =
+        runProgram(QStringLiteral("dpkg-deb"),
+                   {QStringLiteral("--field"), deb, QStringLiteral("Description")});
+    const QStringList lines = description.out.trimmed().split(QLatin1Char('\n'));
+    ASSERT_GE(lines.size(), 3);
+    for (const QString& line : lines.mid(1)) {
+        EXPECT_TRUE(line.startsWith(QLatin1Char(' ')) && !line.startsWith(QStringLiteral("  ")))
+            << line.toStdString();
+    }
     // Purge takes the settings file earlier builds left beside the program.
     QTemporaryDir control;
     ASSERT_EQ(
@@ -64,6 +79,15 @@ TEST(DebianPackage, BuildsWithEveryFileAndHelpFindsTheInstalledManual) {
             runProgram(QDir(bin).filePath(QLatin1String(program)), {QStringLiteral("--version")});
         EXPECT_EQ(version.out, QStringLiteral("%1 %2\n").arg(QLatin1String(program),
                                                              QLatin1String(buildinfo::kVersion)));
+    }
+    // The completion the build wrote and tested is the one installed.
+    for (const char* program : {"tk7713t", "tk7713t-sim"}) {
+        QFile built(QStringLiteral(TK_BINARY_DIR "/tools/completion/bash/") +
+                    QLatin1String(program));
+        QFile packed(root.filePath(QStringLiteral("usr/share/bash-completion/completions/")) +
+                     QLatin1String(program));
+        ASSERT_TRUE(built.open(QIODevice::ReadOnly) && packed.open(QIODevice::ReadOnly)) << program;
+        EXPECT_EQ(packed.readAll(), built.readAll()) << program;
     }
     // The installed program keeps its settings per user, and its help and
     // manual page say so.

@@ -319,6 +319,12 @@ TEST_F(SettingsTest, UsbViewShowsItsFixedValuesWhateverTheConnection) {
     for (QPushButton* b : {d.Button1, d.Button2, d.Button3, d.Button6}) {
         EXPECT_FALSE(b->isVisible());
     }
+    // The lone Cancel is as large, and where, it is in the RS-485 window.
+    TFormNastavServisniLinka rs485;
+    show(rs485);
+    EXPECT_EQ(d.Button4->geometry(), rs485.Button4->geometry());
+    EXPECT_EQ(d.size(), rs485.size());
+    rs485.close();
     const TData before = data;
     QTest::keyClick(&d, Qt::Key_Return);
     EXPECT_FALSE(d.isVisible());

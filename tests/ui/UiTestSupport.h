@@ -20,6 +20,7 @@
 #include "link/U_TK7713T.h"
 #include "platform/SerialPort.h"
 #include "ui/DesktopShell.h"
+#include "ui/WindowSupport.h"
 
 // Readable QStrings in failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -35,7 +36,8 @@ public:
         static char name[] = "W_tk7713t";
         static char* argv[] = {name, nullptr};
         app_ = new QApplication(argc, argv);
-        QApplication::setApplicationName(QStringLiteral("W_tk7713t"));
+        // As the program does.
+        ui::setUpApplication();
     }
     void TearDown() override {
         delete app_;

@@ -1,8 +1,13 @@
 // What every window shares, checked over all of them: a label that shows a
-// value is read out with that value, and Enter presses the focused button.
+// value is read out with that value, Enter presses the focused button, and
+// the frame shows the program's icon and offers maximise only where the
+// size can change.
 #include <gtest/gtest.h>
 
 #include <QAccessible>
+#include <QApplication>
+#include <QIcon>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -20,6 +25,7 @@
 #include "ui/Pripojeni.h"
 #include "ui/RestartZarizeni.h"
 #include "ui/UiTestSupport.h"
+#include "ui/WindowSupport.h"
 
 namespace {
 
@@ -114,6 +120,25 @@ TEST_P(EveryWindow, EnterPressesTheFocusedButton) {
             EXPECT_EQ(pressed, QStringList{name}) << (key == Qt::Key_Return ? "Return" : "Enter");
         }
     }
+}
+
+TEST_P(EveryWindow, ProgramIconAndNoMaximiseUnlessResizable) {
+    const std::unique_ptr<QWidget> w = GetParam().make(&data);
+    w->show();
+    ASSERT_TRUE(w->isWindow());
+    // The program's icon, drawn from the built-in picture at every size.
+    const QIcon icon = w->windowIcon();
+    EXPECT_EQ(icon.cacheKey(), QApplication::windowIcon().cacheKey());
+    EXPECT_EQ(icon.availableSizes().size(), 8);
+    const QImage picture = icon.pixmap(32).toImage();
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_GT(qAlpha(picture.pixel(16, 16)), 0) << "nothing drawn";
+
+    const Qt::WindowFlags flags = w->windowFlags();
+    const bool resizable = w->minimumSize() != w->maximumSize();
+    EXPECT_EQ(resizable, std::string(GetParam().name) == "Main");
+    EXPECT_EQ(flags.testFlag(Qt::WindowMaximizeButtonHint), resizable);
+    EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, EveryWindow, ::testing::ValuesIn(kWindows),

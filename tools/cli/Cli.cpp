@@ -78,14 +78,39 @@ const CommandSpec* findCommand(std::string_view name) {
     return nullptr;
 }
 
-// Options that take a value.
-constexpr std::string_view kValueOptions[] = {"--lan",     "--lan-timeout", "--com",     "--device",
-                                              "--baud",    "--parity",      "--timeout", "--address",
-                                              "--usb",     "--lang",        "--port",    "--rate"};
-constexpr std::string_view kFlagOptions[] = {"--ipv6", "--json", "--help", "--csv", "--follow"};
-// Flags of the scan command alone.
-constexpr std::string_view kScanFlags[] = {"--yes", "--quiet", "--all-addresses"};
-constexpr std::string_view kScanValueOptions[] = {"--port", "--rate"};
+// What an option's value is: checked by the parser, offered by completion.
+enum class OptionValue { None, Text, File, Language, Parity, Baud };
+
+struct OptionSpec {
+    std::string_view name;
+    OptionValue value;
+    bool scanOnly;
+};
+
+// Every option the parser takes; --version and --trace are taken before it.
+constexpr OptionSpec kOptions[] = {
+    {"--lan", OptionValue::Text, false},         {"--ipv6", OptionValue::None, false},
+    {"--lan-timeout", OptionValue::Text, false}, {"--com", OptionValue::Text, false},
+    {"--device", OptionValue::File, false},      {"--baud", OptionValue::Baud, false},
+    {"--parity", OptionValue::Parity, false},    {"--timeout", OptionValue::Text, false},
+    {"--address", OptionValue::Text, false},     {"--usb", OptionValue::Text, false},
+    {"--json", OptionValue::None, false},        {"--lang", OptionValue::Language, false},
+    {"--csv", OptionValue::None, false},         {"--follow", OptionValue::None, false},
+    {"--help", OptionValue::None, false},        {"--port", OptionValue::Text, true},
+    {"--rate", OptionValue::Text, true},         {"--yes", OptionValue::None, true},
+    {"--quiet", OptionValue::None, true},        {"--all-addresses", OptionValue::None, true},
+};
+constexpr std::string_view kVersionOption = "--version";
+constexpr std::string_view kLanguages[] = {"en", "cs"};
+
+const OptionSpec* findOption(std::string_view name) {
+    for (const OptionSpec& o : kOptions) {
+        if (o.name == name) {
+            return &o;
+        }
+    }
+    return nullptr;
+}
 
 // Set by Ctrl-C while a scan runs.
 volatile int scanInterrupted = 0;
@@ -152,6 +177,13 @@ struct Failure {
     int status = EXIT_OK;
     std::string message;
     bool refusedValue = false;  // a value the dialogs refuse: no usage hint
+    std::int32_t hint = T_TRY_HELP;
+};
+
+// A NAME=VALUE argument of set.
+struct Assignment {
+    NamedField field;
+    std::string value;
 };
 
 class Tool {
@@ -162,7 +194,7 @@ public:
     int run(const std::vector<std::string>& args) {
         // --version answers alone, like --help, whatever else is given.
         for (const std::string& arg : args) {
-            if (arg == "--version") {
+            if (arg == kVersionOption) {
                 out_ << "tk7713t " << buildinfo::kVersion << "\n";
                 return EXIT_OK;
             }
@@ -187,12 +219,15 @@ public:
             return usage();
         }
         if (a.help) {
-            out_ << Text(spec->help, lang_);
+            // set --help lists the fields from the same table set takes them by.
+            out_ << (spec->command == Command::Set ? Format(spec->help, lang_, {SetFieldsHelp()})
+                                                   : Text(spec->help, lang_));
             return EXIT_OK;
         }
         const std::vector<std::string> rest(a.positional.begin() + 1, a.positional.end());
         if (rest.size() < spec->minArgs) {
-            refuse({EXIT_USAGE, Format(T_MISSING_ARGUMENT, lang_, {spec->name, spec->argName})});
+            refuse({EXIT_USAGE, Format(T_MISSING_ARGUMENT, lang_, {spec->name, spec->argName}),
+                    false, spec->command == Command::Set ? T_TRY_HELP_SET : T_TRY_HELP});
             return usage();
         }
         if (spec->maxArgs != kAny && rest.size() > spec->maxArgs) {
@@ -266,28 +301,20 @@ private:
                 name = arg.substr(0, eq);
                 inlineValue = arg.substr(eq + 1);
             }
-            bool isValueOption = false;
-            for (std::string_view o : kValueOptions) {
-                isValueOption = isValueOption || o == name;
-            }
-            bool isFlag = false;
-            for (std::string_view o : kFlagOptions) {
-                isFlag = isFlag || o == name;
-            }
-            if (std::find(std::begin(kScanFlags), std::end(kScanFlags), name) != std::end(kScanFlags) &&
-                !inlineValue) {
-                a.scanFlags.insert(name);
+            const OptionSpec* spec = findOption(name);
+            if (spec != nullptr && spec->value == OptionValue::None && !inlineValue) {
+                if (spec->scanOnly) {
+                    a.scanFlags.insert(name);
+                } else {
+                    (name == "--ipv6"     ? a.ipv6
+                     : name == "--json"   ? a.json
+                     : name == "--csv"    ? a.csv
+                     : name == "--follow" ? a.follow
+                                          : a.help) = true;
+                }
                 continue;
             }
-            if (isFlag && !inlineValue) {
-                (name == "--ipv6"     ? a.ipv6
-                 : name == "--json"   ? a.json
-                 : name == "--csv"    ? a.csv
-                 : name == "--follow" ? a.follow
-                                      : a.help) = true;
-                continue;
-            }
-            if (!isValueOption) {
+            if (spec == nullptr || spec->value == OptionValue::None) {
                 refuse({EXIT_USAGE, Format(T_UNKNOWN_OPTION, lang_, {arg})});
                 return false;
             }
@@ -305,8 +332,9 @@ private:
                 return false;
             }
         }
-        if (const auto it = a.values.find("--lang"); it != a.values.end() && it->second != "en" &&
-                                                     it->second != "cs") {
+        if (const auto it = a.values.find("--lang");
+            it != a.values.end() && std::find(std::begin(kLanguages), std::end(kLanguages),
+                                              it->second) == std::end(kLanguages)) {
             refuse({EXIT_USAGE, Format(T_BAD_LANGUAGE, lang_, {it->second})});
             return false;
         }
@@ -329,9 +357,9 @@ private:
             return notFor("--follow", spec.name);
         }
         if (spec.command != Command::Scan) {
-            for (std::string_view o : kScanValueOptions) {
-                if (option(a, o) != nullptr) {
-                    refuse({EXIT_USAGE, Format(T_OPTION_ONLY_SCAN, lang_, {o})});
+            for (const OptionSpec& o : kOptions) {
+                if (o.scanOnly && option(a, o.name) != nullptr) {
+                    refuse({EXIT_USAGE, Format(T_OPTION_ONLY_SCAN, lang_, {o.name})});
                     return false;
                 }
             }
@@ -408,7 +436,7 @@ private:
             if (const std::string* v = option(a, "--baud")) {
                 c.Com.Baud = -1;
                 for (std::int32_t p = 0; p < BAUD_LIST_SIZE; ++p) {
-                    if (*v + " Bd" == BAUD_LIST_ITEMS[p]) {
+                    if (*v == kBaudWords[static_cast<std::size_t>(p)]) {
                         c.Com.Baud = p;
                     }
                 }
@@ -418,10 +446,9 @@ private:
                 }
             }
             if (const std::string* v = option(a, "--parity")) {
-                static const char* const names[] = {"none", "even", "odd"};
                 c.Com.Parity = -1;
                 for (std::int32_t p = 0; p < 3; ++p) {
-                    if (*v == names[p]) {
+                    if (*v == kParityWords[p]) {
                         c.Com.Parity = p;
                     }
                 }
@@ -470,7 +497,7 @@ private:
         }
         err_ << "tk7713t: " << failure_.message << "\n";
         if (!failure_.refusedValue) {
-            err_ << Text(T_TRY_HELP, lang_) << "\n";
+            err_ << Text(failure_.hint, lang_) << "\n";
         }
         return EXIT_USAGE;
     }
@@ -489,56 +516,56 @@ private:
     void printJson(const Value& v) { out_ << json::write(v); }
 
     // Validation that needs no converter: done before connecting, so that
-    // refused input sends nothing at all.
+    // refused input sends nothing at all. Every refusal points to set --help,
+    // which lists the names and values.
     bool prepareSet(const std::vector<std::string>& rest, ConfigDialog& dialog,
-                    std::vector<std::pair<const FieldSpec*, std::string>>& assignments) {
-        if (!ConfigByName(rest[0], dialog)) {
-            refuse({EXIT_USAGE, Format(T_UNKNOWN_CONFIGURATION, lang_, {rest[0]})});
+                    std::vector<Assignment>& assignments) {
+        const auto refuseSet = [this](std::string message) {
+            refuse({EXIT_USAGE, std::move(message), false, T_TRY_HELP_SET});
             return false;
+        };
+        if (!ConfigByName(rest[0], dialog)) {
+            return refuseSet(Format(T_UNKNOWN_CONFIGURATION, lang_, {rest[0]}));
         }
         if (rest.size() < 2) {
-            refuse({EXIT_USAGE, Text(T_NOTHING_TO_SET, lang_)});
-            return false;
+            return refuseSet(Text(T_NOTHING_TO_SET, lang_));
         }
         for (std::size_t i = 1; i < rest.size(); ++i) {
             const auto eq = rest[i].find('=');
             if (eq == std::string::npos || eq == 0) {
-                refuse({EXIT_USAGE, Format(T_NOT_NAME_VALUE, lang_, {rest[i]})});
-                return false;
+                return refuseSet(Format(T_NOT_NAME_VALUE, lang_, {rest[i]}));
             }
             const std::string name = rest[i].substr(0, eq);
-            const FieldSpec* field = FindField(dialog, name);
-            if (field == nullptr) {
-                refuse({EXIT_USAGE, Format(T_UNKNOWN_FIELD, lang_, {name, FieldList(dialog)})});
-                return false;
+            const NamedField named = FindSetField(dialog, name);
+            if (named.field == nullptr) {
+                return refuseSet(Format(T_UNKNOWN_FIELD, lang_, {name, SetFieldList(dialog)}));
             }
-            for (const auto& earlier : assignments) {
-                if (earlier.first == field) {
-                    refuse({EXIT_USAGE, Format(T_FIELD_TWICE, lang_, {name})});
-                    return false;
+            for (const Assignment& earlier : assignments) {
+                if (earlier.field.field == named.field) {
+                    return refuseSet(Format(T_FIELD_TWICE, lang_, {name}));
                 }
             }
-            assignments.emplace_back(field, rest[i].substr(eq + 1));
+            assignments.push_back({named, rest[i].substr(eq + 1)});
         }
         // The named values checked against a configuration whose other
         // fields are valid, so any refusal is theirs.
         TCFGTK scratch = VychoziCFGTK();
         AllControls c = ControlsOf(scratch);
         if (!applyAll(assignments, c)) {
+            failure_.hint = T_TRY_HELP_SET;
             return false;
         }
         const Verdict v = Validate(dialog, c, scratch, lang_);
         if (!v.Accepted) {
-            refuse({EXIT_USAGE, bare(v.StatusLine), true});
-            return false;
+            return refuseSet(bare(v.StatusLine));
         }
         return true;
     }
 
-    bool applyAll(const std::vector<std::pair<const FieldSpec*, std::string>>& assignments, AllControls& c) {
-        for (const auto& [field, value] : assignments) {
+    bool applyAll(const std::vector<Assignment>& assignments, AllControls& c) {
+        for (const Assignment& a : assignments) {
             std::string message;
-            if (!ApplyField(*field, value, c, lang_, message)) {
+            if (!ApplyField(*a.field.field, a.field.alias, a.value, c, lang_, message)) {
                 refuse({EXIT_USAGE, message});
                 return false;
             }
@@ -644,7 +671,7 @@ private:
                     return false;
                 }
                 std::string message;
-                if (!ApplyField(field, v->text, c, lang_, message)) {
+                if (!ApplyField(field, false, v->text, c, lang_, message)) {
                     refuse({EXIT_USAGE, file + ": " + message});
                     return false;
                 }
@@ -695,7 +722,7 @@ private:
 
     int execute(Command command, const std::vector<std::string>& rest, const ConnectionControls& controls) {
         ConfigDialog dialog = ConfigDialog::Lan4;
-        std::vector<std::pair<const FieldSpec*, std::string>> assignments;
+        std::vector<Assignment> assignments;
         std::vector<RestoreItem> restoreItems;
         if (command == Command::Get && !ConfigByName(rest[0], dialog)) {
             refuse({EXIT_USAGE, Format(T_UNKNOWN_CONFIGURATION, lang_, {rest[0]})});
@@ -884,7 +911,7 @@ private:
         return fail(EXIT_FAILED, message);
     }
 
-    int set(ConfigDialog dialog, const std::vector<std::pair<const FieldSpec*, std::string>>& assignments) {
+    int set(ConfigDialog dialog, const std::vector<Assignment>& assignments) {
         TCFGTK cfg = VychoziCFGTK();
         if (PrectiData(dialog, cfg, &dat_, tk_, lang_, noPause()).Outcome != ReadOutcome::Read) {
             return fail(EXIT_FAILED, connectionError());
@@ -1251,8 +1278,7 @@ private:
     }
 
     static std::string parityName(std::int32_t code) {
-        static const char* const names[] = {"none", "even", "odd"};
-        return code >= 0 && code < 3 ? names[code] : "?";
+        return code >= 0 && code < 3 ? std::string(kParityWords[code]) : "?";
     }
 
     std::ostream& out_;
@@ -1273,6 +1299,60 @@ private:
 };
 
 }  // namespace
+
+tkcompletion::Program CompletionWords() {
+    tkcompletion::Program p;
+    p.name = "tk7713t";
+    for (const OptionSpec& o : kOptions) {
+        tkcompletion::Option option{
+            std::string(o.name), o.value != OptionValue::None, o.value == OptionValue::File, {}};
+        switch (o.value) {
+        case OptionValue::Language:
+            option.values.assign(std::begin(kLanguages), std::end(kLanguages));
+            break;
+        case OptionValue::Parity:
+            option.values.assign(std::begin(kParityWords), std::end(kParityWords));
+            break;
+        case OptionValue::Baud:
+            option.values.assign(kBaudWords.begin(), kBaudWords.end());
+            break;
+        case OptionValue::None:
+        case OptionValue::Text:
+        case OptionValue::File:
+            break;
+        }
+        p.options.push_back(std::move(option));
+    }
+    p.options.push_back({"-h", false, false, {}});
+    p.options.push_back({std::string(kVersionOption), false, false, {}});
+    for (std::string_view trace : kTraceOptions) {
+        p.options.push_back({std::string(trace), false, false, {}});
+    }
+    std::vector<std::string> configs;
+    std::vector<std::pair<std::string, std::vector<tkcompletion::Field>>> fields;
+    for (ConfigDialog d :
+         {ConfigDialog::Lan4, ConfigDialog::Mbtcp, ConfigDialog::Uartm, ConfigDialog::Uarts}) {
+        configs.emplace_back(ConfigName(d));
+        std::vector<tkcompletion::Field> names;
+        for (const bool alias : {true, false}) {
+            for (const FieldSpec& f : Fields(d)) {
+                names.push_back({std::string(alias ? f.alias : f.name), ChoiceValues(f, alias)});
+            }
+        }
+        fields.emplace_back(configs.back(), std::move(names));
+    }
+    for (const CommandSpec& c : kCommands) {
+        tkcompletion::Command command{std::string(c.name), {}, c.argName == "FILE", {}};
+        if (c.command == Command::Get || c.command == Command::Set) {
+            command.argument = configs;
+        }
+        if (c.command == Command::Set) {
+            command.fields = fields;
+        }
+        p.commands.push_back(std::move(command));
+    }
+    return p;
+}
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
         bool errIsTerminal) {

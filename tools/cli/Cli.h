@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "completion/CompletionWords.h"
+
 namespace tkcli {
 
 constexpr int EXIT_OK = 0;
@@ -19,5 +21,9 @@ constexpr int EXIT_UNSUPPORTED = 3;  // unsupported converter
 // place. Returns the exit status.
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
         bool errIsTerminal = false);
+
+// The words the command line takes, from the tables it is parsed with:
+// commands, options with their values, files and fields of set.
+tkcompletion::Program CompletionWords();
 
 }  // namespace tkcli

@@ -53,10 +53,13 @@ constexpr TTextPolozka Texts[] = {
      "Invalid IPv4 address range %s (a.b.c.d/n or FIRST-LAST)"},
     {T_RANGE_HOST_PART, "Rozsah %s má nastavenou část hostitele; zadejte adresu sítě",
      "Range %s has a host part; give the network's address"},
-    {T_RANGE_TOO_LARGE, "Rozsah %s má více než 1024 adres", "Range %s holds more than 1024 addresses"},
-    {T_RANGE_NOT_UNICAST, "Rozsah %s zasahuje adresy, na které se nic neposílá (0.x.x.x, multicast, broadcast)",
+    {T_RANGE_TOO_LARGE, "Rozsah %s má více než 1024 adres",
+     "Range %s holds more than 1024 addresses"},
+    {T_RANGE_NOT_UNICAST,
+     "Rozsah %s zasahuje adresy, na které se nic neposílá (0.x.x.x, multicast, broadcast)",
      "Range %s reaches addresses that are never probed (0.x.x.x, multicast, broadcast)"},
-    {T_BAD_RATE, "Neplatný počet dotazů za sekundu %s (1-1000)", "Invalid probe rate %s (1-1000 per second)"},
+    {T_BAD_RATE, "Neplatný počet dotazů za sekundu %s (1-1000)",
+     "Invalid probe rate %s (1-1000 per second)"},
     {T_BAD_PORT, "Neplatný port %s (1-65535)", "Invalid port %s (1-65535)"},
     {T_SCAN_COUNT, "Sken dotáže %s adres", "The scan probes %s addresses"},
     {T_SCAN_CONFIRM, "Pokračovat? [a/N] ", "Go on? [y/N] "},
@@ -67,8 +70,10 @@ constexpr TTextPolozka Texts[] = {
      "scan: %s Bd, %s parity, address %s (%s/%s)"},
     {T_SCAN_NONE_FOUND, "Nenalezen žádný konvertor", "No converter found"},
     {T_SCAN_NO_SOCKET, "Nelze otevřít soket UDP", "Cannot open a UDP socket"},
-    {T_SCAN_FOUND_SERIAL, "Nalezen: %s Bd, parita %s, adresa %s", "Found: %s Bd, %s parity, address %s"},
-    {T_SCAN_OTHER_DEVICE, "Odpověď zařízení, které není podporovaným konvertorem, při %s Bd, parita %s, adresa %s",
+    {T_SCAN_FOUND_SERIAL, "Nalezen: %s Bd, parita %s, adresa %s",
+     "Found: %s Bd, %s parity, address %s"},
+    {T_SCAN_OTHER_DEVICE,
+     "Odpověď zařízení, které není podporovaným konvertorem, při %s Bd, parita %s, adresa %s",
      "Answer from a device that is not a supported converter at %s Bd, %s parity, address %s"},
     {T_SCAN_ECHOES, "Dotazy, které se vrátily jen jako vlastní ozvěna: %s",
      "Requests that came back only as their own echo: %s"},
@@ -214,23 +219,27 @@ constexpr TTextPolozka Texts[] = {
      "jako dialog nastavení, zapíše jej a zpětným čtením verifikuje. Nejmenované\n"
      "položky si ponechají současné hodnoty konvertoru. Odmítnutá hodnota nic\n"
      "nezapíše.\n\n"
-     "  lan4   IP4_Adresa, IP4_Maska, IP4_Brana (IPv4), IP4_DHCP (0 ručně, 1 DHCP)\n"
-     "  mbtcp  UnitID (1-255, 255 = alternativní adresa neaktivní), Timeout (1-255 s)\n"
-     "  uartm  KodBaud (2-8: 2400-115200 Bd), KodParita (0 žádná, 1 sudá, 2 lichá),\n"
-     "         Timeout (1-65535 ms), Opakovani (0-15)\n"
-     "  uarts  Adresa (1-255), KodBaud (2-8), KodParita (0-2), Repeater (0 zakázáno, 1 povoleno)\n\n"
-     "Příklad: tk7713t --lan 127.0.0.1:6969 set uartm KodBaud=8 Timeout=500\n",
+     "Každá položka má dvě jména: to, které ukazuje její dialog, s jednotkami\n"
+     "a slovy dialogu (vlevo), a jméno položky záznamu, jak je vypisuje get\n"
+     "a obsahuje záloha, s kódem ze seznamu (vpravo). Obě lze míchat.\n\n"
+     "%s\n"
+     "unit-id 255 znamená, že alternativní adresa je neaktivní.\n\n"
+     "Příklady:\n"
+     "  tk7713t --com 3 set uartm baud=115200 parity=odd timeout=500 retries=3\n"
+     "  tk7713t --lan 127.0.0.1:6969 set uartm KodBaud=8 Timeout=500\n",
      "Usage: tk7713t [connection] set CONFIG NAME=VALUE ...\n\n"
      "Reads CONFIG from the converter, replaces the named fields, validates the\n"
      "result as the settings dialog does, writes it and reads it back to verify.\n"
      "Fields not named keep the converter's current values. Nothing is written\n"
      "when a value is refused.\n\n"
-     "  lan4   IP4_Adresa, IP4_Maska, IP4_Brana (dotted IPv4), IP4_DHCP (0 manual, 1 DHCP)\n"
-     "  mbtcp  UnitID (1-255, 255 = alternative address inactive), Timeout (1-255 s)\n"
-     "  uartm  KodBaud (2-8: 2400-115200 Bd), KodParita (0 none, 1 even, 2 odd),\n"
-     "         Timeout (1-65535 ms), Opakovani (0-15)\n"
-     "  uarts  Adresa (1-255), KodBaud (2-8), KodParita (0-2), Repeater (0 disable, 1 enable)\n\n"
-     "Example: tk7713t --lan 127.0.0.1:6969 set uartm KodBaud=8 Timeout=500\n"},
+     "Each field has two names: the one its dialog shows, with the dialog's\n"
+     "units and words (left), and the record field's own, as get prints it and\n"
+     "backups hold it, with the list's code (right). The two may be mixed.\n\n"
+     "%s\n"
+     "unit-id 255 makes the alternative address inactive.\n\n"
+     "Examples:\n"
+     "  tk7713t --com 3 set uartm baud=115200 parity=odd timeout=500 retries=3\n"
+     "  tk7713t --lan 127.0.0.1:6969 set uartm KodBaud=8 Timeout=500\n"},
     {T_HELP_RESTART,
      "Použití: tk7713t [připojení] restart\n\nZapíše do ctrl.bin příkaz restartu.\n",
      "Usage: tk7713t [connection] restart\n\nWrites the restart command to ctrl.bin.\n"},
@@ -292,7 +301,9 @@ constexpr TTextPolozka Texts[] = {
      "is no terminal; --json gives a JSON array. Ctrl-C stops the scan and prints\n"
      "what was found. Exit status 0 when at least one converter was found (on a\n"
      "serial line a supported one), else 1.\n"},
-    {T_OPTION_NOT_FOR_COMMAND, "Volba %s nepatří k příkazu %s", "Option %s does not apply to the command %s"},
+    {T_OPTION_NOT_FOR_COMMAND, "Volba %s nepatří k příkazu %s",
+     "Option %s does not apply to the command %s"},
+    {T_TRY_HELP_SET, "Nápověda: tk7713t set --help", "Try: tk7713t set --help"},
 };
 static_assert(TextTabulkaPlatna(Texts));
 static_assert(std::size(Texts) == T_COUNT);

@@ -79,6 +79,7 @@ enum CliText : std::int32_t {
     T_HELP_RESTORE,
     T_HELP_SCAN,
     T_OPTION_NOT_FOR_COMMAND,
+    T_TRY_HELP_SET,
     T_COUNT
 };
 

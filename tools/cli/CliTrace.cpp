@@ -7,11 +7,11 @@ namespace tkcli {
 TraceMode TakeTraceOption(std::vector<std::string>& args) {
     TraceMode mode = TraceMode::Off;
     const auto taken = std::remove_if(args.begin(), args.end(), [&mode](const std::string& a) {
-        if (a == "--trace") {
+        if (a == kTraceOptions[0]) {
             mode = std::max(mode, TraceMode::Decoded);
             return true;
         }
-        if (a == "--trace=hex") {
+        if (a == kTraceOptions[1]) {
             mode = TraceMode::Hex;
             return true;
         }

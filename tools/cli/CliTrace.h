@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "link/TrafficTrace.h"
@@ -10,6 +11,9 @@
 namespace tkcli {
 
 enum class TraceMode { Off, Decoded, Hex };
+
+// The two forms the option takes.
+inline constexpr std::string_view kTraceOptions[] = {"--trace", "--trace=hex"};
 
 // Removes every --trace and --trace=hex from args. Any other --trace=VALUE
 // stays, so the argument parser reports it as an unknown option.

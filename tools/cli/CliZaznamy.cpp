@@ -1,5 +1,6 @@
 #include "cli/CliZaznamy.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "cli/CliTexty.h"
@@ -17,29 +18,56 @@ Value hexValue(const std::array<std::uint8_t, N>& a) {
     return Value::string(HexText(a.data(), a.size()));
 }
 
+// Address mode (manual, DHCP) and routing (disable, enable).
+constexpr std::string_view kOffOnWords[] = {"off", "on"};
+constexpr std::span<const std::string_view> kText;
+
+// One table per file, in the record's field order.
 const FieldSpec kLan4Fields[] = {
-    {"IP4_Adresa", false, 0, 0, 0, [](AllControls& c, const std::string& t, std::int32_t) { c.lan4.Address = t; }},
-    {"IP4_Maska", false, 0, 0, 0, [](AllControls& c, const std::string& t, std::int32_t) { c.lan4.Mask = t; }},
-    {"IP4_Brana", false, 0, 0, 0, [](AllControls& c, const std::string& t, std::int32_t) { c.lan4.Gateway = t; }},
-    {"IP4_DHCP", true, 0, 1, 0, [](AllControls& c, const std::string&, std::int32_t p) { c.lan4.Mode = p; }},
+    {"IP4_Adresa", "ip", false, 0, 0, 0, kText, "a.b.c.d",
+     [](AllControls& c, const std::string& t, std::int32_t) { c.lan4.Address = t; }},
+    {"IP4_Maska", "mask", false, 0, 0, 0, kText, "a.b.c.d",
+     [](AllControls& c, const std::string& t, std::int32_t) { c.lan4.Mask = t; }},
+    {"IP4_Brana", "gateway", false, 0, 0, 0, kText, "a.b.c.d",
+     [](AllControls& c, const std::string& t, std::int32_t) { c.lan4.Gateway = t; }},
+    {"IP4_DHCP", "dhcp", true, 0, 1, 0, kOffOnWords, "",
+     [](AllControls& c, const std::string&, std::int32_t p) { c.lan4.Mode = p; }},
 };
 const FieldSpec kMbtcpFields[] = {
-    {"UnitID", false, 0, 0, 0,
+    {"UnitID", "unit-id", false, 0, 0, 0, kText, "1-255",
      [](AllControls& c, const std::string& t, std::int32_t) { c.mbtcp.AlternativeAddress = t; }},
-    {"Timeout", false, 0, 0, 0, [](AllControls& c, const std::string& t, std::int32_t) { c.mbtcp.Timeout = t; }},
+    {"Timeout", "timeout", false, 0, 0, 0, kText, "1-255 s",
+     [](AllControls& c, const std::string& t, std::int32_t) { c.mbtcp.Timeout = t; }},
 };
 const FieldSpec kUartmFields[] = {
-    {"KodBaud", true, 2, 8, 2, [](AllControls& c, const std::string&, std::int32_t p) { c.uartm.Baud = p; }},
-    {"KodParita", true, 0, 2, 0, [](AllControls& c, const std::string&, std::int32_t p) { c.uartm.Parity = p; }},
-    {"Timeout", false, 0, 0, 0, [](AllControls& c, const std::string& t, std::int32_t) { c.uartm.Timeout = t; }},
-    {"Opakovani", false, 0, 0, 0, [](AllControls& c, const std::string& t, std::int32_t) { c.uartm.Retries = t; }},
+    {"KodBaud", "baud", true, 2, 8, 2, kBaudWords, "",
+     [](AllControls& c, const std::string&, std::int32_t p) { c.uartm.Baud = p; }},
+    {"KodParita", "parity", true, 0, 2, 0, kParityWords, "",
+     [](AllControls& c, const std::string&, std::int32_t p) { c.uartm.Parity = p; }},
+    {"Timeout", "timeout", false, 0, 0, 0, kText, "1-65535 ms",
+     [](AllControls& c, const std::string& t, std::int32_t) { c.uartm.Timeout = t; }},
+    {"Opakovani", "retries", false, 0, 0, 0, kText, "0-15",
+     [](AllControls& c, const std::string& t, std::int32_t) { c.uartm.Retries = t; }},
 };
 const FieldSpec kUartsFields[] = {
-    {"Adresa", false, 0, 0, 0, [](AllControls& c, const std::string& t, std::int32_t) { c.uarts.Address = t; }},
-    {"KodBaud", true, 2, 8, 2, [](AllControls& c, const std::string&, std::int32_t p) { c.uarts.Baud = p; }},
-    {"KodParita", true, 0, 2, 0, [](AllControls& c, const std::string&, std::int32_t p) { c.uarts.Parity = p; }},
-    {"Repeater", true, 0, 1, 0, [](AllControls& c, const std::string&, std::int32_t p) { c.uarts.Routing = p; }},
+    {"Adresa", "address", false, 0, 0, 0, kText, "1-255",
+     [](AllControls& c, const std::string& t, std::int32_t) { c.uarts.Address = t; }},
+    {"KodBaud", "baud", true, 2, 8, 2, kBaudWords, "",
+     [](AllControls& c, const std::string&, std::int32_t p) { c.uarts.Baud = p; }},
+    {"KodParita", "parity", true, 0, 2, 0, kParityWords, "",
+     [](AllControls& c, const std::string&, std::int32_t p) { c.uarts.Parity = p; }},
+    {"Repeater", "routing", true, 0, 1, 0, kOffOnWords, "",
+     [](AllControls& c, const std::string&, std::int32_t p) { c.uarts.Routing = p; }},
 };
+
+std::string joined(const std::vector<std::string>& items, std::string_view separator) {
+    std::string out;
+    for (const std::string& item : items) {
+        out += out.empty() ? "" : separator;
+        out += item;
+    }
+    return out;
+}
 
 }  // namespace
 
@@ -252,24 +280,87 @@ const FieldSpec* FindField(ConfigDialog dialog, std::string_view name) {
 }
 
 std::string FieldList(ConfigDialog dialog) {
-    std::string out;
+    std::vector<std::string> names;
     for (const FieldSpec& f : Fields(dialog)) {
-        out += out.empty() ? "" : ", ";
-        out += f.name;
+        names.emplace_back(f.name);
+    }
+    return joined(names, ", ");
+}
+
+NamedField FindSetField(ConfigDialog dialog, std::string_view name) {
+    for (const FieldSpec& f : Fields(dialog)) {
+        if (f.name == name || f.alias == name) {
+            return {&f, f.alias == name};
+        }
+    }
+    return {};
+}
+
+std::string SetFieldList(ConfigDialog dialog) {
+    std::vector<std::string> names;
+    for (const FieldSpec& f : Fields(dialog)) {
+        names.emplace_back(f.alias);
+    }
+    return joined(names, ", ") + ", " + FieldList(dialog);
+}
+
+std::vector<std::string> ChoiceValues(const FieldSpec& field, bool alias) {
+    std::vector<std::string> values;
+    if (field.choice) {
+        for (std::int32_t code = field.lo; code <= field.hi; ++code) {
+            values.push_back(
+                alias ? std::string(field.words[static_cast<std::size_t>(code - field.first)])
+                      : std::to_string(code));
+        }
+    }
+    return values;
+}
+
+std::string SetFieldsHelp() {
+    std::string out;
+    for (ConfigDialog d :
+         {ConfigDialog::Lan4, ConfigDialog::Mbtcp, ConfigDialog::Uartm, ConfigDialog::Uarts}) {
+        std::string file(ConfigName(d));
+        for (const FieldSpec& f : Fields(d)) {
+            std::string alias = std::string(f.alias) + "=";
+            std::string record(f.name);
+            if (f.choice) {
+                alias += joined(ChoiceValues(f, true), "|");
+                record.append("=")
+                    .append(std::to_string(f.lo))
+                    .append("-")
+                    .append(std::to_string(f.hi));
+            } else {
+                alias += f.values;
+            }
+            file.resize(7, ' ');
+            alias.resize(std::max<std::size_t>(alias.size() + 2, 46), ' ');
+            out.append("  ").append(file).append(alias).append(record).append("\n");
+            file.clear();
+        }
     }
     return out;
 }
 
-bool ApplyField(const FieldSpec& field, const std::string& value, AllControls& controls,
+bool ApplyField(const FieldSpec& field, bool alias, const std::string& value, AllControls& controls,
                 std::int32_t lang, std::string& message) {
     if (!field.choice) {
         field.set(controls, value, 0);
         return true;
     }
-    std::int32_t code = 0;
-    if (!ParseWholeNumberIn(value, field.lo, field.hi, code)) {
-        const std::string range = std::to_string(field.lo) + "-" + std::to_string(field.hi);
-        message = Format(T_BAD_LIST_VALUE, lang, {field.name, value, range});
+    const std::vector<std::string> values = ChoiceValues(field, alias);
+    std::int32_t code = field.lo - 1;
+    if (!alias) {
+        ParseWholeNumberIn(value, field.lo, field.hi, code);
+    } else if (const auto it = std::find(values.begin(), values.end(), value); it != values.end()) {
+        code = field.lo + static_cast<std::int32_t>(it - values.begin());
+    }
+    if (code < field.lo || code > field.hi) {
+        const std::string accepted =
+            alias ? joined(values, ", ")
+                  : std::to_string(field.lo) + "-" + std::to_string(field.hi);
+        message =
+            Format(T_BAD_LIST_VALUE, lang, {alias ? field.alias : field.name, value, accepted});
         return false;
     }
     field.set(controls, value, code - field.first);

@@ -2,6 +2,7 @@
 // the editable fields of the four settings files for set and restore.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -11,6 +12,7 @@
 #include "cli/Json.h"
 #include "link/U_TK7713T.h"
 #include "workflow/NastaveniLogika.h"
+#include "workflow/TextyOken.h"
 
 namespace tkcli {
 
@@ -33,6 +35,19 @@ bool ConfigByName(std::string_view name, ConfigDialog& dialog);
 std::string_view ConfigName(ConfigDialog dialog);  // "lan4"
 std::string_view FileName(ConfigDialog dialog);    // "lan4.cfg"
 
+// The baud-rate list's rates without their unit, in list order, as
+// --baud and baud= take them.
+inline constexpr auto kBaudWords = [] {
+    std::array<std::string_view, BAUD_LIST_SIZE> words{};
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        words[i] = BAUD_LIST_ITEMS[i];
+        words[i].remove_suffix(3); // " Bd"
+    }
+    return words;
+}();
+// Parity codes 0, 1, 2 as --parity and parity= take them.
+inline constexpr std::string_view kParityWords[] = {"none", "even", "odd"};
+
 // The four dialogs' controls side by side.
 struct AllControls {
     Lan4Controls lan4;
@@ -43,24 +58,47 @@ struct AllControls {
 AllControls ControlsOf(const TCFGTK& cfg);
 Verdict Validate(ConfigDialog dialog, const AllControls& controls, TCFGTK& cfg, std::int32_t lang);
 
-// One editable field. Text fields go into their text control as given and
-// are judged by the dialog's validation; choice fields are list codes.
+// One editable field under two names: the record field's own (KodBaud=8,
+// as get prints it and backups hold it) and the name its dialog shows, with
+// the dialog's units and words (baud=115200). Text fields go into their
+// text control as given and are judged by the dialog's validation; choice
+// fields are list codes under the record name and words under the alias.
 struct FieldSpec {
-    std::string_view name;
+    std::string_view name;  // record field: "KodBaud"
+    std::string_view alias; // as the dialog shows it: "baud"
     bool choice;
     std::int32_t lo;     // choice: lowest code
     std::int32_t hi;     // choice: highest code
     std::int32_t first;  // choice: code at list position 0
+    // Choice: the alias's word for each list position, from the first.
+    std::span<const std::string_view> words;
+    // Text: what the field takes, for the help ("1-65535 ms").
+    std::string_view values;
     void (*set)(AllControls& c, const std::string& text, std::int32_t position);
 };
 std::span<const FieldSpec> Fields(ConfigDialog dialog);
+// By record name only: backups hold these.
 const FieldSpec* FindField(ConfigDialog dialog, std::string_view name);
 // "IP4_Adresa, IP4_Maska, ..."
 std::string FieldList(ConfigDialog dialog);
 
+// A name set takes: the record name or the alias.
+struct NamedField {
+    const FieldSpec* field = nullptr;
+    bool alias = false;
+};
+NamedField FindSetField(ConfigDialog dialog, std::string_view name);
+// "ip, mask, ..., IP4_Adresa, IP4_Maska, ..."
+std::string SetFieldList(ConfigDialog dialog);
+// Values a name takes, for completion and messages: a choice field's words
+// (alias) or codes (record name); nothing for a text field.
+std::vector<std::string> ChoiceValues(const FieldSpec& field, bool alias);
+// Every file's fields with both names, one line each, for set --help.
+std::string SetFieldsHelp();
+
 // Puts value into the field's control. false with a message when a choice
-// value is not a code of its list.
-bool ApplyField(const FieldSpec& field, const std::string& value, AllControls& controls,
+// value is not one of its list.
+bool ApplyField(const FieldSpec& field, bool alias, const std::string& value, AllControls& controls,
                 std::int32_t lang, std::string& message);
 
 }  // namespace tkcli

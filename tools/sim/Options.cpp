@@ -175,6 +175,15 @@ ParseOutcome parseCommandLine(const std::vector<std::string>& args, CommandLine&
     return ParseOutcome::Run;
 }
 
+std::vector<std::pair<std::string, bool>> optionNames() {
+    std::vector<std::pair<std::string, bool>> names{
+        {"--help", false}, {"-h", false}, {"--version", false}};
+    for (const auto& [name, spec] : specs()) {
+        names.emplace_back(name, spec.takesValue);
+    }
+    return names;
+}
+
 std::string usageText()
 {
     return R"(Usage: tk7713t-sim [options]

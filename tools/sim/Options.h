@@ -4,6 +4,7 @@
 #include "sim/SimConfig.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tksim {
@@ -19,5 +20,8 @@ struct CommandLine {
 ParseOutcome parseCommandLine(const std::vector<std::string>& args, CommandLine& out, std::string& message);
 
 std::string usageText();
+
+// Every option the parser takes, and whether it takes a value.
+std::vector<std::pair<std::string, bool>> optionNames();
 
 }  // namespace tksim
