@@ -6,9 +6,7 @@
 #include <QDialog>
 #include <QEventLoop>
 #include <QLabel>
-#include <QPainter>
 #include <QPixmap>
-#include <QSvgRenderer>
 #include <QTimer>
 
 #include "workflow/TextyOken.h"
@@ -28,19 +26,11 @@ void setUpApplication() {
 
 QIcon programIcon() {
     loadIconResource();
-    QSvgRenderer svg(QStringLiteral(":/icons/w-tk7713t.svg"));
+    // PNGs, which Qt reads without any plugin, so the icon cannot be missing
+    // (the Windows build carries no SVG module).
     QIcon icon;
-    if (!svg.isValid()) {
-        return icon;
-    }
-    // Drawn here rather than by an icon plugin, so that it cannot be missing.
     for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        svg.render(&painter);
-        painter.end();
-        icon.addPixmap(pixmap);
+        icon.addFile(QStringLiteral(":/icons/w-tk7713t-%1.png").arg(size), QSize(size, size));
     }
     return icon;
 }

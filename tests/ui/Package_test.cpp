@@ -45,8 +45,6 @@ TEST(DebianPackage, BuildsWithEveryFileAndHelpFindsTheInstalledManual) {
         QStringLiteral("dpkg-deb"), {QStringLiteral("--field"), deb, QStringLiteral("Depends")});
     EXPECT_TRUE(depends.out.contains(QStringLiteral("libqt6widgets6")))
         << depends.out.toStdString();
-    // The icon is drawn by Qt SVG.
-    EXPECT_TRUE(depends.out.contains(QStringLiteral("libqt6svg6"))) << depends.out.toStdString();
     // The long description's lines start with one blank: more would make
     // apt show them as preformatted text.
     const ProgramResult description =
