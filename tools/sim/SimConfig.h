@@ -18,7 +18,7 @@ struct Identity {
 struct ModelOptions {
     Identity identity;
     unsigned restartMs = 2000;       // unreachable time after a restart command
-    int masterLoad = -1;             // master line utilisation in percent, -1 = varying profile
+    int masterLoad = -1; // invented master line utilisation in percent, -1 = counted traffic
     std::uint32_t initialUptimeS = 0;  // run time at start
 };
 
