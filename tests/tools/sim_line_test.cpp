@@ -41,12 +41,12 @@ struct ScriptedEnd final : tksim::LineEnd {
 
 // The line with the model on one fake clock; the model counts milliseconds.
 struct Line {
-    explicit Line(tksim::LineEnd* end = nullptr, std::size_t queueLimit = 4)
-        : line(model, end != nullptr ? *end : slaves, queueLimit,
-               [this](const LineOutcome& o) {
-                   done.push_back({nowUs, o});
-               },
-               {}) {}
+    explicit Line(tksim::LineEnd* end = nullptr, std::size_t queueLimit = 4, unsigned delayMs = 0)
+        : slaves(units, delayMs), line(model, end != nullptr ? *end : slaves, queueLimit,
+                                       [this](const LineOutcome& o) {
+                                           done.push_back({nowUs, o});
+                                       },
+                                       {}) {}
 
     struct Done {
         std::uint64_t atUs;
@@ -93,7 +93,7 @@ struct Line {
     std::uint64_t nowUs = 0;
     tksim::DeviceModel model{tksim::ModelOptions{}, [this] { return nowUs / 1000; }};
     const Bytes units{1, 2};
-    tksim::LineSlaves slaves{units, 0};
+    tksim::LineSlaves slaves;
     std::vector<Done> done;
     tksim::MasterLine line;
 };
@@ -176,6 +176,27 @@ TEST(MasterLine, BroadcastWritesEverySlaveAndWaitsForNoAnswer) {
     EXPECT_EQ(l.slaves.find(1)->holding[5], 0xABCD);
     // The read starts after the broadcast's frame and silence.
     EXPECT_EQ(l.done[1].atUs, 2 * (9167u + 4011u) + 8021u + 4011u);
+}
+
+// The answer's first byte, after the closing silence and the delay, must
+// come within the timeout after the request.
+TEST(MasterLine, SlaveReplyDelayCountsAgainstTheTimeout) {
+    struct Case {
+        unsigned delayMs;
+        LineOutcome::Kind kind;
+        std::uint64_t atUs;
+    };
+    for (const Case& c :
+         std::vector<Case>{{50, LineOutcome::Answer, 9167 + 4011 + 50000 + 8021 + 4011},
+                           {325, LineOutcome::Answer, 9167 + 4011 + 325000 + 8021 + 4011},
+                           {326, LineOutcome::NoAnswer, 9167 + 330000}}) {
+        Line l(nullptr, 4, c.delayMs);
+        l.submit(1, {0x03, 0x00, 0x00, 0x00, 0x01});
+        l.run();
+        ASSERT_EQ(l.done.size(), 1u) << c.delayMs;
+        EXPECT_EQ(l.done[0].outcome.kind, c.kind) << c.delayMs;
+        EXPECT_EQ(l.done[0].atUs, c.atUs) << c.delayMs;
+    }
 }
 
 TEST(MasterLine, QueueIsBoundedBesideTheRequestOnTheWire) {
