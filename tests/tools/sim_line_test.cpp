@@ -199,18 +199,6 @@ TEST(MasterLine, SlaveReplyDelayCountsAgainstTheTimeout) {
     }
 }
 
-TEST(MasterLine, QueueIsBoundedBesideTheRequestOnTheWire) {
-    Line l(nullptr, 2);
-    l.submit(1, {0x03, 0x00, 0x00, 0x00, 0x01}); // on the wire at once
-    EXPECT_TRUE(l.line.submit({0, 1, {0x03, 0x00, 0x00, 0x00, 0x01}}));
-    EXPECT_TRUE(l.line.submit({0, 1, {0x03, 0x00, 0x00, 0x00, 0x01}}));
-    EXPECT_FALSE(l.line.submit({0, 1, {0x03, 0x00, 0x00, 0x00, 0x01}}));
-    EXPECT_FALSE(l.line.submit({0, 1, {}}));
-    l.run();
-    EXPECT_EQ(l.done.size(), 3u);
-    EXPECT_TRUE(l.line.submit({0, 1, {0x03, 0x00, 0x00, 0x00, 0x01}}));
-}
-
 TEST(MasterLine, UnusableAnswerIsAnErrorAndRetried) {
     const Bytes good = frameOf({0x05, 0x03, 0x02, 0x12, 0x34});
     struct Case {
@@ -249,18 +237,6 @@ TEST(MasterLine, UnusableAnswerIsAnErrorAndRetried) {
     }
 }
 
-TEST(MasterLine, ExceptionAnswerIsANegativeResponseNotAnError) {
-    Line l;
-    l.submit(1, {0x03, 0x03, 0xE7, 0x00, 0x02}); // 999 + 2 is past the table
-    l.run();
-    ASSERT_EQ(l.done.size(), 1u);
-    EXPECT_EQ(l.done[0].outcome.pdu, (Bytes{0x83, 0x02}));
-    const Bytes m = l.mmrd();
-    EXPECT_EQ(u32At(m, 0), 1u);
-    EXPECT_EQ(u32At(m, 4), 0u);
-    EXPECT_EQ(u32At(m, 8), 1u);
-}
-
 TEST(MasterLine, NewLineSettingsCountFromTheNextRequest) {
     Line l;
     l.submit(1, {0x03, 0x00, 0x00, 0x00, 0x01});
@@ -296,31 +272,6 @@ TEST(MasterLine, LateTicksNeitherStretchNorBackdateTheLine) {
     l.submit(1, read1);
     l.run();
     EXPECT_EQ(l.done[2].atUs, 2 * exchange + 700 + 5000 + exchange);
-}
-
-// Requests kept queued for three seconds: the line carries bits all the
-// time but for the silences between frames.
-TEST(MasterLine, SaturatedLineAt9600ShowsItsUtilisation) {
-    Line l;
-    const Bytes read125{0x04, 0x00, 0x00, 0x00, 0x7D};
-    while (l.nowUs < 3000000) {
-        while (l.line.queued() < 2) {
-            ASSERT_TRUE(l.line.submit({0, 1, read125}));
-        }
-        l.line.tick(l.nowUs);
-        l.run(l.line.nextEventUs().value_or(kNever));
-    }
-    const Bytes ring = l.model.read(SimFile::Mmrgv);
-    ASSERT_EQ(u32At(ring, 0), 3u);
-    // 8 + 255 characters of every 263 + 7: 97 %.
-    for (int second = 0; second < 3; ++second) {
-        EXPECT_GE(ring.at(12 + second), 96) << second;
-        EXPECT_LE(ring.at(12 + second), 98) << second;
-    }
-    const Bytes m = l.mmrd();
-    EXPECT_EQ(m[14], ring[14]);
-    EXPECT_GE(m[12], 3); // 3.2 transactions a second
-    EXPECT_LE(m[12], 4);
 }
 
 struct SlaveCase {
