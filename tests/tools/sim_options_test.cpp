@@ -33,8 +33,21 @@ INSTANTIATE_TEST_SUITE_P(
         GoodCase{{}, [](const CommandLine& c) {
                      return c.config.tftp.enabled && c.config.rtu.enabled && c.config.tftp.address == "127.0.0.1" &&
                             c.config.tftp.port == 6969 && c.config.rtu.address == 247 && c.config.rtu.baudCode == 4 &&
-                            c.config.rtu.parityCode == 1 && c.config.model.restartMs == 2000 && !c.log;
+                            c.config.rtu.parityCode == 1 && c.config.model.restartMs == 2000 && !c.log &&
+                            c.config.model.masterLoad == -1 && c.config.gateway.tcpServer &&
+                            c.config.gateway.address == "127.0.0.1" && c.config.gateway.port == 1502 &&
+                            c.config.gateway.lineSlaves.empty() && c.config.gateway.trafficPerSecond == 0;
                  }, "defaults"},
+        GoodCase{{"--mbtcp", "[::1]:0", "--line-slaves", "1,2,247", "--line-slave-delay", "5", "--line-traffic", "3"},
+                 [](const CommandLine& c) {
+                     const tksim::GatewayOptions& g = c.config.gateway;
+                     return g.address == "::1" && g.port == 0 && g.lineSlaves == std::vector<std::uint8_t>{1, 2, 247} &&
+                            g.slaveDelayMs == 5 && g.trafficPerSecond == 3;
+                 }, "gateway"},
+        GoodCase{{"--no-mbtcp", "--line-link", "/tmp/l", "--mbtcp", "localhost:502"}, [](const CommandLine& c) {
+                     return !c.config.gateway.tcpServer && c.config.gateway.lineLink == "/tmp/l" &&
+                            c.config.gateway.address == "localhost" && c.config.gateway.port == 502;
+                 }, "no server"},
         GoodCase{{"--tftp-port", "0"}, [](const CommandLine& c) { return c.config.tftp.port == 0; }, "port 0"},
         GoodCase{{"--tftp-port=65535"}, [](const CommandLine& c) { return c.config.tftp.port == 65535; }, "inline value"},
         GoodCase{{"--address", "255", "--baud", "115200", "--parity", "0"}, [](const CommandLine& c) {
@@ -96,7 +109,15 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{{"--exception", "0"}, "1-255"},
                       BadCase{{"--type", ""}, "invalid value"},
                       BadCase{{"--pacing=1"}, "takes no value"},
-                      BadCase{{"--no-tftp", "--no-rtu"}, "nothing to serve"},
+                      BadCase{{"--no-tftp", "--no-rtu", "--no-mbtcp"}, "nothing to serve"},
+                      BadCase{{"--mbtcp", "1502"}, "ADDRESS:PORT"},
+                      BadCase{{"--mbtcp", "::1:1502"}, "[IPv6]:PORT"},
+                      BadCase{{"--mbtcp", "127.0.0.1:65536"}, "port 0-65535"},
+                      BadCase{{"--line-slaves", "1,,2"}, "1-247"},
+                      BadCase{{"--line-slaves", "0"}, "1-247"},
+                      BadCase{{"--line-slaves", "248"}, "1-247"},
+                      BadCase{{"--line-traffic", "1001"}, "0-1000"},
+                      BadCase{{"--line-link", "/tmp/l", "--line-slaves", "1"}, "exclude each other"},
                       BadCase{{"--serial", "/dev/ttyS0", "--link", "/tmp/x"}, "--link"}));
 
 TEST(HelpOption, WinsAndListsEveryOption)
@@ -115,7 +136,8 @@ TEST(HelpOption, WinsAndListsEveryOption)
                                "--frame-gap", "--type", "--firmware-version", "--version", "--serial-number", "--restart-time", "--load",
                                "--uptime", "--log", "--drop-every", "--corrupt-crc-every", "--delay", "--exception",
                                "--refuse-writes", "--ignore-writes", "--no-oack", "--force-blksize",
-                               "--duplicate-data", "--foreign-port"}) {
+                               "--duplicate-data", "--foreign-port", "--mbtcp", "--no-mbtcp", "--line-link",
+                               "--line-slaves", "--line-slave-delay", "--line-traffic"}) {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
 }
