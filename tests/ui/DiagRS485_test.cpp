@@ -222,7 +222,9 @@ TEST_P(DiagRS485Test, CancelDuringATickOfASilentConverterClosesAtOnce) {
     EXPECT_FALSE(w.isVisible());
     EXPECT_FALSE(w.Timer1->isActive());
     EXPECT_EQ(status(w), QStringLiteral(" Converter connection error"));
-    // No further reads once closed.
+    // No further reads once closed. The simulator may note the aborted
+    // request only now, on its own thread: wait for that note first.
+    ASSERT_TRUE(uitest::waitUntil([&] { return reads("mmrd.bin", 6) >= 1; }));
     const std::size_t before = reads("mmrd.bin", 6);
     uitest::runEventsFor(300);
     EXPECT_EQ(reads("mmrd.bin", 6), before);
