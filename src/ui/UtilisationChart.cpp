@@ -5,8 +5,6 @@
 #include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
-#include <QStyle>
-#include <QStyleOptionFocusRect>
 #include <algorithm>
 #include <cmath>
 
@@ -189,11 +187,13 @@ void UtilisationChart::draw(QPainter& painter) {
 void UtilisationChart::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     draw(painter);
+    // A plain frame: the style's focus rectangle may tint the whole chart.
     if (hasFocus()) {
-        QStyleOptionFocusRect frame;
-        frame.initFrom(this);
-        frame.rect = rect().adjusted(1, 1, -1, -1);
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, &painter, this);
+        QPen frame(palette().color(QPalette::Highlight), 2);
+        frame.setJoinStyle(Qt::MiterJoin);
+        painter.setPen(frame);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
     }
 }
 

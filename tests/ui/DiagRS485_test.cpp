@@ -17,6 +17,7 @@
 #include <QRegularExpression>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <sstream>
 
@@ -243,6 +244,9 @@ protected:
         data.Lang = LANG_EN;
         w.Dat = &data;
         w.show();
+        // Laid out with the captions set at show, and able to take focus.
+        w.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     }
     void TearDown() override {
         w.reject();
@@ -365,9 +369,11 @@ TEST_F(DiagRS485Chart, ExportsRoundTripAndAFailedSaveLeavesNoFile) {
     const QImage image(pngPath);
     EXPECT_FALSE(image.isNull());
     EXPECT_EQ(image.size(), w.ChartView1->size() * w.ChartView1->devicePixelRatio());
-    // The file is the chart as drawn.
-    EXPECT_EQ(image.convertToFormat(QImage::Format_ARGB32),
-              w.ChartView1->image().convertToFormat(QImage::Format_ARGB32));
+    // The file is the chart as drawn, without the frame that shows focus.
+    w.ChartView1->setFocus();
+    EXPECT_EQ(w.ChartView1->grab().toImage().pixelColor(1, 1),
+              w.palette().color(QPalette::Highlight));
+    EXPECT_EQ(image.convertToFormat(QImage::Format_RGB32), w.ChartView1->image());
 
     // Unwritable: a clear message, and neither file nor leftovers.
     const QString bad = dir.filePath(QStringLiteral("missing/chart.csv"));
