@@ -187,12 +187,80 @@ TEST_F(ModelFixture, RingGainsOneSamplePerSecondAndWraps)
     EXPECT_TRUE(std::all_of(ring.begin() + 12, ring.end(), [](std::uint8_t b) { return b == 42; }));
 }
 
-TEST_F(ModelFixture, VaryingLoadStaysAPercentage)
-{
+TEST_F(ModelFixture, WithoutTrafficEveryFigureIsZero) {
     clock = 600000;
     const Bytes ring = model->read(SimFile::Mmrgv);
-    EXPECT_TRUE(std::all_of(ring.begin() + 12, ring.end(), [](std::uint8_t b) { return b <= 100; }));
-    EXPECT_FALSE(std::all_of(ring.begin() + 12, ring.end(), [&](std::uint8_t b) { return b == ring[12]; }));
+    EXPECT_EQ(u32At(ring, 0), 180u);
+    EXPECT_TRUE(std::all_of(ring.begin() + 12, ring.end(), [](std::uint8_t b) { return b == 0; }));
+    EXPECT_EQ(model->read(SimFile::Mmrd), Bytes(16, 0));
+}
+
+TEST_F(ModelFixture, CountedTrafficFillsCountersAndRingPerSecond) {
+    // Second 0: 0.5 s and 0.1 s busy, one message; second 1: 0.3 s, one
+    // message; second 2: 0.004 s (rounds to 0 %), then nothing.
+    model->lineMessage(100000);
+    model->lineBusy(100000, 600000);
+    model->lineBusy(900000, 1300000);
+    model->lineMessage(1200000);
+    model->lineBusy(2000000, 2004000);
+    model->lineError();
+    model->lineError();
+    model->lineNegative();
+    struct Step {
+        std::uint64_t atMs;
+        Bytes mmrd;
+        Bytes ring; // the samples stored so far, oldest first
+    };
+    for (const Step& s : std::vector<Step>{
+             {999, {2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0}, {}},
+             {1000, {2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 1, 0, 60, 0}, {60}},
+             {2000, {2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 1, 0, 30, 0}, {60, 30}},
+             {4000, {2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0}, {60, 30, 0, 0}}}) {
+        clock = s.atMs;
+        EXPECT_EQ(model->read(SimFile::Mmrd), s.mmrd) << s.atMs;
+        const Bytes ring = model->read(SimFile::Mmrgv);
+        EXPECT_EQ(u32At(ring, 0), s.ring.size()) << s.atMs;
+        EXPECT_EQ(sliceOf(ring, 12, s.ring.size()), s.ring) << s.atMs;
+    }
+    // A clear zeroes the totals; the last second's figures stay.
+    model->lineMessage(4100000);
+    model->lineBusy(4000000, 5000000);
+    clock = 5000;
+    model->clearStatistics();
+    EXPECT_EQ(model->read(SimFile::Mmrd),
+              (Bytes{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 100, 0}));
+    // A second already stored takes no more time.
+    model->lineBusy(4500000, 4900000);
+    clock = 6000;
+    EXPECT_EQ(model->read(SimFile::Mmrgv)[12 + 4], 100);
+    EXPECT_EQ(model->read(SimFile::Mmrgv)[12 + 5], 0);
+}
+
+TEST_F(ModelFixture, FixedLoadIgnoresCountedTraffic) {
+    options.masterLoad = 0;
+    make();
+    model->lineMessage(0);
+    model->lineBusy(0, 900000);
+    model->lineError();
+    model->lineNegative();
+    clock = 1000;
+    EXPECT_EQ(model->read(SimFile::Mmrd), Bytes(16, 0));
+    EXPECT_EQ(model->read(SimFile::Mmrgv)[12], 0);
+}
+
+TEST_F(ModelFixture, LineAndServerSettingsFollowTheirFiles) {
+    EXPECT_EQ(model->lineSettings().baudCode, 4);
+    EXPECT_EQ(model->lineSettings().timeoutMs, 330u);
+    ASSERT_EQ(model->write(SimFile::Uartm, Bytes{0x08, 0x00, 0xE8, 0x03, 0x0F, 0xFE}),
+              WriteResult::Accepted);
+    const tksim::LineSettings line = model->lineSettings();
+    EXPECT_EQ(line.baudCode, 8);
+    EXPECT_EQ(line.parityCode, 0);
+    EXPECT_EQ(line.timeoutMs, 1000u);
+    EXPECT_EQ(line.retries, 15u);
+    ASSERT_EQ(model->write(SimFile::Mbtcp, Bytes{0x11, 0x3C, 0xB3}), WriteResult::Accepted);
+    EXPECT_EQ(model->tcpSettings().alternativeUnit, 0x11);
+    EXPECT_EQ(model->tcpSettings().idleTimeoutS, 60u);
 }
 
 struct LoadCase {

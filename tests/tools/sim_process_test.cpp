@@ -65,10 +65,10 @@ protected:
     std::string dir;
 };
 
-TEST_F(SimProcessRun, ServesBothInterfacesAtOnceAndStopsCleanlyOnSigterm)
-{
+TEST_F(SimProcessRun, ServesEveryInterfaceAtOnceAndStopsCleanlyOnSigterm) {
     const std::string link = dir + "/converter";
-    simtest::Child sim({kExe, "--tftp-port", "0", "--link", link, "--log", "--address", "17"});
+    simtest::Child sim({kExe, "--tftp-port", "0", "--link", link, "--log", "--address", "17",
+                        "--mbtcp", "127.0.0.1:0", "--line-slaves", "1"});
     ASSERT_TRUE(sim.waitForLine("ready", 5000)) << sim.out() << sim.err();
     std::smatch m;
     const std::string out = sim.out();
@@ -76,6 +76,17 @@ TEST_F(SimProcessRun, ServesBothInterfacesAtOnceAndStopsCleanlyOnSigterm)
     const std::string port = m[1];
     ASSERT_TRUE(std::regex_search(out, m, std::regex("rtu: (/dev/pts/[0-9]+) \\(link ([^)]+)\\) address 17\n"))) << out;
     EXPECT_EQ(m[2], link);
+    ASSERT_TRUE(std::regex_search(
+        out, m, std::regex("mbtcp: 127\\.0\\.0\\.1:([0-9]+)\nline: slaves 1\nready")))
+        << out;
+    const std::string mbtcp = m[1];
+
+    // The README's command: slave 1's holding registers through Modbus TCP.
+    const auto poll = simtest::run(
+        {"mbpoll", "-m", "tcp", "-p", mbtcp, "-a", "1", "-r", "1", "-c", "10", "-1", "127.0.0.1"});
+    EXPECT_EQ(poll.code, 0) << poll.err;
+    EXPECT_NE(poll.out.find("[1]: \t1000\n[2]: \t1001\n"), std::string::npos) << poll.out;
+    EXPECT_NE(poll.out.find("[10]: \t1009\n"), std::string::npos) << poll.out;
 
     // A TFTP download runs while the serial exchange happens.
     simtest::Child curl({"curl", "-s", "-S", "--max-time", "10", "--tftp-blksize", "8", "-o", dir + "/sys.bin",
@@ -104,6 +115,8 @@ TEST_F(SimProcessRun, ServesBothInterfacesAtOnceAndStopsCleanlyOnSigterm)
     EXPECT_NE(sim.out().find("stopped"), std::string::npos);
     EXPECT_NE(sim.err().find("tftp: read sys.bin from 127.0.0.1:"), std::string::npos) << sim.err();
     EXPECT_NE(sim.err().find("rtu: 0x44 file 22 block 0 n 3 (mbtcp.cfg): accepted"), std::string::npos) << sim.err();
+    EXPECT_NE(sim.err().find("line: unit 1 function 3: answer, 25 bytes"), std::string::npos)
+        << sim.err();
     struct stat st{};
     EXPECT_NE(lstat(link.c_str(), &st), 0) << "the link outlived the simulator";
 }
@@ -113,7 +126,7 @@ TEST_F(SimProcessRun, ServesBothInterfacesAtOnceAndStopsCleanlyOnSigterm)
 TEST_F(SimProcessRun, ClosedOutputsReachNothing)
 {
     const std::string link = dir + "/converter";
-    std::vector<std::string> args{kExe, "--tftp-port", "0", "--link", link, "--log"};
+    std::vector<std::string> args{kExe, "--tftp-port", "0", "--link", link, "--log", "--no-mbtcp"};
     std::vector<char*> argv;
     for (std::string& a : args) {
         argv.push_back(a.data());
@@ -145,7 +158,7 @@ TEST_F(SimProcessRun, ClosedOutputsReachNothing)
 
 TEST_F(SimProcessRun, SigintStopsItToo)
 {
-    simtest::Child sim({kExe, "--tftp-port", "0", "--no-rtu"});
+    simtest::Child sim({kExe, "--tftp-port", "0", "--no-rtu", "--no-mbtcp"});
     ASSERT_TRUE(sim.waitForLine("ready", 5000)) << sim.err();
     EXPECT_EQ(sim.out().find("rtu:"), std::string::npos);
     sim.signal(SIGINT);
@@ -154,11 +167,11 @@ TEST_F(SimProcessRun, SigintStopsItToo)
 
 TEST_F(SimProcessRun, PortInUseEndsWithExitOne)
 {
-    simtest::Child first({kExe, "--tftp-port", "0", "--no-rtu"});
+    simtest::Child first({kExe, "--tftp-port", "0", "--no-rtu", "--no-mbtcp"});
     const auto line = first.waitForLine("tftp: ", 5000);
     ASSERT_TRUE(line);
     const std::string port = line->substr(line->rfind(':') + 1);
-    const auto second = simtest::run({kExe, "--tftp-port", port, "--no-rtu"});
+    const auto second = simtest::run({kExe, "--tftp-port", port, "--no-rtu", "--no-mbtcp"});
     EXPECT_EQ(second.code, 1);
     EXPECT_NE(second.err.find("Address already in use"), std::string::npos) << second.err;
     first.signal(SIGTERM);

@@ -43,8 +43,8 @@ start_sim() {  # NAME ARGS...: starts a simulator, waits for "ready"
   cat "$work/$name.out"
   exit 1
 }
-start_sim v4 --tftp-port 0 --link "$work/rtu"
-start_sim v6 --tftp-port 0 --tftp-address ::1 --no-rtu
+start_sim v4 --tftp-port 0 --link "$work/rtu" --no-mbtcp
+start_sim v6 --tftp-port 0 --tftp-address ::1 --no-rtu --no-mbtcp
 lan4=$(sed -n 's/^tftp: //p' "$work/v4.out")
 lan6=$(sed -n 's/^tftp: //p' "$work/v6.out")
 ln -sfn "$(readlink -f "$work/rtu")" "$prefix/dosdevices/com$com"

@@ -6,7 +6,6 @@
 #include <chrono>
 #include <cmath>
 #include <ctime>
-#include <numbers>
 
 namespace tksim {
 
@@ -26,8 +25,12 @@ constexpr std::array<FileInfo, 9> kCatalog{{
 
 constexpr std::array<unsigned, 9> kBaudRates{600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 
-// Character times of one master exchange: request, answer and the gaps.
+// Character times of one invented master exchange: request, answer and the gaps.
 constexpr unsigned kCharsPerExchange = 40;
+
+constexpr std::uint64_t kUsPerSecond = 1000000;
+// Seconds of counted traffic kept ahead of the ring; a frame is never longer.
+constexpr std::size_t kMaxPendingSeconds = 64;
 
 constexpr std::uint8_t kNotDecodedFill = 0xEE;
 
@@ -170,18 +173,6 @@ std::uint64_t DeviceModel::uptimeAt(std::uint64_t nowMs) const
     return (nowMs >= bootMs_ ? nowMs - bootMs_ : 0) + extraMs_;
 }
 
-unsigned DeviceModel::loadAt(std::uint64_t second) const
-{
-    if (options_.masterLoad >= 0) {
-        return static_cast<unsigned>(std::min(options_.masterLoad, 100));
-    }
-    // A slow wave with a little deterministic jitter, like a polling master
-    // whose slaves come and go.
-    const double wave = 35.0 + 25.0 * std::sin(2.0 * std::numbers::pi * static_cast<double>(second % 120) / 120.0);
-    const int jitter = static_cast<int>(((second * 2654435761u) >> 16) % 11) - 5;
-    return static_cast<unsigned>(std::clamp(static_cast<int>(wave) + jitter, 0, 100));
-}
-
 unsigned DeviceModel::ratePerSecond(unsigned load) const
 {
     const unsigned code = uartm_.at(0);
@@ -201,13 +192,32 @@ void DeviceModel::advance(std::uint64_t nowMs)
         // Long silence: count the skipped time in bulk, simulate only the
         // seconds the ring can still show.
         const std::uint64_t skip = n - kRingSize;
-        messagesMilli_ += static_cast<std::int64_t>(skip * ratePerSecond(loadAt(processedSeconds_)) * 1000);
+        if (invented()) {
+            messagesMilli_ += static_cast<std::int64_t>(
+                skip * ratePerSecond(static_cast<unsigned>(options_.masterLoad)) * 1000);
+        }
         processedSeconds_ += skip;
+        seconds_.erase(seconds_.begin(), seconds_.lower_bound(processedSeconds_));
         n = kRingSize;
     }
     for (; processedSeconds_ < second; ++processedSeconds_) {
-        const unsigned load = loadAt(processedSeconds_);
-        messagesMilli_ += static_cast<std::int64_t>(ratePerSecond(load)) * 1000;
+        unsigned load = 0;
+        if (invented()) {
+            load = static_cast<unsigned>(std::min(options_.masterLoad, 100));
+            messagesMilli_ += static_cast<std::int64_t>(ratePerSecond(load)) * 1000;
+        } else {
+            Second counted;
+            if (const auto it = seconds_.find(processedSeconds_); it != seconds_.end()) {
+                counted = it->second;
+                seconds_.erase(it);
+            }
+            // Busy time to the nearest percent.
+            load = static_cast<unsigned>(
+                std::min<std::uint64_t>((counted.busyUs + 5000) / 10000, 100));
+            lastLoad_ = static_cast<std::uint8_t>(load);
+            lastPerSecond_ =
+                static_cast<std::uint16_t>(std::min<std::uint32_t>(counted.messages, 65535));
+        }
         ring_[ringIndex_] = static_cast<std::uint8_t>(load);
         ringIndex_ = (ringIndex_ + 1) % kRingSize;
         ringCount_ = std::min<std::uint32_t>(ringCount_ + 1, kRingSize);
@@ -221,6 +231,10 @@ void DeviceModel::restartLocked(std::uint64_t nowMs)
     unreachableUntil_ = nowMs + options_.restartMs;
     processedSeconds_ = 0;
     messagesMilli_ = 0;
+    seconds_.clear();
+    messages_ = errors_ = negatives_ = 0;
+    lastPerSecond_ = 0;
+    lastLoad_ = 0;
     ring_.fill(0);
     ringCount_ = 0;
     ringIndex_ = 0;
@@ -234,19 +248,26 @@ void DeviceModel::restartLocked(std::uint64_t nowMs)
 
 MasterStats DeviceModel::statsLocked(std::uint64_t nowMs) const
 {
+    MasterStats s;
+    if (!invented()) {
+        s.messages = messages_;
+        s.errors = errors_;
+        s.negatives = negatives_;
+        s.perSecond = lastPerSecond_;
+        s.load = lastLoad_;
+        return s;
+    }
     const std::uint64_t up = uptimeAt(nowMs);
-    const std::uint64_t second = up / 1000;
-    const unsigned currentRate = ratePerSecond(loadAt(second));
+    const unsigned load = static_cast<unsigned>(std::min(options_.masterLoad, 100));
+    const unsigned currentRate = ratePerSecond(load);
     std::int64_t milli = messagesMilli_ + static_cast<std::int64_t>(currentRate * (up % 1000));
     milli = std::max<std::int64_t>(milli, 0);
-    MasterStats s;
     s.messages = static_cast<std::uint32_t>(milli / 1000);
     s.errors = s.messages / 97;
     s.negatives = s.messages / 41;
     if (processedSeconds_ > 0) {
-        const unsigned load = loadAt(processedSeconds_ - 1);
         s.load = static_cast<std::uint8_t>(load);
-        s.perSecond = static_cast<std::uint16_t>(ratePerSecond(load));
+        s.perSecond = static_cast<std::uint16_t>(currentRate);
     }
     return s;
 }
@@ -407,10 +428,13 @@ WriteResult DeviceModel::write(SimFile file, std::span<const std::uint8_t> image
         if (commit) {
             if (command == 0) {
                 restartLocked(t);
-            } else {
+            } else if (invented()) {
                 // Clearing starts the count again from this moment.
                 const std::uint64_t up = uptimeAt(t);
-                messagesMilli_ = -static_cast<std::int64_t>(ratePerSecond(loadAt(up / 1000)) * (up % 1000));
+                const unsigned load = static_cast<unsigned>(std::min(options_.masterLoad, 100));
+                messagesMilli_ = -static_cast<std::int64_t>(ratePerSecond(load) * (up % 1000));
+            } else {
+                messages_ = errors_ = negatives_ = 0;
             }
         }
         return WriteResult::Accepted;
@@ -461,6 +485,7 @@ void DeviceModel::setMasterLoad(int percent)
     std::lock_guard lock(mutex_);
     advance(now());
     options_.masterLoad = percent;
+    seconds_.clear();
 }
 
 void DeviceModel::setRestartMs(unsigned ms)
@@ -505,6 +530,84 @@ unsigned DeviceModel::restartCount()
 {
     std::lock_guard lock(mutex_);
     return restarts_;
+}
+
+LineSettings DeviceModel::lineSettings() {
+    std::lock_guard lock(mutex_);
+    LineSettings s;
+    s.baudCode = std::min<int>(uartm_.at(0), 8);
+    s.parityCode = uartm_.at(1) <= 2 ? uartm_.at(1) : 1;
+    s.timeoutMs = std::max<unsigned>(uartm_.at(2) | uartm_.at(3) << 8, 1);
+    s.retries = uartm_.at(4);
+    return s;
+}
+
+TcpSettings DeviceModel::tcpSettings() {
+    std::lock_guard lock(mutex_);
+    TcpSettings s;
+    s.alternativeUnit = mbtcp_.at(0);
+    s.idleTimeoutS = std::max<unsigned>(mbtcp_.at(1), 1);
+    return s;
+}
+
+bool DeviceModel::secondOf(std::uint64_t atUs, std::uint64_t& second,
+                           std::uint64_t& usIntoSecond) const {
+    if (atUs < bootMs_ * 1000) {
+        return false;
+    }
+    const std::uint64_t up = atUs - bootMs_ * 1000 + extraMs_ * 1000;
+    second = up / kUsPerSecond;
+    usIntoSecond = up % kUsPerSecond;
+    // A second already in the ring cannot change any more.
+    return second >= processedSeconds_;
+}
+
+void DeviceModel::lineBusy(std::uint64_t fromUs, std::uint64_t toUs) {
+    std::lock_guard lock(mutex_);
+    advance(now());
+    if (invented()) {
+        return;
+    }
+    // Split the interval at second boundaries.
+    while (fromUs < toUs) {
+        std::uint64_t second = 0;
+        std::uint64_t into = 0;
+        const bool counted = secondOf(fromUs, second, into);
+        const std::uint64_t part = std::min(toUs - fromUs, kUsPerSecond - into);
+        if (counted && (seconds_.size() < kMaxPendingSeconds || seconds_.count(second) != 0)) {
+            seconds_[second].busyUs += part;
+        }
+        fromUs += part;
+    }
+}
+
+void DeviceModel::lineMessage(std::uint64_t atUs) {
+    std::lock_guard lock(mutex_);
+    advance(now());
+    if (invented()) {
+        return;
+    }
+    ++messages_;
+    std::uint64_t second = 0;
+    std::uint64_t into = 0;
+    if (secondOf(atUs, second, into) &&
+        (seconds_.size() < kMaxPendingSeconds || seconds_.count(second) != 0)) {
+        ++seconds_[second].messages;
+    }
+}
+
+void DeviceModel::lineError() {
+    std::lock_guard lock(mutex_);
+    if (!invented()) {
+        ++errors_;
+    }
+}
+
+void DeviceModel::lineNegative() {
+    std::lock_guard lock(mutex_);
+    if (!invented()) {
+        ++negatives_;
+    }
 }
 
 }  // namespace tksim

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <span>
 #include <string>
@@ -37,6 +38,20 @@ constexpr std::size_t kRingSize = 180;
 constexpr std::size_t kSysSize = 392;
 constexpr std::size_t kMmrdSize = 16;
 constexpr std::size_t kMmrgvSize = 12 + kRingSize;
+
+// The master line as uartm.cfg sets it.
+struct LineSettings {
+    int baudCode = 4;   // 0-8: 600 ... 115200 Bd
+    int parityCode = 1; // 0 none, 1 even, 2 odd
+    unsigned timeoutMs = 330;
+    unsigned retries = 0;
+};
+
+// The Modbus TCP server as mbtcp.cfg sets it.
+struct TcpSettings {
+    std::uint8_t alternativeUnit = 255; // 255: none
+    unsigned idleTimeoutS = 5;
+};
 
 struct MasterStats {
     std::uint32_t messages = 0;
@@ -82,6 +97,17 @@ public:
     MasterStats masterStats();
     unsigned restartCount();
 
+    LineSettings lineSettings();
+    TcpSettings tcpSettings();
+
+    // Traffic on the master line, counted into mmrd.bin and mmrgv.bin unless
+    // a fixed load is set. Times are microseconds of the model's clock (its
+    // milliseconds times 1000); an interval may reach into the future.
+    void lineBusy(std::uint64_t fromUs, std::uint64_t toUs);
+    void lineMessage(std::uint64_t atUs);
+    void lineError();
+    void lineNegative();
+
     static std::string infoText(const Identity& identity);
     static std::vector<std::uint8_t> factoryImage(SimFile file);
 
@@ -90,8 +116,10 @@ private:
     std::uint64_t uptimeAt(std::uint64_t nowMs) const;
     void advance(std::uint64_t nowMs);
     MasterStats statsLocked(std::uint64_t nowMs) const;
-    unsigned loadAt(std::uint64_t second) const;
+    bool invented() const { return options_.masterLoad >= 0; }
     unsigned ratePerSecond(unsigned load) const;
+    // Second of run time an instant falls into; false before the boot.
+    bool secondOf(std::uint64_t atUs, std::uint64_t& second, std::uint64_t& usIntoSecond) const;
     std::vector<std::uint8_t> sysImage(std::uint64_t nowMs);
     std::vector<std::uint8_t>& stored(SimFile file);
     void restartLocked(std::uint64_t nowMs);
@@ -112,8 +140,20 @@ private:
     std::array<std::uint8_t, 4> gatewayInForce_{};
     std::uint8_t dhcpInForce_ = 0;
 
-    // Master line statistics in thousandths of a message.
+    // Invented master line statistics (a fixed load) in thousandths of a message.
     std::int64_t messagesMilli_ = 0;
+    // Counted master line statistics; busy time and messages per second of
+    // run time until the second has passed into the ring.
+    struct Second {
+        std::uint64_t busyUs = 0;
+        std::uint32_t messages = 0;
+    };
+    std::map<std::uint64_t, Second> seconds_;
+    std::uint32_t messages_ = 0;
+    std::uint32_t errors_ = 0;
+    std::uint32_t negatives_ = 0;
+    std::uint16_t lastPerSecond_ = 0;
+    std::uint8_t lastLoad_ = 0;
     std::array<std::uint8_t, kRingSize> ring_{};
     std::uint32_t ringCount_ = 0;
     std::uint32_t ringIndex_ = 0;

@@ -80,38 +80,138 @@ Spec baudRate()
                 "600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200"};
 }
 
+// ADDRESS:PORT, an IPv6 address in brackets.
+Spec listenAddress() {
+    return Spec{true,
+                [](const std::string& v, CommandLine& c) {
+                    const std::size_t colon = v.rfind(':');
+                    if (colon == std::string::npos || colon == 0) {
+                        return false;
+                    }
+                    std::string host = v.substr(0, colon);
+                    if (host.front() == '[') {
+                        if (host.size() < 3 || host.back() != ']') {
+                            return false;
+                        }
+                        host = host.substr(1, host.size() - 2);
+                    } else if (host.find(':') != std::string::npos) {
+                        return false;
+                    }
+                    long long port = 0;
+                    if (!toNumber(v.substr(colon + 1), 0, 65535, port)) {
+                        return false;
+                    }
+                    c.config.gateway.address = host;
+                    c.config.gateway.port = static_cast<std::uint16_t>(port);
+                    return true;
+                },
+                "ADDRESS:PORT, port 0-65535, [IPv6]:PORT"};
+}
+
+// Unit ids separated by commas.
+Spec unitList() {
+    return Spec{true,
+                [](const std::string& v, CommandLine& c) {
+                    std::vector<std::uint8_t> units;
+                    std::size_t start = 0;
+                    for (;;) {
+                        const std::size_t comma = v.find(',', start);
+                        long long unit = 0;
+                        if (!toNumber(v.substr(start, comma == std::string::npos ? std::string::npos
+                                                                                 : comma - start),
+                                      1, 247, unit)) {
+                            return false;
+                        }
+                        units.push_back(static_cast<std::uint8_t>(unit));
+                        if (comma == std::string::npos) {
+                            break;
+                        }
+                        start = comma + 1;
+                    }
+                    c.config.gateway.lineSlaves = units;
+                    return true;
+                },
+                "units 1-247 separated by commas"};
+}
+
 const std::map<std::string, Spec>& specs()
 {
     static const std::map<std::string, Spec> table = {
-        {"--tftp-address", text([](CommandLine& c) -> std::string& { return c.config.tftp.address; })},
-        {"--tftp-port", number<std::uint16_t>(0, 65535, [](CommandLine& c) -> std::uint16_t& { return c.config.tftp.port; })},
+        {"--tftp-address",
+         text([](CommandLine& c) -> std::string& { return c.config.tftp.address; })},
+        {"--tftp-port",
+         number<std::uint16_t>(
+             0, 65535, [](CommandLine& c) -> std::uint16_t& { return c.config.tftp.port; })},
         {"--no-tftp", flag([](CommandLine& c) { c.config.tftp.enabled = false; })},
-        {"--retransmit", number<unsigned>(1, 60000, [](CommandLine& c) -> unsigned& { return c.config.tftp.retransmitMs; })},
-        {"--retries", number<unsigned>(0, 100, [](CommandLine& c) -> unsigned& { return c.config.tftp.retries; })},
+        {"--retransmit",
+         number<unsigned>(1, 60000,
+                          [](CommandLine& c) -> unsigned& { return c.config.tftp.retransmitMs; })},
+        {"--retries",
+         number<unsigned>(0, 100,
+                          [](CommandLine& c) -> unsigned& { return c.config.tftp.retries; })},
         {"--serial", text([](CommandLine& c) -> std::string& { return c.config.rtu.device; })},
         {"--link", text([](CommandLine& c) -> std::string& { return c.config.rtu.linkPath; })},
         {"--no-rtu", flag([](CommandLine& c) { c.config.rtu.enabled = false; })},
-        {"--address", number<std::uint8_t>(1, 255, [](CommandLine& c) -> std::uint8_t& { return c.config.rtu.address; })},
+        {"--address",
+         number<std::uint8_t>(
+             1, 255, [](CommandLine& c) -> std::uint8_t& { return c.config.rtu.address; })},
         {"--baud", baudRate()},
-        {"--parity", number<int>(0, 2, [](CommandLine& c) -> int& { return c.config.rtu.parityCode; })},
+        {"--parity",
+         number<int>(0, 2, [](CommandLine& c) -> int& { return c.config.rtu.parityCode; })},
         {"--pacing", flag([](CommandLine& c) { c.config.rtu.pacing = true; })},
-        {"--turnaround", number<unsigned>(0, 10000, [](CommandLine& c) -> unsigned& { return c.config.rtu.turnaroundMs; })},
-        {"--frame-gap", number<unsigned>(0, 1000000, [](CommandLine& c) -> unsigned& { return c.config.rtu.frameGapUs; })},
-        {"--type", text([](CommandLine& c) -> std::string& { return c.config.model.identity.type; })},
-        {"--firmware-version", text([](CommandLine& c) -> std::string& { return c.config.model.identity.version; })},
-        {"--serial-number", text([](CommandLine& c) -> std::string& { return c.config.model.identity.serial; })},
-        {"--restart-time", number<unsigned>(0, 600000, [](CommandLine& c) -> unsigned& { return c.config.model.restartMs; })},
-        {"--load", number<int>(0, 100, [](CommandLine& c) -> int& { return c.config.model.masterLoad; })},
-        {"--uptime", number<std::uint32_t>(0, 4294967295LL, [](CommandLine& c) -> std::uint32_t& { return c.config.model.initialUptimeS; })},
+        {"--turnaround",
+         number<unsigned>(0, 10000,
+                          [](CommandLine& c) -> unsigned& { return c.config.rtu.turnaroundMs; })},
+        {"--frame-gap",
+         number<unsigned>(0, 1000000,
+                          [](CommandLine& c) -> unsigned& { return c.config.rtu.frameGapUs; })},
+        {"--mbtcp", listenAddress()},
+        {"--no-mbtcp", flag([](CommandLine& c) { c.config.gateway.tcpServer = false; })},
+        {"--line-link",
+         text([](CommandLine& c) -> std::string& { return c.config.gateway.lineLink; })},
+        {"--line-slaves", unitList()},
+        {"--line-slave-delay",
+         number<unsigned>(
+             0, 60000, [](CommandLine& c) -> unsigned& { return c.config.gateway.slaveDelayMs; })},
+        {"--line-traffic", number<unsigned>(0, 1000,
+                                            [](CommandLine& c) -> unsigned& {
+                                                return c.config.gateway.trafficPerSecond;
+                                            })},
+        {"--type",
+         text([](CommandLine& c) -> std::string& { return c.config.model.identity.type; })},
+        {"--firmware-version",
+         text([](CommandLine& c) -> std::string& { return c.config.model.identity.version; })},
+        {"--serial-number",
+         text([](CommandLine& c) -> std::string& { return c.config.model.identity.serial; })},
+        {"--restart-time",
+         number<unsigned>(0, 600000,
+                          [](CommandLine& c) -> unsigned& { return c.config.model.restartMs; })},
+        {"--load",
+         number<int>(0, 100, [](CommandLine& c) -> int& { return c.config.model.masterLoad; })},
+        {"--uptime", number<std::uint32_t>(0, 4294967295LL,
+                                           [](CommandLine& c) -> std::uint32_t& {
+                                               return c.config.model.initialUptimeS;
+                                           })},
         {"--log", flag([](CommandLine& c) { c.log = true; })},
-        {"--drop-every", number<unsigned>(0, 1000000, [](CommandLine& c) -> unsigned& { return c.config.faults.dropEvery; })},
-        {"--corrupt-crc-every", number<unsigned>(0, 1000000, [](CommandLine& c) -> unsigned& { return c.config.faults.corruptCrcEvery; })},
-        {"--delay", number<unsigned>(0, 600000, [](CommandLine& c) -> unsigned& { return c.config.faults.delayMs; })},
-        {"--exception", number<unsigned>(1, 255, [](CommandLine& c) -> unsigned& { return c.config.faults.exceptionCode; })},
+        {"--drop-every",
+         number<unsigned>(0, 1000000,
+                          [](CommandLine& c) -> unsigned& { return c.config.faults.dropEvery; })},
+        {"--corrupt-crc-every", number<unsigned>(0, 1000000,
+                                                 [](CommandLine& c) -> unsigned& {
+                                                     return c.config.faults.corruptCrcEvery;
+                                                 })},
+        {"--delay",
+         number<unsigned>(0, 600000,
+                          [](CommandLine& c) -> unsigned& { return c.config.faults.delayMs; })},
+        {"--exception",
+         number<unsigned>(
+             1, 255, [](CommandLine& c) -> unsigned& { return c.config.faults.exceptionCode; })},
         {"--refuse-writes", flag([](CommandLine& c) { c.config.faults.refuseWrites = true; })},
         {"--ignore-writes", flag([](CommandLine& c) { c.config.faults.ignoreWrites = true; })},
         {"--no-oack", flag([](CommandLine& c) { c.config.faults.noOack = true; })},
-        {"--force-blksize", number<unsigned>(1, 65464, [](CommandLine& c) -> unsigned& { return c.config.faults.forceBlksize; })},
+        {"--force-blksize",
+         number<unsigned>(
+             1, 65464, [](CommandLine& c) -> unsigned& { return c.config.faults.forceBlksize; })},
         {"--duplicate-data", flag([](CommandLine& c) { c.config.faults.duplicateData = true; })},
         {"--foreign-port", flag([](CommandLine& c) { c.config.faults.foreignPort = true; })},
     };
@@ -164,8 +264,13 @@ ParseOutcome parseCommandLine(const std::vector<std::string>& args, CommandLine&
             return ParseOutcome::Error;
         }
     }
-    if (!out.config.tftp.enabled && !out.config.rtu.enabled) {
-        message = "--no-tftp and --no-rtu together leave nothing to serve";
+    if (!out.config.tftp.enabled && !out.config.rtu.enabled && !out.config.gateway.running()) {
+        message = "--no-tftp, --no-rtu and --no-mbtcp together leave nothing to serve";
+        return ParseOutcome::Error;
+    }
+    if (!out.config.gateway.lineLink.empty() && !out.config.gateway.lineSlaves.empty()) {
+        message = "--line-link and --line-slaves exclude each other: the line has outside slaves "
+                  "or built-in ones";
         return ParseOutcome::Error;
     }
     if (!out.config.rtu.device.empty() && !out.config.rtu.linkPath.empty()) {
@@ -180,9 +285,11 @@ std::string usageText()
     return R"(Usage: tk7713t-sim [options]
 
 Simulates a TK-7713T converter: a TFTP server and a Modbus RTU slave
-(functions 0x43, 0x44, 0x45) serving the converter's files. Both
-interfaces run at once until Ctrl-C or SIGTERM. On start it prints
-"tftp: ADDRESS:PORT", "rtu: PATH" and "ready", one per line.
+(functions 0x43, 0x44, 0x45) serving the converter's files, and a Modbus
+TCP server whose requests go out on the simulated Modbus RTU master line.
+All run at once until Ctrl-C or SIGTERM. On start it prints
+"tftp: ADDRESS:PORT", "rtu: PATH", "mbtcp: ADDRESS:PORT", "line: ..." and
+"ready", one per line.
 
 TFTP:
   --tftp-address ADDR   address to listen on (default 127.0.0.1); several
@@ -203,12 +310,23 @@ Modbus RTU slave:
   --frame-gap US        silence that ends a request (default 3.5 characters, 1750 us above 19200 Bd)
   --no-rtu              no Modbus RTU slave
 
+Modbus TCP gateway (the master line follows uartm.cfg, the server mbtcp.cfg):
+  --mbtcp ADDR:PORT     address and TCP port of the server (default 127.0.0.1:1502;
+                        port 0 = any free port, 502 needs privileges)
+  --no-mbtcp            no Modbus TCP server
+  --line-link PATH      the master line is a new pseudo-terminal linked at PATH, for
+                        a Modbus RTU slave program (one at another speed hears nothing)
+  --line-slaves LIST    built-in slaves on the line, e.g. 1,2,17 (units 1-247)
+  --line-slave-delay MS reply delay of the built-in slaves (default 0)
+  --line-traffic N      N requests a second generated inside, for demos (default 0)
+
 Device:
   --type TEXT           converter type (default TK-7713T)
   --firmware-version TEXT  firmware version (default 1.05)
   --serial-number TEXT  serial number (default 24070001)
   --restart-time MS     unreachable time after a restart command (default 2000)
-  --load PCT            fixed master line utilisation 0-100 (default: varying)
+  --load PCT            invented master line statistics at a fixed utilisation 0-100
+                        (default: counted from the line's traffic)
   --uptime S            run time at start in seconds (default 0)
 
 Faults:

@@ -11,6 +11,8 @@ namespace tksim {
 enum class ParseOutcome { Run, Help, Version, Error };
 
 struct CommandLine {
+    // The program serves Modbus TCP unless told not to.
+    CommandLine() { config.gateway.tcpServer = true; }
     Config config;
     bool log = false;
 };

@@ -1,13 +1,13 @@
 #include "sim/RtuSlave.h"
 
+#include "sim/PseudoTerminal.h"
+
+#include <array>
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/stat.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace tksim {
@@ -15,66 +15,10 @@ namespace tksim {
 namespace {
 
 constexpr std::array<unsigned, 9> kRates{600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
-constexpr std::array<speed_t, 9> kSpeeds{B600, B1200, B2400, B4800, B9600, B19200, B38400, B57600, B115200};
 
 std::string errnoText(const std::string& what)
 {
     return what + ": " + std::strerror(errno);
-}
-
-void setCloexec(int fd)
-{
-    const int flags = fcntl(fd, F_GETFD);
-    if (flags >= 0) {
-        fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
-    }
-}
-
-void setNonblock(int fd)
-{
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags >= 0) {
-        fcntl(fd, F_SETFL, flags | O_NONBLOCK);
-    }
-}
-
-bool configureLine(int fd, int baudCode, int parityCode)
-{
-    termios t{};
-    if (tcgetattr(fd, &t) != 0) {
-        return false;
-    }
-    cfmakeraw(&t);
-    const std::size_t i = baudCode >= 0 && baudCode < 9 ? static_cast<std::size_t>(baudCode) : 4;
-    cfsetispeed(&t, kSpeeds[i]);
-    cfsetospeed(&t, kSpeeds[i]);
-    t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | CSTOPB | PARENB | PARODD | CRTSCTS);
-    t.c_cflag |= CS8 | CLOCAL | CREAD;
-    if (parityCode == 1) {
-        t.c_cflag |= PARENB;
-    } else if (parityCode == 2) {
-        t.c_cflag |= PARENB | PARODD;
-    }
-    t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK);
-    t.c_cc[VMIN] = 0;
-    t.c_cc[VTIME] = 0;
-    if (tcsetattr(fd, TCSANOW, &t) == 0) {
-        return true;
-    }
-    // A pseudo-terminal carries no parity bit: it applies everything else
-    // and drops the parity, which tcsetattr may report as EINVAL. Like the
-    // program's own port code, take that line as set.
-    const int error = errno;
-    termios applied{};
-    const tcflag_t parity = PARENB | PARODD;
-    if (error == EINVAL && tcgetattr(fd, &applied) == 0 &&
-        (applied.c_cflag & ~parity) == (t.c_cflag & ~parity) && applied.c_iflag == t.c_iflag &&
-        applied.c_oflag == t.c_oflag && applied.c_lflag == t.c_lflag &&
-        cfgetispeed(&applied) == cfgetispeed(&t) && cfgetospeed(&applied) == cfgetospeed(&t)) {
-        return true;
-    }
-    errno = error;
-    return false;
 }
 
 std::uint64_t monoNs()
@@ -143,49 +87,12 @@ bool RtuSlave::open(std::string& error)
 
 bool RtuSlave::openPty(std::string& error)
 {
-    const int master = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master < 0) {
-        error = errnoText("posix_openpt");
+    if (!pty_.open(options_.baudCode, options_.parityCode, options_.linkPath, error)) {
         return false;
     }
-    char name[PATH_MAX] = {};
-    if (grantpt(master) != 0 || unlockpt(master) != 0 || ptsname_r(master, name, sizeof name) != 0) {
-        error = errnoText("pseudo-terminal set-up");
-        ::close(master);
-        return false;
-    }
-    setCloexec(master);
-    setNonblock(master);
-    const int slave = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (slave < 0) {
-        error = errnoText(std::string("open ") + name);
-        ::close(master);
-        return false;
-    }
-    // Raw before any client opens it: an echo would send our answers back to
-    // us. The settings stay with the terminal after this descriptor closes.
-    configureLine(slave, options_.baudCode, options_.parityCode);
-    ::close(slave);
-    fd_ = master;
+    fd_ = pty_.fd();
     isPty_ = true;
-    path_ = name;
-    if (!options_.linkPath.empty()) {
-        struct stat st{};
-        if (lstat(options_.linkPath.c_str(), &st) == 0) {
-            if (!S_ISLNK(st.st_mode)) {
-                error = options_.linkPath + " exists and is not a symbolic link";
-                close();
-                return false;
-            }
-            ::unlink(options_.linkPath.c_str());
-        }
-        if (symlink(path_.c_str(), options_.linkPath.c_str()) != 0) {
-            error = errnoText("symlink " + options_.linkPath);
-            close();
-            return false;
-        }
-        linkMade_ = true;
-    }
+    path_ = pty_.path();
     return true;
 }
 
@@ -208,14 +115,9 @@ bool RtuSlave::openDevice(std::string& error)
 
 void RtuSlave::close()
 {
-    if (linkMade_) {
-        // Remove the link only while it still points to our terminal.
-        char target[PATH_MAX] = {};
-        const ssize_t n = readlink(options_.linkPath.c_str(), target, sizeof target - 1);
-        if (n > 0 && path_ == std::string(target, static_cast<std::size_t>(n))) {
-            ::unlink(options_.linkPath.c_str());
-        }
-        linkMade_ = false;
+    if (isPty_) {
+        pty_.close();
+        fd_ = -1;
     }
     if (fd_ >= 0) {
         ::close(fd_);
@@ -302,40 +204,25 @@ void RtuSlave::discardUnheard()
     if (!isPty_) {
         return;
     }
-    const int fd = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0) {
-        // Input side only: a request a new client has already written stays.
-        tcflush(fd, TCIFLUSH);
-        ::close(fd);
-        if (log_) {
-            log_("rtu: client gone, answers it did not read discarded");
-        }
+    pty_.discardUnread();
+    if (log_) {
+        log_("rtu: client gone, answers it did not read discarded");
     }
 }
 
 bool RtuSlave::clientSpeedMatches(std::string& heard) const
 {
     // A pseudo-terminal carries no bits, so a client at another speed would
-    // be understood; a real line would garble its frames. The client's
-    // speed is that of the terminal's far end, read through the master.
+    // be understood; a real line would garble its frames.
     if (!isPty_) {
         return true;
     }
-    termios t{};
-    if (tcgetattr(fd_, &t) != 0) {
+    const int far = pty_.farBaudCode();
+    const int own = options_.baudCode >= 0 && options_.baudCode < 9 ? options_.baudCode : 4;
+    if (far == own) {
         return true;
     }
-    const std::size_t own = options_.baudCode >= 0 && options_.baudCode < 9 ? static_cast<std::size_t>(options_.baudCode) : 4;
-    const speed_t speed = cfgetospeed(&t);
-    if (speed == kSpeeds[own]) {
-        return true;
-    }
-    heard = "?";
-    for (std::size_t i = 0; i < kSpeeds.size(); ++i) {
-        if (kSpeeds[i] == speed) {
-            heard = std::to_string(kRates[i]);
-        }
-    }
+    heard = far < 0 ? "?" : std::to_string(baudRateOf(far));
     return false;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "sim/DeviceModel.h"
+#include "sim/PseudoTerminal.h"
 #include "sim/RtuProtocol.h"
 #include "sim/SimConfig.h"
 
@@ -49,7 +50,7 @@ private:
     bool isPty_ = false;
     bool unheard_ = false;  // answers written since the terminal last had no client
     std::string path_;
-    bool linkMade_ = false;
+    PseudoTerminal pty_;
 };
 
 }  // namespace tksim

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace tksim {
 
@@ -18,7 +19,7 @@ struct Identity {
 struct ModelOptions {
     Identity identity;
     unsigned restartMs = 2000;       // unreachable time after a restart command
-    int masterLoad = -1;             // master line utilisation in percent, -1 = varying profile
+    int masterLoad = -1; // invented master line utilisation in percent, -1 = counted traffic
     std::uint32_t initialUptimeS = 0;  // run time at start
 };
 
@@ -43,6 +44,22 @@ struct RtuOptions {
     unsigned frameGapUs = 0;        // silence ending a request, 0 = 3.5 characters
 };
 
+// The gateway: a Modbus TCP server whose requests go out on the simulated
+// Modbus RTU master line. tk7713t-sim serves it by default; in-process
+// users turn it on.
+struct GatewayOptions {
+    bool tcpServer = false;
+    std::string address = "127.0.0.1";
+    std::uint16_t port = 1502; // 0 = any free port, read back after start
+    unsigned maxConnections = 8;
+    std::size_t queueLimit = 16;          // requests waiting for the line
+    std::string lineLink;                 // the line is a pseudo-terminal linked here
+    std::vector<std::uint8_t> lineSlaves; // built-in slaves on the line
+    unsigned slaveDelayMs = 0;            // their reply delay
+    unsigned trafficPerSecond = 0;        // requests generated inside, for demos
+    bool running() const { return tcpServer || trafficPerSecond > 0; }
+};
+
 // Faults; every field off by default. Counters apply per interface.
 struct Faults {
     unsigned dropEvery = 0;         // leave out every n-th answer (RTU frame, TFTP packet)
@@ -64,6 +81,7 @@ struct Config {
     ModelOptions model;
     TftpOptions tftp;
     RtuOptions rtu;
+    GatewayOptions gateway;
     Faults faults;
     LogSink log;                    // one line per request when set; called from the
                                     // serving threads, so it must outlive the simulator

@@ -1,5 +1,7 @@
 #include "sim/Simulator.h"
 
+#include "platform/Clock.h"
+#include "sim/Gateway.h"
 #include "sim/RtuSlave.h"
 #include "sim/TftpServer.h"
 
@@ -8,10 +10,26 @@
 
 namespace tksim {
 
-Simulator::Simulator(Config config, DeviceModel::Clock clock)
-    : config_(std::move(config)), model_(config_.model, std::move(clock)), faults_(config_.faults)
-{
+namespace {
+
+// The model counts milliseconds, the master line microseconds of the same
+// clock. The simulated converter is another machine: a fake clock installed
+// for the program under test does not move its time; a clock given to the
+// simulator does.
+std::function<std::uint64_t()> microsecondsOf(const DeviceModel::Clock& clock) {
+    if (clock) {
+        return [clock] { return clock() * 1000; };
+    }
+    return [] { return platform::systemClock().monotonicUs(); };
 }
+
+} // namespace
+
+Simulator::Simulator(Config config, DeviceModel::Clock clock)
+    : config_(std::move(config)), model_(config_.model, clock ? clock : DeviceModel::Clock([] {
+                                             return platform::systemClock().monotonicUs() / 1000;
+                                         })),
+      faults_(config_.faults), clockUs_(microsecondsOf(clock)) {}
 
 Simulator::~Simulator()
 {
@@ -63,11 +81,20 @@ bool Simulator::start(std::string* error)
             return failed(why);
         }
     }
+    if (config_.gateway.running()) {
+        gateway_ = std::make_unique<Gateway>(model_, config_.gateway, log, clockUs_);
+        if (!gateway_->open(why)) {
+            return failed(why);
+        }
+    }
     for (const auto& server : tftp_) {
         tftpThreads_.emplace_back([this, s = server.get()] { s->run(stopFlag_, wakePipe_[0]); });
     }
     if (rtu_) {
         rtuThread_ = std::thread([this] { rtu_->run(stopFlag_, wakePipe_[0]); });
+    }
+    if (gateway_) {
+        gatewayThread_ = std::thread([this] { gateway_->run(stopFlag_, wakePipe_[0]); });
     }
     return true;
 }
@@ -86,8 +113,12 @@ void Simulator::stop()
     if (rtuThread_.joinable()) {
         rtuThread_.join();
     }
+    if (gatewayThread_.joinable()) {
+        gatewayThread_.join();
+    }
     tftp_.clear();
     rtu_.reset();
+    gateway_.reset();
     for (int& fd : wakePipe_) {
         if (fd >= 0) {
             close(fd);
@@ -115,6 +146,14 @@ std::vector<std::string> Simulator::tftpAddresses() const
         }
         start = comma + 1;
     }
+}
+
+std::uint16_t Simulator::mbtcpPort() const {
+    return gateway_ ? gateway_->port() : 0;
+}
+
+std::string Simulator::linePath() const {
+    return gateway_ ? gateway_->linePath() : std::string();
 }
 
 std::string Simulator::serialPath() const

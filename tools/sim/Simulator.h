@@ -1,5 +1,5 @@
-// The converter simulator: device model, TFTP server and Modbus RTU slave,
-// each interface served on its own thread. Tests run it in-process:
+// The converter simulator: device model, TFTP server, Modbus RTU slave and
+// the gateway (Modbus TCP to the master line), each on its own thread. Tests run it in-process:
 //
 //   tksim::Config c;
 //   c.tftp.port = 0;                       // any free port
@@ -8,6 +8,7 @@
 //   if (!sim.start(&error)) { ... }
 //   sim.tftpPort();                        // the port bound
 //   sim.serialPath();                      // e.g. /dev/pts/7
+//   sim.mbtcpPort();                       // with c.gateway.tcpServer
 //   sim.setFaults(f);                      // change faults while running
 //   sim.stop();                            // also done by the destructor
 #pragma once
@@ -16,6 +17,7 @@
 #include "sim/SimConfig.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -26,31 +28,37 @@ namespace tksim {
 
 class TftpServer;
 class RtuSlave;
+class Gateway;
 
 class Simulator {
 public:
-    explicit Simulator(Config config, DeviceModel::Clock clock = {});
-    ~Simulator();
-    Simulator(const Simulator&) = delete;
-    Simulator& operator=(const Simulator&) = delete;
+  // Without a clock the simulator runs on the program's monotonic clock;
+  // a clock given (milliseconds) also times the master line.
+  explicit Simulator(Config config, DeviceModel::Clock clock = {});
+  ~Simulator();
+  Simulator(const Simulator&) = delete;
+  Simulator& operator=(const Simulator&) = delete;
 
-    // Opens the enabled interfaces and starts serving. On failure nothing
-    // stays open and error says why.
-    bool start(std::string* error = nullptr);
-    void stop();
-    bool running() const { return running_; }
+  // Opens the enabled interfaces and starts serving. On failure nothing
+  // stays open and error says why.
+  bool start(std::string* error = nullptr);
+  void stop();
+  bool running() const { return running_; }
 
-    std::uint16_t tftpPort() const;        // 0 when TFTP is off
-    const std::string& tftpAddress() const { return config_.tftp.address; }
-    // Every address the TFTP server listens on, all with tftpPort().
-    std::vector<std::string> tftpAddresses() const;
-    std::string serialPath() const;        // pseudo-terminal or device; empty when RTU is off
-    const std::string& linkPath() const { return config_.rtu.linkPath; }
-    std::uint8_t rtuAddress() const { return config_.rtu.address; }
+  std::uint16_t tftpPort() const; // 0 when TFTP is off
+  const std::string& tftpAddress() const { return config_.tftp.address; }
+  // Every address the TFTP server listens on, all with tftpPort().
+  std::vector<std::string> tftpAddresses() const;
+  std::string serialPath() const; // pseudo-terminal or device; empty when RTU is off
+  const std::string& linkPath() const { return config_.rtu.linkPath; }
+  std::uint8_t rtuAddress() const { return config_.rtu.address; }
+  std::uint16_t mbtcpPort() const; // 0 when the Modbus TCP server is off
+  const std::string& mbtcpAddress() const { return config_.gateway.address; }
+  std::string linePath() const; // the master line's pseudo-terminal, if any
 
-    void setFaults(const Faults& faults);
-    Faults faults() const;
-    DeviceModel& model() { return model_; }
+  void setFaults(const Faults& faults);
+  Faults faults() const;
+  DeviceModel& model() { return model_; }
 
 private:
     Config config_;
@@ -60,8 +68,11 @@ private:
     std::mutex logMutex_;
     std::vector<std::unique_ptr<TftpServer>> tftp_;  // one per address
     std::unique_ptr<RtuSlave> rtu_;
+    std::unique_ptr<Gateway> gateway_;
     std::vector<std::thread> tftpThreads_;
     std::thread rtuThread_;
+    std::thread gatewayThread_;
+    std::function<std::uint64_t()> clockUs_;
     std::atomic<bool> stopFlag_{false};
     int wakePipe_[2] = {-1, -1};
     bool running_ = false;

@@ -63,6 +63,23 @@ int main(int argc, char** argv)
         }
         std::cout << " address " << static_cast<unsigned>(sim.rtuAddress()) << "\n";
     }
+    if (cl.config.gateway.tcpServer) {
+        const std::string& host = sim.mbtcpAddress();
+        const bool v6 = host.find(':') != std::string::npos;
+        std::cout << "mbtcp: " << (v6 ? "[" + host + "]" : host) << ":" << sim.mbtcpPort() << "\n";
+    }
+    if (cl.config.gateway.running()) {
+        if (!cl.config.gateway.lineLink.empty()) {
+            std::cout << "line: " << sim.linePath() << " (link " << cl.config.gateway.lineLink
+                      << ")\n";
+        } else {
+            std::cout << "line: slaves";
+            for (const std::uint8_t unit : cl.config.gateway.lineSlaves) {
+                std::cout << " " << static_cast<unsigned>(unit);
+            }
+            std::cout << (cl.config.gateway.lineSlaves.empty() ? " none\n" : "\n");
+        }
+    }
     std::cout << "ready" << std::endl;
 
     int received = 0;
