@@ -43,6 +43,8 @@ TEST(DebianPackage, BuildsWithEveryFileAndHelpFindsTheInstalledManual) {
         QStringLiteral("dpkg-deb"), {QStringLiteral("--field"), deb, QStringLiteral("Depends")});
     EXPECT_TRUE(depends.out.contains(QStringLiteral("libqt6widgets6")))
         << depends.out.toStdString();
+    // The gateway test's Modbus TCP client.
+    EXPECT_TRUE(depends.out.contains(QStringLiteral("libmodbus5"))) << depends.out.toStdString();
     // Purge takes the settings file earlier builds left beside the program.
     QTemporaryDir control;
     ASSERT_EQ(
