@@ -45,6 +45,20 @@ TEST_F(CliModbus, ReadsEveryTableOfABuiltInSlave) {
     }
 }
 
+TEST_F(CliModbus, TraceDecodesTheRequestAndTheAnswer) {
+    const auto r = modbus({"--trace", "read", "input", "4", "2", "--unit", "2"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string at =
+        "TCP 127.0.0.1:" + std::to_string(gateway.mbtcpPort()) + "  tid 0 unit 2 ";
+    EXPECT_NE(
+        r.err.find("-> " + at + "fn 0x04 request, 12 bytes: read input registers from 4, 2\n"),
+        std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("<- " + at + "fn 0x04 answer, 13 bytes: 2 input registers: 4 5\n"),
+              std::string::npos)
+        << r.err;
+}
+
 TEST_F(CliModbus, WritesWithTheSingleAndMultipleFunctionsAndReadsThemBack) {
     const std::vector<std::vector<std::string>> writes{{"write", "registers", "10", "0x00FF"},
                                                        {"write", "registers", "11", "7", "65535"},
