@@ -1,5 +1,7 @@
 #include "ui/GatewayTest.h"
 
+#include <cstdio>
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -35,6 +37,12 @@ QLineEdit* readOnlyField(QWidget* parent, const char* name) {
     field->setObjectName(QString::fromLatin1(name));
     field->setReadOnly(true);
     return field;
+}
+
+std::string codeText(std::uint8_t code) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", code);
+    return text;
 }
 
 QString hexText(const std::vector<std::uint8_t>& bytes) {
@@ -128,7 +136,9 @@ TFormGatewayTest::TFormGatewayTest(QWidget* parent) : QDialog(parent) {
     Explanation->setWordWrap(true);
     Explanation->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     Explanation->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    Explanation->setMinimumHeight(96);
+    // Room for an exception's hint and the gateway's causes, so the table
+    // keeps its size whatever the explanation holds.
+    Explanation->setFixedHeight(150);
     auto* answer = new QVBoxLayout(AnswerGroup);
     answer->addWidget(ResultTable, 1);
     auto* details = new QFormLayout;
@@ -162,8 +172,8 @@ TFormGatewayTest::TFormGatewayTest(QWidget* parent) : QDialog(parent) {
     all->addLayout(columns);
     all->addWidget(StatusBar1);
     all->setContentsMargins(8, 8, 8, 2);
-    RequestGroup->setFixedWidth(330);
-    setFixedSize(860, 560);
+    RequestGroup->setFixedWidth(360);
+    setFixedSize(900, 580);
 
     // Tab goes down the request's fields, along the buttons, then to the answer.
     const std::vector<QWidget*> order{UnitEdit,     FunctionList, AddressEdit,  CountEdit,
@@ -305,6 +315,8 @@ void TFormGatewayTest::showResult(const ModbusRequest& request, const ModbusResu
     }
     RequestHex->setText(hexText(r.Request));
     AnswerHex->setText(hexText(r.Answer));
+    RequestHex->setCursorPosition(0);
+    AnswerHex->setCursorPosition(0);
     const bool answered = r.Status == ModbusStatus::Answered || r.Status == ModbusStatus::Exception;
     RoundTripValue->setText(answered ? QString::fromStdString(RoundTripText(r.RoundTripUs))
                                      : QString());
@@ -322,9 +334,12 @@ void TFormGatewayTest::showResult(const ModbusRequest& request, const ModbusResu
         }
     }
     std::string explanation;
+    std::string status = GatewayStatusText(r, where, timeoutMs, lang_);
     if (r.Status == ModbusStatus::Exception) {
-        explanation =
-            ExceptionName(r.ExceptionCode, lang_) + ": " + ExceptionHint(r.ExceptionCode, lang_);
+        explanation = status;
+        // The status line names the exception; the hint is the explanation's.
+        status = Format(TEXT_EXCEPTION_SHORT, lang_,
+                        {codeText(r.ExceptionCode), ExceptionName(r.ExceptionCode, lang_)});
         if (IsGatewayException(r.ExceptionCode)) {
             TTK7713T_UartmCfg uartm;
             const bool known = TK7713T_PrectiUartm(Konvertor, uartm);
@@ -335,10 +350,10 @@ void TFormGatewayTest::showResult(const ModbusRequest& request, const ModbusResu
             }
         }
     } else if (r.Status != ModbusStatus::Answered) {
-        explanation = GatewayStatusText(r, where, timeoutMs, lang_);
+        explanation = status;
     }
     Explanation->setText(ui::tableText(explanation));
-    showStatus(" " + GatewayStatusText(r, where, timeoutMs, lang_));
+    showStatus(" " + status);
 }
 
 void TFormGatewayTest::SendClick() {

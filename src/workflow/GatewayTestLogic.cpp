@@ -145,9 +145,10 @@ constexpr TTextPolozka Texts[] = {
      "The gateway has no path to the unit: it is not served on the master line."},
     {88, "Brána poslala dotaz na linku master, ale platná odpověď nepřišla včas.",
      "The gateway sent the request on the master line, but no valid answer came in time."},
+    {TEXT_EXCEPTION_SHORT, "Výjimka %s (%s)", "Exception %s (%s)"},
 };
 static_assert(TextTabulkaPlatna(Texts));
-static_assert(std::size(Texts) == TEXT_EXCEPTION_HINT + 12);
+static_assert(std::size(Texts) == TEXT_EXCEPTION_SHORT + 1);
 
 std::string hex2(std::uint32_t v) {
     char text[8];

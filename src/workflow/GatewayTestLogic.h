@@ -78,6 +78,7 @@ constexpr std::int32_t TEXT_COPY = 64;
 // TEXT_EXCEPTION_HINT + n; any other code at the base ids themselves.
 constexpr std::int32_t TEXT_EXCEPTION_NAME = 65;
 constexpr std::int32_t TEXT_EXCEPTION_HINT = 77;
+constexpr std::int32_t TEXT_EXCEPTION_SHORT = 89; // a status line's short form
 
 TTextTabulka Texty();
 std::string Text(std::int32_t id, std::int32_t lang);

@@ -74,8 +74,9 @@ TEST_F(GatewayTestWindow, SendOverTheLanFillsTheTableAndAFailureChangesNothingEl
 
     w.AddressEdit->setText(QStringLiteral("995"));
     send(w);
-    EXPECT_EQ(w.StatusBar1->text().left(39),
-              QStringLiteral(" Exception 0x02 (illegal data address):"));
+    EXPECT_EQ(w.StatusBar1->text(), QStringLiteral(" Exception 0x02 (illegal data address)"));
+    EXPECT_TRUE(w.Explanation->text().startsWith(QStringLiteral(
+        "Exception 0x02 (illegal data address): The unit has no data at these addresses")));
     EXPECT_EQ(w.AnswerHex->text(), QStringLiteral("00 00 00 00 00 03 01 83 02"));
     EXPECT_EQ(row(w, 0), (QStringList{"0", "1000", "0x03E8"}));
 
