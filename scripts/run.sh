@@ -2,7 +2,9 @@
 # The demo: installs what is missing, builds, starts the converter simulator
 # on loopback and opens the program ready to connect to it (press
 # Connection > Converter connect > Connect). Closing the program stops the
-# simulator.
+# simulator. The simulator's master line carries a light, steady load (five
+# requests a second to its built-in slaves 1 and 2), so the diagnostics
+# windows show figures of real traffic; its Modbus TCP server takes more.
 #
 # The program keeps its settings file beside its executable, so the demo
 # runs a copy of it from a folder of its own (build/dev/demo) with a
@@ -28,7 +30,8 @@ bash scripts/demo-folder.sh "$root/build/dev" "$demo"
 
 log="$demo/simulator.log"
 "$root/build/dev/tools/sim/tk7713t-sim" --tftp-address 127.0.0.1 --tftp-port 0 \
-  --link "$demo/ttyTK7713T" >"$log" 2>&1 &
+  --link "$demo/ttyTK7713T" --mbtcp 127.0.0.1:0 --line-slaves 1,2 --line-traffic 5 \
+  >"$log" 2>&1 &
 sim_pid=$!
 stop_simulator() {
   if kill -0 "$sim_pid" 2>/dev/null; then
@@ -45,6 +48,7 @@ for _ in $(seq 100); do
 done
 grep -q '^ready' "$log" || { echo "the simulator did not start" >&2; cat "$log" >&2; exit 1; }
 tftp="$(sed -n 's/^tftp: //p' "$log")"
+mbtcp="$(sed -n 's/^mbtcp: //p' "$log")"
 
 # LAN is chosen with the simulator's address; COM port 5 leads to the
 # simulator's pseudo-terminal, for trying the serial interface.
@@ -72,5 +76,7 @@ COM5=$demo/ttyTK7713T
 INI
 
 echo "Simulated converter: TFTP $tftp, COM port 5 = $demo/ttyTK7713T (address 247)"
+echo "Modbus TCP $mbtcp to slaves 1 and 2 on the master line, e.g.:"
+echo "  mbpoll -m tcp -p ${mbtcp##*:} -a 1 -r 1 -c 10 -1 127.0.0.1"
 # Arguments go to the program: scripts/run.sh --lang cs gives Czech windows.
 "$demo/W_tk7713t" "$@"

@@ -235,6 +235,31 @@ TEST_F(GatewayTest, SaturatedLineAt9600ShowsItsUtilisation) {
     EXPECT_EQ(ring.at(12 + (u32At(ring, 8) + 179) % 180), m[14]);
 }
 
+// Twenty requests in one go: the queue takes what it can, the rest are
+// refused at once with exception 6 and never reach the line.
+TEST_F(GatewayTest, FullQueueAnswersSlaveDeviceBusy) {
+    TcpClient client(port());
+    Bytes burst;
+    for (std::uint16_t t = 0; t < 20; ++t) {
+        const Bytes one = mbap(t, 1, {0x04, 0x00, 0x00, 0x00, 0x01});
+        burst.insert(burst.end(), one.begin(), one.end());
+    }
+    ASSERT_TRUE(client.send(burst));
+    unsigned busy = 0;
+    for (int i = 0; i < 20; ++i) {
+        const auto answer = client.receive();
+        ASSERT_TRUE(answer) << i;
+        const Bytes pdu(answer->begin() + 7, answer->end());
+        if (pdu == Bytes{0x84, 0x06}) {
+            ++busy;
+        } else {
+            EXPECT_EQ(pdu, (Bytes{0x04, 0x02, 0x00, 0x00})) << i;
+        }
+    }
+    EXPECT_GE(busy, 3u);
+    EXPECT_EQ(u32At(mmrd(), 0), 20 - busy);
+}
+
 struct MalformedCase {
     const char* what;
     Bytes bytes;

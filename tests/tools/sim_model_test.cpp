@@ -187,7 +187,8 @@ TEST_F(ModelFixture, RingGainsOneSamplePerSecondAndWraps)
     EXPECT_TRUE(std::all_of(ring.begin() + 12, ring.end(), [](std::uint8_t b) { return b == 42; }));
 }
 
-TEST_F(ModelFixture, WithoutTrafficEveryFigureIsZero) {
+TEST_F(ModelFixture, WithoutTrafficEveryFigureIsZero)
+{
     clock = 600000;
     const Bytes ring = model->read(SimFile::Mmrgv);
     EXPECT_EQ(u32At(ring, 0), 180u);
@@ -195,7 +196,8 @@ TEST_F(ModelFixture, WithoutTrafficEveryFigureIsZero) {
     EXPECT_EQ(model->read(SimFile::Mmrd), Bytes(16, 0));
 }
 
-TEST_F(ModelFixture, CountedTrafficFillsCountersAndRingPerSecond) {
+TEST_F(ModelFixture, CountedTrafficFillsCountersAndRingPerSecond)
+{
     // Second 0: 0.5 s and 0.1 s busy, one message; second 1: 0.3 s, one
     // message; second 2: 0.004 s (rounds to 0 %), then nothing.
     model->lineMessage(100000);
@@ -209,7 +211,7 @@ TEST_F(ModelFixture, CountedTrafficFillsCountersAndRingPerSecond) {
     struct Step {
         std::uint64_t atMs;
         Bytes mmrd;
-        Bytes ring; // the samples stored so far, oldest first
+        Bytes ring;  // the samples stored so far, oldest first
     };
     for (const Step& s : std::vector<Step>{
              {999, {2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0}, {}},
@@ -227,8 +229,7 @@ TEST_F(ModelFixture, CountedTrafficFillsCountersAndRingPerSecond) {
     model->lineBusy(4000000, 5000000);
     clock = 5000;
     model->clearStatistics();
-    EXPECT_EQ(model->read(SimFile::Mmrd),
-              (Bytes{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 100, 0}));
+    EXPECT_EQ(model->read(SimFile::Mmrd), (Bytes{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 100, 0}));
     // A second already stored takes no more time.
     model->lineBusy(4500000, 4900000);
     clock = 6000;
@@ -236,7 +237,8 @@ TEST_F(ModelFixture, CountedTrafficFillsCountersAndRingPerSecond) {
     EXPECT_EQ(model->read(SimFile::Mmrgv)[12 + 5], 0);
 }
 
-TEST_F(ModelFixture, FixedLoadIgnoresCountedTraffic) {
+TEST_F(ModelFixture, FixedLoadIgnoresCountedTraffic)
+{
     options.masterLoad = 0;
     make();
     model->lineMessage(0);
@@ -248,7 +250,8 @@ TEST_F(ModelFixture, FixedLoadIgnoresCountedTraffic) {
     EXPECT_EQ(model->read(SimFile::Mmrgv)[12], 0);
 }
 
-TEST_F(ModelFixture, LineAndServerSettingsFollowTheirFiles) {
+TEST_F(ModelFixture, LineAndServerSettingsFollowTheirFiles)
+{
     EXPECT_EQ(model->lineSettings().baudCode, 4);
     EXPECT_EQ(model->lineSettings().timeoutMs, 330u);
     ASSERT_EQ(model->write(SimFile::Uartm, Bytes{0x08, 0x00, 0xE8, 0x03, 0x0F, 0xFE}),

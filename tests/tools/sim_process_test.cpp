@@ -65,7 +65,8 @@ protected:
     std::string dir;
 };
 
-TEST_F(SimProcessRun, ServesEveryInterfaceAtOnceAndStopsCleanlyOnSigterm) {
+TEST_F(SimProcessRun, ServesEveryInterfaceAtOnceAndStopsCleanlyOnSigterm)
+{
     const std::string link = dir + "/converter";
     simtest::Child sim({kExe, "--tftp-port", "0", "--link", link, "--log", "--address", "17",
                         "--mbtcp", "127.0.0.1:0", "--line-slaves", "1"});
@@ -76,9 +77,7 @@ TEST_F(SimProcessRun, ServesEveryInterfaceAtOnceAndStopsCleanlyOnSigterm) {
     const std::string port = m[1];
     ASSERT_TRUE(std::regex_search(out, m, std::regex("rtu: (/dev/pts/[0-9]+) \\(link ([^)]+)\\) address 17\n"))) << out;
     EXPECT_EQ(m[2], link);
-    ASSERT_TRUE(std::regex_search(
-        out, m, std::regex("mbtcp: 127\\.0\\.0\\.1:([0-9]+)\nline: slaves 1\nready")))
-        << out;
+    ASSERT_TRUE(std::regex_search(out, m, std::regex("mbtcp: 127\\.0\\.0\\.1:([0-9]+)\nline: slaves 1\nready"))) << out;
     const std::string mbtcp = m[1];
 
     // The README's command: slave 1's holding registers through Modbus TCP.
@@ -115,8 +114,7 @@ TEST_F(SimProcessRun, ServesEveryInterfaceAtOnceAndStopsCleanlyOnSigterm) {
     EXPECT_NE(sim.out().find("stopped"), std::string::npos);
     EXPECT_NE(sim.err().find("tftp: read sys.bin from 127.0.0.1:"), std::string::npos) << sim.err();
     EXPECT_NE(sim.err().find("rtu: 0x44 file 22 block 0 n 3 (mbtcp.cfg): accepted"), std::string::npos) << sim.err();
-    EXPECT_NE(sim.err().find("line: unit 1 function 3: answer, 25 bytes"), std::string::npos)
-        << sim.err();
+    EXPECT_NE(sim.err().find("line: unit 1 function 3: answer, 25 bytes"), std::string::npos) << sim.err();
     struct stat st{};
     EXPECT_NE(lstat(link.c_str(), &st), 0) << "the link outlived the simulator";
 }

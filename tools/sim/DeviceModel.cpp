@@ -193,8 +193,7 @@ void DeviceModel::advance(std::uint64_t nowMs)
         // seconds the ring can still show.
         const std::uint64_t skip = n - kRingSize;
         if (invented()) {
-            messagesMilli_ += static_cast<std::int64_t>(
-                skip * ratePerSecond(static_cast<unsigned>(options_.masterLoad)) * 1000);
+            messagesMilli_ += static_cast<std::int64_t>(skip * ratePerSecond(inventedLoad()) * 1000);
         }
         processedSeconds_ += skip;
         seconds_.erase(seconds_.begin(), seconds_.lower_bound(processedSeconds_));
@@ -203,7 +202,7 @@ void DeviceModel::advance(std::uint64_t nowMs)
     for (; processedSeconds_ < second; ++processedSeconds_) {
         unsigned load = 0;
         if (invented()) {
-            load = static_cast<unsigned>(std::min(options_.masterLoad, 100));
+            load = inventedLoad();
             messagesMilli_ += static_cast<std::int64_t>(ratePerSecond(load)) * 1000;
         } else {
             Second counted;
@@ -212,11 +211,9 @@ void DeviceModel::advance(std::uint64_t nowMs)
                 seconds_.erase(it);
             }
             // Busy time to the nearest percent.
-            load = static_cast<unsigned>(
-                std::min<std::uint64_t>((counted.busyUs + 5000) / 10000, 100));
+            load = static_cast<unsigned>(std::min<std::uint64_t>((counted.busyUs + 5000) / 10000, 100));
             lastLoad_ = static_cast<std::uint8_t>(load);
-            lastPerSecond_ =
-                static_cast<std::uint16_t>(std::min<std::uint32_t>(counted.messages, 65535));
+            lastPerSecond_ = static_cast<std::uint16_t>(std::min<std::uint32_t>(counted.messages, 65535));
         }
         ring_[ringIndex_] = static_cast<std::uint8_t>(load);
         ringIndex_ = (ringIndex_ + 1) % kRingSize;
@@ -258,7 +255,7 @@ MasterStats DeviceModel::statsLocked(std::uint64_t nowMs) const
         return s;
     }
     const std::uint64_t up = uptimeAt(nowMs);
-    const unsigned load = static_cast<unsigned>(std::min(options_.masterLoad, 100));
+    const unsigned load = inventedLoad();
     const unsigned currentRate = ratePerSecond(load);
     std::int64_t milli = messagesMilli_ + static_cast<std::int64_t>(currentRate * (up % 1000));
     milli = std::max<std::int64_t>(milli, 0);
@@ -431,8 +428,7 @@ WriteResult DeviceModel::write(SimFile file, std::span<const std::uint8_t> image
             } else if (invented()) {
                 // Clearing starts the count again from this moment.
                 const std::uint64_t up = uptimeAt(t);
-                const unsigned load = static_cast<unsigned>(std::min(options_.masterLoad, 100));
-                messagesMilli_ = -static_cast<std::int64_t>(ratePerSecond(load) * (up % 1000));
+                messagesMilli_ = -static_cast<std::int64_t>(ratePerSecond(inventedLoad()) * (up % 1000));
             } else {
                 messages_ = errors_ = negatives_ = 0;
             }
@@ -532,7 +528,8 @@ unsigned DeviceModel::restartCount()
     return restarts_;
 }
 
-LineSettings DeviceModel::lineSettings() {
+LineSettings DeviceModel::lineSettings()
+{
     std::lock_guard lock(mutex_);
     LineSettings s;
     s.baudCode = std::min<int>(uartm_.at(0), 8);
@@ -542,7 +539,8 @@ LineSettings DeviceModel::lineSettings() {
     return s;
 }
 
-TcpSettings DeviceModel::tcpSettings() {
+TcpSettings DeviceModel::tcpSettings()
+{
     std::lock_guard lock(mutex_);
     TcpSettings s;
     s.alternativeUnit = mbtcp_.at(0);
@@ -550,8 +548,8 @@ TcpSettings DeviceModel::tcpSettings() {
     return s;
 }
 
-bool DeviceModel::secondOf(std::uint64_t atUs, std::uint64_t& second,
-                           std::uint64_t& usIntoSecond) const {
+bool DeviceModel::secondOf(std::uint64_t atUs, std::uint64_t& second, std::uint64_t& usIntoSecond) const
+{
     if (atUs < bootMs_ * 1000) {
         return false;
     }
@@ -562,7 +560,8 @@ bool DeviceModel::secondOf(std::uint64_t atUs, std::uint64_t& second,
     return second >= processedSeconds_;
 }
 
-void DeviceModel::lineBusy(std::uint64_t fromUs, std::uint64_t toUs) {
+void DeviceModel::lineBusy(std::uint64_t fromUs, std::uint64_t toUs)
+{
     std::lock_guard lock(mutex_);
     advance(now());
     if (invented()) {
@@ -581,7 +580,8 @@ void DeviceModel::lineBusy(std::uint64_t fromUs, std::uint64_t toUs) {
     }
 }
 
-void DeviceModel::lineMessage(std::uint64_t atUs) {
+void DeviceModel::lineMessage(std::uint64_t atUs)
+{
     std::lock_guard lock(mutex_);
     advance(now());
     if (invented()) {
@@ -590,20 +590,21 @@ void DeviceModel::lineMessage(std::uint64_t atUs) {
     ++messages_;
     std::uint64_t second = 0;
     std::uint64_t into = 0;
-    if (secondOf(atUs, second, into) &&
-        (seconds_.size() < kMaxPendingSeconds || seconds_.count(second) != 0)) {
+    if (secondOf(atUs, second, into) && (seconds_.size() < kMaxPendingSeconds || seconds_.count(second) != 0)) {
         ++seconds_[second].messages;
     }
 }
 
-void DeviceModel::lineError() {
+void DeviceModel::lineError()
+{
     std::lock_guard lock(mutex_);
     if (!invented()) {
         ++errors_;
     }
 }
 
-void DeviceModel::lineNegative() {
+void DeviceModel::lineNegative()
+{
     std::lock_guard lock(mutex_);
     if (!invented()) {
         ++negatives_;

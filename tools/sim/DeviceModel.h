@@ -3,6 +3,7 @@
 
 #include "sim/SimConfig.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -117,6 +118,7 @@ private:
     void advance(std::uint64_t nowMs);
     MasterStats statsLocked(std::uint64_t nowMs) const;
     bool invented() const { return options_.masterLoad >= 0; }
+    unsigned inventedLoad() const { return static_cast<unsigned>(std::min(options_.masterLoad, 100)); }
     unsigned ratePerSecond(unsigned load) const;
     // Second of run time an instant falls into; false before the boot.
     bool secondOf(std::uint64_t atUs, std::uint64_t& second, std::uint64_t& usIntoSecond) const;

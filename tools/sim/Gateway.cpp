@@ -66,7 +66,7 @@ class Gateway::PtyEnd final : public LineEnd {
         if (n != static_cast<ssize_t>(frame.size())) {
             log("line: the slave program does not read the line; request lost");
         }
-        written_ = n > 0;
+        written_ = written_ || n > 0;
     }
 
     // Requests the program left unread when it went away.

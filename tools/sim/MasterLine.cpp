@@ -74,6 +74,7 @@ bool MasterLine::submit(LineJob job) {
 void MasterLine::tick(std::uint64_t nowUs) {
     for (;;) {
         if (phase_ == Phase::Waiting && nowUs >= deadlineUs_) {
+            lineFreeUs_ = std::max(lineFreeUs_, deadlineUs_);
             failAttempt("no answer within " + std::to_string(settings_.timeoutMs) + " ms");
             continue;
         }
@@ -84,17 +85,26 @@ void MasterLine::tick(std::uint64_t nowUs) {
         if (phase_ != Phase::Idle) {
             return;
         }
-        if (!current_ && !queue_.empty()) {
+        if (!current_ && queue_.empty()) {
+            pendingSinceUs_.reset();
+            return;
+        }
+        if (!pendingSinceUs_) {
+            pendingSinceUs_ = nowUs;
+        }
+        if (!current_) {
             current_ = std::move(queue_.front());
             queue_.pop_front();
             attempt_ = 0;
             // A uartm.cfg written meanwhile counts from this request on.
             settings_ = model_.lineSettings();
         }
-        if (!current_ || nowUs < lineFreeUs_) {
+        if (nowUs < lineFreeUs_) {
             return;
         }
-        startAttempt(nowUs);
+        // Work that was waiting goes out the moment the line is free, even
+        // when this tick comes a little later.
+        startAttempt(std::max(lineFreeUs_, *pendingSinceUs_));
     }
 }
 
@@ -113,14 +123,14 @@ std::optional<std::uint64_t> MasterLine::nextEventUs() const {
     return std::nullopt;
 }
 
-void MasterLine::startAttempt(std::uint64_t nowUs) {
+void MasterLine::startAttempt(std::uint64_t startUs) {
     std::vector<std::uint8_t> frame;
     frame.reserve(current_->pdu.size() + 3);
     frame.push_back(current_->unit);
     frame.insert(frame.end(), current_->pdu.begin(), current_->pdu.end());
     appendCrc(frame);
     // The master sends on its own schedule, whatever a slave is doing.
-    const std::uint64_t start = nowUs;
+    const std::uint64_t start = startUs;
     requestEndUs_ = start + wireUs(frame.size(), settings_);
     busyEndUs_ = std::max(busyEndUs_, requestEndUs_);
     lineFreeUs_ = requestEndUs_ + silenceUs(settings_);

@@ -71,7 +71,7 @@ class MasterLine {
   private:
     enum class Phase { Idle, Waiting, Receiving };
 
-    void startAttempt(std::uint64_t nowUs);
+    void startAttempt(std::uint64_t startUs);
     void completeAnswer();
     // Why the answer is unusable; empty when it is fine.
     std::string checkAnswer() const;
@@ -91,8 +91,9 @@ class MasterLine {
     LineSettings settings_;
     unsigned attempt_ = 0;
     Phase phase_ = Phase::Idle;
-    std::uint64_t lineFreeUs_ = 0; // earliest start of the next request
-    std::uint64_t busyEndUs_ = 0;  // last bit on the wire so far
+    std::uint64_t lineFreeUs_ = 0;                // earliest start of the next request
+    std::optional<std::uint64_t> pendingSinceUs_; // work waiting since this tick
+    std::uint64_t busyEndUs_ = 0;                 // last bit on the wire so far
     std::uint64_t requestEndUs_ = 0;
     std::uint64_t deadlineUs_ = 0; // first answer byte due by then
     std::vector<std::uint8_t> rx_;

@@ -81,7 +81,8 @@ Spec baudRate()
 }
 
 // ADDRESS:PORT, an IPv6 address in brackets.
-Spec listenAddress() {
+Spec listenAddress()
+{
     return Spec{true,
                 [](const std::string& v, CommandLine& c) {
                     const std::size_t colon = v.rfind(':');
@@ -109,17 +110,17 @@ Spec listenAddress() {
 }
 
 // Unit ids separated by commas.
-Spec unitList() {
+Spec unitList()
+{
     return Spec{true,
                 [](const std::string& v, CommandLine& c) {
                     std::vector<std::uint8_t> units;
                     std::size_t start = 0;
                     for (;;) {
                         const std::size_t comma = v.find(',', start);
+                        const std::size_t length = comma == std::string::npos ? std::string::npos : comma - start;
                         long long unit = 0;
-                        if (!toNumber(v.substr(start, comma == std::string::npos ? std::string::npos
-                                                                                 : comma - start),
-                                      1, 247, unit)) {
+                        if (!toNumber(v.substr(start, length), 1, 247, unit)) {
                             return false;
                         }
                         units.push_back(static_cast<std::uint8_t>(unit));
@@ -137,81 +138,41 @@ Spec unitList() {
 const std::map<std::string, Spec>& specs()
 {
     static const std::map<std::string, Spec> table = {
-        {"--tftp-address",
-         text([](CommandLine& c) -> std::string& { return c.config.tftp.address; })},
-        {"--tftp-port",
-         number<std::uint16_t>(
-             0, 65535, [](CommandLine& c) -> std::uint16_t& { return c.config.tftp.port; })},
+        {"--tftp-address", text([](CommandLine& c) -> std::string& { return c.config.tftp.address; })},
+        {"--tftp-port", number<std::uint16_t>(0, 65535, [](CommandLine& c) -> std::uint16_t& { return c.config.tftp.port; })},
         {"--no-tftp", flag([](CommandLine& c) { c.config.tftp.enabled = false; })},
-        {"--retransmit",
-         number<unsigned>(1, 60000,
-                          [](CommandLine& c) -> unsigned& { return c.config.tftp.retransmitMs; })},
-        {"--retries",
-         number<unsigned>(0, 100,
-                          [](CommandLine& c) -> unsigned& { return c.config.tftp.retries; })},
+        {"--retransmit", number<unsigned>(1, 60000, [](CommandLine& c) -> unsigned& { return c.config.tftp.retransmitMs; })},
+        {"--retries", number<unsigned>(0, 100, [](CommandLine& c) -> unsigned& { return c.config.tftp.retries; })},
         {"--serial", text([](CommandLine& c) -> std::string& { return c.config.rtu.device; })},
         {"--link", text([](CommandLine& c) -> std::string& { return c.config.rtu.linkPath; })},
         {"--no-rtu", flag([](CommandLine& c) { c.config.rtu.enabled = false; })},
-        {"--address",
-         number<std::uint8_t>(
-             1, 255, [](CommandLine& c) -> std::uint8_t& { return c.config.rtu.address; })},
+        {"--address", number<std::uint8_t>(1, 255, [](CommandLine& c) -> std::uint8_t& { return c.config.rtu.address; })},
         {"--baud", baudRate()},
-        {"--parity",
-         number<int>(0, 2, [](CommandLine& c) -> int& { return c.config.rtu.parityCode; })},
+        {"--parity", number<int>(0, 2, [](CommandLine& c) -> int& { return c.config.rtu.parityCode; })},
         {"--pacing", flag([](CommandLine& c) { c.config.rtu.pacing = true; })},
-        {"--turnaround",
-         number<unsigned>(0, 10000,
-                          [](CommandLine& c) -> unsigned& { return c.config.rtu.turnaroundMs; })},
-        {"--frame-gap",
-         number<unsigned>(0, 1000000,
-                          [](CommandLine& c) -> unsigned& { return c.config.rtu.frameGapUs; })},
+        {"--turnaround", number<unsigned>(0, 10000, [](CommandLine& c) -> unsigned& { return c.config.rtu.turnaroundMs; })},
+        {"--frame-gap", number<unsigned>(0, 1000000, [](CommandLine& c) -> unsigned& { return c.config.rtu.frameGapUs; })},
         {"--mbtcp", listenAddress()},
         {"--no-mbtcp", flag([](CommandLine& c) { c.config.gateway.tcpServer = false; })},
-        {"--line-link",
-         text([](CommandLine& c) -> std::string& { return c.config.gateway.lineLink; })},
+        {"--line-link", text([](CommandLine& c) -> std::string& { return c.config.gateway.lineLink; })},
         {"--line-slaves", unitList()},
-        {"--line-slave-delay",
-         number<unsigned>(
-             0, 60000, [](CommandLine& c) -> unsigned& { return c.config.gateway.slaveDelayMs; })},
-        {"--line-traffic", number<unsigned>(0, 1000,
-                                            [](CommandLine& c) -> unsigned& {
-                                                return c.config.gateway.trafficPerSecond;
-                                            })},
-        {"--type",
-         text([](CommandLine& c) -> std::string& { return c.config.model.identity.type; })},
-        {"--firmware-version",
-         text([](CommandLine& c) -> std::string& { return c.config.model.identity.version; })},
-        {"--serial-number",
-         text([](CommandLine& c) -> std::string& { return c.config.model.identity.serial; })},
-        {"--restart-time",
-         number<unsigned>(0, 600000,
-                          [](CommandLine& c) -> unsigned& { return c.config.model.restartMs; })},
-        {"--load",
-         number<int>(0, 100, [](CommandLine& c) -> int& { return c.config.model.masterLoad; })},
-        {"--uptime", number<std::uint32_t>(0, 4294967295LL,
-                                           [](CommandLine& c) -> std::uint32_t& {
-                                               return c.config.model.initialUptimeS;
-                                           })},
+        {"--line-slave-delay", number<unsigned>(0, 60000, [](CommandLine& c) -> unsigned& { return c.config.gateway.slaveDelayMs; })},
+        {"--line-traffic", number<unsigned>(0, 1000, [](CommandLine& c) -> unsigned& { return c.config.gateway.trafficPerSecond; })},
+        {"--type", text([](CommandLine& c) -> std::string& { return c.config.model.identity.type; })},
+        {"--firmware-version", text([](CommandLine& c) -> std::string& { return c.config.model.identity.version; })},
+        {"--serial-number", text([](CommandLine& c) -> std::string& { return c.config.model.identity.serial; })},
+        {"--restart-time", number<unsigned>(0, 600000, [](CommandLine& c) -> unsigned& { return c.config.model.restartMs; })},
+        {"--load", number<int>(0, 100, [](CommandLine& c) -> int& { return c.config.model.masterLoad; })},
+        {"--uptime", number<std::uint32_t>(0, 4294967295LL, [](CommandLine& c) -> std::uint32_t& { return c.config.model.initialUptimeS; })},
         {"--log", flag([](CommandLine& c) { c.log = true; })},
-        {"--drop-every",
-         number<unsigned>(0, 1000000,
-                          [](CommandLine& c) -> unsigned& { return c.config.faults.dropEvery; })},
-        {"--corrupt-crc-every", number<unsigned>(0, 1000000,
-                                                 [](CommandLine& c) -> unsigned& {
-                                                     return c.config.faults.corruptCrcEvery;
-                                                 })},
-        {"--delay",
-         number<unsigned>(0, 600000,
-                          [](CommandLine& c) -> unsigned& { return c.config.faults.delayMs; })},
-        {"--exception",
-         number<unsigned>(
-             1, 255, [](CommandLine& c) -> unsigned& { return c.config.faults.exceptionCode; })},
+        {"--drop-every", number<unsigned>(0, 1000000, [](CommandLine& c) -> unsigned& { return c.config.faults.dropEvery; })},
+        {"--corrupt-crc-every", number<unsigned>(0, 1000000, [](CommandLine& c) -> unsigned& { return c.config.faults.corruptCrcEvery; })},
+        {"--delay", number<unsigned>(0, 600000, [](CommandLine& c) -> unsigned& { return c.config.faults.delayMs; })},
+        {"--exception", number<unsigned>(1, 255, [](CommandLine& c) -> unsigned& { return c.config.faults.exceptionCode; })},
         {"--refuse-writes", flag([](CommandLine& c) { c.config.faults.refuseWrites = true; })},
         {"--ignore-writes", flag([](CommandLine& c) { c.config.faults.ignoreWrites = true; })},
         {"--no-oack", flag([](CommandLine& c) { c.config.faults.noOack = true; })},
-        {"--force-blksize",
-         number<unsigned>(
-             1, 65464, [](CommandLine& c) -> unsigned& { return c.config.faults.forceBlksize; })},
+        {"--force-blksize", number<unsigned>(1, 65464, [](CommandLine& c) -> unsigned& { return c.config.faults.forceBlksize; })},
         {"--duplicate-data", flag([](CommandLine& c) { c.config.faults.duplicateData = true; })},
         {"--foreign-port", flag([](CommandLine& c) { c.config.faults.foreignPort = true; })},
     };
@@ -269,8 +230,7 @@ ParseOutcome parseCommandLine(const std::vector<std::string>& args, CommandLine&
         return ParseOutcome::Error;
     }
     if (!out.config.gateway.lineLink.empty() && !out.config.gateway.lineSlaves.empty()) {
-        message = "--line-link and --line-slaves exclude each other: the line has outside slaves "
-                  "or built-in ones";
+        message = "--line-link and --line-slaves exclude each other: the line has outside slaves or built-in ones";
         return ParseOutcome::Error;
     }
     if (!out.config.rtu.device.empty() && !out.config.rtu.linkPath.empty()) {

@@ -19,7 +19,7 @@ struct Identity {
 struct ModelOptions {
     Identity identity;
     unsigned restartMs = 2000;       // unreachable time after a restart command
-    int masterLoad = -1; // invented master line utilisation in percent, -1 = counted traffic
+    int masterLoad = -1;             // invented master line utilisation in percent, -1 = counted traffic
     std::uint32_t initialUptimeS = 0;  // run time at start
 };
 
@@ -50,13 +50,13 @@ struct RtuOptions {
 struct GatewayOptions {
     bool tcpServer = false;
     std::string address = "127.0.0.1";
-    std::uint16_t port = 1502; // 0 = any free port, read back after start
+    std::uint16_t port = 1502;      // 0 = any free port, read back after start
     unsigned maxConnections = 8;
-    std::size_t queueLimit = 16;          // requests waiting for the line
-    std::string lineLink;                 // the line is a pseudo-terminal linked here
-    std::vector<std::uint8_t> lineSlaves; // built-in slaves on the line
-    unsigned slaveDelayMs = 0;            // their reply delay
-    unsigned trafficPerSecond = 0;        // requests generated inside, for demos
+    std::size_t queueLimit = 16;    // requests waiting for the line
+    std::string lineLink;           // the line is a pseudo-terminal linked here
+    std::vector<std::uint8_t> lineSlaves;  // built-in slaves on the line
+    unsigned slaveDelayMs = 0;      // their reply delay
+    unsigned trafficPerSecond = 0;  // requests generated inside, for demos
     bool running() const { return tcpServer || trafficPerSecond > 0; }
 };
 

@@ -16,20 +16,22 @@ namespace {
 // clock. The simulated converter is another machine: a fake clock installed
 // for the program under test does not move its time; a clock given to the
 // simulator does.
-std::function<std::uint64_t()> microsecondsOf(const DeviceModel::Clock& clock) {
+std::function<std::uint64_t()> microsecondsOf(const DeviceModel::Clock& clock)
+{
     if (clock) {
         return [clock] { return clock() * 1000; };
     }
     return [] { return platform::systemClock().monotonicUs(); };
 }
 
-} // namespace
+}  // namespace
 
 Simulator::Simulator(Config config, DeviceModel::Clock clock)
-    : config_(std::move(config)), model_(config_.model, clock ? clock : DeviceModel::Clock([] {
-                                             return platform::systemClock().monotonicUs() / 1000;
-                                         })),
-      faults_(config_.faults), clockUs_(microsecondsOf(clock)) {}
+    : config_(std::move(config)),
+      model_(config_.model, clock ? clock : [] { return platform::systemClock().monotonicUs() / 1000; }),
+      faults_(config_.faults), clockUs_(microsecondsOf(clock))
+{
+}
 
 Simulator::~Simulator()
 {
@@ -148,11 +150,13 @@ std::vector<std::string> Simulator::tftpAddresses() const
     }
 }
 
-std::uint16_t Simulator::mbtcpPort() const {
+std::uint16_t Simulator::mbtcpPort() const
+{
     return gateway_ ? gateway_->port() : 0;
 }
 
-std::string Simulator::linePath() const {
+std::string Simulator::linePath() const
+{
     return gateway_ ? gateway_->linePath() : std::string();
 }
 

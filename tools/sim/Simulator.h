@@ -32,33 +32,33 @@ class Gateway;
 
 class Simulator {
 public:
-  // Without a clock the simulator runs on the program's monotonic clock;
-  // a clock given (milliseconds) also times the master line.
-  explicit Simulator(Config config, DeviceModel::Clock clock = {});
-  ~Simulator();
-  Simulator(const Simulator&) = delete;
-  Simulator& operator=(const Simulator&) = delete;
+    // Without a clock the simulator runs on the system's monotonic clock; a
+    // clock given (milliseconds) also times the master line.
+    explicit Simulator(Config config, DeviceModel::Clock clock = {});
+    ~Simulator();
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
 
-  // Opens the enabled interfaces and starts serving. On failure nothing
-  // stays open and error says why.
-  bool start(std::string* error = nullptr);
-  void stop();
-  bool running() const { return running_; }
+    // Opens the enabled interfaces and starts serving. On failure nothing
+    // stays open and error says why.
+    bool start(std::string* error = nullptr);
+    void stop();
+    bool running() const { return running_; }
 
-  std::uint16_t tftpPort() const; // 0 when TFTP is off
-  const std::string& tftpAddress() const { return config_.tftp.address; }
-  // Every address the TFTP server listens on, all with tftpPort().
-  std::vector<std::string> tftpAddresses() const;
-  std::string serialPath() const; // pseudo-terminal or device; empty when RTU is off
-  const std::string& linkPath() const { return config_.rtu.linkPath; }
-  std::uint8_t rtuAddress() const { return config_.rtu.address; }
-  std::uint16_t mbtcpPort() const; // 0 when the Modbus TCP server is off
-  const std::string& mbtcpAddress() const { return config_.gateway.address; }
-  std::string linePath() const; // the master line's pseudo-terminal, if any
+    std::uint16_t tftpPort() const;        // 0 when TFTP is off
+    const std::string& tftpAddress() const { return config_.tftp.address; }
+    // Every address the TFTP server listens on, all with tftpPort().
+    std::vector<std::string> tftpAddresses() const;
+    std::string serialPath() const;        // pseudo-terminal or device; empty when RTU is off
+    const std::string& linkPath() const { return config_.rtu.linkPath; }
+    std::uint8_t rtuAddress() const { return config_.rtu.address; }
+    std::uint16_t mbtcpPort() const;       // 0 when the Modbus TCP server is off
+    const std::string& mbtcpAddress() const { return config_.gateway.address; }
+    std::string linePath() const;          // the master line's pseudo-terminal, if any
 
-  void setFaults(const Faults& faults);
-  Faults faults() const;
-  DeviceModel& model() { return model_; }
+    void setFaults(const Faults& faults);
+    Faults faults() const;
+    DeviceModel& model() { return model_; }
 
 private:
     Config config_;
