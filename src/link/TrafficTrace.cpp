@@ -219,9 +219,13 @@ Decoded rtuAnswer(std::uint8_t function, const std::uint8_t* body, std::size_t n
 std::string registerList(const std::uint8_t* data, std::size_t count) {
     std::string text;
     for (std::size_t i = 0; i < count && i < 16; ++i) {
-        text += " " + number(get16(data + 2 * i));
+        text.push_back(' ');
+        text.append(number(get16(data + 2 * i)));
     }
-    return count > 16 ? text + " ..." : text;
+    if (count > 16) {
+        text.append(" ...");
+    }
+    return text;
 }
 
 // Bytes of bits, each first bit first: CD 01 is "10110011 10000000".
@@ -233,7 +237,10 @@ std::string bitList(const std::uint8_t* data, std::size_t bytes) {
             text += (data[i] >> b & 1) != 0 ? '1' : '0';
         }
     }
-    return bytes > 8 ? text + " ..." : text;
+    if (bytes > 8) {
+        text.append(" ...");
+    }
+    return text;
 }
 
 const char* readTable(std::uint8_t function) {
