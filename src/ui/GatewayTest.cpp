@@ -367,6 +367,7 @@ void TFormGatewayTest::RepeatClick() {
     }
     repeating_ = true;
     RepeatButton->setText(text(TEXT_STOP));
+    SendButton->setEnabled(false);
     RepeatTimerTimer();
 }
 
@@ -379,7 +380,7 @@ void TFormGatewayTest::RepeatTimerTimer() {
     started.start();
     bool sent = false;
     if (!transfer_.run([&] { sent = sendOnce(true); })) {
-        RepeatTimer->start(0); // a Send of the operator is running: try again after it
+        RepeatTimer->start(static_cast<int>(intervalMs_)); // a request still runs: try later
         return;
     }
     if (!sent) {
@@ -396,6 +397,7 @@ void TFormGatewayTest::stopRepeating() {
     repeating_ = false;
     RepeatTimer->stop();
     RepeatButton->setText(text(TEXT_REPEAT));
+    SendButton->setEnabled(true);
 }
 
 void TFormGatewayTest::CancelClick() {

@@ -145,6 +145,7 @@ TEST_F(GatewayTestWindow, RepeatSendsUntilStop) {
     w.IntervalEdit->setText(QStringLiteral("10"));
     QTest::mouseClick(w.RepeatButton, Qt::LeftButton);
     EXPECT_EQ(w.RepeatButton->text(), QStringLiteral("Stop"));
+    EXPECT_FALSE(w.SendButton->isEnabled());
     ASSERT_TRUE(uitest::waitUntil([&] { return w.requestsSent() >= 3; }));
     QTest::mouseClick(w.RepeatButton, Qt::LeftButton);
     ASSERT_TRUE(uitest::waitUntil([&] { return !w.requestRunning(); }));
@@ -153,6 +154,7 @@ TEST_F(GatewayTestWindow, RepeatSendsUntilStop) {
     EXPECT_EQ(w.requestsSent(), sent);
     EXPECT_FALSE(w.repeating());
     EXPECT_EQ(w.RepeatButton->text(), QStringLiteral("Repeat"));
+    EXPECT_TRUE(w.SendButton->isEnabled());
     EXPECT_EQ(w.StatusBar1->text(), QStringLiteral(" OK"));
     w.reject();
 }
