@@ -277,7 +277,7 @@ Modbus TCP gateway (the master line follows uartm.cfg, the server mbtcp.cfg):
   --line-link PATH      the master line is a new pseudo-terminal linked at PATH, for
                         a Modbus RTU slave program (one at another speed hears nothing)
   --line-slaves LIST    built-in slaves on the line, e.g. 1,2,17 (units 1-247)
-  --line-slave-delay MS reply delay of the built-in slaves (default 0)
+  --line-slave-delay MS  reply delay of the built-in slaves (default 0)
   --line-traffic N      N requests a second generated inside, for demos (default 0)
 
 Device:
