@@ -54,7 +54,8 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
   "Configures and watches one TK-7713T converter (Modbus TCP to Modbus RTU)\nover the LAN (TFTP) or a serial port (Modbus RTU). Includes the\ncommand-line tool tk7713t, the converter simulator tk7713t-sim and the\nuser manual in English and Czech.")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-# Depends: from the shared libraries the programs link (Qt 6 and the C++ runtime).
+# Depends: from the shared libraries the programs link (Qt 6, libmodbus5 and
+# the C++ runtime).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

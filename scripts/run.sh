@@ -82,5 +82,7 @@ INI
 echo "Simulated converter: TFTP $tftp, COM port 5 = $demo/ttyTK7713T (address 247)"
 echo "Modbus TCP $mbtcp to slaves 1 and 2 on the master line, e.g.:"
 echo "  mbpoll -m tcp -p ${mbtcp##*:} -a 1 -r 1 -c 10 -1 127.0.0.1"
+echo "  build/dev/tools/cli/tk7713t --lan $tftp --mbtcp-port ${mbtcp##*:} modbus read holding 0 10 --unit 1"
+echo "Diagnostics > Modbus gateway test reaches it with Modbus TCP port ${mbtcp##*:}."
 # Arguments go to the program: scripts/run.sh --lang cs gives Czech windows.
 "$demo/W_tk7713t" "$@"

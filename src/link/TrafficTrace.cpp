@@ -215,6 +215,113 @@ Decoded rtuAnswer(std::uint8_t function, const std::uint8_t* body, std::size_t n
     }
 }
 
+// Register values as decimal numbers, the first 16 of them.
+std::string registerList(const std::uint8_t* data, std::size_t count) {
+    std::string text;
+    for (std::size_t i = 0; i < count && i < 16; ++i) {
+        text.push_back(' ');
+        text.append(number(get16(data + 2 * i)));
+    }
+    if (count > 16) {
+        text.append(" ...");
+    }
+    return text;
+}
+
+// Bytes of bits, each first bit first: CD 01 is "10110011 10000000".
+std::string bitList(const std::uint8_t* data, std::size_t bytes) {
+    std::string text;
+    for (std::size_t i = 0; i < bytes && i < 8; ++i) {
+        text += " ";
+        for (int b = 0; b < 8; ++b) {
+            text += (data[i] >> b & 1) != 0 ? '1' : '0';
+        }
+    }
+    if (bytes > 8) {
+        text.append(" ...");
+    }
+    return text;
+}
+
+const char* readTable(std::uint8_t function) {
+    static const char* const names[] = {"coils", "discrete inputs", "holding registers",
+                                        "input registers"};
+    return names[function - 1];
+}
+
+// pdu: function code first.
+Decoded mbtcpRequest(const std::uint8_t* pdu, std::size_t n) {
+    const std::uint8_t fn = pdu[0];
+    const std::size_t fixed = fn >= 1 && fn <= 6 ? 5 : fn == 0x0F || fn == 0x10 ? 6 : 0;
+    if (fixed == 0) {
+        return {"with " + number(static_cast<std::uint32_t>(n - 1)) + " data bytes"};
+    }
+    if (n < fixed || (fixed == 5 && n != 5) || (fixed == 6 && n != 6u + pdu[5])) {
+        return malformed("request of function " + hex2(fn) + " with " +
+                         number(static_cast<std::uint32_t>(n)) + " PDU bytes");
+    }
+    const std::string address = number(get16(pdu + 1));
+    const std::uint16_t value = get16(pdu + 3);
+    switch (fn) {
+    case 0x05:
+        return {"write coil " + address + " = " +
+                (value == 0xFF00 ? "1"
+                 : value == 0    ? "0"
+                                 : "value " + number(value))};
+    case 0x06:
+        return {"write register " + address + " = " + number(value)};
+    case 0x0F:
+        return {"write " + number(value) + " coils from " + address + ":" +
+                bitList(pdu + 6, pdu[5])};
+    case 0x10:
+        return {"write " + number(value) + " registers from " + address + ":" +
+                registerList(pdu + 6, pdu[5] / 2u)};
+    default:
+        return {std::string("read ") + readTable(fn) + " from " + address + ", " + number(value)};
+    }
+}
+
+Decoded mbtcpAnswer(const std::uint8_t* pdu, std::size_t n) {
+    const std::uint8_t fn = pdu[0];
+    if (fn >= 0x80) {
+        if (n != 2) {
+            return malformed("exception answer with " + number(static_cast<std::uint32_t>(n)) +
+                             " PDU bytes");
+        }
+        const char* name = exceptionName(pdu[1]);
+        return {"exception " + number(pdu[1]) + (name ? std::string(" (") + name + ")" : "") +
+                " to function " + hex2(fn & 0x7Fu)};
+    }
+    if (fn >= 1 && fn <= 4) {
+        if (n < 2 || n != 2u + pdu[1] || (fn >= 3 && pdu[1] % 2 != 0)) {
+            return malformed("read answer with " + number(static_cast<std::uint32_t>(n)) +
+                             " PDU bytes");
+        }
+        return {fn <= 2 ? std::string(readTable(fn)) + ", " + number(pdu[1]) +
+                              " bytes:" + bitList(pdu + 2, pdu[1])
+                        : number(pdu[1] / 2u) + " " + readTable(fn) + ":" +
+                              registerList(pdu + 2, pdu[1] / 2u)};
+    }
+    if (fn == 0x05 || fn == 0x06 || fn == 0x0F || fn == 0x10) {
+        if (n != 5) {
+            return malformed("write answer with " + number(static_cast<std::uint32_t>(n)) +
+                             " PDU bytes");
+        }
+        const std::string address = number(get16(pdu + 1));
+        const std::uint16_t value = get16(pdu + 3);
+        switch (fn) {
+        case 0x05:
+            return {"coil " + address + " written"};
+        case 0x06:
+            return {"register " + address + " = " + number(value) + " written"};
+        default:
+            return {number(value) + (fn == 0x0F ? " coils" : " registers") + " from " + address +
+                    " written"};
+        }
+    }
+    return {"with " + number(static_cast<std::uint32_t>(n - 1)) + " data bytes"};
+}
+
 } // namespace
 
 std::string hexText(const std::uint8_t* data, std::size_t length) {
@@ -296,6 +403,27 @@ Decoded decodeRtu(bool request, const std::uint8_t* data, std::size_t length) {
     const bool crcOk = (crc & 0xFF) == data[length - 2] && (crc >> 8) == data[length - 1];
     d.text = "addr " + number(data[0]) + " fn " + hex2(function) + " " + d.text +
              (crcOk ? ", CRC ok" : ", CRC wrong");
+    return d;
+}
+
+Decoded decodeModbusTcp(bool request, const std::uint8_t* data, std::size_t length) {
+    if (length < 8) {
+        return malformed("Modbus TCP message of " + number(static_cast<std::uint32_t>(length)) +
+                         " bytes");
+    }
+    if (get16(data + 2) != 0) {
+        return malformed("MBAP: protocol id " + number(get16(data + 2)));
+    }
+    if (get16(data + 4) != length - 6) {
+        return malformed("MBAP: length " + number(get16(data + 4)) + " for " +
+                         number(static_cast<std::uint32_t>(length - 6)) + " bytes");
+    }
+    Decoded d = request ? mbtcpRequest(data + 7, length - 7) : mbtcpAnswer(data + 7, length - 7);
+    if (!d.malformed) {
+        d.text = "tid " + number(get16(data)) + " unit " + number(data[6]) + " fn " +
+                 hex2(data[7]) + " " + (request ? "request" : "answer") + ", " +
+                 number(static_cast<std::uint32_t>(length)) + " bytes: " + d.text;
+    }
     return d;
 }
 
@@ -542,6 +670,26 @@ void TraceFile::fail() {
     if (onFailure_) {
         onFailure_();
     }
+}
+
+namespace {
+std::string tcpEndpointText(const platform::UdpEndpoint& e) {
+    const std::string address = platform::addressText(e);
+    return "TCP " + (e.version == platform::IpVersion::V6 ? "[" + address + "]" : address) + ":" +
+           std::to_string(e.port);
+}
+} // namespace
+
+void TrafficTracer::tcpSent(std::intptr_t, const platform::UdpEndpoint& to,
+                            const std::uint8_t* data, std::size_t length) {
+    writeLine(now(), true, tcpEndpointText(to), decodeModbusTcp(true, data, length), data, length,
+              "");
+}
+
+void TrafficTracer::tcpReceived(std::intptr_t, const platform::UdpEndpoint& from,
+                                const std::uint8_t* data, std::size_t length) {
+    writeLine(now(), false, tcpEndpointText(from), decodeModbusTcp(false, data, length), data,
+              length, "");
 }
 
 } // namespace linktrace

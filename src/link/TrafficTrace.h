@@ -1,5 +1,5 @@
-// Traffic trace: every TFTP packet and Modbus RTU frame that crosses the
-// platform seam, decoded into one timestamped line. The decoders are pure
+// Traffic trace: every TFTP packet, Modbus RTU frame and Modbus TCP ADU that
+// crosses the platform seam, decoded into one timestamped line. The decoders are pure
 // functions; TrafficTracer listens at the seam while it lives.
 #pragma once
 
@@ -26,6 +26,8 @@ Decoded decodeTftp(const std::uint8_t* data, std::size_t length);
 // A Modbus RTU frame as the master sees it: a request it sent, or an answer
 // it received (CRC included in both).
 Decoded decodeRtu(bool request, const std::uint8_t* data, std::size_t length);
+// A Modbus TCP ADU (MBAP header and PDU) of either direction.
+Decoded decodeModbusTcp(bool request, const std::uint8_t* data, std::size_t length);
 // "01 43 FE"
 std::string hexText(const std::uint8_t* data, std::size_t length);
 
@@ -60,6 +62,10 @@ class TrafficTracer final : public platform::TrafficTap {
                  std::size_t length) override;
     void udpReceived(std::intptr_t socket, const platform::UdpEndpoint& from,
                      const std::uint8_t* data, std::size_t length, bool truncated) override;
+    void tcpSent(std::intptr_t socket, const platform::UdpEndpoint& to, const std::uint8_t* data,
+                 std::size_t length) override;
+    void tcpReceived(std::intptr_t socket, const platform::UdpEndpoint& from,
+                     const std::uint8_t* data, std::size_t length) override;
 
   private:
     struct SerialLine {

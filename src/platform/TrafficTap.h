@@ -30,6 +30,12 @@ class TrafficTap {
                              const std::uint8_t* data, std::size_t length, bool truncated) = 0;
     // Called before every wait for a datagram, with the wait asked for.
     virtual void udpWaiting(std::intptr_t /*socket*/, std::uint32_t /*timeoutMs*/) {}
+    // A whole message on a TCP connection whose protocol library reads and
+    // writes the socket itself: reported by the link that hands it over.
+    virtual void tcpSent(std::intptr_t /*socket*/, const UdpEndpoint& /*to*/,
+                         const std::uint8_t* /*data*/, std::size_t /*length*/) {}
+    virtual void tcpReceived(std::intptr_t /*socket*/, const UdpEndpoint& /*from*/,
+                             const std::uint8_t* /*data*/, std::size_t /*length*/) {}
 };
 
 namespace detail {

@@ -27,6 +27,7 @@
 #include "ui/DesktopShell.h"
 #include "ui/DiagRS485.h"
 #include "ui/DiagSystem.h"
+#include "ui/GatewayTest.h"
 #include "ui/NastavHlavniLinka.h"
 #include "ui/NastavLanParam.h"
 #include "ui/NastavModbusTCP.h"
@@ -78,9 +79,10 @@ constexpr TTextPolozka HlavniTexts[] = {
      "Příručku %1 neotevřela žádná aplikace. Nainstalujte prohlížeč PDF nebo soubor otevřete "
      "ručně.",
      "No application opened the manual %1. Install a PDF viewer or open the file by hand."},
+    {TEXT_GATEWAY_TEST, "Test brány Modbus", "Modbus gateway test"},
 };
 static_assert(TextTabulkaPlatna(HlavniTexts));
-static_assert(std::size(HlavniTexts) == 26);
+static_assert(std::size(HlavniTexts) == 27);
 
 }  // namespace
 
@@ -175,6 +177,7 @@ void TForm1::FormCreate() {
     MenuDiagnostika = addMenu(this, "MenuDiagnostika");
     Pehled1 = addCommand(this, MenuDiagnostika, "Pehled1", &TForm1::Pehled1Click);
     RozhranRS4851 = addCommand(this, MenuDiagnostika, "RozhranRS4851", &TForm1::RozhranRS4851Click);
+    GatewayTest1 = addCommand(this, MenuDiagnostika, "GatewayTest1", &TForm1::GatewayTest1Click);
 
     // Help stays in the one menu bar, so the keyboard (Alt, F10, arrows) and
     // screen readers reach it; the separator before it right-justifies it.
@@ -224,6 +227,7 @@ void TForm1::FormCreate() {
     MenuDiagnostika->setTitle(text(Hlavni::TEXT_MENU_DIAGNOSTICS));
     Pehled1->setText(text(Hlavni::TEXT_INFORMATION));
     RozhranRS4851->setText(text(Hlavni::TEXT_DIAG_RTU_MASTER));
+    GatewayTest1->setText(text(Hlavni::TEXT_GATEWAY_TEST));
     MenuNapoveda->setTitle(text(Hlavni::TEXT_MENU_HELP));
     Npovda2->setText(text(Hlavni::TEXT_HELP));
     Oprogramu1->setText(text(Hlavni::TEXT_ABOUT));
@@ -350,6 +354,7 @@ void TForm1::NastavServisniLinkaUSBClick() { openWindow<TFormNastavServisniLinka
 void TForm1::Restartzazen1Click() { openWindow<TFormRestart>(); }
 void TForm1::Pehled1Click() { openWindow<TFormDiagPrehled>(); }
 void TForm1::RozhranRS4851Click() { openWindow<TFormDiagRS485>(); }
+void TForm1::GatewayTest1Click() { openWindow<TFormGatewayTest>(); }
 
 QString TForm1::helpDocumentName() const {
     const bool czech = Dat != nullptr && Dat->Lang == LANG_CZ;

@@ -41,6 +41,7 @@ constexpr std::int32_t TEXT_FILE_NOT_FOUND = 21;
 constexpr std::int32_t TEXT_SETTINGS_FALLBACK = 23;
 constexpr std::int32_t TEXT_SETTINGS_NOT_SAVED = 24;
 constexpr std::int32_t TEXT_NO_PDF_VIEWER = 25;
+constexpr std::int32_t TEXT_GATEWAY_TEST = 26;
 
 TTextTabulka Texty();
 std::string Text(std::int32_t id, std::int32_t lang);
@@ -83,6 +84,7 @@ public:
     QMenu* MenuDiagnostika = nullptr;
     QAction* Pehled1 = nullptr;
     QAction* RozhranRS4851 = nullptr;
+    QAction* GatewayTest1 = nullptr; // Modbus gateway test
     QMenu* MenuNapoveda = nullptr;
     QAction* Npovda2 = nullptr;
     QAction* Oprogramu1 = nullptr;
@@ -101,6 +103,7 @@ public:
     void Restartzazen1Click();
     void Pehled1Click();
     void RozhranRS4851Click();
+    void GatewayTest1Click();
     void Npovda2Click();
     void Oprogramu1Click();
 

@@ -32,7 +32,7 @@ Bytes rtu(const std::string& hexText) {
     return frame;
 }
 
-enum class Kind { Tftp, Request, Answer };
+enum class Kind { Tftp, Request, Answer, TcpRequest, TcpAnswer };
 
 struct Case {
     Kind kind;
@@ -124,13 +124,52 @@ const std::vector<Case>& cases() {
         {Kind::Answer, rtu("01 44 00 00"),
          "malformed write block answer with 2 bytes after the function"},
         {Kind::Answer, rtu("01 45 00"), "malformed message answer without its header"},
+        // Modbus TCP requests of every function the gateway test sends, and answers.
+        {Kind::TcpRequest, tftptest::fromHex("00 00 00 00 00 06 01 03 00 00 00 0A"),
+         "tid 0 unit 1 fn 0x03 request, 12 bytes: read holding registers from 0, 10"},
+        {Kind::TcpRequest, tftptest::fromHex("12 34 00 00 00 06 11 01 00 13 00 25"),
+         "tid 4660 unit 17 fn 0x01 request, 12 bytes: read coils from 19, 37"},
+        {Kind::TcpRequest, tftptest::fromHex("00 00 00 00 00 06 02 05 00 AC FF 00"),
+         "tid 0 unit 2 fn 0x05 request, 12 bytes: write coil 172 = 1"},
+        {Kind::TcpRequest, tftptest::fromHex("00 00 00 00 00 06 00 06 00 01 AB CD"),
+         "tid 0 unit 0 fn 0x06 request, 12 bytes: write register 1 = 43981"},
+        {Kind::TcpRequest, tftptest::fromHex("00 00 00 00 00 09 01 0F 00 13 00 0A 02 CD 01"),
+         "tid 0 unit 1 fn 0x0F request, 15 bytes: write 10 coils from 19: 10110011 10000000"},
+        {Kind::TcpRequest, tftptest::fromHex("00 00 00 00 00 0B 01 10 00 01 00 02 04 00 0A 01 02"),
+         "tid 0 unit 1 fn 0x10 request, 17 bytes: write 2 registers from 1: 10 258"},
+        {Kind::TcpAnswer, tftptest::fromHex("00 00 00 00 00 07 01 04 04 00 07 00 08"),
+         "tid 0 unit 1 fn 0x04 answer, 13 bytes: 2 input registers: 7 8"},
+        {Kind::TcpAnswer, tftptest::fromHex("00 00 00 00 00 04 01 02 01 09"),
+         "tid 0 unit 1 fn 0x02 answer, 10 bytes: discrete inputs, 1 bytes: 10010000"},
+        {Kind::TcpAnswer, tftptest::fromHex("00 00 00 00 00 06 01 10 00 01 00 02"),
+         "tid 0 unit 1 fn 0x10 answer, 12 bytes: 2 registers from 1 written"},
+        {Kind::TcpAnswer, tftptest::fromHex("00 00 00 00 00 03 09 83 0B"),
+         "tid 0 unit 9 fn 0x83 answer, 9 bytes: exception 11 (gateway target device failed to "
+         "respond) to function 0x03"},
+        {Kind::TcpAnswer, tftptest::fromHex("00 00 00 05 00 03 09 83 0B"),
+         "malformed MBAP: protocol id 5"},
+        {Kind::TcpAnswer, tftptest::fromHex("00 00 00 00 00 09 01 03 04 00 01 00 02"),
+         "malformed MBAP: length 9 for 7 bytes"},
+        {Kind::TcpAnswer, tftptest::fromHex("00 00 00 00 00 01 01"),
+         "malformed Modbus TCP message of 7 bytes"},
+        {Kind::TcpAnswer, tftptest::fromHex("00 00 00 00 00 05 01 03 04 00 01"),
+         "malformed read answer with 4 PDU bytes"},
+        {Kind::TcpRequest, tftptest::fromHex("00 00 00 00 00 05 01 03 00 00 00"),
+         "malformed request of function 0x03 with 4 PDU bytes"},
     };
     return all;
 }
 
 linktrace::Decoded decode(Kind kind, const std::uint8_t* data, std::size_t length) {
-    return kind == Kind::Tftp ? linktrace::decodeTftp(data, length)
-                              : linktrace::decodeRtu(kind == Kind::Request, data, length);
+    switch (kind) {
+    case Kind::Tftp:
+        return linktrace::decodeTftp(data, length);
+    case Kind::TcpRequest:
+    case Kind::TcpAnswer:
+        return linktrace::decodeModbusTcp(kind == Kind::TcpRequest, data, length);
+    default:
+        return linktrace::decodeRtu(kind == Kind::Request, data, length);
+    }
 }
 
 TEST(TrafficTraceDecoder, DecodesEveryHandBuiltUnit) {

@@ -21,6 +21,7 @@
 #include "ui/About.h"
 #include "ui/DiagRS485.h"
 #include "ui/DiagSystem.h"
+#include "ui/GatewayTest.h"
 #include "ui/Hlavni.h"
 #include "ui/Pripojeni.h"
 #include "ui/UiTestSupport.h"
@@ -518,7 +519,8 @@ TEST_F(MainWindowTest, DiagnosticsMenuOpensAFreshWindowOfEachCommand) {
     TForm1 form;
     form.show();
     EXPECT_EQ(form.MenuDiagnostika->title(), QStringLiteral("Diagnostics"));
-    EXPECT_EQ(form.MenuDiagnostika->actions(), (QList<QAction*>{form.Pehled1, form.RozhranRS4851}));
+    EXPECT_EQ(form.MenuDiagnostika->actions(),
+              (QList<QAction*>{form.Pehled1, form.RozhranRS4851, form.GatewayTest1}));
     EXPECT_EQ(form.Pehled1->text(), QStringLiteral("Converter information"));
     EXPECT_EQ(form.RozhranRS4851->text(), QStringLiteral("Modbus RTU master"));
 
@@ -539,7 +541,16 @@ TEST_F(MainWindowTest, DiagnosticsMenuOpensAFreshWindowOfEachCommand) {
     });
     form.RozhranRS4851->trigger();
     EXPECT_EQ(seen, form.Dat);
-    // Neither window outlives its command.
+
+    seen = nullptr;
+    whenModalShown<TFormGatewayTest>([&](TFormGatewayTest* w) {
+        seen = w->Dat;
+        EXPECT_EQ(w->windowTitle(), QStringLiteral("Modbus gateway test"));
+        QTest::mouseClick(w->CancelButton, Qt::LeftButton);
+    });
+    form.GatewayTest1->trigger();
+    EXPECT_EQ(seen, form.Dat);
+    // No window outlives its command.
     EXPECT_TRUE(form.findChildren<QDialog*>().isEmpty());
 }
 

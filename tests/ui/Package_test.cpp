@@ -59,6 +59,8 @@ TEST(DebianPackage, BuildsWithEveryFileAndHelpFindsTheInstalledManual) {
     // The chart is drawn by the program itself.
     EXPECT_FALSE(depends.out.contains(QStringLiteral("libqt6charts6")))
         << depends.out.toStdString();
+    // The gateway test's Modbus TCP client.
+    EXPECT_TRUE(depends.out.contains(QStringLiteral("libmodbus5"))) << depends.out.toStdString();
     // Purge takes the settings file earlier builds left beside the program.
     QTemporaryDir control;
     ASSERT_EQ(

@@ -22,6 +22,7 @@
 #include "cli/Console.h"
 #include "cli/Json.h"
 #include "cli/Scan.h"
+#include "cli/commands/ModbusCommand.h"
 #include "link/M_TFTP.h"
 #include "platform/Clock.h"
 #include "platform/NativePath.h"
@@ -200,6 +201,9 @@ public:
             }
         }
         lang_ = languageOf(args);
+        if (IsModbusCommand(args)) {
+            return RunModbusCommand(args, out_, err_, lang_, errIsTerminal_);
+        }
         Arguments a;
         if (!parse(args, a)) {
             return usage();

@@ -121,6 +121,8 @@ constexpr TTextPolozka Texts[] = {
      "  clear-stats         vymaže statistiku linky master\n"
      "  backup SOUBOR       čtyři soubory nastavení jako jeden dokument JSON (- = výstup)\n"
      "  restore SOUBOR      ověří zálohu, pak zapíše a verifikuje každý soubor\n"
+     "  modbus read|write|scan  dotazy Modbus přes bránu na jednotky linky master\n"
+     "                      (test brány; jen přes LAN; ne ve verzi pro Windows)\n"
      "\n"
      "Návratový kód: 0 úspěch; 1 chyba spojení, přenosu nebo verifikace;\n"
      "2 neplatný vstup nebo použití; 3 nepodporovaný konvertor.\n",
@@ -161,6 +163,9 @@ constexpr TTextPolozka Texts[] = {
      "  clear-stats         clear the master line statistics\n"
      "  backup FILE         the four settings files as one JSON document (- = stdout)\n"
      "  restore FILE        validate a backup, then write and verify each file\n"
+     "  modbus read|write|scan  Modbus requests through the gateway to the units of\n"
+     "                      the master line (gateway test; LAN only; not in the\n"
+     "                      Windows build)\n"
      "\n"
      "Exit status: 0 success; 1 connection error, failed transfer or verification\n"
      "error; 2 invalid input or usage; 3 unsupported converter.\n"},

@@ -28,6 +28,7 @@
 #include "ui/DesktopShell.h"
 #include "ui/DiagRS485.h"
 #include "ui/DiagSystem.h"
+#include "ui/GatewayTest.h"
 #include "ui/Hlavni.h"
 #include "ui/NastavHlavniLinka.h"
 #include "ui/NastavLanParam.h"
@@ -165,6 +166,10 @@ int main(int argc, char* argv[]) {
     c.tftp.port = 0;
     // A converter running for a while.
     c.model.initialUptimeS = 200000;
+    // The gateway, with slaves 1 and 2 on its master line.
+    c.gateway.tcpServer = true;
+    c.gateway.port = 0;
+    c.gateway.lineSlaves = {1, 2};
     tksim::Simulator sim(c);
     std::string error;
     if (!sim.start(&error)) {
@@ -257,6 +262,19 @@ int main(int argc, char* argv[]) {
         w->Button2->click();
     });
     form.RozhranRS4851->trigger();
+    // The gateway test: slave 1's pattern, then the gateway's answer for a
+    // unit that is not on the line.
+    const std::uint16_t mbtcpPort = sim.mbtcpPort();
+    whenModalShown<TFormGatewayTest>([mbtcpPort](TFormGatewayTest* w) {
+        w->PortEdit->setText(QString::number(mbtcpPort));
+        w->SendButton->click();
+        save(w, QStringLiteral("diag-gateway-test"));
+        w->UnitEdit->setText(QStringLiteral("9"));
+        w->SendButton->click();
+        save(w, QStringLiteral("diag-gateway-test-exception"));
+        w->CancelButton->click();
+    });
+    form.GatewayTest1->trigger();
 
     whenModalShown<TFormOProgramu>([](TFormOProgramu* a) {
         save(a, QStringLiteral("about"));
