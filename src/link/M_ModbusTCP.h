@@ -76,6 +76,7 @@ enum class ModbusStatus {
     MalformedHeader,  // MBAP protocol id, length or unit that does not fit
     WrongAnswer,      // another function, or a byte count or echo that does not fit
     Aborted,          // stopped by the caller
+    NotBuilt,         // this build has no Modbus TCP client (no libmodbus for it)
 };
 
 struct ModbusResult {

@@ -146,9 +146,11 @@ constexpr TTextPolozka Texts[] = {
     {88, "Brána poslala dotaz na linku master, ale platná odpověď nepřišla včas.",
      "The gateway sent the request on the master line, but no valid answer came in time."},
     {TEXT_EXCEPTION_SHORT, "Výjimka %s (%s)", "Exception %s (%s)"},
+    {TEXT_NOT_BUILT, "Tato verze programu test brány neobsahuje (bez knihovny Modbus TCP)",
+     "This build of the program has no gateway test (built without the Modbus TCP library)"},
 };
 static_assert(TextTabulkaPlatna(Texts));
-static_assert(std::size(Texts) == TEXT_EXCEPTION_SHORT + 1);
+static_assert(std::size(Texts) == TEXT_NOT_BUILT + 1);
 
 std::string hex2(std::uint32_t v) {
     char text[8];
@@ -398,6 +400,8 @@ std::string GatewayStatusText(const ModbusResult& r, const std::string& where,
         return Text(TEXT_WRONG_ANSWER, lang);
     case ModbusStatus::Aborted:
         return Text(TEXT_ABORTED, lang);
+    case ModbusStatus::NotBuilt:
+        return Text(TEXT_NOT_BUILT, lang);
     }
     return {};
 }

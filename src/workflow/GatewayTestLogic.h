@@ -79,6 +79,7 @@ constexpr std::int32_t TEXT_COPY = 64;
 constexpr std::int32_t TEXT_EXCEPTION_NAME = 65;
 constexpr std::int32_t TEXT_EXCEPTION_HINT = 77;
 constexpr std::int32_t TEXT_EXCEPTION_SHORT = 89; // a status line's short form
+constexpr std::int32_t TEXT_NOT_BUILT = 90;
 
 TTextTabulka Texty();
 std::string Text(std::int32_t id, std::int32_t lang);

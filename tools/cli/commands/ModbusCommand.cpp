@@ -225,6 +225,8 @@ const char* statusName(ModbusStatus s) {
         return "wrong_answer";
     case ModbusStatus::Aborted:
         return "aborted";
+    case ModbusStatus::NotBuilt:
+        return "not_built";
     }
     return "";
 }
