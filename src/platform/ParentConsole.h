@@ -6,13 +6,14 @@
 
 namespace platform {
 
-// Points standard output and error, where they lead nowhere, at the console
-// of the parent process, when it has one. Streams redirected to a file or a
-// pipe stay as they are. Does nothing where every program has them (POSIX).
+// Points std::cout and std::cerr, where standard output and error lead
+// nowhere, at the console of the parent process, when it has one. Streams
+// redirected to a file or a pipe stay as they are. Does nothing where every
+// program has them (POSIX).
 void borrowParentConsole();
 
 // Gives the borrowed console back before the windows open: closing that
-// console must not end the program. Standard output and error lead nowhere
+// console must not end the program. std::cout and std::cerr lead nowhere
 // again. Does nothing when none was borrowed.
 void returnParentConsole();
 

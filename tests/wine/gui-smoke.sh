@@ -25,7 +25,7 @@ if [ ! -x "$sim" ]; then
   echo "skipped: set TK_SIM_EXE to the Linux simulator"
   exit 77
 fi
-for tool in Xvfb xdotool import cpack makensis; do
+for tool in Xvfb xdotool import cpack makensis script; do
   command -v "$tool" >/dev/null || {
     echo "FAILED: $tool is missing (scripts/setup.sh installs it)"
     exit 1
@@ -105,6 +105,14 @@ out=$("$here/wine-run.sh" "$prefix" "$portable/W_tk7713t.exe" --version 2>&1 | t
 out=$("$here/wine-run.sh" "$prefix" "$portable/W_tk7713t.exe" --help 2>&1 | tr -d '\r')
 grep -q 'kept in W_tk7713t.ini beside the program' <<<"$out" && grep -qF '%APPDATA%\W_tk7713t\W_tk7713t.ini' <<<"$out" &&
   echo "ok: --help" || fail "--help said: $out"
+
+# Started by a command prompt without standard handles (start /wait), the
+# program borrows the prompt's console; script gives Wine's cmd a console.
+# Cursor moves and blanks are dropped before comparing.
+shown=$(script -qec "$(printf '%q ' "$here/wine-run.sh" "$prefix" cmd /c start /wait /unix \
+  "$portable/W_tk7713t.exe" --version)" /dev/null | sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g' | tr -d ' \r\n')
+[ "$shown" = "W_tk7713t$version" ] && echo "ok: --version in the console of a command prompt" ||
+  fail "--version in a console: $shown"
 
 # --- The simulator, on loopback ------------------------------------------------
 "$sim" --tftp-port 0 --no-rtu --log >"$work/sim.log" 2>&1 &
