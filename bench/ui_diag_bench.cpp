@@ -8,10 +8,9 @@
 // 10 % of what the wire allows, CPU under 3 % of a core, chart under 2 ms,
 // Cancel under 50 ms.
 #include <QApplication>
-#include <QChartView>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QLineSeries>
+#include <QPixmap>
 #include <QPushButton>
 #include <QTimer>
 
@@ -33,6 +32,7 @@
 #include "sim/Simulator.h"
 #include "ui/DiagRS485.h"
 #include "ui/DiagSystem.h"
+#include "ui/UtilisationChart.h"
 
 namespace {
 
@@ -224,7 +224,7 @@ int main(int argc, char** argv) {
         runEventsFor(500);
         std::printf("diag_rtu_master_cpu_waiting_for_connection: %.2f %%_of_core\n", cpuShareFor(seconds * 1000));
 
-        // Chart: new points, and new points drawn.
+        // Chart: new samples, and new samples drawn as the screen shows them.
         constexpr int kRebuilds = 200;
         QElapsedTimer t;
         t.start();

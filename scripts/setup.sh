@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libxkbcommon-dev
+  qt6-base-dev libgl-dev libxkbcommon-dev
   g++-mingw-w64-x86-64-posix wine wine64 socat
   nsis xvfb xdotool imagemagick fonts-wine
   tftpd-hpa tftp-hpa curl libmodbus-dev

@@ -1,26 +1,21 @@
 #include "ui/DiagRS485.h"
 
 #include <QAction>
-#include <QAreaSeries>
-#include <QCategoryAxis>
-#include <QChart>
-#include <QChartView>
-#include <QGraphicsLayout>
+#include <QDateTime>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIODevice>
+#include <QImage>
 #include <QLabel>
-#include <QLineSeries>
-#include <QPixmap>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTableWidget>
 #include <QTimer>
-#include <QValueAxis>
 #include <QVBoxLayout>
 
 #include "ui/DesktopShell.h"
 #include "ui/DiagnosticsSupport.h"
+#include "ui/UtilisationChart.h"
 #include "workflow/DiagnostikaLogika.h"
 #include "workflow/TextyOken.h"
 
@@ -29,15 +24,14 @@ namespace {
 constexpr int kRows = 5;
 constexpr int kWaitPeriodMs = 10;
 constexpr int kPollPeriodMs = 100;
-constexpr int kSamples = static_cast<int>(TK7713T_MMRGV_VZORKU);
-
-QPen dashedGrid() {
-    QPen pen(QColor(0xC8, 0xC8, 0xC8));
-    pen.setStyle(Qt::DashLine);
-    return pen;
-}
+static_assert(static_cast<std::size_t>(UtilisationChart::kSamples) == TK7713T_MMRGV_VZORKU);
 
 }  // namespace
+
+QString chartExportStem(const QDateTime& when) {
+    return QStringLiteral("RS485-master-utilisation-") +
+           when.toString(QStringLiteral("yyyy-MM-dd_HHmm"));
+}
 
 TFormDiagRS485::TFormDiagRS485(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("FormDiagRS485"));
@@ -54,63 +48,11 @@ TFormDiagRS485::TFormDiagRS485(QWidget* parent) : QDialog(parent) {
     Button1 = new QPushButton(this);
     Button1->setObjectName(QStringLiteral("Button1"));
 
-    // Chart: one filled area over fixed axes, drawn only, never operated.
-    Series1Line = new QLineSeries(this);
-    for (int i = 0; i < kSamples; ++i) {
-        points_.append(QPointF(i, 0));  // a flat line until the first history
-    }
-    Series1Line->replace(points_);
-    Series1 = new QAreaSeries(Series1Line);
-    Series1->setObjectName(QStringLiteral("Series1"));
-    Series1->setBrush(QColor(236, 245, 251));
-    Series1->setPen(QPen(QColor(0, 128, 255)));
-    Series1->setPointsVisible(false);
-
-    Chart1 = new QChart;
-    Chart1->addSeries(Series1);
-    Chart1->legend()->hide();
-    Chart1->setBackgroundBrush(Qt::white);
-    Chart1->setTitleBrush(Qt::black);
-    Chart1->setAnimationOptions(QChart::NoAnimation);
-    // Room for the plot: the group box already frames the chart.
-    Chart1->setMargins(QMargins(2, 2, 8, 2));
-    Chart1->layout()->setContentsMargins(0, 0, 0, 0);
-    Chart1->setBackgroundRoundness(0);
-    const QFont labels = ui::windowFont(10);
-
-    AxisY = new QValueAxis;
-    AxisY->setRange(0, 100);
-    AxisY->setTickCount(6);
-    AxisY->setMinorTickCount(0);
-    AxisY->setLabelFormat(QStringLiteral("%d"));
-    AxisY->setGridLinePen(dashedGrid());
-    AxisY->setLabelsFont(labels);
-    Chart1->addAxis(AxisY, Qt::AlignLeft);
-    Series1->attachAxis(AxisY);
-
-    AxisX = new QCategoryAxis;
-    AxisX->setRange(0, kSamples - 1);
-    AxisX->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    // Seconds back from the newest sample: "180" at 0 ... "10" at 170, "0" at 179.
-    for (int x = 0; x <= 170; x += 10) {
-        AxisX->append(QString::number(180 - x), x);
-    }
-    AxisX->append(QStringLiteral("0"), kSamples - 1);
-    AxisX->setLineVisible(false);
-    AxisX->setMinorTickCount(0);
-    AxisX->setGridLinePen(dashedGrid());
-    AxisX->setLabelsFont(labels);
-    Chart1->addAxis(AxisX, Qt::AlignBottom);
-    Series1->attachAxis(AxisX);
-
     GroupBox2 = new QGroupBox(this);
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
-    ChartView1 = new QChartView(Chart1, GroupBox2);
+    // Drawn only, never operated; focusable for its context menu.
+    ChartView1 = new UtilisationChart(GroupBox2);
     ChartView1->setObjectName(QStringLiteral("ChartView1"));
-    ChartView1->setRenderHint(QPainter::Antialiasing);
-    ChartView1->setRubberBand(QChartView::NoRubberBand);
-    ChartView1->setInteractive(false);
-    ChartView1->setFocusPolicy(Qt::StrongFocus);
     auto* chartBox = new QVBoxLayout(GroupBox2);
     chartBox->addWidget(ChartView1);
     chartBox->setContentsMargins(4, 4, 4, 4);
@@ -123,12 +65,16 @@ TFormDiagRS485::TFormDiagRS485(QWidget* parent) : QDialog(parent) {
     ChartView1->addAction(SaveCsvAction);
     ChartView1->setContextMenuPolicy(Qt::ActionsContextMenu);
     connect(SavePngAction, &QAction::triggered, this, [this] {
-        ui::saveExport(this, SavePngAction->text(), QStringLiteral("mmrgv.png"), QStringLiteral("PNG (*.png)"),
-                       text(DiagRS485::TEXT_SAVE_FAILED), [this](QIODevice& file) { return writeChartPng(file); });
+        ui::saveExport(this, SavePngAction->text(),
+                       chartExportStem(QDateTime::currentDateTime()) + QStringLiteral(".png"),
+                       QStringLiteral("PNG (*.png)"), text(DiagRS485::TEXT_SAVE_FAILED),
+                       [this](QIODevice& file) { return writeChartPng(file); });
     });
     connect(SaveCsvAction, &QAction::triggered, this, [this] {
-        ui::saveExport(this, SaveCsvAction->text(), QStringLiteral("mmrgv.csv"), QStringLiteral("CSV (*.csv)"),
-                       text(DiagRS485::TEXT_SAVE_FAILED), [this](QIODevice& file) { return writeSamplesCsv(file); });
+        ui::saveExport(this, SaveCsvAction->text(),
+                       chartExportStem(QDateTime::currentDateTime()) + QStringLiteral(".csv"),
+                       QStringLiteral("CSV (*.csv)"), text(DiagRS485::TEXT_SAVE_FAILED),
+                       [this](QIODevice& file) { return writeSamplesCsv(file); });
     });
 
     Button2 = new QPushButton(this);
@@ -176,8 +122,10 @@ void TFormDiagRS485::FormShow() {
     setWindowTitle(text(DiagRS485::TEXT_CAPTION));
     GroupBox1->setTitle(text(DiagRS485::TEXT_OVERVIEW));
     GroupBox2->setTitle(text(DiagRS485::TEXT_CHART));
-    Chart1->setTitle(text(DiagRS485::TEXT_UTILISATION));
-    AxisX->setTitleText(text(DiagRS485::TEXT_SECONDS));
+    ChartView1->setTitle(text(DiagRS485::TEXT_UTILISATION)); // its accessible name too
+    ChartView1->setAxisTitle(text(DiagRS485::TEXT_SECONDS));
+    ChartView1->setDescriptionTexts(text(DiagRS485::TEXT_CHART_EMPTY),
+                                    text(DiagRS485::TEXT_CHART_SUMMARY));
     Button2->setText(text(DiagRS485::TEXT_CANCEL));
     Button1->setText(text(DiagRS485::TEXT_CLEAR));
     CopyAction->setText(text(DiagRS485::TEXT_COPY));
@@ -186,7 +134,6 @@ void TFormDiagRS485::FormShow() {
     ui::setOverviewLabels(StringGrid1, [this](int id) { return text(id); }, DiagRS485::TEXT_MESSAGES,
                           DiagRS485::TEXT_UTILISATION);
     StringGrid1->setAccessibleName(GroupBox1->title());
-    ChartView1->setAccessibleName(Chart1->title());
     // The value column runs to the table's right edge.
     StringGrid1->setColumnWidth(1, 5000);
     fVymazat = false;
@@ -236,10 +183,7 @@ void TFormDiagRS485::tick() {
 }
 
 void TFormDiagRS485::drawHistory() {
-    for (int i = 0; i < kSamples; ++i) {
-        points_[i].setY(Mmrgv.PoleDat[static_cast<std::size_t>(i)]);
-    }
-    Series1Line->replace(points_);
+    ChartView1->setSamples(Mmrgv.PoleDat);
     ++drawings_;
 }
 
@@ -259,7 +203,9 @@ void TFormDiagRS485::Button2Click() {
     reject();
 }
 
-bool TFormDiagRS485::writeChartPng(QIODevice& file) { return ChartView1->grab().save(&file, "PNG"); }
+bool TFormDiagRS485::writeChartPng(QIODevice& file) {
+    return ChartView1->image().save(&file, "PNG");
+}
 
 bool TFormDiagRS485::writeSamplesCsv(QIODevice& file) {
     const std::string csv = HistoryCsv(Mmrgv);

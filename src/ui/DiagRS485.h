@@ -4,27 +4,25 @@
 #pragma once
 
 #include <QDialog>
-#include <QList>
-#include <QPointF>
 
 #include "app/Dekl.h"
 #include "link/U_TK7713T.h"
 #include "ui/WindowSupport.h"
 
 class QAction;
-class QAreaSeries;
-class QCategoryAxis;
-class QChart;
-class QChartView;
+class QDateTime;
 class QGroupBox;
 class QIODevice;
 class QLabel;
-class QLineSeries;
 class QPushButton;
 class QShowEvent;
 class QTableWidget;
 class QTimer;
-class QValueAxis;
+class UtilisationChart;
+
+// The name the chart's exports suggest, without extension:
+// "RS485-master-utilisation-2026-12-10_0815" for 8:15 on 10 December 2026.
+QString chartExportStem(const QDateTime& when);
 
 class TFormDiagRS485 : public QDialog {
     Q_OBJECT
@@ -47,12 +45,7 @@ public:
     QAction* CopyAction = nullptr;        // table's context menu
     QPushButton* Button1 = nullptr;       // Clear
     QGroupBox* GroupBox2 = nullptr;       // "Chart"
-    QChartView* ChartView1 = nullptr;
-    QChart* Chart1 = nullptr;
-    QLineSeries* Series1Line = nullptr;   // the area's top line, holds the points
-    QAreaSeries* Series1 = nullptr;
-    QValueAxis* AxisY = nullptr;
-    QCategoryAxis* AxisX = nullptr;
+    UtilisationChart* ChartView1 = nullptr;
     QAction* SavePngAction = nullptr;     // chart's context menu
     QAction* SaveCsvAction = nullptr;
     QPushButton* Button2 = nullptr;       // Cancel
@@ -69,7 +62,7 @@ public:
     bool saveChartPng(const QString& path);
     bool saveSamplesCsv(const QString& path);
 
-    // Replaces the chart's 180 points by Mmrgv's samples, oldest first.
+    // Shows Mmrgv's samples in the chart, oldest first.
     void drawHistory();
 
     // True while a tick's transfers run.
@@ -91,6 +84,5 @@ private:
 
     std::int32_t lang_ = LANG_EN;
     int drawings_ = 0;
-    QList<QPointF> points_;
     ui::TransferGuard transfer_{this};
 };

@@ -201,9 +201,12 @@ constexpr TTextPolozka DiagRS485Texts[] = {
     {13, "Uložit graf jako PNG...", "Save chart as PNG..."},
     {14, "Uložit vzorky jako CSV...", "Save samples as CSV..."},
     {15, "Soubor nelze uložit: ", "Cannot save the file: "},
+    {16, "Zatím bez vzorků", "No samples yet"},
+    {17, "Aktuální vytížení %1 %, nejvyšší %2 %, %3 vzorků",
+     "Current utilization %1 %, highest %2 %, %3 samples"},
 };
 static_assert(TextTabulkaPlatna(DiagRS485Texts));
-static_assert(std::size(DiagRS485Texts) == 16);
+static_assert(std::size(DiagRS485Texts) == 18);
 
 constexpr TTextPolozka RestartTexts[] = {
     {0, "", ""},

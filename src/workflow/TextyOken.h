@@ -198,6 +198,10 @@ constexpr std::int32_t TEXT_COPY = 12;
 constexpr std::int32_t TEXT_SAVE_PNG = 13;
 constexpr std::int32_t TEXT_SAVE_CSV = 14;
 constexpr std::int32_t TEXT_SAVE_FAILED = 15;
+// The chart's accessible description; the summary takes the newest and the
+// highest sample (percent) and the sample count.
+constexpr std::int32_t TEXT_CHART_EMPTY = 16;
+constexpr std::int32_t TEXT_CHART_SUMMARY = 17;
 
 TTextTabulka Texty();
 std::string Text(std::int32_t id, std::int32_t lang);

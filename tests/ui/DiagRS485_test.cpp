@@ -1,32 +1,30 @@
 // Modbus RTU master diagnostics window against the in-process simulator, over
 // loopback TFTP and a pseudo-terminal: ticks, Clear, failures, closing during
-// a tick, the chart's objects and the exports.
+// a tick, the chart as drawn, its exports and their names.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
-#include <QAreaSeries>
-#include <QCategoryAxis>
-#include <QChart>
-#include <QChartView>
 #include <QClipboard>
+#include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
-#include <QLegend>
-#include <QLineSeries>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
-#include <QValueAxis>
 #include <sstream>
-#include <QDir>
-#include <QFile>
 
 #include "support/FileBytes.h"
 #include "ui/DiagRS485.h"
 #include "ui/DiagnosticsTestSupport.h"
+#include "ui/UtilisationChart.h"
 
 namespace {
 
@@ -99,23 +97,24 @@ TEST_P(DiagRS485Test, FirstTickDrawsAndOnlyANewIndexRedraws) {
     ASSERT_TRUE(uitest::waitUntil([&] { return w.chartDrawings() == 1; }));
     EXPECT_EQ(w.PredchoziIndex, 5u);
     // Oldest first: ring position 5 (value 15) ... position 4 (value 14).
-    const QList<QPointF> drawn = w.Series1Line->points();
-    ASSERT_EQ(drawn.size(), 180);
-    for (int i = 0; i < 180; ++i) {
-        EXPECT_EQ(drawn[i], QPointF(i, 10 + (5 + i) % 180)) << i;
+    const UtilisationChart::Samples drawn = w.ChartView1->samples();
+    for (std::size_t i = 0; i < 180; ++i) {
+        EXPECT_EQ(drawn[i], 10 + (5 + i) % 180) << i;
     }
+    EXPECT_EQ(w.ChartView1->accessibleDescription(),
+              QStringLiteral("Current utilization 14 %, highest 189 %, 180 samples"));
 
     // Same index, other samples: not drawn again.
     sim.model().setImage(tksim::SimFile::Mmrgv, mmrgvImage(5, 50));
     ASSERT_TRUE(waitTicks(2));
     EXPECT_EQ(w.chartDrawings(), 1);
-    EXPECT_EQ(w.Series1Line->points(), drawn);
+    EXPECT_EQ(w.ChartView1->samples(), drawn);
     EXPECT_EQ(status(w), QStringLiteral(" OK"));
 
     // A new sample stored: drawn at the next tick.
     sim.model().setImage(tksim::SimFile::Mmrgv, mmrgvImage(6, 50));
     ASSERT_TRUE(uitest::waitUntil([&] { return w.chartDrawings() == 2; }));
-    EXPECT_EQ(w.Series1Line->points().front(), QPointF(0, 56));
+    EXPECT_EQ(w.ChartView1->samples().front(), 56);
     w.reject();
 }
 
@@ -133,8 +132,7 @@ TEST_P(DiagRS485Test, EdgeValuesAreShownAsTheyAre) {
         EXPECT_EQ(value(w, row), QString::fromLatin1(expected[row])) << row;
     }
     EXPECT_EQ(w.PredchoziIndex, 200u);
-    EXPECT_EQ(w.Series1Line->points()[0].y(), 100 + 200 % 180);  // ring position 20 comes first
-    EXPECT_EQ(w.AxisY->max(), 100);
+    EXPECT_EQ(w.ChartView1->samples()[0], 100 + 200 % 180); // ring position 20 comes first
 
     // Copy puts the table on the clipboard, tab-separated.
     w.CopyAction->trigger();
@@ -186,7 +184,7 @@ TEST_P(DiagRS485Test, FailedHistoryReadKeepsTheChartAndShowsTheNewCounters) {
     w.Dat = &data;
     w.show();
     ASSERT_TRUE(uitest::waitUntil([&] { return w.chartDrawings() == 1; }));
-    const QList<QPointF> drawn = w.Series1Line->points();
+    const UtilisationChart::Samples drawn = w.ChartView1->samples();
 
     sim.model().setImage(tksim::SimFile::Mmrd, mmrdImage(777, 1, 2, 3, 4));
     sim.model().setImage(tksim::SimFile::Mmrgv, mmrgvImage(4, 90));
@@ -196,7 +194,7 @@ TEST_P(DiagRS485Test, FailedHistoryReadKeepsTheChartAndShowsTheNewCounters) {
     ASSERT_TRUE(uitest::waitUntil([&] { return status(w) == QStringLiteral(" Converter connection error"); }));
     EXPECT_EQ(value(w, 0), QStringLiteral("777"));
     EXPECT_EQ(w.chartDrawings(), 1);
-    EXPECT_EQ(w.Series1Line->points(), drawn);
+    EXPECT_EQ(w.ChartView1->samples(), drawn);
 
     // A failed clear is dropped, not repeated.
     sim.sim().setFaults({});
@@ -225,7 +223,9 @@ TEST_P(DiagRS485Test, CancelDuringATickOfASilentConverterClosesAtOnce) {
     EXPECT_FALSE(w.isVisible());
     EXPECT_FALSE(w.Timer1->isActive());
     EXPECT_EQ(status(w), QStringLiteral(" Converter connection error"));
-    // No further reads once closed.
+    // No further reads once closed. The simulator may note the aborted
+    // request only now, on its own thread: wait for that note first.
+    ASSERT_TRUE(uitest::waitUntil([&] { return reads("mmrd.bin", 6) >= 1; }));
     const std::size_t before = reads("mmrd.bin", 6);
     uitest::runEventsFor(300);
     EXPECT_EQ(reads("mmrd.bin", 6), before);
@@ -244,6 +244,9 @@ protected:
         data.Lang = LANG_EN;
         w.Dat = &data;
         w.show();
+        // Laid out with the captions set at show, and able to take focus.
+        w.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     }
     void TearDown() override {
         w.reject();
@@ -253,56 +256,71 @@ protected:
     TFormDiagRS485 w;
 };
 
-TEST_F(DiagRS485Chart, AxesColoursAndLabelsAreFixed) {
-    EXPECT_EQ(w.Chart1->series().size(), 1);
-    EXPECT_EQ(w.Series1->color(), QColor(236, 245, 251));
-    EXPECT_EQ(w.Series1->borderColor(), QColor(0, 128, 255));
-    EXPECT_FALSE(w.Series1->pointsVisible());
-    EXPECT_FALSE(w.Chart1->legend()->isVisible());
-    EXPECT_EQ(w.Chart1->backgroundBrush().color(), QColor(Qt::white));
-    EXPECT_EQ(w.Chart1->title(), QStringLiteral("Master interface utilization [%]"));
-    EXPECT_EQ(w.AxisX->titleText(), QStringLiteral("[sec]"));
-    EXPECT_EQ(w.ChartView1->rubberBand(), QChartView::NoRubberBand);
-    EXPECT_FALSE(w.ChartView1->isInteractive());
+TEST_F(DiagRS485Chart, TitlesLabelsAndAFlatLineUntilTheFirstHistory) {
+    UtilisationChart& chart = *w.ChartView1;
+    EXPECT_EQ(chart.title(), QStringLiteral("Master interface utilization [%]"));
+    EXPECT_EQ(chart.axisTitle(), QStringLiteral("[sec]"));
+    EXPECT_EQ(chart.focusPolicy(), Qt::StrongFocus);
+    EXPECT_EQ(chart.contextMenuPolicy(), Qt::ActionsContextMenu);
+    EXPECT_EQ(chart.actions(), (QList<QAction*>{w.SavePngAction, w.SaveCsvAction}));
+    EXPECT_EQ(w.SavePngAction->text(), QStringLiteral("Save chart as PNG..."));
+    EXPECT_EQ(w.SaveCsvAction->text(), QStringLiteral("Save samples as CSV..."));
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(&chart);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->role(), QAccessible::Chart);
+    EXPECT_EQ(a->text(QAccessible::Name), chart.title());
+    EXPECT_EQ(a->text(QAccessible::Description), QStringLiteral("No samples yet"));
 
-    EXPECT_EQ(w.AxisY->min(), 0);
-    EXPECT_EQ(w.AxisY->max(), 100);
-    EXPECT_EQ(w.AxisY->tickCount(), 6);  // every 20
-    EXPECT_EQ(w.AxisY->minorTickCount(), 0);
-    EXPECT_EQ(w.AxisY->gridLinePen().style(), Qt::DashLine);
-    EXPECT_TRUE(w.AxisY->titleText().isEmpty());
-
-    EXPECT_EQ(w.AxisX->min(), 0);
-    EXPECT_EQ(w.AxisX->max(), 179);
-    EXPECT_FALSE(w.AxisX->isLineVisible());
-    EXPECT_EQ(w.AxisX->gridLinePen().style(), Qt::DashLine);
-    EXPECT_EQ(w.AxisX->labelsPosition(), QCategoryAxis::AxisLabelsPositionOnValue);
-    const QStringList labels = w.AxisX->categoriesLabels();
-    ASSERT_EQ(labels.size(), 19);
-    for (int k = 0; k < 18; ++k) {
-        EXPECT_EQ(labels[k], QString::number(180 - 10 * k));
-        EXPECT_EQ(w.AxisX->endValue(labels[k]), 10 * k);
+    // Seconds back from the newest sample: "180" at 0 ... "10" at 170, "0" at 179.
+    for (std::size_t k = 0; k < 18; ++k) {
+        EXPECT_EQ(UtilisationChart::kXLabels[k].at, 10 * static_cast<int>(k));
+        EXPECT_EQ(UtilisationChart::kXLabels[k].secondsBack, 180 - 10 * static_cast<int>(k));
     }
-    EXPECT_EQ(labels[18], QStringLiteral("0"));
-    EXPECT_EQ(w.AxisX->endValue(labels[18]), 179);
+    EXPECT_EQ(UtilisationChart::kXLabels[18].at, 179);
+    EXPECT_EQ(UtilisationChart::kXLabels[18].secondsBack, 0);
 
-    // A flat line at 0 until the first history.
-    const QList<QPointF> flat = w.Series1Line->points();
-    ASSERT_EQ(flat.size(), 180);
-    for (int i = 0; i < 180; ++i) {
-        EXPECT_EQ(flat[i], QPointF(i, 0));
-    }
+    EXPECT_EQ(chart.samples(), UtilisationChart::Samples{});
     EXPECT_EQ(w.PredchoziIndex, 999u);
+}
 
-    // Samples above 100 are cut off by the plot area: nothing drawn above it.
+// Pixels of the rendered chart at a column between grid lines: white above
+// the samples, the fill below, 0..100 % over the plot's height.
+TEST_F(DiagRS485Chart, SamplesFillTheirShareOfThePlotAndHigherOnesAreCutOff) {
+    UtilisationChart& chart = *w.ChartView1;
+    const QRectF plot = chart.plotArea();
+    ASSERT_GT(plot.height(), 100);
+    const int x = static_cast<int>(plot.left() + plot.width() * 5 / 179);
+    const auto pixel = [&](qreal y) { return chart.image().pixelColor(x, static_cast<int>(y)); };
+    const QColor white(Qt::white);
+    const QColor fill = UtilisationChart::areaColor();
+
+    w.Mmrgv.PoleDat.fill(50);
+    w.drawHistory();
+    const qreal half = plot.center().y();
+    EXPECT_EQ(pixel(half - 4), white);
+    EXPECT_EQ(pixel(half + 4), fill);
+    EXPECT_EQ(chart.accessibleDescription(),
+              QStringLiteral("Current utilization 50 %, highest 50 %, 180 samples"));
+
     w.Mmrgv.PoleDat.fill(255);
     w.drawHistory();
-    QCoreApplication::processEvents();
-    const QImage drawn = w.ChartView1->grab().toImage();
-    const QRectF plot = w.Chart1->plotArea();
-    const QPoint above(static_cast<int>(plot.center().x()), static_cast<int>(plot.top()) - 4);
-    EXPECT_EQ(drawn.pixelColor(above), QColor(Qt::white));
-    EXPECT_EQ(drawn.pixelColor(above + QPoint(0, 12)), QColor(236, 245, 251));
+    EXPECT_EQ(pixel(plot.top() - 4), white);
+    EXPECT_EQ(pixel(plot.top() + 4), fill);
+    // The grid shows over the fill: the 80 % line holds grey dashes.
+    const QImage drawn = chart.image();
+    const int gridRow = static_cast<int>(plot.bottom() - plot.height() * 0.8);
+    int grey = 0;
+    for (int column = static_cast<int>(plot.left()) + 2; column < plot.right() - 2; ++column) {
+        grey += drawn.pixelColor(column, gridRow) == QColor(0xC8, 0xC8, 0xC8) ? 1 : 0;
+    }
+    EXPECT_GT(grey, plot.width() / 4);
+}
+
+TEST(DiagRS485ExportName, SaysWhatAndWhen) {
+    EXPECT_EQ(chartExportStem(QDateTime(QDate(2026, 12, 10), QTime(8, 15, 59))),
+              QStringLiteral("RS485-master-utilisation-2026-12-10_0815"));
+    EXPECT_EQ(chartExportStem(QDateTime(QDate(2027, 1, 2), QTime(23, 5))),
+              QStringLiteral("RS485-master-utilisation-2027-01-02_2305"));
 }
 
 TEST_F(DiagRS485Chart, ExportsRoundTripAndAFailedSaveLeavesNoFile) {
@@ -327,16 +345,35 @@ TEST_F(DiagRS485Chart, ExportsRoundTripAndAFailedSaveLeavesNoFile) {
     }
     EXPECT_EQ(count, 180u);
 
-    // Through the context menu, with the name the operator chooses.
+    // Through the context menu, with the name the operator chooses; the
+    // suggested names tell what and when.
     uitest::RecordingShell shell;
     const QString pngPath = dir.filePath(QStringLiteral("chart.png"));
-    ui::desktopShell().chooseSaveFile = [&](QWidget*, const QString&, const QString&, const QString&) {
-        return pngPath;
+    QStringList suggested;
+    ui::desktopShell().chooseSaveFile = [&](QWidget*, const QString&, const QString& name,
+                                            const QString&) {
+        suggested << name;
+        return name.endsWith(QStringLiteral(".png")) ? pngPath : QString();
     };
     w.SavePngAction->trigger();
+    w.SaveCsvAction->trigger();
+    const QRegularExpression stem(
+        QStringLiteral("^RS485-master-utilisation-\\d{4}-\\d\\d-\\d\\d_\\d{4}\\."));
+    ASSERT_EQ(suggested.size(), 2);
+    EXPECT_TRUE(stem.match(suggested[0]).hasMatch() &&
+                suggested[0].endsWith(QStringLiteral(".png")))
+        << suggested[0].toStdString();
+    EXPECT_TRUE(stem.match(suggested[1]).hasMatch() &&
+                suggested[1].endsWith(QStringLiteral(".csv")))
+        << suggested[1].toStdString();
     const QImage image(pngPath);
     EXPECT_FALSE(image.isNull());
-    EXPECT_EQ(image.size(), w.ChartView1->size());
+    EXPECT_EQ(image.size(), w.ChartView1->size() * w.ChartView1->devicePixelRatio());
+    // The file is the chart as drawn, without the frame that shows focus.
+    w.ChartView1->setFocus();
+    EXPECT_EQ(w.ChartView1->grab().toImage().pixelColor(1, 1),
+              w.palette().color(QPalette::Highlight));
+    EXPECT_EQ(image.convertToFormat(QImage::Format_RGB32), w.ChartView1->image());
 
     // Unwritable: a clear message, and neither file nor leftovers.
     const QString bad = dir.filePath(QStringLiteral("missing/chart.csv"));
