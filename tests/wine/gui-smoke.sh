@@ -62,10 +62,24 @@ seconds_since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f", b - a }'; 
 # The program draws on the display, whatever the window tests use.
 unset QT_QPA_PLATFORM
 
+# --- A display, before any Wine process: Wine's desktop process, which
+# every program of the prefix shares, keeps the display it started with.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+pids+=($!)
+for _ in $(seq 200); do
+  [ -s "$work/display" ] && break
+  sleep 0.05
+done
+[ -s "$work/display" ] || die "Xvfb did not start: $(cat "$work/xvfb.log")"
+DISPLAY=:$(cat "$work/display")
+export DISPLAY
+
 # --- Wine prefix of its own, with Wine's own Tahoma and Marlett where
 # DirectWrite finds them (Qt draws with DirectWrite; Wine lists its own
 # fonts only to GDI), and window frames drawn by Wine (no window manager).
 export WINEPREFIX=$prefix WINEDEBUG=-all
+# Whatever an earlier run left behind in the prefix saw another display.
+wineserver -k 2>/dev/null
 "$here/wine-run.sh" "$prefix" cmd /c exit 0 || die "no Wine prefix"
 if [ ! -e "$prefix/.tk-gui-ready" ]; then
   fonts='HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts'
@@ -133,17 +147,7 @@ wait_reads() {
   return 1
 }
 
-# --- A display and the keyboard -------------------------------------------------
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-for _ in $(seq 200); do
-  [ -s "$work/display" ] && break
-  sleep 0.05
-done
-[ -s "$work/display" ] || die "Xvfb did not start: $(cat "$work/xvfb.log")"
-DISPLAY=:$(cat "$work/display")
-export DISPLAY
-
+# --- The keyboard --------------------------------------------------------------
 # Prints the id of the visible window titled exactly TITLE once there is one.
 wait_window() {
   local id
