@@ -68,7 +68,7 @@ windows_gui() {
 }
 if [ -z "$qt_mingw" ] || [ ! -f "$qt_mingw/.w-tk7713t-qt-stamp" ]; then
   echo "=== Windows GUI: skipped, no Qt for mingw-w64 (scripts/windows-qt.sh builds it once)"
-  windows_gui_summary="skipped: no Qt for mingw-w64 (scripts/windows-qt.sh)"
+  windows_gui_summary=""
 elif [ "$linux_built" = 1 ]; then
   start=$(date +%s)
   stage "Windows GUI" windows_gui
@@ -92,7 +92,7 @@ count_tests() {
 
 echo
 echo "Windows tests under Wine: $windows_summary"
-echo "Windows GUI under Wine: $windows_gui_summary"
+[ -z "$windows_gui_summary" ] || echo "Windows GUI under Wine: $windows_gui_summary"
 echo "Linux tests: $linux_summary"
 if [ ${#failed[@]} -gt 0 ]; then
   printf 'FAILED stages: %s\n' "$(IFS=,; echo "${failed[*]}")"
