@@ -74,9 +74,9 @@ done
 DISPLAY=:$(cat "$work/display")
 export DISPLAY
 
-# --- Wine prefix of its own, with Wine's own Tahoma and Marlett where
-# DirectWrite finds them (Qt draws with DirectWrite; Wine lists its own
-# fonts only to GDI), and window frames drawn by Wine (no window manager).
+# --- Wine prefix of its own. Wine's own Tahoma and Marlett are registered
+# as fonts of the system: unregistered, Qt never finds them and draws every
+# text in a serif face. Wine draws the window frames (no window manager).
 export WINEPREFIX=$prefix WINEDEBUG=-all
 # Whatever an earlier run left behind in the prefix saw another display.
 wineserver -k 2>/dev/null
