@@ -1,7 +1,13 @@
 # Install rules and the Debian package: `cpack -G DEB` in a build folder
 # writes w-tk7713t_<version>_<arch>.deb. The manuals go to the package's
 # documentation folder, where the installed program's Help looks for them.
-if(WIN32 OR NOT TARGET W_tk7713t OR NOT TARGET tk7713t-sim OR NOT TARGET tk7713t)
+if(WIN32)
+  if(TARGET W_tk7713t AND TARGET tk7713t)
+    include(${CMAKE_CURRENT_LIST_DIR}/WindowsPackage.cmake)
+  endif()
+  return()
+endif()
+if(NOT TARGET W_tk7713t OR NOT TARGET tk7713t-sim OR NOT TARGET tk7713t)
   return()
 endif()
 

@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev libgl-dev libxkbcommon-dev
   g++-mingw-w64-x86-64-posix wine wine64 socat
+  nsis xvfb xdotool imagemagick fonts-wine
   tftpd-hpa tftp-hpa curl libmodbus-dev mbpoll python3-pymodbus
   nlohmann-json3-dev
   clang libclang-rt-dev

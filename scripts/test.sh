@@ -71,6 +71,29 @@ if [ "$windows_built" = 1 ] && [ "$linux_built" = 1 ]; then
   [ -z "$retried" ] || windows_summary="$windows_summary; passed on a second try:$retried"
 fi
 
+# The Windows program with its windows, built against the Qt for mingw-w64
+# that scripts/windows-qt.sh caches, then its window tests and the smoke
+# test of the program, its ZIP and its installer under Wine (the latter
+# against the ci build's simulator, with the ci build's manuals).
+windows_gui_summary="not run: the Linux build failed"
+qt_mingw=$(bash scripts/windows-qt.sh --prefix 2>/dev/null || true)
+windows_gui() {
+  cmake --preset win64-gui -DTK_QT_MINGW="$qt_mingw" >/dev/null || return 1
+  cmake --build --preset win64-gui || return 1
+  run_tests win64-gui "$logs/win64-gui"
+}
+if [ -z "$qt_mingw" ] || [ ! -f "$qt_mingw/.w-tk7713t-qt-stamp" ]; then
+  echo "=== Windows GUI: skipped, no Qt for mingw-w64 (scripts/windows-qt.sh builds it once)"
+  windows_gui_summary=""
+elif [ "$linux_built" = 1 ]; then
+  start=$(date +%s)
+  stage "Windows GUI" windows_gui
+  windows_gui_summary="not run: the build failed"
+  if [ -f "$logs/win64-gui" ]; then
+    windows_gui_summary="$(summary_of "$logs/win64-gui") ($(($(date +%s) - start)) s)"
+  fi
+fi
+
 linux_summary="not run: the Linux build failed"
 if [ "$linux_built" = 1 ]; then
   stage "Linux tests" run_tests ci "$logs/ci"
@@ -85,6 +108,7 @@ count_tests() {
 
 echo
 echo "Windows tests under Wine: $windows_summary"
+[ -z "$windows_gui_summary" ] || echo "Windows GUI under Wine: $windows_gui_summary"
 echo "Linux tests: $linux_summary"
 if [ ${#failed[@]} -gt 0 ]; then
   printf 'FAILED stages: %s\n' "$(IFS=,; echo "${failed[*]}")"

@@ -6,7 +6,8 @@
 # The result is a cache: a stamp in the prefix records the Qt version and the
 # configure options, and a second run with the same ones ends at once.
 #
-#   TK_QT_MINGW   install prefix (default ~/.cache/w-tk7713t/qt-<version>-mingw)
+#   TK_QT_MINGW   install prefix (default ~/.cache/w-tk7713t/qt-<version>-mingw;
+#                 `windows-qt.sh --prefix` prints it)
 #   TK_QT_JOBS    parallel compile jobs (default: nproc)
 #
 # Shared libraries, not static: the Qt DLLs stay replaceable (LGPL).
@@ -24,6 +25,14 @@ die() {
   echo "windows-qt: $*" >&2
   exit 1
 }
+
+# --prefix: prints where the Qt is (or goes) and ends; the test command and
+# scripts/windows-package.sh look for it there.
+if [ "${1:-}" = "--prefix" ]; then
+  deb_version=$(dpkg-query -W -f='${Version}' qt6-base-dev 2>/dev/null) || die "qt6-base-dev is not installed"
+  echo "${TK_QT_MINGW:-$cache_root/qt-${deb_version%%[+-]*}-mingw}"
+  exit 0
+fi
 
 # --- Packages ---------------------------------------------------------------
 # Host tools and the cross compiler. qt6-base-dev(-tools) provide moc, rcc,

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/Dekl.h"
+#include "platform/ParentConsole.h"
 #include "platform/StandardDescriptors.h"
 #include "ui/Hlavni.h"
 #include "ui/ProgramOptions.h"
@@ -20,6 +21,9 @@
 
 int main(int argc, char* argv[]) {
     platform::ensureStandardDescriptors();
+    // Answers to --version and --help and warnings at start reach the
+    // command prompt a desktop program was started from.
+    platform::borrowParentConsole();
     SetSettingsPerUser(TK_PACKAGED != 0);
     const ui::ProgramOptions options = ui::readProgramOptions(argc, argv, std::cout, std::cerr);
     if (options.exitStatus) {
@@ -32,6 +36,7 @@ int main(int argc, char* argv[]) {
     // QApplication::arguments(): a file name that is no UTF-8 would come
     // back as another name.
     const ProgramTrace trace(std::vector<std::string>(argv, argv + argc), std::cerr);
+    platform::returnParentConsole();
     TForm1 form(nullptr, options.language);
     form.show();
     return QApplication::exec();

@@ -19,18 +19,6 @@ constexpr const char* kUsageHead =
     "over the LAN (TFTP) or a serial port (Modbus RTU).\n"
     "\n";
 
-// Where this build keeps the settings: an installed program per user, a
-// copy beside itself.
-constexpr const char* kSettingsPerUser =
-    "The connection settings, and the [Serial ports] section that maps COM\n"
-    "numbers to devices, are kept per user in\n"
-    "$XDG_CONFIG_HOME/W_tk7713t/W_tk7713t.ini (default ~/.config).\n";
-constexpr const char* kSettingsBeside =
-    "The connection settings, and the [Serial ports] section that maps COM\n"
-    "numbers to devices, are kept in W_tk7713t.ini beside the program; when\n"
-    "the program's folder cannot be written, per user in\n"
-    "$XDG_CONFIG_HOME/W_tk7713t/W_tk7713t.ini (default ~/.config).\n";
-
 constexpr const char* kUsageTail =
     "Help opens the manual W_tk7713t_EN.pdf (W_tk7713t_CZ.pdf with --lang cs).\n"
     "\n"
@@ -66,7 +54,7 @@ ProgramOptions readProgramOptions(int argc, char** argv, std::ostream& out, std:
             return options;
         }
         if (arg == "--help" || arg == "-h") {
-            out << kUsageHead << (SettingsPerUser() ? kSettingsPerUser : kSettingsBeside)
+            out << kUsageHead << (SettingsPerUser() ? settingsHelpPerUser() : settingsHelpBeside())
                 << kUsageTail;
             options.exitStatus = 0;
             return options;

@@ -22,4 +22,10 @@ struct ProgramOptions {
 // arguments are left to the window system.
 ProgramOptions readProgramOptions(int argc, char** argv, std::ostream& out, std::ostream& err);
 
+// Where --help says the settings are kept, in the words of the platform
+// (ProgramOptions_posix.cpp, ProgramOptions_win.cpp): an installed program
+// keeps them per user, a copy beside itself.
+const char* settingsHelpPerUser();
+const char* settingsHelpBeside();
+
 } // namespace ui
