@@ -32,14 +32,15 @@ void removeScratchFolder() {
 }
 
 // Lines on standard error: the tool's messages, their indented details,
-// the help hint and a scan's progress, redrawn in place on a terminal and
+// the help hints (general, and set's) and a scan's progress, redrawn in place on a terminal and
 // plain lines elsewhere (as here).
 bool toolMessages(const std::string& err) {
     std::istringstream lines(err);
     for (std::string line; std::getline(lines, line);) {
         if (line.rfind("tk7713t: ", 0) != 0 && line.rfind("  ", 0) != 0 && line.rfind("\r", 0) != 0 &&
             line.rfind("scan: ", 0) != 0 && line.rfind("sken: ", 0) != 0 &&
-            line.find("tk7713t --help") == std::string::npos) {
+            line.find("tk7713t --help") == std::string::npos &&
+            line.find("tk7713t set --help") == std::string::npos) {
             return false;
         }
     }
