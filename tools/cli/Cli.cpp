@@ -18,6 +18,7 @@
 #include "BuildInfo.h"
 #include "cli/CliTexty.h"
 #include "cli/CliTrace.h"
+#include "cli/ProgressLine.h"
 #include "cli/CliZaznamy.h"
 #include "cli/Console.h"
 #include "cli/Json.h"
@@ -145,33 +146,6 @@ std::string localTimestamp() {
     return text;
 }
 
-// A JSON document on one line: line breaks and indentation outside strings
-// dropped (strings hold no raw line break).
-std::string oneLine(const std::string& json) {
-    std::string out;
-    bool inString = false;
-    bool escaped = false;
-    bool lineStart = false;
-    for (char c : json) {
-        if (inString) {
-            out.push_back(c);
-            inString = escaped || c != '"';
-            escaped = !escaped && c == '\\';
-            continue;
-        }
-        if (c == '\n') {
-            lineStart = true;
-            continue;
-        }
-        if (lineStart && c == ' ') {
-            continue;
-        }
-        lineStart = false;
-        inString = c == '"';
-        out.push_back(c);
-    }
-    return out;
-}
 
 // Thrown nowhere: every failure is a message plus an exit status.
 struct Failure {
@@ -847,7 +821,7 @@ private:
                 for (auto& member : MmrdJson(m).members) {
                     o.add(member.first, member.second);
                 }
-                out_ << oneLine(json::write(o)) << std::endl;
+                out_ << json::oneLine(json::write(o)) << std::endl;
             } else {
                 out_ << time;
                 const char* separator = " ";
@@ -1027,28 +1001,6 @@ private:
         return v == nullptr || ParseWholeNumberIn(*v, lo, hi, value);
     }
 
-    // On a terminal one line redrawn in place; in a log or a pipe plain
-    // lines, one per tenth of the work done and one per converter found.
-    void progressLine(const std::string& line, std::size_t done, std::size_t total,
-                      std::size_t found) {
-        if (errIsTerminal_) {
-            err_ << "\r" << line << "\x1b[K" << std::flush;
-            return;
-        }
-        const std::size_t tenth = total == 0 ? 10 : done * 10 / total;
-        if (tenth != progressTenth_ || found != progressFound_) {
-            err_ << line << "\n" << std::flush;
-            progressTenth_ = tenth;
-            progressFound_ = found;
-        }
-    }
-
-    // Clears the progress line, before results or at the end.
-    void endProgress() {
-        if (errIsTerminal_) {
-            err_ << "\r\x1b[K" << std::flush;
-        }
-    }
 
     int scan(const Arguments& a) {
         const bool lan = option(a, "--lan") != nullptr;
@@ -1131,14 +1083,14 @@ private:
         ScanProgress progress;
         if (!quiet) {
             progress = [this](std::size_t probed, std::size_t total, std::size_t n) {
-                progressLine(Format(T_SCAN_PROGRESS_LAN, lang_,
+                progress_.show(Format(T_SCAN_PROGRESS_LAN, lang_,
                                     {std::to_string(probed), std::to_string(total), std::to_string(n)}),
                              probed, total, n);
             };
         }
         const bool opened = ScanLan(s, progress, &scanInterrupted, found);
         if (!quiet) {
-            endProgress();
+            progress_.end();
         }
         if (!opened) {
             return fail(EXIT_FAILED, Text(T_SCAN_NO_SOCKET, lang_));
@@ -1209,7 +1161,7 @@ private:
         if (!quiet) {
             progress = [this, &order](std::size_t tried, std::size_t total, std::size_t) {
                 const LineSettings& s = order[tried - 1];
-                progressLine(Format(T_SCAN_PROGRESS_SERIAL, lang_,
+                progress_.show(Format(T_SCAN_PROGRESS_SERIAL, lang_,
                                     {std::to_string(MBRTU_Rychlost(s.KodBaud)), parityName(s.KodParita),
                                      std::to_string(s.Adresa), std::to_string(tried), std::to_string(total)}),
                              tried, total, 0);
@@ -1230,7 +1182,7 @@ private:
             MBRTU_Zavri(tk_.MBRTU);
             const bool supported = connection_.Outcome == ConnectionOutcome::Connected;
             if (!quiet) {
-                endProgress();
+                progress_.end();
             }
             reportSerialAnswer(port, at, supported, list);
             return supported;
@@ -1240,7 +1192,7 @@ private:
         const SerialScanResult r =
             ScanSerial(port, order, progress, &scanInterrupted, check, found, echoes);
         if (!quiet) {
-            endProgress();
+            progress_.end();
         }
         if (r == SerialScanResult::PortError) {
             return fail(EXIT_FAILED, Pripojeni::Text(usb ? Pripojeni::TEXT_USB_ERROR : Pripojeni::TEXT_COM_ERROR, lang_));
@@ -1293,8 +1245,7 @@ private:
     bool follow_ = false;
     bool readerClosedOutput_ = false;
     bool errIsTerminal_ = false;
-    std::size_t progressTenth_ = static_cast<std::size_t>(-1);
-    std::size_t progressFound_ = 0;
+    ProgressLine progress_{err_, errIsTerminal_};
     bool deviceMapped_ = false;
     Failure failure_;
     TData dat_;

@@ -314,4 +314,30 @@ bool read(std::string_view text, Value& out, std::string& error, const ReadLimit
     return true;
 }
 
+std::string oneLine(const std::string& written) {
+    std::string out;
+    bool inString = false;
+    bool escaped = false;
+    bool lineStart = false;
+    for (char c : written) {
+        if (inString) {
+            out.push_back(c);
+            inString = escaped || c != '"';
+            escaped = !escaped && c == '\\';
+            continue;
+        }
+        if (c == '\n') {
+            lineStart = true;
+            continue;
+        }
+        if (lineStart && c == ' ') {
+            continue;
+        }
+        lineStart = false;
+        inString = c == '"';
+        out.push_back(c);
+    }
+    return out;
+}
+
 }  // namespace tkcli::json

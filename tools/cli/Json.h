@@ -79,4 +79,8 @@ bool read(std::string_view text, Value& out, std::string& error, const ReadLimit
 // Latin-1 bytes to UTF-8.
 std::string latin1ToUtf8(std::string_view latin1);
 
+// A written document on one line: line breaks and indentation outside
+// strings dropped (strings hold no raw line break).
+std::string oneLine(const std::string& written);
+
 }  // namespace tkcli::json

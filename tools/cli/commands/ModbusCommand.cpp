@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "cli/CliTexty.h"
+#include "cli/ProgressLine.h"
 #include "cli/Json.h"
 #include "link/M_ModbusTCP.h"
 #include "link/M_TFTP.h"
@@ -612,7 +613,7 @@ class ModbusTool {
                 for (auto& m : resultJson(q, r, oneBased).members) {
                     o.add(m.first, m.second);
                 }
-                out_ << oneLine(json::write(o)) << std::endl;
+                out_ << json::oneLine(json::write(o)) << std::endl;
             } else {
                 out_ << n << ": " << pollText(r, v.Port) << std::endl;
             }
@@ -637,7 +638,7 @@ class ModbusTool {
             s.add("max_ms", milliseconds(summary.maxUs()));
             Value o = Value::object();
             o.add("summary", std::move(s));
-            out_ << oneLine(json::write(o)) << std::endl;
+            out_ << json::oneLine(json::write(o)) << std::endl;
         } else {
             out_ << PollSummaryText(summary, lang_) << std::endl;
         }
@@ -663,48 +664,9 @@ class ModbusTool {
         }
     }
 
-    // A JSON document on one line (the writer indents; strings hold no raw line break).
-    static std::string oneLine(const std::string& text) {
-        std::string result;
-        bool inString = false;
-        bool escaped = false;
-        bool lineStart = false;
-        for (char c : text) {
-            if (inString) {
-                result.push_back(c);
-                inString = escaped || c != '"';
-                escaped = !escaped && c == '\\';
-                continue;
-            }
-            if (c == '\n') {
-                lineStart = true;
-                continue;
-            }
-            if (lineStart && c == ' ') {
-                continue;
-            }
-            lineStart = false;
-            inString = c == '"';
-            result.push_back(c);
-        }
-        return result;
-    }
 
     // ---- scan ----
 
-    void progressLine(const std::string& line, std::size_t done, std::size_t total,
-                      std::size_t found) {
-        if (errIsTerminal_) {
-            err_ << "\r" << line << "\x1b[K" << std::flush;
-            return;
-        }
-        const std::size_t tenth = total == 0 ? 10 : done * 10 / total;
-        if (tenth != progressTenth_ || found != progressFound_) {
-            err_ << line << "\n" << std::flush;
-            progressTenth_ = tenth;
-            progressFound_ = found;
-        }
-    }
 
     int scan(const Arguments& a) {
         if (a.positional.size() > 1) {
@@ -752,15 +714,15 @@ class ModbusTool {
             },
             [&](std::size_t asked, std::size_t total, std::size_t found) {
                 if (!quiet) {
-                    progressLine(format(M_SCAN_PROGRESS,
+                    progress_.show(format(M_SCAN_PROGRESS,
                                         {std::to_string(s.First + asked - 1), std::to_string(asked),
                                          std::to_string(total), std::to_string(found)}),
                                  asked, total, found);
                 }
             },
             &interrupted);
-        if (!quiet && errIsTerminal_) {
-            err_ << "\r\x1b[K" << std::flush;
+        if (!quiet) {
+            progress_.end();
         }
         Value list = Value::array();
         for (std::uint8_t unit : result.Present) {
@@ -804,8 +766,7 @@ class ModbusTool {
     bool ipv6_ = false;
     std::string lanTimeout_;
     std::uint32_t timeoutMs_ = 1000;
-    std::size_t progressTenth_ = static_cast<std::size_t>(-1);
-    std::size_t progressFound_ = 0;
+    ProgressLine progress_{err_, errIsTerminal_};
     ModbusTcpClient client_;
 };
 
