@@ -7,18 +7,13 @@
 #include <chrono>
 #include <cstring>
 
+#include "platform/Winsock_win.h"
+
 namespace platform {
 
 namespace {
 
-// Winsock must be started once per process before the first call.
-bool winsockReady() {
-    static const bool ready = [] {
-        WSADATA data;
-        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    }();
-    return ready;
-}
+using detail::winsockReady;
 
 SOCKET toSocket(std::intptr_t handle) { return static_cast<SOCKET>(handle); }
 
