@@ -1,7 +1,6 @@
 #include "cli/commands/ModbusCommand.h"
 
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <iterator>
 #include <map>
@@ -12,6 +11,8 @@
 #include "cli/CliTexty.h"
 #include "cli/ProgressLine.h"
 #include "cli/Json.h"
+#include "cli/commands/CommandSupport.h"
+#include "cli/commands/Connect.h"
 #include "link/M_ModbusTCP.h"
 #include "link/M_TFTP.h"
 #include "platform/Clock.h"
@@ -236,24 +237,6 @@ Value milliseconds(std::uint32_t us) {
     return Value::real(us / 1000.0);
 }
 
-volatile std::sig_atomic_t interrupted = 0;
-extern "C" void onInterrupt(int) {
-    interrupted = 1;
-}
-
-// Ctrl-C ends a wait of the client or a pause, never the program in the
-// middle of a request.
-class InterruptScope {
-  public:
-    InterruptScope() : previous_(std::signal(SIGINT, onInterrupt)) { interrupted = 0; }
-    ~InterruptScope() { std::signal(SIGINT, previous_ == SIG_ERR ? SIG_DFL : previous_); }
-    InterruptScope(const InterruptScope&) = delete;
-    InterruptScope& operator=(const InterruptScope&) = delete;
-
-  private:
-    void (*previous_)(int);
-};
-
 struct Failure {
     std::string message;
     bool usageHint = true;
@@ -425,7 +408,7 @@ class ModbusTool {
     }
 
     void prepareClient() {
-        client_.setWaitHook([] { return interrupted == 0; });
+        client_.setWaitHook([] { return !InterruptScope::interrupted(); });
     }
 
     // ---- read and write ----
@@ -531,13 +514,8 @@ class ModbusTool {
             c.LanTimeout = lanTimeout_;
         }
         TData dat;
-        InitData(&dat);
-        dat.Lang = lang_;
         TTK7713T tk;
-        ConnectionHooks hooks;
-        hooks.pause = [](std::uint32_t) {};
-        return InicializacePripojeni(c, &dat, tk, lang_, hooks).Outcome ==
-                   ConnectionOutcome::Connected &&
+        return OpenConnection(c, dat, tk, lang_).Outcome == ConnectionOutcome::Connected &&
                TK7713T_PrectiUartm(tk, uartm);
     }
 
@@ -600,7 +578,8 @@ class ModbusTool {
              std::uint32_t repeat, std::uint32_t intervalMs) {
         const ModbusRequest& q = v.Request;
         PollSummary summary;
-        for (std::uint32_t n = 1; (repeat == 0 || n <= repeat) && interrupted == 0 && out_; ++n) {
+        for (std::uint32_t n = 1;
+             (repeat == 0 || n <= repeat) && !InterruptScope::interrupted() && out_; ++n) {
             const std::uint64_t started = platform::monotonicUs();
             const ModbusResult r = client_.transact(target, q);
             if (r.Status == ModbusStatus::Aborted) {
@@ -618,7 +597,7 @@ class ModbusTool {
                 out_ << n << ": " << pollText(r, v.Port) << std::endl;
             }
             const std::uint64_t next = started + std::uint64_t{intervalMs} * 1000u;
-            while ((repeat == 0 || n < repeat) && interrupted == 0) {
+            while ((repeat == 0 || n < repeat) && !InterruptScope::interrupted()) {
                 const std::uint64_t now = platform::monotonicUs();
                 if (now >= next) {
                     break;
@@ -720,7 +699,7 @@ class ModbusTool {
                                  asked, total, found);
                 }
             },
-            &interrupted);
+            InterruptScope::flag());
         if (!quiet) {
             progress_.end();
         }

@@ -1,0 +1,94 @@
+#include "cli/Options.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace tkcli {
+
+namespace {
+
+const OptionSpec* findOption(std::string_view name) {
+    for (const OptionSpec& o : kOptions) {
+        if (o.name == name) {
+            return &o;
+        }
+    }
+    return nullptr;
+}
+
+void setFlag(Arguments& a, const OptionSpec& spec) {
+    if (spec.scanOnly) {
+        a.scanFlags.emplace(spec.name);
+        return;
+    }
+    (spec.name == "--ipv6"     ? a.ipv6
+     : spec.name == "--json"   ? a.json
+     : spec.name == "--csv"    ? a.csv
+     : spec.name == "--follow" ? a.follow
+                               : a.help) = true;
+}
+
+} // namespace
+
+std::int32_t LanguageOf(const std::vector<std::string>& args) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string value;
+        if (args[i] == "--lang" && i + 1 < args.size()) {
+            value = args[i + 1];
+        } else if (args[i].rfind("--lang=", 0) == 0) {
+            value = args[i].substr(7);
+        }
+        if (value == "cs") {
+            return LANG_CZ;
+        }
+    }
+    return LANG_EN;
+}
+
+std::optional<Failure> ParseArguments(const std::vector<std::string>& args, std::int32_t lang,
+                                      Arguments& a) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "-h") {
+            a.help = true;
+            continue;
+        }
+        if (arg.size() < 2 || arg[0] != '-') {
+            a.positional.push_back(arg);
+            continue;
+        }
+        std::string name = arg;
+        std::optional<std::string> inlineValue;
+        if (const auto eq = arg.find('='); eq != std::string::npos) {
+            name = arg.substr(0, eq);
+            inlineValue = arg.substr(eq + 1);
+        }
+        const OptionSpec* spec = findOption(name);
+        if (spec != nullptr && spec->value == OptionValue::None && !inlineValue) {
+            setFlag(a, *spec);
+            continue;
+        }
+        if (spec == nullptr || spec->value == OptionValue::None) {
+            return Failure{Format(T_UNKNOWN_OPTION, lang, {arg})};
+        }
+        std::string value;
+        if (inlineValue) {
+            value = *inlineValue;
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        } else {
+            return Failure{Format(T_OPTION_NEEDS_VALUE, lang, {name})};
+        }
+        if (!a.values.emplace(name, value).second) {
+            return Failure{Format(T_OPTION_TWICE, lang, {name})};
+        }
+    }
+    if (const std::string* l = a.value("--lang");
+        l != nullptr &&
+        std::find(std::begin(kLanguages), std::end(kLanguages), *l) == std::end(kLanguages)) {
+        return Failure{Format(T_BAD_LANGUAGE, lang, {*l})};
+    }
+    return std::nullopt;
+}
+
+} // namespace tkcli
