@@ -75,7 +75,7 @@ std::optional<Failure> checkCommandOptions(const Command& command, const Argumen
     if ((command.options & kScanOptions) != 0) {
         return std::nullopt;
     }
-    for (const OptionSpec& o : kOptions) {
+    for (const ToolOption& o : kToolOptions) {
         if (o.scanOnly && a.given(o.name)) {
             return Failure{Format(T_OPTION_ONLY_SCAN, lang, {o.name})};
         }
@@ -150,7 +150,7 @@ int checkOutput(const Context& ctx, int status) {
     return status == EXIT_OK ? EXIT_FAILED : status;
 }
 
-tkcompletion::Option completionOption(const OptionSpec& o) {
+tkcompletion::Option completionOption(const ToolOption& o) {
     tkcompletion::Option option{
         std::string(o.name), o.value != OptionValue::None, o.value == OptionValue::File, {}};
     switch (o.value) {
@@ -173,7 +173,7 @@ tkcompletion::Option completionOption(const OptionSpec& o) {
 tkcompletion::Program CompletionWords() {
     tkcompletion::Program p;
     p.name = "tk7713t";
-    for (const OptionSpec& o : kOptions) {
+    for (const ToolOption& o : kToolOptions) {
         p.options.push_back(completionOption(o));
     }
     p.options.push_back({"-h", false, false, {}});

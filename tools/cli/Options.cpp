@@ -7,8 +7,8 @@ namespace tkcli {
 
 namespace {
 
-const OptionSpec* findOption(std::string_view name) {
-    for (const OptionSpec& o : kOptions) {
+const ToolOption* findOption(std::string_view name) {
+    for (const ToolOption& o : kToolOptions) {
         if (o.name == name) {
             return &o;
         }
@@ -16,7 +16,7 @@ const OptionSpec* findOption(std::string_view name) {
     return nullptr;
 }
 
-void setFlag(Arguments& a, const OptionSpec& spec) {
+void setFlag(Arguments& a, const ToolOption& spec) {
     if (spec.scanOnly) {
         a.scanFlags.emplace(spec.name);
         return;
@@ -45,6 +45,34 @@ std::int32_t LanguageOf(const std::vector<std::string>& args) {
     return LANG_EN;
 }
 
+std::optional<Failure> TakeOptionValue(const std::vector<std::string>& args, std::size_t& i,
+                                       const std::string& name,
+                                       const std::optional<std::string>& inlineValue,
+                                       OptionValues& values, std::int32_t lang) {
+    std::string value;
+    if (inlineValue) {
+        value = *inlineValue;
+    } else if (i + 1 < args.size()) {
+        value = args[++i];
+    } else {
+        return Failure{Format(T_OPTION_NEEDS_VALUE, lang, {name})};
+    }
+    if (!values.emplace(name, value).second) {
+        return Failure{Format(T_OPTION_TWICE, lang, {name})};
+    }
+    return std::nullopt;
+}
+
+std::optional<Failure> CheckLanguage(const OptionValues& values, std::int32_t lang) {
+    const auto it = values.find("--lang");
+    if (it != values.end() &&
+        std::find(std::begin(kLanguages), std::end(kLanguages), it->second) ==
+            std::end(kLanguages)) {
+        return Failure{Format(T_BAD_LANGUAGE, lang, {it->second})};
+    }
+    return std::nullopt;
+}
+
 std::optional<Failure> ParseArguments(const std::vector<std::string>& args, std::int32_t lang,
                                       Arguments& a) {
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -63,7 +91,7 @@ std::optional<Failure> ParseArguments(const std::vector<std::string>& args, std:
             name = arg.substr(0, eq);
             inlineValue = arg.substr(eq + 1);
         }
-        const OptionSpec* spec = findOption(name);
+        const ToolOption* spec = findOption(name);
         if (spec != nullptr && spec->value == OptionValue::None && !inlineValue) {
             setFlag(a, *spec);
             continue;
@@ -71,24 +99,11 @@ std::optional<Failure> ParseArguments(const std::vector<std::string>& args, std:
         if (spec == nullptr || spec->value == OptionValue::None) {
             return Failure{Format(T_UNKNOWN_OPTION, lang, {arg})};
         }
-        std::string value;
-        if (inlineValue) {
-            value = *inlineValue;
-        } else if (i + 1 < args.size()) {
-            value = args[++i];
-        } else {
-            return Failure{Format(T_OPTION_NEEDS_VALUE, lang, {name})};
-        }
-        if (!a.values.emplace(name, value).second) {
-            return Failure{Format(T_OPTION_TWICE, lang, {name})};
+        if (auto failure = TakeOptionValue(args, i, name, inlineValue, a.values, lang)) {
+            return failure;
         }
     }
-    if (const std::string* l = a.value("--lang");
-        l != nullptr &&
-        std::find(std::begin(kLanguages), std::end(kLanguages), *l) == std::end(kLanguages)) {
-        return Failure{Format(T_BAD_LANGUAGE, lang, {*l})};
-    }
-    return std::nullopt;
+    return CheckLanguage(a.values, lang);
 }
 
 } // namespace tkcli

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,14 +16,14 @@ namespace tkcli {
 // What an option's value is: checked by the parser, offered by completion.
 enum class OptionValue { None, Text, File, Language, Parity, Baud };
 
-struct OptionSpec {
+struct ToolOption {
     std::string_view name;
     OptionValue value;
     bool scanOnly;
 };
 
 // Every option the parser takes; --version and --trace are taken before it.
-inline constexpr OptionSpec kOptions[] = {
+inline constexpr ToolOption kToolOptions[] = {
     {"--lan", OptionValue::Text, false},         {"--ipv6", OptionValue::None, false},
     {"--lan-timeout", OptionValue::Text, false}, {"--com", OptionValue::Text, false},
     {"--device", OptionValue::File, false},      {"--baud", OptionValue::Baud, false},
@@ -40,6 +41,16 @@ inline constexpr std::string_view kLanguages[] = {"en", "cs"};
 // --lang is looked at before anything else, so that every later message is
 // in it.
 std::int32_t LanguageOf(const std::vector<std::string>& args);
+
+// Stores the value of option name: inlineValue (given after "=") or else
+// the next argument, past which i then moves. A missing value or a second
+// one is refused.
+std::optional<Failure> TakeOptionValue(const std::vector<std::string>& args, std::size_t& i,
+                                       const std::string& name,
+                                       const std::optional<std::string>& inlineValue,
+                                       OptionValues& values, std::int32_t lang);
+// Refuses a --lang that names no language of the tool.
+std::optional<Failure> CheckLanguage(const OptionValues& values, std::int32_t lang);
 
 // The options and positional arguments; the first refusal found.
 std::optional<Failure> ParseArguments(const std::vector<std::string>& args, std::int32_t lang,

@@ -27,9 +27,12 @@ struct Failure {
     CliText hint = T_TRY_HELP;
 };
 
+// Option -> value.
+using OptionValues = std::map<std::string, std::string, std::less<>>;
+
 // The command line as parsed.
 struct Arguments {
-    std::map<std::string, std::string, std::less<>> values; // option -> value
+    OptionValues values;
     bool ipv6 = false;
     bool json = false;
     bool help = false;

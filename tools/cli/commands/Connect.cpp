@@ -169,6 +169,10 @@ int Connect(Context& ctx) {
     return Fail(ctx, EXIT_FAILED, last);
 }
 
+int ReadFailed(const Context& ctx) {
+    return Fail(ctx, EXIT_FAILED, ConnectionError(ctx.lang));
+}
+
 PortScope::~PortScope() {
     MBRTU_Zavri(ctx_.tk.MBRTU);
     if (ctx_.deviceMapped) {

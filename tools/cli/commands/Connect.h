@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "cli/Cli.h"
 #include "cli/commands/Command.h"
 
 namespace tkcli {
@@ -24,6 +25,19 @@ ConnectionResult OpenConnection(const ConnectionControls& c, TData& dat, TTK7713
 
 // Connects with ctx.controls; EXIT_OK, or the status after the message.
 int Connect(Context& ctx);
+
+// The message after a failed read; EXIT_FAILED.
+int ReadFailed(const Context& ctx);
+
+// Connects and reads one converter file into record; EXIT_OK, or the
+// status after the message.
+template <class Record>
+int ConnectAndRead(Context& ctx, bool (*read)(TTK7713T&, Record&), Record& record) {
+    if (const int status = Connect(ctx); status != EXIT_OK) {
+        return status;
+    }
+    return read(ctx.tk, record) ? EXIT_OK : ReadFailed(ctx);
+}
 
 // A connection text of the table followed by the converter's type and
 // version, shown byte by byte.

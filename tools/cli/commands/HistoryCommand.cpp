@@ -12,12 +12,9 @@ namespace tkcli {
 namespace {
 
 int run(Context& ctx, const Arguments& a) {
-    if (const int status = Connect(ctx); status != EXIT_OK) {
-        return status;
-    }
     TTK7713T_MmrgvBin m;
-    if (!TK7713T_PrectiMmrgv(ctx.tk, m)) {
-        return Fail(ctx, EXIT_FAILED, ConnectionError(ctx.lang));
+    if (const int status = ConnectAndRead(ctx, TK7713T_PrectiMmrgv, m); status != EXIT_OK) {
+        return status;
     }
     if (ctx.json) {
         PrintJson(ctx, MmrgvJson(m));

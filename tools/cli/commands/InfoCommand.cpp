@@ -13,12 +13,9 @@ namespace tkcli {
 namespace {
 
 int run(Context& ctx, const Arguments&) {
-    if (const int status = Connect(ctx); status != EXIT_OK) {
-        return status;
-    }
     TTK7713T_SysBin sys;
-    if (!TK7713T_PrectiSys(ctx.tk, sys)) {
-        return Fail(ctx, EXIT_FAILED, ConnectionError(ctx.lang));
+    if (const int status = ConnectAndRead(ctx, TK7713T_PrectiSys, sys); status != EXIT_OK) {
+        return status;
     }
     if (ctx.json) {
         PrintJson(ctx, SysJson(sys));

@@ -11,6 +11,7 @@
 #include "cli/CliTexty.h"
 #include "cli/ProgressLine.h"
 #include "cli/Json.h"
+#include "cli/Options.h"
 #include "cli/commands/CommandSupport.h"
 #include "cli/commands/Connect.h"
 #include "link/M_ModbusTCP.h"
@@ -350,20 +351,14 @@ class ModbusTool {
                 a.flags[name] = true;
                 continue;
             }
-            std::string value;
-            if (eq != std::string::npos) {
-                value = arg.substr(eq + 1);
-            } else if (i + 1 < args.size()) {
-                value = args[++i];
-            } else {
-                return Failure{Format(T_OPTION_NEEDS_VALUE, lang_, {name})};
-            }
-            if (!a.values.emplace(name, value).second) {
-                return Failure{Format(T_OPTION_TWICE, lang_, {name})};
+            const std::optional<std::string> inlineValue =
+                eq != std::string::npos ? std::optional(arg.substr(eq + 1)) : std::nullopt;
+            if (auto f = TakeOptionValue(args, i, name, inlineValue, a.values, lang_)) {
+                return Failure{f->message};
             }
         }
-        if (const std::string* l = a.value("--lang"); l != nullptr && *l != "en" && *l != "cs") {
-            return Failure{Format(T_BAD_LANGUAGE, lang_, {*l})};
+        if (auto f = CheckLanguage(a.values, lang_)) {
+            return Failure{f->message};
         }
         return std::nullopt;
     }

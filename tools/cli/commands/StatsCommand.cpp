@@ -82,15 +82,13 @@ int follow(Context& ctx) {
 }
 
 int run(Context& ctx, const Arguments& a) {
-    if (const int status = Connect(ctx); status != EXIT_OK) {
-        return status;
-    }
     if (a.follow) {
-        return follow(ctx);
+        const int status = Connect(ctx);
+        return status == EXIT_OK ? follow(ctx) : status;
     }
     TTK7713T_MmrdBin m;
-    if (!TK7713T_PrectiMmrd(ctx.tk, m)) {
-        return Fail(ctx, EXIT_FAILED, ConnectionError(ctx.lang));
+    if (const int status = ConnectAndRead(ctx, TK7713T_PrectiMmrd, m); status != EXIT_OK) {
+        return status;
     }
     if (ctx.json) {
         PrintJson(ctx, MmrdJson(m));
