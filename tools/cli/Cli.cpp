@@ -30,9 +30,9 @@ namespace {
 
 // In the order help and completion list them.
 const Command* const kCommands[] = {
-    &kIdentifyCommand, &kInfoCommand,       &kStatsCommand,  &kHistoryCommand,
-    &kGetCommand,      &kSetCommand,        &kRestartCommand, &kClearStatsCommand,
-    &kBackupCommand,   &kRestoreCommand,    &kScanCommand,
+    &kIdentifyCommand, &kInfoCommand,    &kStatsCommand,   &kHistoryCommand,
+    &kGetCommand,      &kSetCommand,     &kRestartCommand, &kClearStatsCommand,
+    &kBackupCommand,   &kRestoreCommand, &kScanCommand,
 };
 
 const Command* findCommand(std::string_view name) {
@@ -160,10 +160,13 @@ tkcompletion::Option completionOption(const ToolOption& o) {
     case OptionValue::Parity:
         option.values.assign(std::begin(kParityWords), std::end(kParityWords));
         break;
-    case OptionValue::Baud: option.values.assign(kBaudWords.begin(), kBaudWords.end()); break;
+    case OptionValue::Baud:
+        option.values.assign(kBaudWords.begin(), kBaudWords.end());
+        break;
     case OptionValue::None:
     case OptionValue::Text:
-    case OptionValue::File: break;
+    case OptionValue::File:
+        break;
     }
     return option;
 }

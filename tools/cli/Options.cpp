@@ -65,9 +65,8 @@ std::optional<Failure> TakeOptionValue(const std::vector<std::string>& args, std
 
 std::optional<Failure> CheckLanguage(const OptionValues& values, std::int32_t lang) {
     const auto it = values.find("--lang");
-    if (it != values.end() &&
-        std::find(std::begin(kLanguages), std::end(kLanguages), it->second) ==
-            std::end(kLanguages)) {
+    if (it != values.end() && std::find(std::begin(kLanguages), std::end(kLanguages), it->second) ==
+                                  std::end(kLanguages)) {
         return Failure{Format(T_BAD_LANGUAGE, lang, {it->second})};
     }
     return std::nullopt;

@@ -48,7 +48,7 @@ int run(Context& ctx, const Arguments& a) {
 
 } // namespace
 
-extern const Command kBackupCommand{
-    "backup", T_HELP_BACKUP, nullptr, Operand::File, 1, 1, kNoOptions, true, run};
+extern const Command kBackupCommand{"backup",   T_HELP_BACKUP, nullptr, Operand::File, 1, 1,
+                                    kNoOptions, true,          run};
 
 } // namespace tkcli

@@ -94,10 +94,13 @@ constexpr std::size_t kAnyCount = static_cast<std::size_t>(-1);
 // "lan4|mbtcp|uartm|uarts" or "FILE", for messages.
 constexpr std::string_view OperandName(Operand operand) {
     switch (operand) {
-    case Operand::None: break;
+    case Operand::None:
+        break;
     case Operand::Configuration:
-    case Operand::Assignments: return "lan4|mbtcp|uartm|uarts";
-    case Operand::File: return "FILE";
+    case Operand::Assignments:
+        return "lan4|mbtcp|uartm|uarts";
+    case Operand::File:
+        return "FILE";
     }
     return "";
 }

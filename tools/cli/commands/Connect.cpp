@@ -20,8 +20,7 @@ std::optional<Failure> lanOptions(const Arguments& a, std::int32_t lang, Connect
     if (const std::string* v = a.value("--lan")) {
         // A blank address is left to the dialog's own message; one that
         // cannot be an address is a typo, not a dead converter.
-        if (v->find_first_not_of(" \t") != std::string::npos &&
-            !parseTftpServerAddress(*v).valid) {
+        if (v->find_first_not_of(" \t") != std::string::npos && !parseTftpServerAddress(*v).valid) {
             return Failure{Format(T_BAD_ADDRESS, lang, {*v, "--lan"})};
         }
         c.IpAddress = *v;
@@ -151,20 +150,24 @@ int Connect(Context& ctx) {
     const std::vector<std::string>& texts = ctx.connection.StatusTexts;
     const std::string last = texts.empty() ? std::string() : texts.back();
     switch (ctx.connection.Outcome) {
-    case ConnectionOutcome::Connected: return EXIT_OK;
-    case ConnectionOutcome::InvalidInput: return Fail(ctx, EXIT_USAGE, last);
-    case ConnectionOutcome::UnknownConverter: return Fail(ctx, EXIT_UNSUPPORTED, last);
+    case ConnectionOutcome::Connected:
+        return EXIT_OK;
+    case ConnectionOutcome::InvalidInput:
+        return Fail(ctx, EXIT_USAGE, last);
+    case ConnectionOutcome::UnknownConverter:
+        return Fail(ctx, EXIT_UNSUPPORTED, last);
     case ConnectionOutcome::UnsupportedType:
-        return Fail(ctx, EXIT_UNSUPPORTED,
-                    WithTypeAndVersion(
-                        ctx, Pripojeni::Text(Pripojeni::TEXT_UNSUPPORTED_TYPE, ctx.lang)));
+        return Fail(
+            ctx, EXIT_UNSUPPORTED,
+            WithTypeAndVersion(ctx, Pripojeni::Text(Pripojeni::TEXT_UNSUPPORTED_TYPE, ctx.lang)));
     case ConnectionOutcome::UnsupportedVersion:
         return Fail(ctx, EXIT_UNSUPPORTED,
                     WithTypeAndVersion(
                         ctx, Pripojeni::Text(Pripojeni::TEXT_UNSUPPORTED_VERSION, ctx.lang)));
     case ConnectionOutcome::NoData:
     case ConnectionOutcome::PortError:
-    case ConnectionOutcome::ConnectionError: break;
+    case ConnectionOutcome::ConnectionError:
+        break;
     }
     return Fail(ctx, EXIT_FAILED, last);
 }

@@ -36,7 +36,7 @@ int run(Context& ctx, const Arguments& a) {
 
 } // namespace
 
-extern const Command kGetCommand{
-    "get", T_HELP_GET, nullptr, Operand::Configuration, 1, 1, kNoOptions, true, run};
+extern const Command kGetCommand{"get",      T_HELP_GET, nullptr, Operand::Configuration, 1, 1,
+                                 kNoOptions, true,       run};
 
 } // namespace tkcli

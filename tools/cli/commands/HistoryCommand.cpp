@@ -32,7 +32,7 @@ int run(Context& ctx, const Arguments& a) {
 
 } // namespace
 
-extern const Command kHistoryCommand{
-    "history", T_HELP_HISTORY, nullptr, Operand::None, 0, 0, kCsv, true, run};
+extern const Command kHistoryCommand{"history", T_HELP_HISTORY, nullptr, Operand::None, 0, 0,
+                                     kCsv,      true,           run};
 
 } // namespace tkcli

@@ -30,7 +30,7 @@ int run(Context& ctx, const Arguments&) {
 
 } // namespace
 
-extern const Command kInfoCommand{
-    "info", T_HELP_INFO, nullptr, Operand::None, 0, 0, kNoOptions, true, run};
+extern const Command kInfoCommand{"info",     T_HELP_INFO, nullptr, Operand::None, 0, 0,
+                                  kNoOptions, true,        run};
 
 } // namespace tkcli

@@ -19,7 +19,7 @@ int run(Context& ctx, const Arguments&) {
 
 } // namespace
 
-extern const Command kRestartCommand{
-    "restart", T_HELP_RESTART, nullptr, Operand::None, 0, 0, kNoOptions, true, run};
+extern const Command kRestartCommand{"restart",  T_HELP_RESTART, nullptr, Operand::None, 0, 0,
+                                     kNoOptions, true,           run};
 
 } // namespace tkcli

@@ -23,8 +23,7 @@ struct RestoreItem {
 
 // A backup is a regular file or standard input ("-"), read up to its cap: a
 // device, a FIFO or an endless stream is refused, not waited for.
-std::optional<Failure> readBackup(const std::string& path, std::string& text,
-                                  std::int32_t lang) {
+std::optional<Failure> readBackup(const std::string& path, std::string& text, std::int32_t lang) {
     std::ifstream file;
     std::istream* in = &std::cin;
     if (path != "-") {
@@ -71,8 +70,8 @@ std::optional<Failure> checkMembers(const json::Value& doc, const std::string& p
 }
 
 // One settings file of the backup, judged as its dialog would.
-std::optional<Failure> readItem(const json::Value& part, const std::string& path,
-                                RestoreItem& item, std::int32_t lang) {
+std::optional<Failure> readItem(const json::Value& part, const std::string& path, RestoreItem& item,
+                                std::int32_t lang) {
     const ConfigDialog d = item.dialog;
     const std::string file(FileName(d));
     if (!part.isObject()) {
@@ -176,7 +175,7 @@ int run(Context& ctx, const Arguments& a) {
 
 } // namespace
 
-extern const Command kRestoreCommand{
-    "restore", T_HELP_RESTORE, nullptr, Operand::File, 1, 1, kNoOptions, true, run};
+extern const Command kRestoreCommand{"restore",  T_HELP_RESTORE, nullptr, Operand::File, 1, 1,
+                                     kNoOptions, true,           run};
 
 } // namespace tkcli

@@ -31,11 +31,16 @@ std::optional<Failure> lanSettings(const Arguments& a, std::int32_t lang, LanSca
     }
     const std::string& text = *a.value("--lan");
     switch (ParseIpv4Range(text, s.range)) {
-    case RangeError::None: break;
-    case RangeError::Syntax: return Failure{Format(T_BAD_RANGE, lang, {text}), true};
-    case RangeError::HostPart: return Failure{Format(T_RANGE_HOST_PART, lang, {text}), true};
-    case RangeError::TooLarge: return Failure{Format(T_RANGE_TOO_LARGE, lang, {text}), true};
-    case RangeError::NotUnicast: return Failure{Format(T_RANGE_NOT_UNICAST, lang, {text}), true};
+    case RangeError::None:
+        break;
+    case RangeError::Syntax:
+        return Failure{Format(T_BAD_RANGE, lang, {text}), true};
+    case RangeError::HostPart:
+        return Failure{Format(T_RANGE_HOST_PART, lang, {text}), true};
+    case RangeError::TooLarge:
+        return Failure{Format(T_RANGE_TOO_LARGE, lang, {text}), true};
+    case RangeError::NotUnicast:
+        return Failure{Format(T_RANGE_NOT_UNICAST, lang, {text}), true};
     }
     std::int32_t port = 69;
     std::int32_t rate = 100;
@@ -60,8 +65,8 @@ bool confirmed(const Context& ctx, const Arguments& a, const LanScanSettings& s)
     if (s.range.count() <= SCAN_ASK_ABOVE) {
         return true;
     }
-    ctx.err << "tk7713t: "
-            << Format(T_SCAN_COUNT, ctx.lang, {std::to_string(s.range.count())}) << "\n";
+    ctx.err << "tk7713t: " << Format(T_SCAN_COUNT, ctx.lang, {std::to_string(s.range.count())})
+            << "\n";
     if (a.scanFlags.count("--yes") != 0) {
         return true;
     }
@@ -88,8 +93,8 @@ void addLanAnswer(const Context& ctx, const LanAnswer& f, json::Value& list) {
         list.push(std::move(o));
         return;
     }
-    ctx.out << Ipv4Text(f.address) << "  " << DisplayText(TypeAndVersionText(type, version))
-            << "  " << DiagSystem::Text(DiagSystem::TEXT_SERIAL_NUMBER, ctx.lang) << " "
+    ctx.out << Ipv4Text(f.address) << "  " << DisplayText(TypeAndVersionText(type, version)) << "  "
+            << DiagSystem::Text(DiagSystem::TEXT_SERIAL_NUMBER, ctx.lang) << " "
             << DisplayText(serial) << "  "
             << Text(supported ? T_SCAN_SUPPORTED : T_SCAN_UNSUPPORTED, ctx.lang) << "\n";
 }
@@ -107,10 +112,10 @@ int runLanScan(Context& ctx, const Arguments& a, bool quiet) {
     ScanProgress progress;
     if (!quiet) {
         progress = [&](std::size_t probed, std::size_t total, std::size_t n) {
-            progressLine.show(Format(T_SCAN_PROGRESS_LAN, ctx.lang,
-                                     {std::to_string(probed), std::to_string(total),
-                                      std::to_string(n)}),
-                              probed, total, n);
+            progressLine.show(
+                Format(T_SCAN_PROGRESS_LAN, ctx.lang,
+                       {std::to_string(probed), std::to_string(total), std::to_string(n)}),
+                probed, total, n);
         };
     }
     const bool opened = ScanLan(s, progress, InterruptScope::flag(), found);
@@ -154,7 +159,7 @@ int ScanReport(const Context& ctx, const json::Value& list, bool anyFound) {
     return anyFound ? EXIT_OK : EXIT_FAILED;
 }
 
-extern const Command kScanCommand{
-    "scan", T_HELP_SCAN, nullptr, Operand::None, 0, 0, kScanOptions, false, run};
+extern const Command kScanCommand{"scan",       T_HELP_SCAN, nullptr, Operand::None, 0, 0,
+                                  kScanOptions, false,       run};
 
 } // namespace tkcli

@@ -78,11 +78,11 @@ int RunSerialScan(Context& ctx, const Arguments& a, bool quiet) {
     if (!quiet) {
         progress = [&](std::size_t tried, std::size_t total, std::size_t) {
             const LineSettings& s = order[tried - 1];
-            progressLine.show(Format(T_SCAN_PROGRESS_SERIAL, ctx.lang,
-                                     {std::to_string(MBRTU_Rychlost(s.KodBaud)),
-                                      ParityName(s.KodParita), std::to_string(s.Adresa),
-                                      std::to_string(tried), std::to_string(total)}),
-                              tried, total, 0);
+            progressLine.show(
+                Format(T_SCAN_PROGRESS_SERIAL, ctx.lang,
+                       {std::to_string(MBRTU_Rychlost(s.KodBaud)), ParityName(s.KodParita),
+                        std::to_string(s.Adresa), std::to_string(tried), std::to_string(total)}),
+                tried, total, 0);
         };
     }
     json::Value list = json::Value::array();
@@ -109,13 +109,12 @@ int RunSerialScan(Context& ctx, const Arguments& a, bool quiet) {
         progressLine.end();
     }
     if (r == SerialScanResult::PortError) {
-        return Fail(ctx, EXIT_FAILED,
-                    Pripojeni::Text(usb ? Pripojeni::TEXT_USB_ERROR : Pripojeni::TEXT_COM_ERROR,
-                                    ctx.lang));
+        return Fail(
+            ctx, EXIT_FAILED,
+            Pripojeni::Text(usb ? Pripojeni::TEXT_USB_ERROR : Pripojeni::TEXT_COM_ERROR, ctx.lang));
     }
     if (echoes > 0) {
-        ctx.err << "tk7713t: " << Format(T_SCAN_ECHOES, ctx.lang, {std::to_string(echoes)})
-                << "\n";
+        ctx.err << "tk7713t: " << Format(T_SCAN_ECHOES, ctx.lang, {std::to_string(echoes)}) << "\n";
     }
     return ScanReport(ctx, list, r == SerialScanResult::Found);
 }

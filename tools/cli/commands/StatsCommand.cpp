@@ -102,7 +102,7 @@ int run(Context& ctx, const Arguments& a) {
 
 } // namespace
 
-extern const Command kStatsCommand{
-    "stats", T_HELP_STATS, nullptr, Operand::None, 0, 0, kFollow, true, run};
+extern const Command kStatsCommand{"stats", T_HELP_STATS, nullptr, Operand::None, 0, 0,
+                                   kFollow, true,         run};
 
 } // namespace tkcli
