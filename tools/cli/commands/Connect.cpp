@@ -53,7 +53,7 @@ std::optional<Failure> mapDevice(const Arguments& a, Context& ctx, ConnectionCon
     const std::string* path = a.value("--device");
     std::int32_t number = 1;
     if (!a.given("--com")) {
-        c.Com.PortNumber = "1";
+        c.Com.PortNumber = std::to_string(number);
     } else if (!ParseWholeNumberIn(c.Com.PortNumber, 1, 255, number)) {
         return std::nullopt;
     }
