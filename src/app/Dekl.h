@@ -229,13 +229,24 @@ constexpr bool TextTabulkaPlatna(TTextTabulka tab) {
 // an id outside the table gives the empty text.
 std::string Text(TTextTabulka tab, std::int32_t id, std::int32_t lang);
 
+// A unit's lookup, `Unit::Text(id, lang)`: it takes only the ids of its own
+// table (the unit's enum), so an id of another unit's table does not compile.
+template <typename Id, TTextTabulka (*Table)()>
+struct TextLookup {
+    std::string operator()(Id id, std::int32_t lang) const {
+        return ::Text(Table(), static_cast<std::int32_t>(id), lang);
+    }
+};
+
 namespace Dekl {
-constexpr std::int32_t TEXT_OK = 1;
-constexpr std::int32_t TEXT_NOT_INITIALIZED = 2;
-constexpr std::int32_t TEXT_CONNECTION_ERROR = 3;
+enum TextId : std::int32_t {
+    TEXT_OK = 1,
+    TEXT_NOT_INITIALIZED = 2,
+    TEXT_CONNECTION_ERROR = 3,
+};
 
 TTextTabulka Texty();
-std::string Text(std::int32_t id, std::int32_t lang);
+inline constexpr TextLookup<TextId, &Texty> Text{};
 }  // namespace Dekl
 
 // ---- Address text helpers ----

@@ -56,7 +56,6 @@ namespace Dekl {
 
 TTextTabulka Texty() { return DeklTexts; }
 
-std::string Text(std::int32_t id, std::int32_t lang) { return ::Text(DeklTexts, id, lang); }
 
 }  // namespace Dekl
 

@@ -32,7 +32,6 @@ static_assert(std::size(AboutTexts) == 5);
 
 TTextTabulka Texty() { return AboutTexts; }
 
-std::string Text(std::int32_t id, std::int32_t lang) { return ::Text(AboutTexts, id, lang); }
 
 }  // namespace About
 
@@ -42,7 +41,7 @@ constexpr const char* kProgramName = "W_TK7713T";
 constexpr const char* kMakerLine1 = "W_tk7713t project team";
 constexpr const char* kMakerLine2 = "Configuration tool for TK-7713T converters";
 
-QString text(int id, std::int32_t lang) { return ui::tableText(About::Text(id, lang)); }
+QString text(About::TextId id, std::int32_t lang) { return ui::tableText(About::Text(id, lang)); }
 
 // The window's 93 x 52 picture, drawn in the 16 colours of the classic
 // palette: a converter front with its ports and status lights.

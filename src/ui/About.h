@@ -7,13 +7,15 @@
 #include "app/Dekl.h"
 
 namespace About {
-constexpr std::int32_t TEXT_CAPTION = 1;
-constexpr std::int32_t TEXT_VERSION = 2;
-constexpr std::int32_t TEXT_WEB_ADDRESS = 3;
-constexpr std::int32_t TEXT_CANCEL = 4;
+enum TextId : std::int32_t {
+    TEXT_CAPTION = 1,
+    TEXT_VERSION = 2,
+    TEXT_WEB_ADDRESS = 3,
+    TEXT_CANCEL = 4,
+};
 
 TTextTabulka Texty();
-std::string Text(std::int32_t id, std::int32_t lang);
+inline constexpr TextLookup<TextId, &Texty> Text{};
 
 // The version shown after "Version" and two blanks: the build's one version.
 constexpr const char* PROGRAM_VERSION = buildinfo::kVersion;

@@ -105,7 +105,7 @@ TFormDiagRS485::TFormDiagRS485(QWidget* parent) : QDialog(parent) {
     Timer1->start();
 }
 
-QString TFormDiagRS485::text(int id) const { return ui::tableText(DiagRS485::Text(id, lang_)); }
+QString TFormDiagRS485::text(DiagRS485::TextId id) const { return ui::tableText(DiagRS485::Text(id, lang_)); }
 
 void TFormDiagRS485::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
@@ -131,7 +131,7 @@ void TFormDiagRS485::FormShow() {
     CopyAction->setText(text(DiagRS485::TEXT_COPY));
     SavePngAction->setText(text(DiagRS485::TEXT_SAVE_PNG));
     SaveCsvAction->setText(text(DiagRS485::TEXT_SAVE_CSV));
-    ui::setOverviewLabels(StringGrid1, [this](int id) { return text(id); }, DiagRS485::TEXT_MESSAGES,
+    ui::setOverviewLabels(StringGrid1, [this](int id) { return text(static_cast<DiagRS485::TextId>(id)); }, DiagRS485::TEXT_MESSAGES,
                           DiagRS485::TEXT_UTILISATION);
     StringGrid1->setAccessibleName(GroupBox1->title());
     // The value column runs to the table's right edge.
@@ -141,7 +141,7 @@ void TFormDiagRS485::FormShow() {
     ui::showStatusLine(StatusBar1, QStringLiteral(" "));
 }
 
-void TFormDiagRS485::showStatus(std::int32_t deklTextId) {
+void TFormDiagRS485::showStatus(Dekl::TextId deklTextId) {
     ui::showTickStatus(StatusBar1, QStringLiteral(" ") + ui::tableText(Dekl::Text(deklTextId, lang_)));
 }
 

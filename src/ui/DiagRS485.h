@@ -8,6 +8,7 @@
 #include "app/Dekl.h"
 #include "link/U_TK7713T.h"
 #include "ui/WindowSupport.h"
+#include "workflow/TextyOken.h"
 
 class QAction;
 class QDateTime;
@@ -79,8 +80,8 @@ private:
     void tick();
     bool writeChartPng(QIODevice& file);
     bool writeSamplesCsv(QIODevice& file);
-    void showStatus(std::int32_t deklTextId);
-    QString text(int id) const;
+    void showStatus(Dekl::TextId deklTextId);
+    QString text(DiagRS485::TextId id) const;
 
     std::int32_t lang_ = LANG_EN;
     int drawings_ = 0;

@@ -56,7 +56,7 @@ TFormDiagPrehled::TFormDiagPrehled(QWidget* parent) : QDialog(parent) {
     Timer1->start();
 }
 
-QString TFormDiagPrehled::text(int id) const { return ui::tableText(DiagSystem::Text(id, lang_)); }
+QString TFormDiagPrehled::text(DiagSystem::TextId id) const { return ui::tableText(DiagSystem::Text(id, lang_)); }
 
 void TFormDiagPrehled::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
@@ -74,13 +74,13 @@ void TFormDiagPrehled::FormShow() {
     GroupBox1->setTitle(text(DiagSystem::TEXT_OVERVIEW));
     Button1->setText(text(DiagSystem::TEXT_CANCEL));
     CopyAction->setText(text(DiagSystem::TEXT_COPY));
-    ui::setOverviewLabels(StringGrid1, [this](int id) { return text(id); }, DiagSystem::TEXT_FIRMWARE,
+    ui::setOverviewLabels(StringGrid1, [this](int id) { return text(static_cast<DiagSystem::TextId>(id)); }, DiagSystem::TEXT_FIRMWARE,
                           DiagSystem::TEXT_RUN_TIME);
     StringGrid1->setAccessibleName(GroupBox1->title());
     ui::showStatusLine(StatusBar1, QStringLiteral(" "));
 }
 
-void TFormDiagPrehled::showStatus(std::int32_t deklTextId) {
+void TFormDiagPrehled::showStatus(Dekl::TextId deklTextId) {
     ui::showTickStatus(StatusBar1, QStringLiteral(" ") + ui::tableText(Dekl::Text(deklTextId, lang_)));
 }
 

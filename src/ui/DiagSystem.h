@@ -6,6 +6,7 @@
 
 #include "app/Dekl.h"
 #include "ui/WindowSupport.h"
+#include "workflow/TextyOken.h"
 
 class QAction;
 class QGroupBox;
@@ -45,8 +46,8 @@ protected:
 
 private:
     void readSys();
-    void showStatus(std::int32_t deklTextId);
-    QString text(int id) const;
+    void showStatus(Dekl::TextId deklTextId);
+    QString text(DiagSystem::TextId id) const;
 
     std::int32_t lang_ = LANG_EN;
     ui::TransferGuard transfer_{this};

@@ -199,8 +199,8 @@ TFormGatewayTest::TFormGatewayTest(QWidget* parent) : QDialog(parent) {
     });
 }
 
-QString TFormGatewayTest::text(std::int32_t id) const {
-    return ui::tableText(Text(id, lang_));
+QString TFormGatewayTest::text(GatewayTest::TextId id) const {
+    return ui::tableText(GatewayTest::Text(id, lang_));
 }
 
 void TFormGatewayTest::showEvent(QShowEvent* event) {
@@ -218,7 +218,7 @@ void TFormGatewayTest::FormShow() {
     setWindowTitle(text(TEXT_CAPTION));
     RequestGroup->setTitle(text(TEXT_REQUEST));
     AnswerGroup->setTitle(text(TEXT_ANSWER));
-    const std::pair<const char*, std::int32_t> labels[] = {{"UnitLabel", TEXT_UNIT},
+    const std::pair<const char*, TextId> labels[] = {{"UnitLabel", TEXT_UNIT},
                                                            {"FunctionLabel", TEXT_FUNCTION},
                                                            {"AddressLabel", TEXT_ADDRESS},
                                                            {"CountLabel", TEXT_COUNT},
@@ -235,7 +235,7 @@ void TFormGatewayTest::FormShow() {
     ZeroBasedNote->setText(text(TEXT_ZERO_BASED));
     FunctionList->clear();
     for (std::int32_t i = 0; i < GATEWAY_FUNCTION_COUNT; ++i) {
-        FunctionList->addItem(text(TEXT_FUNCTION_FIRST + i));
+        FunctionList->addItem(text(static_cast<TextId>(TEXT_FUNCTION_FIRST + i)));
     }
     FunctionList->setCurrentIndex(GatewayFunctionPosition(ModbusFunction::ReadHoldingRegisters));
     UnitEdit->setText(QStringLiteral("1"));
@@ -268,7 +268,7 @@ bool TFormGatewayTest::sendOnce(bool repeating) {
         return false;
     }
     if (Konvertor.Rozhrani != ROZHRANI_LAN) {
-        showStatus(" " + Text(TEXT_NEEDS_LAN, lang_));
+        showStatus(" " + GatewayTest::Text(TEXT_NEEDS_LAN, lang_));
         return false;
     }
     GatewayFields f;
@@ -298,7 +298,7 @@ bool TFormGatewayTest::sendOnce(bool repeating) {
         result.Status = ModbusStatus::NoAddress;
     } else {
         if (!repeating) {
-            showStatus(" " + Text(TEXT_IN_PROGRESS, lang_));
+            showStatus(" " + GatewayTest::Text(TEXT_IN_PROGRESS, lang_));
         }
         result = client_.transact(target, v.Request);
         ++requestsSent_;

@@ -10,6 +10,7 @@
 #include "app/Dekl.h"
 #include "link/M_ModbusTCP.h"
 #include "ui/WindowSupport.h"
+#include "workflow/GatewayTestLogic.h"
 
 class QComboBox;
 class QGroupBox;
@@ -68,7 +69,7 @@ class TFormGatewayTest : public QDialog {
     void showEvent(QShowEvent* event) override;
 
   private:
-    QString text(std::int32_t id) const;
+    QString text(GatewayTest::TextId id) const;
     void showStatus(const std::string& utf8);
     // One request from the fields; false when it could not be sent at all
     // (no connection, no LAN, a refused field), which ends repeating.

@@ -88,7 +88,6 @@ static_assert(std::size(HlavniTexts) == 27);
 
 TTextTabulka Texty() { return HlavniTexts; }
 
-std::string Text(std::int32_t id, std::int32_t lang) { return ::Text(HlavniTexts, id, lang); }
 
 QString FindHelpDocument(const QString& name, const QStringList& folders) {
     for (const QString& folder : folders) {
@@ -295,7 +294,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-QString TForm1::text(int id) const {
+QString TForm1::text(Hlavni::TextId id) const {
     return ui::tableText(Hlavni::Text(id, Dat != nullptr ? Dat->Lang : startLanguage_));
 }
 

@@ -15,36 +15,38 @@ class QMenu;
 class QShowEvent;
 
 namespace Hlavni {
-constexpr std::int32_t TEXT_CAPTION = 1;
-constexpr std::int32_t TEXT_MENU_CONNECTION = 2;
-constexpr std::int32_t TEXT_MENU_CONFIGURATION = 3;
-constexpr std::int32_t TEXT_MENU_DIAGNOSTICS = 4;
-constexpr std::int32_t TEXT_MENU_HELP = 5;
-constexpr std::int32_t TEXT_CONVERTER_CONNECT = 6;
-constexpr std::int32_t TEXT_LAN_PARAMETERS = 7;
-constexpr std::int32_t TEXT_MODBUS_TCP = 8;
-constexpr std::int32_t TEXT_RTU_MASTER = 9;
-constexpr std::int32_t TEXT_RTU_SLAVE = 10;
-constexpr std::int32_t TEXT_RTU_SLAVE_USB = 11;
-constexpr std::int32_t TEXT_RESTART = 12;
-constexpr std::int32_t TEXT_INFORMATION = 13;
-constexpr std::int32_t TEXT_DIAG_RTU_MASTER = 14;
-constexpr std::int32_t TEXT_HELP = 15;
-constexpr std::int32_t TEXT_ABOUT = 16;
-constexpr std::int32_t TEXT_PANEL_CONVERTER = 17;
-constexpr std::int32_t TEXT_PANEL_ADDRESS = 18;
-constexpr std::int32_t TEXT_OK = 19;
-constexpr std::int32_t TEXT_NO_DATA = 20;
-constexpr std::int32_t TEXT_FILE_NOT_FOUND = 21;
-// Reports of the settings file and of a manual nothing can open; %1 and %2
-// are paths.
-constexpr std::int32_t TEXT_SETTINGS_FALLBACK = 23;
-constexpr std::int32_t TEXT_SETTINGS_NOT_SAVED = 24;
-constexpr std::int32_t TEXT_NO_PDF_VIEWER = 25;
-constexpr std::int32_t TEXT_GATEWAY_TEST = 26;
+enum TextId : std::int32_t {
+    TEXT_CAPTION = 1,
+    TEXT_MENU_CONNECTION = 2,
+    TEXT_MENU_CONFIGURATION = 3,
+    TEXT_MENU_DIAGNOSTICS = 4,
+    TEXT_MENU_HELP = 5,
+    TEXT_CONVERTER_CONNECT = 6,
+    TEXT_LAN_PARAMETERS = 7,
+    TEXT_MODBUS_TCP = 8,
+    TEXT_RTU_MASTER = 9,
+    TEXT_RTU_SLAVE = 10,
+    TEXT_RTU_SLAVE_USB = 11,
+    TEXT_RESTART = 12,
+    TEXT_INFORMATION = 13,
+    TEXT_DIAG_RTU_MASTER = 14,
+    TEXT_HELP = 15,
+    TEXT_ABOUT = 16,
+    TEXT_PANEL_CONVERTER = 17,
+    TEXT_PANEL_ADDRESS = 18,
+    TEXT_OK = 19,
+    TEXT_NO_DATA = 20,
+    TEXT_FILE_NOT_FOUND = 21,
+    // Reports of the settings file and of a manual nothing can open; %1 and %2
+    // are paths.
+    TEXT_SETTINGS_FALLBACK = 23,
+    TEXT_SETTINGS_NOT_SAVED = 24,
+    TEXT_NO_PDF_VIEWER = 25,
+    TEXT_GATEWAY_TEST = 26,
+};
 
 TTextTabulka Texty();
-std::string Text(std::int32_t id, std::int32_t lang);
+inline constexpr TextLookup<TextId, &Texty> Text{};
 
 // Path of the help document `name` in the first of `folders` that holds it;
 // empty when none does. Links are followed.
@@ -126,7 +128,7 @@ private:
     // A fresh modal instance of the window with Dat; destroyed when closed.
     template <typename Window>
     void openWindow();
-    QString text(int id) const;
+    QString text(Hlavni::TextId id) const;
     void showMessage(const QString& message);
 
     std::unique_ptr<TData> data_;

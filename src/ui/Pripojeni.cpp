@@ -156,7 +156,7 @@ TFormPripojeni::TFormPripojeni(QWidget* parent) : QDialog(parent) {
     connect(Button2, &QPushButton::clicked, this, &TFormPripojeni::Button2Click);
 }
 
-QString TFormPripojeni::text(int id) const { return ui::tableText(Pripojeni::Text(id, lang_)); }
+QString TFormPripojeni::text(Pripojeni::TextId id) const { return ui::tableText(Pripojeni::Text(id, lang_)); }
 
 void TFormPripojeni::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);

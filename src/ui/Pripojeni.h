@@ -6,6 +6,7 @@
 
 #include "app/Dekl.h"
 #include "ui/WindowSupport.h"
+#include "workflow/TextyOken.h"
 
 class QCloseEvent;
 class QComboBox;
@@ -78,7 +79,7 @@ private:
     void InicializacePripojeni();
     void applyEnablingRules();
     void showStatus(const QString& text);
-    QString text(int id) const;
+    QString text(Pripojeni::TextId id) const;
 
     std::int32_t lang_ = LANG_EN;
     ui::TransferGuard transfer_{this};

@@ -54,7 +54,7 @@ TFormRestart::TFormRestart(QWidget* parent) : QDialog(parent) {
     connect(Button2, &QPushButton::clicked, this, &TFormRestart::Button2Click);
 }
 
-QString TFormRestart::text(std::int32_t id) const { return ui::tableText(RestartZarizeni::Text(id, lang_)); }
+QString TFormRestart::text(RestartZarizeni::TextId id) const { return ui::tableText(RestartZarizeni::Text(id, lang_)); }
 
 void TFormRestart::showStatus(const std::string& line) { ui::showStatusLine(StatusBar1, ui::tableText(line)); }
 

@@ -6,6 +6,7 @@
 
 #include "app/Dekl.h"
 #include "ui/WindowSupport.h"
+#include "workflow/TextyOken.h"
 
 class QLabel;
 class QPushButton;
@@ -40,7 +41,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    QString text(std::int32_t id) const;
+    QString text(RestartZarizeni::TextId id) const;
     void showStatus(const std::string& line);
 
     std::int32_t lang_ = LANG_EN;

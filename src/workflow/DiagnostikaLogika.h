@@ -7,6 +7,7 @@
 #include <string>
 
 #include "link/U_TK7713T.h"
+#include "workflow/TextyOken.h"
 
 // "s (d:hh:mm:ss)": the second count unsigned, then days in full and hours,
 // minutes, seconds with two digits each.
@@ -18,7 +19,7 @@ std::string MacText(const TAdresaMAC& mac);
 // One row of the converter information table: the label's id in the
 // DiagSystem table and the value as shown. Converter texts keep every byte.
 struct InfoRow {
-    std::int32_t LabelId;
+    DiagSystem::TextId LabelId;
     std::string Value;
 };
 
@@ -28,7 +29,7 @@ std::array<InfoRow, 6> InfoRows(const TTK7713T_SysBin& sys);
 // One row of the master line statistics: the label's id in the DiagRS485
 // table and the counter, shown unsigned without separators.
 struct StatRow {
-    std::int32_t LabelId;
+    DiagRS485::TextId LabelId;
     std::uint32_t Value;
 };
 

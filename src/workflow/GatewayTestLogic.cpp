@@ -13,6 +13,8 @@
 namespace {
 
 using namespace GatewayTest;
+// The unit's own lookup, not the table-taking one of the layer below.
+using GatewayTest::Text;
 
 constexpr TTextPolozka Texts[] = {
     {0, "", ""},
@@ -164,7 +166,7 @@ std::string hex4(std::uint32_t v) {
     return text;
 }
 
-GatewayVerdict refused(std::int32_t id, std::int32_t lang,
+GatewayVerdict refused(TextId id, std::int32_t lang,
                        const std::vector<std::string>& args = {}) {
     GatewayVerdict v;
     v.Message = Format(id, lang, args);
@@ -224,10 +226,7 @@ namespace GatewayTest {
 TTextTabulka Texty() {
     return Texts;
 }
-std::string Text(std::int32_t id, std::int32_t lang) {
-    return ::Text(Texts, id, lang);
-}
-std::string Format(std::int32_t id, std::int32_t lang, const std::vector<std::string>& args) {
+std::string Format(TextId id, std::int32_t lang, const std::vector<std::string>& args) {
     const std::string pattern = Text(id, lang);
     std::string out;
     auto next = args.begin();
@@ -328,11 +327,11 @@ GatewayVerdict ValidateGatewayFields(const GatewayFields& f, bool repeating, std
 }
 
 std::string ExceptionName(std::uint8_t code, std::int32_t lang) {
-    return Text(TEXT_EXCEPTION_NAME + (code >= 1 && code <= 11 ? code : 0), lang);
+    return GatewayTest::Text(static_cast<TextId>(TEXT_EXCEPTION_NAME + (code >= 1 && code <= 11 ? code : 0)), lang);
 }
 
 std::string ExceptionHint(std::uint8_t code, std::int32_t lang) {
-    return Text(TEXT_EXCEPTION_HINT + (code >= 1 && code <= 11 ? code : 0), lang);
+    return GatewayTest::Text(static_cast<TextId>(TEXT_EXCEPTION_HINT + (code >= 1 && code <= 11 ? code : 0)), lang);
 }
 
 bool IsGatewayException(std::uint8_t code) {
@@ -351,16 +350,18 @@ std::uint32_t GatewayMinimumTimeoutMs(const ModbusRequest& request, std::int32_t
 
 std::vector<std::string> GatewayCauses(const ModbusRequest& request, const TTK7713T_UartmCfg* uartm,
                                        std::int32_t lang) {
-    std::vector<std::string> lines{Text(TEXT_LIKELY_CAUSES, lang),
+    std::vector<std::string> lines{GatewayTest::Text(TEXT_LIKELY_CAUSES, lang),
                                    Format(TEXT_CAUSE_UNIT, lang, {std::to_string(request.Unit)})};
     if (uartm == nullptr) {
-        lines.push_back(Text(TEXT_CAUSE_LINE_UNKNOWN, lang));
-        lines.push_back(Text(TEXT_CAUSE_TIMEOUT_UNKNOWN, lang));
+        lines.push_back(GatewayTest::Text(TEXT_CAUSE_LINE_UNKNOWN, lang));
+        lines.push_back(GatewayTest::Text(TEXT_CAUSE_TIMEOUT_UNKNOWN, lang));
         return lines;
     }
     const std::string baud = std::to_string(MBRTU_Rychlost(uartm->KodBaud));
     const std::string parity = NastavHlavniLinka::Text(
-        NastavHlavniLinka::TEXT_PARITY_NONE + std::min<std::int32_t>(uartm->KodParita, 2), lang);
+        static_cast<NastavHlavniLinka::TextId>(NastavHlavniLinka::TEXT_PARITY_NONE +
+                                               std::min<std::int32_t>(uartm->KodParita, 2)),
+        lang);
     lines.push_back(
         Format(TEXT_CAUSE_LINE, lang,
                {baud, parity, std::to_string(uartm->Timeout), std::to_string(uartm->Opakovani)}));
@@ -381,7 +382,7 @@ std::string GatewayStatusText(const ModbusResult& r, const std::string& where,
                       {hex2(r.ExceptionCode), ExceptionName(r.ExceptionCode, lang),
                        ExceptionHint(r.ExceptionCode, lang)});
     case ModbusStatus::BroadcastSent:
-        return Text(TEXT_BROADCAST_SENT, lang);
+        return GatewayTest::Text(TEXT_BROADCAST_SENT, lang);
     case ModbusStatus::NoAddress:
         return Format(TEXT_NO_ADDRESS, lang, {where});
     case ModbusStatus::Refused:
@@ -391,17 +392,17 @@ std::string GatewayStatusText(const ModbusResult& r, const std::string& where,
     case ModbusStatus::Timeout:
         return Format(TEXT_TIMEOUT, lang, {std::to_string(timeoutMs)});
     case ModbusStatus::ConnectionClosed:
-        return Text(TEXT_CLOSED, lang);
+        return GatewayTest::Text(TEXT_CLOSED, lang);
     case ModbusStatus::WrongTransaction:
-        return Text(TEXT_WRONG_TRANSACTION, lang);
+        return GatewayTest::Text(TEXT_WRONG_TRANSACTION, lang);
     case ModbusStatus::MalformedHeader:
-        return Text(TEXT_MALFORMED_HEADER, lang);
+        return GatewayTest::Text(TEXT_MALFORMED_HEADER, lang);
     case ModbusStatus::WrongAnswer:
-        return Text(TEXT_WRONG_ANSWER, lang);
+        return GatewayTest::Text(TEXT_WRONG_ANSWER, lang);
     case ModbusStatus::Aborted:
-        return Text(TEXT_ABORTED, lang);
+        return GatewayTest::Text(TEXT_ABORTED, lang);
     case ModbusStatus::NotBuilt:
-        return Text(TEXT_NOT_BUILT, lang);
+        return GatewayTest::Text(TEXT_NOT_BUILT, lang);
     }
     return {};
 }

@@ -16,75 +16,76 @@
 #include "link/U_TK7713T.h"
 
 namespace GatewayTest {
-constexpr std::int32_t TEXT_CAPTION = 1;
-constexpr std::int32_t TEXT_REQUEST = 2;
-constexpr std::int32_t TEXT_UNIT = 3;
-constexpr std::int32_t TEXT_FUNCTION = 4;
-constexpr std::int32_t TEXT_ADDRESS = 5;
-constexpr std::int32_t TEXT_COUNT = 6;
-constexpr std::int32_t TEXT_VALUES = 7;
-constexpr std::int32_t TEXT_PORT = 8;
-constexpr std::int32_t TEXT_INTERVAL = 9;
-constexpr std::int32_t TEXT_SEND = 10;
-constexpr std::int32_t TEXT_REPEAT = 11;
-constexpr std::int32_t TEXT_STOP = 12;
-constexpr std::int32_t TEXT_CANCEL = 13;
-constexpr std::int32_t TEXT_ANSWER = 14;
-constexpr std::int32_t TEXT_COLUMN_ADDRESS = 15;
-constexpr std::int32_t TEXT_COLUMN_VALUE = 16;
-constexpr std::int32_t TEXT_COLUMN_HEX = 17;
-constexpr std::int32_t TEXT_ROUND_TRIP = 18;
-constexpr std::int32_t TEXT_LAST_REQUEST = 19;
-constexpr std::int32_t TEXT_LAST_ANSWER = 20;
-constexpr std::int32_t TEXT_EXPLANATION = 21;
-constexpr std::int32_t TEXT_FUNCTION_FIRST =
-    22; // 22-29: the function list, in GATEWAY_FUNCTIONS order
-constexpr std::int32_t TEXT_ZERO_BASED = 30;
-constexpr std::int32_t TEXT_IN_PROGRESS = 31;
-constexpr std::int32_t TEXT_NEEDS_LAN = 32;
-constexpr std::int32_t TEXT_INVALID_UNIT = 33;
-constexpr std::int32_t TEXT_BROADCAST_READ = 34;
-constexpr std::int32_t TEXT_INVALID_ADDRESS = 35;
-constexpr std::int32_t TEXT_INVALID_COUNT_REGISTERS = 36;
-constexpr std::int32_t TEXT_INVALID_COUNT_BITS = 37;
-constexpr std::int32_t TEXT_PAST_END = 38;
-constexpr std::int32_t TEXT_INVALID_VALUE = 39;
-constexpr std::int32_t TEXT_INVALID_COIL = 40;
-constexpr std::int32_t TEXT_VALUE_COUNT_REGISTERS = 41;
-constexpr std::int32_t TEXT_VALUE_COUNT_COILS = 42;
-constexpr std::int32_t TEXT_INVALID_PORT = 43;
-constexpr std::int32_t TEXT_INVALID_INTERVAL = 44;
-constexpr std::int32_t TEXT_REFUSED = 45;
-constexpr std::int32_t TEXT_CONNECT_FAILED = 46;
-constexpr std::int32_t TEXT_TIMEOUT = 47;
-constexpr std::int32_t TEXT_CLOSED = 48;
-constexpr std::int32_t TEXT_WRONG_TRANSACTION = 49;
-constexpr std::int32_t TEXT_MALFORMED_HEADER = 50;
-constexpr std::int32_t TEXT_WRONG_ANSWER = 51;
-constexpr std::int32_t TEXT_ABORTED = 52;
-constexpr std::int32_t TEXT_NO_ADDRESS = 53;
-constexpr std::int32_t TEXT_BROADCAST_SENT = 54;
-constexpr std::int32_t TEXT_EXCEPTION = 55;
-constexpr std::int32_t TEXT_WRITTEN = 56;
-constexpr std::int32_t TEXT_LIKELY_CAUSES = 57;
-constexpr std::int32_t TEXT_CAUSE_UNIT = 58;
-constexpr std::int32_t TEXT_CAUSE_LINE = 59;
-constexpr std::int32_t TEXT_CAUSE_LINE_UNKNOWN = 60;
-constexpr std::int32_t TEXT_CAUSE_TIMEOUT = 61;
-constexpr std::int32_t TEXT_CAUSE_TIMEOUT_UNKNOWN = 62;
-constexpr std::int32_t TEXT_POLL_SUMMARY = 63;
-constexpr std::int32_t TEXT_COPY = 64;
-// Exception names and hints: code n (1-11) at TEXT_EXCEPTION_NAME + n and
-// TEXT_EXCEPTION_HINT + n; any other code at the base ids themselves.
-constexpr std::int32_t TEXT_EXCEPTION_NAME = 65;
-constexpr std::int32_t TEXT_EXCEPTION_HINT = 77;
-constexpr std::int32_t TEXT_EXCEPTION_SHORT = 89; // a status line's short form
-constexpr std::int32_t TEXT_NOT_BUILT = 90;
+enum TextId : std::int32_t {
+    TEXT_CAPTION = 1,
+    TEXT_REQUEST = 2,
+    TEXT_UNIT = 3,
+    TEXT_FUNCTION = 4,
+    TEXT_ADDRESS = 5,
+    TEXT_COUNT = 6,
+    TEXT_VALUES = 7,
+    TEXT_PORT = 8,
+    TEXT_INTERVAL = 9,
+    TEXT_SEND = 10,
+    TEXT_REPEAT = 11,
+    TEXT_STOP = 12,
+    TEXT_CANCEL = 13,
+    TEXT_ANSWER = 14,
+    TEXT_COLUMN_ADDRESS = 15,
+    TEXT_COLUMN_VALUE = 16,
+    TEXT_COLUMN_HEX = 17,
+    TEXT_ROUND_TRIP = 18,
+    TEXT_LAST_REQUEST = 19,
+    TEXT_LAST_ANSWER = 20,
+    TEXT_EXPLANATION = 21,
+    TEXT_FUNCTION_FIRST = 22, // 22-29: the function list, in GATEWAY_FUNCTIONS order
+    TEXT_ZERO_BASED = 30,
+    TEXT_IN_PROGRESS = 31,
+    TEXT_NEEDS_LAN = 32,
+    TEXT_INVALID_UNIT = 33,
+    TEXT_BROADCAST_READ = 34,
+    TEXT_INVALID_ADDRESS = 35,
+    TEXT_INVALID_COUNT_REGISTERS = 36,
+    TEXT_INVALID_COUNT_BITS = 37,
+    TEXT_PAST_END = 38,
+    TEXT_INVALID_VALUE = 39,
+    TEXT_INVALID_COIL = 40,
+    TEXT_VALUE_COUNT_REGISTERS = 41,
+    TEXT_VALUE_COUNT_COILS = 42,
+    TEXT_INVALID_PORT = 43,
+    TEXT_INVALID_INTERVAL = 44,
+    TEXT_REFUSED = 45,
+    TEXT_CONNECT_FAILED = 46,
+    TEXT_TIMEOUT = 47,
+    TEXT_CLOSED = 48,
+    TEXT_WRONG_TRANSACTION = 49,
+    TEXT_MALFORMED_HEADER = 50,
+    TEXT_WRONG_ANSWER = 51,
+    TEXT_ABORTED = 52,
+    TEXT_NO_ADDRESS = 53,
+    TEXT_BROADCAST_SENT = 54,
+    TEXT_EXCEPTION = 55,
+    TEXT_WRITTEN = 56,
+    TEXT_LIKELY_CAUSES = 57,
+    TEXT_CAUSE_UNIT = 58,
+    TEXT_CAUSE_LINE = 59,
+    TEXT_CAUSE_LINE_UNKNOWN = 60,
+    TEXT_CAUSE_TIMEOUT = 61,
+    TEXT_CAUSE_TIMEOUT_UNKNOWN = 62,
+    TEXT_POLL_SUMMARY = 63,
+    TEXT_COPY = 64,
+    // Exception names and hints: code n (1-11) at TEXT_EXCEPTION_NAME + n and
+    // TEXT_EXCEPTION_HINT + n; any other code at the base ids themselves.
+    TEXT_EXCEPTION_NAME = 65,
+    TEXT_EXCEPTION_HINT = 77,
+    TEXT_EXCEPTION_SHORT = 89, // a status line's short form
+    TEXT_NOT_BUILT = 90,
+};
 
 TTextTabulka Texty();
-std::string Text(std::int32_t id, std::int32_t lang);
+inline constexpr TextLookup<TextId, &Texty> Text{};
 // The text with each "%s" replaced by the next argument.
-std::string Format(std::int32_t id, std::int32_t lang, const std::vector<std::string>& args);
+std::string Format(TextId id, std::int32_t lang, const std::vector<std::string>& args);
 } // namespace GatewayTest
 
 // The function list of the window, in order; the tool names them by word.

@@ -18,14 +18,16 @@ const ConfigDialogTextIds& idsOf(ConfigDialog d) {
     return NastavServisniLinka::IDS;
 }
 
+// The ids come from the dialog's ConfigDialogTextIds, so they index its
+// table by number.
 std::string dialogText(ConfigDialog d, std::int32_t id, std::int32_t lang) {
     switch (d) {
-    case ConfigDialog::Lan4: return NastavLanParam::Text(id, lang);
-    case ConfigDialog::Mbtcp: return NastavModbusTCP::Text(id, lang);
-    case ConfigDialog::Uartm: return NastavHlavniLinka::Text(id, lang);
+    case ConfigDialog::Lan4: return ::Text(NastavLanParam::Texty(), id, lang);
+    case ConfigDialog::Mbtcp: return ::Text(NastavModbusTCP::Texty(), id, lang);
+    case ConfigDialog::Uartm: return ::Text(NastavHlavniLinka::Texty(), id, lang);
     case ConfigDialog::Uarts: break;
     }
-    return NastavServisniLinka::Text(id, lang);
+    return ::Text(NastavServisniLinka::Texty(), id, lang);
 }
 
 Verdict refused(std::string message) { return Verdict{false, " " + message}; }

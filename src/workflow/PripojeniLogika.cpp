@@ -20,9 +20,9 @@ constexpr std::uint16_t IDENTIFICATION_LENGTH = 8;
 // The messages and list corrections that differ between the COM port and
 // the USB COM port.
 struct SerialSide {
-    std::int32_t invalidNumber;
-    std::int32_t invalidTimeout;
-    std::int32_t portError;
+    Pripojeni::TextId invalidNumber;
+    Pripojeni::TextId invalidTimeout;
+    Pripojeni::TextId portError;
     std::optional<std::int32_t> ListCorrections::*baudCorrection;
     std::optional<std::int32_t> ListCorrections::*parityCorrection;
 };
@@ -51,7 +51,7 @@ public:
         show(text, converterText);
         return result_;
     }
-    ConnectionResult& stopWith(ConnectionOutcome outcome, std::int32_t pripojeniText) {
+    ConnectionResult& stopWith(ConnectionOutcome outcome, Pripojeni::TextId pripojeniText) {
         return stop(outcome, Pripojeni::Text(pripojeniText, lang_));
     }
     ConnectionResult& connectionError() {

@@ -224,45 +224,36 @@ static_assert(std::size(RestartTexts) == 7);
 
 namespace Pripojeni {
 TTextTabulka Texty() { return PripojeniTexts; }
-std::string Text(std::int32_t id, std::int32_t lang) { return ::Text(PripojeniTexts, id, lang); }
 }  // namespace Pripojeni
 
 namespace NastavLanParam {
 TTextTabulka Texty() { return LanTexts; }
-std::string Text(std::int32_t id, std::int32_t lang) { return ::Text(LanTexts, id, lang); }
 }  // namespace NastavLanParam
 
 namespace NastavModbusTCP {
 TTextTabulka Texty() { return MbtcpTexts; }
-std::string Text(std::int32_t id, std::int32_t lang) { return ::Text(MbtcpTexts, id, lang); }
 }  // namespace NastavModbusTCP
 
 namespace NastavHlavniLinka {
 TTextTabulka Texty() { return UartmTexts; }
-std::string Text(std::int32_t id, std::int32_t lang) { return ::Text(UartmTexts, id, lang); }
 }  // namespace NastavHlavniLinka
 
 namespace NastavServisniLinka {
 TTextTabulka Texty() { return UartsTexts; }
-std::string Text(std::int32_t id, std::int32_t lang) { return ::Text(UartsTexts, id, lang); }
 }  // namespace NastavServisniLinka
 
 namespace NastavServisniLinkaUSB {
 TTextTabulka Texty() { return UartsUsbTexts; }
-std::string Text(std::int32_t id, std::int32_t lang) { return ::Text(UartsUsbTexts, id, lang); }
 }  // namespace NastavServisniLinkaUSB
 
 namespace DiagSystem {
 TTextTabulka Texty() { return DiagSystemTexts; }
-std::string Text(std::int32_t id, std::int32_t lang) { return ::Text(DiagSystemTexts, id, lang); }
 }  // namespace DiagSystem
 
 namespace DiagRS485 {
 TTextTabulka Texty() { return DiagRS485Texts; }
-std::string Text(std::int32_t id, std::int32_t lang) { return ::Text(DiagRS485Texts, id, lang); }
 }  // namespace DiagRS485
 
 namespace RestartZarizeni {
 TTextTabulka Texty() { return RestartTexts; }
-std::string Text(std::int32_t id, std::int32_t lang) { return ::Text(RestartTexts, id, lang); }
 }  // namespace RestartZarizeni

@@ -3,18 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace {
 
 TEST(DeklText, SharedTextsInBothLanguages) {
     struct Case {
-        std::int32_t id;
+        Dekl::TextId id;
         const char* cz;
         const char* en;
     };
     const Case cases[] = {
-        {0, "", ""},
+        {static_cast<Dekl::TextId>(0), "", ""},
         {Dekl::TEXT_OK, "OK", "OK"},
         // "ř" is C5 99 and "í" C3 AD in UTF-8: the bytes must arrive unchanged.
         {Dekl::TEXT_NOT_INITIALIZED, "P\xC5\x99ipojen\xC3\xAD neinicializov\xC3\xA1no", "Connection not initialized"},
@@ -29,8 +30,8 @@ TEST(DeklText, SharedTextsInBothLanguages) {
 
 TEST(DeklText, IdsOutsideTheTableGiveTheEmptyText) {
     for (std::int32_t id : {-1, 4, 1000, INT32_MIN, INT32_MAX}) {
-        EXPECT_EQ(Dekl::Text(id, LANG_CZ), "") << id;
-        EXPECT_EQ(Dekl::Text(id, LANG_EN), "") << id;
+        EXPECT_EQ(Dekl::Text(static_cast<Dekl::TextId>(id), LANG_CZ), "") << id;
+        EXPECT_EQ(Dekl::Text(static_cast<Dekl::TextId>(id), LANG_EN), "") << id;
     }
 }
 
@@ -49,7 +50,19 @@ static_assert(!TextTabulkaPlatna(IdsOutOfOrder));
 static_assert(!TextTabulkaPlatna(MissingText));
 static_assert(!TextTabulkaPlatna(TTextTabulka{}));
 
+// A unit's lookup takes its own ids only: another table's ids and plain
+// numbers do not compile.
+enum GoodId : std::int32_t { GOOD_WINDOW = 1 };
+enum OtherId : std::int32_t { OTHER_WINDOW = 1 };
+TTextTabulka goodTable() { return GoodTable; }
+constexpr TextLookup<GoodId, &goodTable> GoodText{};
+static_assert(std::is_invocable_v<decltype(GoodText), GoodId, std::int32_t>);
+static_assert(!std::is_invocable_v<decltype(GoodText), OtherId, std::int32_t>);
+static_assert(!std::is_invocable_v<decltype(GoodText), std::int32_t, std::int32_t>);
+static_assert(!std::is_invocable_v<decltype(Dekl::Text), OtherId, std::int32_t>);
+
 TEST(TextLookup, WorksOnAnyUnitsTable) {
+    EXPECT_EQ(GoodText(GOOD_WINDOW, LANG_EN), "Window");
     EXPECT_EQ(Text(GoodTable, 1, LANG_CZ), "Okno");
     EXPECT_EQ(Text(GoodTable, 1, LANG_EN), "Window");
     EXPECT_EQ(Text(GoodTable, 2, LANG_EN), "");

@@ -164,7 +164,7 @@ tkcompletion::Option completionOption(const ToolOption& o) {
         option.values.assign(kBaudWords.begin(), kBaudWords.end());
         break;
     case OptionValue::None:
-    case OptionValue::Text:
+    case OptionValue::Plain:
     case OptionValue::File:
         break;
     }

@@ -317,9 +317,7 @@ static_assert(std::size(Texts) == T_COUNT);
 
 TTextTabulka Texty() { return Texts; }
 
-std::string Text(std::int32_t id, std::int32_t lang) { return ::Text(Texts, id, lang); }
-
-std::string Format(std::int32_t id, std::int32_t lang, std::initializer_list<std::string_view> args) {
+std::string Format(CliText id, std::int32_t lang, std::initializer_list<std::string_view> args) {
     const std::string pattern = Text(id, lang);
     std::string out;
     auto next = args.begin();

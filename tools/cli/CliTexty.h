@@ -84,9 +84,9 @@ enum CliText : std::int32_t {
 };
 
 TTextTabulka Texty();
-std::string Text(std::int32_t id, std::int32_t lang);
+inline constexpr TextLookup<CliText, &Texty> Text{};
 
 // The text with each "%s" replaced by the next argument.
-std::string Format(std::int32_t id, std::int32_t lang, std::initializer_list<std::string_view> args);
+std::string Format(CliText id, std::int32_t lang, std::initializer_list<std::string_view> args);
 
 }  // namespace tkcli

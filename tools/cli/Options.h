@@ -14,7 +14,7 @@
 namespace tkcli {
 
 // What an option's value is: checked by the parser, offered by completion.
-enum class OptionValue { None, Text, File, Language, Parity, Baud };
+enum class OptionValue { None, Plain, File, Language, Parity, Baud };
 
 struct ToolOption {
     std::string_view name;
@@ -24,15 +24,15 @@ struct ToolOption {
 
 // Every option the parser takes; --version and --trace are taken before it.
 inline constexpr ToolOption kToolOptions[] = {
-    {"--lan", OptionValue::Text, false},         {"--ipv6", OptionValue::None, false},
-    {"--lan-timeout", OptionValue::Text, false}, {"--com", OptionValue::Text, false},
+    {"--lan", OptionValue::Plain, false},         {"--ipv6", OptionValue::None, false},
+    {"--lan-timeout", OptionValue::Plain, false}, {"--com", OptionValue::Plain, false},
     {"--device", OptionValue::File, false},      {"--baud", OptionValue::Baud, false},
-    {"--parity", OptionValue::Parity, false},    {"--timeout", OptionValue::Text, false},
-    {"--address", OptionValue::Text, false},     {"--usb", OptionValue::Text, false},
+    {"--parity", OptionValue::Parity, false},    {"--timeout", OptionValue::Plain, false},
+    {"--address", OptionValue::Plain, false},     {"--usb", OptionValue::Plain, false},
     {"--json", OptionValue::None, false},        {"--lang", OptionValue::Language, false},
     {"--csv", OptionValue::None, false},         {"--follow", OptionValue::None, false},
-    {"--help", OptionValue::None, false},        {"--port", OptionValue::Text, true},
-    {"--rate", OptionValue::Text, true},         {"--yes", OptionValue::None, true},
+    {"--help", OptionValue::None, false},        {"--port", OptionValue::Plain, true},
+    {"--rate", OptionValue::Plain, true},         {"--yes", OptionValue::None, true},
     {"--quiet", OptionValue::None, true},        {"--all-addresses", OptionValue::None, true},
 };
 inline constexpr std::string_view kVersionOption = "--version";
