@@ -14,3 +14,13 @@ function(tk_layer_sources out dir)
   endforeach()
   set(${out} "${result}" PARENT_SCOPE)
 endfunction()
+
+# A layer's public include folder holds only that layer (a link named after
+# it), so `#include "link/..."` compiles only where tk_link is linked and a
+# lower layer cannot reach a higher one's headers.
+function(tk_layer_include target layer)
+  set(dir ${CMAKE_CURRENT_BINARY_DIR}/include)
+  file(MAKE_DIRECTORY ${dir})
+  file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${dir}/${layer} SYMBOLIC)
+  target_include_directories(${target} PUBLIC ${dir})
+endfunction()
