@@ -64,7 +64,7 @@ std::string escaped(const std::string& text) {
 std::string optionsText(const tftpwire::Options& options) {
     std::string out;
     for (const tftpwire::Option& option : options) {
-        out += " " + escaped(option.name) + "=" + escaped(option.value);
+        out.append(" ").append(escaped(option.name)).append("=").append(escaped(option.value));
     }
     return out;
 }
