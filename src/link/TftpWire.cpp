@@ -68,7 +68,7 @@ void appendOptions(Bytes& packet, const Options& options) {
     }
 }
 
-}  // namespace
+} // namespace
 
 std::uint16_t read16(const std::uint8_t* p) {
     return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
@@ -167,4 +167,4 @@ Packet parse(ByteSpan packet) {
     return out;
 }
 
-}  // namespace tftpwire
+} // namespace tftpwire

@@ -58,26 +58,26 @@ Opcode opcodeOf(ByteSpan packet);
 // as the bytes go, whatever the shape, so a lenient reader may still use them.
 enum class Shape {
     Ok,
-    TooShort,       // the opcode, block number or error code is cut off
-    Unterminated,   // a string runs to the end without its zero
-    NoMode,         // a request ends before its file name or mode
-    LoneOption,     // an option name without its value
-    TrailingBytes,  // bytes after an acknowledgement or error message
+    TooShort,      // the opcode, block number or error code is cut off
+    Unterminated,  // a string runs to the end without its zero
+    NoMode,        // a request ends before its file name or mode
+    LoneOption,    // an option name without its value
+    TrailingBytes, // bytes after an acknowledgement or error message
     UnknownOpcode
 };
 
 struct Packet {
     Opcode opcode = Opcode{0};
     Shape shape = Shape::Ok;
-    std::uint16_t number = 0;  // block of DATA and ACK, code of ERROR
-    std::string fileName;      // RRQ, WRQ
-    std::string mode;          // RRQ, WRQ
-    std::string message;       // ERROR: up to its zero, or all that follows the code
-    Options options;           // RRQ, WRQ, OACK: the whole pairs, in order, before any fault
-    ByteSpan payload;          // DATA: into the parsed bytes
+    std::uint16_t number = 0; // block of DATA and ACK, code of ERROR
+    std::string fileName;     // RRQ, WRQ
+    std::string mode;         // RRQ, WRQ
+    std::string message;      // ERROR: up to its zero, or all that follows the code
+    Options options;          // RRQ, WRQ, OACK: the whole pairs, in order, before any fault
+    ByteSpan payload;         // DATA: into the parsed bytes
 };
 
 // Reads within `packet` only; never fails otherwise.
 Packet parse(ByteSpan packet);
 
-}  // namespace tftpwire
+} // namespace tftpwire
