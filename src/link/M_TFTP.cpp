@@ -184,8 +184,8 @@ public:
     std::uint16_t blockSize() const { return blockSize_; }
 
     // Waits for the peer's next packet: `expected` (DATA or ACK), or an
-    // option acknowledgement when `optionsAllowed`. The packet's fields
-    // point into the receive buffer until the next wait.
+    // option acknowledgement when `optionsAllowed`. A data payload points
+    // into the receive buffer, valid until the next wait.
     Incoming next(Clock::time_point deadline, Opcode expected, bool optionsAllowed) {
         Incoming in;
         switch (receive(deadline)) {
@@ -216,6 +216,7 @@ public:
         return in;
     }
 
+private:
     // An aborted transfer is ended on the peer's side too: the peer that
     // answered, or the server asked when nobody has answered yet.
     void tellAborted() {
@@ -223,7 +224,6 @@ public:
         socket_.sendTo(peerLocked_ ? peer_ : server_, packet.data(), packet.size());
     }
 
-private:
     // Waits until `deadline` for a datagram of the peer, in slices of at
     // most kWaitSliceMs with the wait hook between them; an abort asked for
     // meanwhile ends the wait. Datagrams of anybody else are dropped without
