@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
+#include <optional>
 
+#include "link/TftpWire.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
 
@@ -18,20 +19,8 @@ struct Clock {
     static constexpr bool is_steady = true;
     static time_point now() { return time_point(duration(platform::monotonicUs())); }
 };
-using Bytes = std::vector<std::uint8_t>;
-
-constexpr std::uint16_t OP_RRQ = 1;
-constexpr std::uint16_t OP_WRQ = 2;
-constexpr std::uint16_t OP_DATA = 3;
-constexpr std::uint16_t OP_ACK = 4;
-constexpr std::uint16_t OP_ERROR = 5;
-constexpr std::uint16_t OP_OACK = 6;
-
-constexpr std::uint16_t ERR_NOT_DEFINED = 0;
-constexpr std::uint16_t ERR_ILLEGAL = 4;
-constexpr std::uint16_t ERR_DISK_FULL = 3;
-constexpr std::uint16_t ERR_UNKNOWN_TID = 5;
-constexpr std::uint16_t ERR_OPTION = 8;
+using tftpwire::Bytes;
+using tftpwire::Opcode;
 
 constexpr std::uint16_t DEFAULT_BLOCK = 512;
 constexpr std::uint16_t MIN_BLOCK = 8;
@@ -42,28 +31,6 @@ constexpr std::uint32_t WRITE_MIN_WAIT_MS = 500;
 constexpr std::uint64_t MAX_TRANSFER_BYTES = 1024 * 1024;
 // Foreign senders remembered for rate-limiting "Unknown transfer ID".
 constexpr std::size_t MAX_FOREIGN_SENDERS = 64;
-
-void put16(Bytes& packet, std::uint16_t value) {
-    packet.push_back(static_cast<std::uint8_t>(value >> 8));
-    packet.push_back(static_cast<std::uint8_t>(value & 0xFF));
-}
-
-void putString(Bytes& packet, const std::string& text) {
-    packet.insert(packet.end(), text.begin(), text.end());
-    packet.push_back(0);
-}
-
-std::uint16_t get16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
-}
-
-Bytes errorPacket(std::uint16_t code, const std::string& message) {
-    Bytes packet;
-    put16(packet, OP_ERROR);
-    put16(packet, code);
-    putString(packet, message);
-    return packet;
-}
 
 std::string lowerAscii(std::string text) {
     for (char& c : text) {
@@ -171,6 +138,15 @@ bool isIpv6Literal(const std::string& text) {
 
 enum class Received { Packet, Timeout, Error, Aborted };
 
+// The peer's next packet as one of three kinds: the expected data or
+// acknowledgement, or an option acknowledgement where one may come. A
+// timeout, an abort, a socket or server error and an illegal packet end the
+// transfer instead; `ended` holds the result, the peer already told.
+struct Incoming {
+    std::optional<TftpClient::Result> ended;
+    tftpwire::Packet packet;
+};
+
 // One transfer: its socket, the server it asked and the peer that answered.
 class Session {
 public:
@@ -197,7 +173,7 @@ public:
     }
 
     void sendError(std::uint16_t code, const std::string& message) {
-        sendToPeer(errorPacket(code, message));
+        sendToPeer(tftpwire::errorPacket(code, message));
     }
 
     // The receive buffer always holds one block and its 4-byte header.
@@ -206,6 +182,47 @@ public:
         buffer_.assign(static_cast<std::size_t>(size) + 4, 0);
     }
     std::uint16_t blockSize() const { return blockSize_; }
+
+    // Waits for the peer's next packet: `expected` (DATA or ACK), or an
+    // option acknowledgement when `optionsAllowed`. A data payload points
+    // into the receive buffer, valid until the next wait.
+    Incoming next(Clock::time_point deadline, Opcode expected, bool optionsAllowed) {
+        Incoming in;
+        switch (receive(deadline)) {
+        case Received::Timeout:
+            in.ended = TftpClient::Result::Timeout;
+            return in;
+        case Received::Aborted:
+            tellAborted();
+            in.ended = TftpClient::Result::Aborted;
+            return in;
+        case Received::Error:
+            in.ended = TftpClient::Result::SocketError;
+            return in;
+        case Received::Packet:
+            break;
+        }
+        in.packet = tftpwire::parse({buffer_.data(), length_});
+        const Opcode opcode = in.packet.opcode;
+        if (opcode == Opcode::Error) {
+            client_.LastServerErrorCode = in.packet.number;
+            client_.LastServerErrorMessage = in.packet.message;
+            in.ended = TftpClient::Result::ServerError;
+        } else if (truncated_ || in.packet.shape == tftpwire::Shape::TooShort ||
+                   (opcode != expected && (opcode != Opcode::Oack || !optionsAllowed))) {
+            sendError(tftpwire::IllegalOperation, "");
+            in.ended = TftpClient::Result::IllegalPacket;
+        }
+        return in;
+    }
+
+private:
+    // An aborted transfer is ended on the peer's side too: the peer that
+    // answered, or the server asked when nobody has answered yet.
+    void tellAborted() {
+        const Bytes packet = tftpwire::errorPacket(tftpwire::NotDefined, "Transfer aborted");
+        socket_.sendTo(peerLocked_ ? peer_ : server_, packet.data(), packet.size());
+    }
 
     // Waits until `deadline` for a datagram of the peer, in slices of at
     // most kWaitSliceMs with the wait hook between them; an abort asked for
@@ -247,8 +264,8 @@ public:
                 return Received::Packet;
             }
             // Never answer an error packet, so two clients cannot loop.
-            if ((got < 2 || get16(buffer_.data()) != OP_ERROR) && mayTellForeignSender(from)) {
-                const Bytes packet = errorPacket(ERR_UNKNOWN_TID, "Unknown transfer ID");
+            if (tftpwire::opcodeOf({buffer_.data(), got}) != Opcode::Error && mayTellForeignSender(from)) {
+                const Bytes packet = tftpwire::errorPacket(tftpwire::UnknownTransferId, "Unknown transfer ID");
                 socket_.sendTo(from, packet.data(), packet.size());
             }
             if (Clock::now() >= deadline) {
@@ -257,18 +274,6 @@ public:
         }
     }
 
-    // An aborted transfer is ended on the peer's side too: the peer that
-    // answered, or the server asked when nobody has answered yet.
-    void tellAborted() {
-        const Bytes packet = errorPacket(ERR_NOT_DEFINED, "Transfer aborted");
-        socket_.sendTo(peerLocked_ ? peer_ : server_, packet.data(), packet.size());
-    }
-
-    const std::uint8_t* data() const { return buffer_.data(); }
-    std::size_t length() const { return length_; }
-    bool truncated() const { return truncated_; }
-
-private:
     // At most one answer per foreign sender and timeout period, so spoofed
     // floods are not reflected at full rate.
     bool mayTellForeignSender(const platform::UdpEndpoint& from) {
@@ -299,94 +304,58 @@ private:
     std::vector<std::pair<platform::UdpEndpoint, Clock::time_point>> toldForeign_;
 };
 
-// Reads one zero-terminated string at `pos`; false when the zero is missing.
-bool readString(const std::uint8_t* data, std::size_t length, std::size_t& pos, std::string& out) {
-    const std::uint8_t* start = data + pos;
-    const void* zero = std::memchr(start, 0, length - pos);
-    if (zero == nullptr) {
-        return false;
+// A block size offered in an option acknowledgement; 0 when it is not a
+// decimal number.
+std::uint32_t offeredBlockSize(const std::string& value) {
+    std::uint32_t number = 0;
+    for (char c : value) {
+        if (c < '0' || c > '9') {
+            return 0;
+        }
+        // Saturate: any long digit string is simply too large.
+        number = std::min<std::uint32_t>(number * 10 + static_cast<std::uint32_t>(c - '0'), 1000000);
     }
-    const auto count = static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - start);
-    out.assign(reinterpret_cast<const char*>(start), count);
-    pos += count + 1;
-    return true;
+    return number;
 }
 
-// Checks an option acknowledgement in the session's buffer; on refusal the
-// peer gets error 8. On success the session takes the offered block size.
-// A repeated acknowledgement must not change an agreed block size.
-bool acceptOptions(Session& session, std::uint16_t agreedBlockSize = 0) {
-    const std::uint8_t* data = session.data();
-    const std::size_t length = session.length();
-    std::size_t pos = 2;
+// Checks an option acknowledgement; on refusal the peer gets error 8. On
+// success the session takes the offered block size. A repeated
+// acknowledgement must not change an agreed block size.
+bool acceptOptions(Session& session, const tftpwire::Packet& oack, std::uint16_t agreedBlockSize = 0) {
     std::uint16_t blockSize = session.blockSize();
-    while (pos < length) {
-        std::string name;
-        std::string value;
-        if (!readString(data, length, pos, name) || pos >= length ||
-            !readString(data, length, pos, value)) {
-            session.sendError(ERR_OPTION, "");
-            return false;
-        }
-        if (name.empty() && value.empty()) {
+    for (const tftpwire::Option& option : oack.options) {
+        if (option.name.empty() && option.value.empty()) {
             continue;
         }
-        const std::string key = lowerAscii(name);
+        const std::string key = lowerAscii(option.name);
         if (key == "blksize") {
-            std::uint32_t number = 0;
-            bool ok = !value.empty();
-            for (char c : value) {
-                if (c < '0' || c > '9') {
-                    ok = false;
-                    break;
-                }
-                // Saturate: any long digit string is simply too large.
-                number = std::min<std::uint32_t>(number * 10 + static_cast<std::uint32_t>(c - '0'), 1000000);
-            }
-            if (!ok || number < MIN_BLOCK || number > MAX_BLOCK ||
+            const std::uint32_t number = offeredBlockSize(option.value);
+            if (number < MIN_BLOCK || number > MAX_BLOCK ||
                 (agreedBlockSize != 0 && number != agreedBlockSize)) {
-                session.sendError(ERR_OPTION,
-                                  "Unsupported value \"" + value + "\" for option: \"" + name + "\"");
+                session.sendError(tftpwire::OptionRefused, "Unsupported value \"" + option.value +
+                                                               "\" for option: \"" + option.name + "\"");
                 return false;
             }
             blockSize = static_cast<std::uint16_t>(number);
         } else if (key != "tsize") {
-            session.sendError(ERR_OPTION, "Unsupported option: \"" + name + "\"");
+            session.sendError(tftpwire::OptionRefused, "Unsupported option: \"" + option.name + "\"");
             return false;
         }
+    }
+    // Pairs before a broken one are judged first, as they arrived.
+    if (oack.shape != tftpwire::Shape::Ok) {
+        session.sendError(tftpwire::OptionRefused, "");
+        return false;
     }
     session.setBlockSize(blockSize);
     return true;
 }
 
-void noteServerError(TftpClient& client, const Session& session) {
-    client.LastServerErrorCode = session.length() >= 4 ? get16(session.data() + 2) : 0;
-    std::size_t pos = 4;
-    std::string message;
-    if (session.length() > pos && !readString(session.data(), session.length(), pos, message)) {
-        message.assign(reinterpret_cast<const char*>(session.data()) + 4, session.length() - 4);
-    }
-    client.LastServerErrorMessage = message;
-}
-
-// Data and acknowledgements carry a block number; an option acknowledgement
-// is only its opcode and pairs, so an empty one is complete and a partial
-// string in it is judged by the option check.
-bool tooShort(std::uint16_t opcode, std::size_t length) {
-    return opcode == OP_OACK ? length < 2 : length < 4;
-}
-
-Bytes requestPacket(std::uint16_t opcode, const TftpClient& client, const std::string& fileName,
+Bytes requestPacket(Opcode opcode, const TftpClient& client, const std::string& fileName,
                     std::uint64_t size) {
-    Bytes packet;
-    put16(packet, opcode);
-    putString(packet, fileName);
-    putString(packet, client.Mode);
-    putString(packet, "blksize");
-    putString(packet, std::to_string(client.RequestedBlockSize));
-    putString(packet, "tsize");
-    putString(packet, std::to_string(size));
-    return packet;
+    return tftpwire::requestPacket(opcode, fileName, client.Mode,
+                                   {{"blksize", std::to_string(client.RequestedBlockSize)},
+                                    {"tsize", std::to_string(size)}});
 }
 
 }  // namespace
@@ -448,7 +417,7 @@ TftpClient::Result TftpClient::read(const std::string& fileName, std::vector<std
     if (opened != Result::Ok) {
         return finish(opened);
     }
-    if (!session.sendRequest(requestPacket(OP_RRQ, *this, fileName, 0))) {
+    if (!session.sendRequest(requestPacket(Opcode::Rrq, *this, fileName, 0))) {
         return finish(Result::SocketError);
     }
     const auto timeout = std::chrono::milliseconds(ReceiveTimeoutMs);
@@ -456,85 +425,56 @@ TftpClient::Result TftpClient::read(const std::string& fileName, std::vector<std
     std::uint16_t expected = 1;
     bool optionsSeen = false;
     for (;;) {
-        const Received r = session.receive(deadline);
-        if (r == Received::Timeout) {
-            return finish(Result::Timeout);
+        // Options after data has flowed are illegal.
+        const Incoming in = session.next(deadline, Opcode::Data, expected == 1);
+        if (in.ended) {
+            return finish(*in.ended);
         }
-        if (r == Received::Aborted) {
-            session.tellAborted();
-            return finish(Result::Aborted);
-        }
-        if (r == Received::Error) {
-            return finish(Result::SocketError);
-        }
-        const std::size_t length = session.length();
-        const std::uint16_t opcode = length >= 2 ? get16(session.data()) : 0;
-        if (opcode == OP_ERROR) {
-            noteServerError(*this, session);
-            return finish(Result::ServerError);
-        }
-        if (tooShort(opcode, length) || session.truncated()) {
-            session.sendError(ERR_ILLEGAL, "");
-            return finish(Result::IllegalPacket);
-        }
-        if (opcode == OP_DATA) {
-            const std::uint16_t block = get16(session.data() + 2);
-            if (block != expected) {
-                continue;  // duplicate or out of order: no answer
-            }
-            const std::size_t count = length - 4;
-            totalBytes += count;
-            if (totalBytes > MAX_TRANSFER_BYTES) {
-                session.sendError(ERR_DISK_FULL, "");
-                return finish(Result::BlockOverflow);
-            }
-            const std::size_t room = maxBytes > contents.size() ? maxBytes - contents.size() : 0;
-            const std::size_t keep = std::min(count, room);
-            contents.insert(contents.end(), session.data() + 4, session.data() + 4 + keep);
-            if (ProgressHook != nullptr) {
-                ProgressHook();
-            }
-            Bytes ack;
-            put16(ack, OP_ACK);
-            put16(ack, block);
-            if (!session.sendToPeer(ack)) {
-                return finish(Result::SocketError);
-            }
-            deadline = Clock::now() + timeout;
-            const bool full = length == static_cast<std::size_t>(session.blockSize()) + 4;
-            LastBlockSize = session.blockSize();
-            if (block == 65535) {
-                if (full) {
-                    session.sendError(ERR_ILLEGAL, "");
-                    return finish(Result::BlockOverflow);
-                }
-                return finish(Result::Ok);
-            }
-            expected = static_cast<std::uint16_t>(block + 1);
-            if (!full) {
-                return finish(Result::Ok);
-            }
-        } else if (opcode == OP_OACK) {
-            if (expected != 1) {
-                session.sendError(ERR_ILLEGAL, "");  // options after data has flowed
-                return finish(Result::IllegalPacket);
-            }
+        if (in.packet.opcode == Opcode::Oack) {
             // A repeat means our ACK 0 was lost: answering it again is the
             // only recovery, as the client never retransmits.
-            if (!acceptOptions(session, optionsSeen ? session.blockSize() : 0)) {
+            if (!acceptOptions(session, in.packet, optionsSeen ? session.blockSize() : 0)) {
                 return finish(Result::OptionRefused);
             }
             optionsSeen = true;
-            Bytes ack;
-            put16(ack, OP_ACK);
-            put16(ack, 0);
-            if (!session.sendToPeer(ack)) {
+            if (!session.sendToPeer(tftpwire::ackPacket(0))) {
                 return finish(Result::SocketError);
             }
             deadline = Clock::now() + timeout;
-        } else {
-            session.sendError(ERR_ILLEGAL, "");
-            return finish(Result::IllegalPacket);
+            continue;
+        }
+        const std::uint16_t block = in.packet.number;
+        if (block != expected) {
+            continue;  // duplicate or out of order: no answer
+        }
+        const tftpwire::ByteSpan payload = in.packet.payload;
+        totalBytes += payload.size();
+        if (totalBytes > MAX_TRANSFER_BYTES) {
+            session.sendError(tftpwire::DiskFull, "");
+            return finish(Result::BlockOverflow);
+        }
+        const std::size_t room = maxBytes > contents.size() ? maxBytes - contents.size() : 0;
+        const auto kept = payload.first(std::min(payload.size(), room));
+        contents.insert(contents.end(), kept.begin(), kept.end());
+        if (ProgressHook != nullptr) {
+            ProgressHook();
+        }
+        if (!session.sendToPeer(tftpwire::ackPacket(block))) {
+            return finish(Result::SocketError);
+        }
+        deadline = Clock::now() + timeout;
+        const bool full = payload.size() == session.blockSize();
+        LastBlockSize = session.blockSize();
+        if (block == 65535) {
+            if (full) {
+                session.sendError(tftpwire::IllegalOperation, "");
+                return finish(Result::BlockOverflow);
+            }
+            return finish(Result::Ok);
+        }
+        expected = static_cast<std::uint16_t>(block + 1);
+        if (!full) {
+            return finish(Result::Ok);
         }
     }
 }
@@ -558,7 +498,7 @@ TftpClient::Result TftpClient::write(const std::string& fileName, const std::uin
     if (opened != Result::Ok) {
         return finish(opened);
     }
-    if (!session.sendRequest(requestPacket(OP_WRQ, *this, fileName, length))) {
+    if (!session.sendRequest(requestPacket(Opcode::Wrq, *this, fileName, length))) {
         return finish(Result::SocketError);
     }
     const auto wait = std::chrono::milliseconds(std::max(WRITE_MIN_WAIT_MS, ReceiveTimeoutMs));
@@ -570,12 +510,7 @@ TftpClient::Result TftpClient::write(const std::string& fileName, const std::uin
 
     auto sendBlock = [&](std::uint16_t block) {
         const std::size_t count = std::min<std::size_t>(length - offset, session.blockSize());
-        Bytes packet;
-        packet.reserve(count + 4);
-        put16(packet, OP_DATA);
-        put16(packet, block);
-        packet.insert(packet.end(), data + offset, data + offset + count);
-        if (!session.sendToPeer(packet)) {
+        if (!session.sendToPeer(tftpwire::dataPacket(block, {data + offset, count}))) {
             return false;
         }
         waiting = true;
@@ -590,58 +525,34 @@ TftpClient::Result TftpClient::write(const std::string& fileName, const std::uin
     };
 
     while (!lastSent || waiting) {
-        const Received r = session.receive(deadline);
-        if (r == Received::Timeout) {
-            return finish(Result::Timeout);
+        const Incoming in = session.next(deadline, Opcode::Ack, expectedAck == 0);
+        if (in.ended) {
+            return finish(*in.ended);
         }
-        if (r == Received::Aborted) {
-            session.tellAborted();
-            return finish(Result::Aborted);
-        }
-        if (r == Received::Error) {
-            return finish(Result::SocketError);
-        }
-        const std::size_t got = session.length();
-        const std::uint16_t opcode = got >= 2 ? get16(session.data()) : 0;
-        if (opcode == OP_ERROR) {
-            noteServerError(*this, session);
-            return finish(Result::ServerError);
-        }
-        if (tooShort(opcode, got) || session.truncated()) {
-            session.sendError(ERR_ILLEGAL, "");
-            return finish(Result::IllegalPacket);
-        }
-        if (opcode == OP_ACK) {
-            const std::uint16_t block = get16(session.data() + 2);
-            if (block != expectedAck) {
-                continue;
-            }
-            waiting = false;
-            deadline = Clock::now() + wait;
-            if (!lastSent) {
-                if (block == 65535) {
-                    session.sendError(ERR_DISK_FULL, "");
-                    return finish(Result::BlockOverflow);
-                }
-                if (!sendBlock(static_cast<std::uint16_t>(block + 1))) {
-                    return finish(Result::SocketError);
-                }
-            }
-        } else if (opcode == OP_OACK) {
-            if (expectedAck != 0) {
-                session.sendError(ERR_ILLEGAL, "");
-                return finish(Result::IllegalPacket);
-            }
-            if (!acceptOptions(session)) {
+        if (in.packet.opcode == Opcode::Oack) {
+            if (!acceptOptions(session, in.packet)) {
                 return finish(Result::OptionRefused);
             }
             deadline = Clock::now() + wait;
             if (!sendBlock(1)) {
                 return finish(Result::SocketError);
             }
-        } else {
-            session.sendError(ERR_ILLEGAL, "");
-            return finish(Result::IllegalPacket);
+            continue;
+        }
+        const std::uint16_t block = in.packet.number;
+        if (block != expectedAck) {
+            continue;
+        }
+        waiting = false;
+        deadline = Clock::now() + wait;
+        if (!lastSent) {
+            if (block == 65535) {
+                session.sendError(tftpwire::DiskFull, "");
+                return finish(Result::BlockOverflow);
+            }
+            if (!sendBlock(static_cast<std::uint16_t>(block + 1))) {
+                return finish(Result::SocketError);
+            }
         }
     }
     return finish(Result::Ok);

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "link/M_ModbusRTU.h"
+#include "link/TftpWire.h"
 #include "link/U_TK7713T.h"
 #include "platform/Clock.h"
 
@@ -55,29 +56,17 @@ Decoded malformed(std::string why) {
     return {"malformed " + std::move(why), true};
 }
 
-// Reads a zero-terminated string at pos; false when the zero is missing.
-bool takeString(const std::uint8_t* data, std::size_t length, std::size_t& pos, std::string& out) {
-    for (std::size_t i = pos; i < length; ++i) {
-        if (data[i] == 0) {
-            out = escaped(data + pos, i - pos);
-            pos = i + 1;
-            return true;
-        }
-    }
-    return false;
+std::string escaped(const std::string& text) {
+    return escaped(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
 }
 
-// " name=value name=value" up to the end of the packet.
-bool takeOptions(const std::uint8_t* data, std::size_t length, std::size_t pos, std::string& out) {
-    while (pos < length) {
-        std::string name;
-        std::string value;
-        if (!takeString(data, length, pos, name) || !takeString(data, length, pos, value)) {
-            return false;
-        }
-        out += " " + name + "=" + value;
+// " name=value name=value"
+std::string optionsText(const tftpwire::Options& options) {
+    std::string out;
+    for (const tftpwire::Option& option : options) {
+        out.append(" ").append(escaped(option.name)).append("=").append(escaped(option.value));
     }
-    return true;
+    return out;
 }
 
 const char* tftpErrorName(std::uint16_t code) {
@@ -339,52 +328,45 @@ Decoded decodeTftp(const std::uint8_t* data, std::size_t length) {
     if (length < 2) {
         return malformed("TFTP packet of " + number(static_cast<std::uint32_t>(length)) + " bytes");
     }
-    const std::uint16_t opcode = get16(data);
-    switch (opcode) {
-    case 1:
-    case 2: {
-        const char* name = opcode == 1 ? "RRQ" : "WRQ";
-        std::size_t pos = 2;
-        std::string file;
-        std::string mode;
-        std::string options;
-        if (!takeString(data, length, pos, file) || !takeString(data, length, pos, mode) ||
-            !takeOptions(data, length, pos, options)) {
+    using tftpwire::Opcode;
+    using tftpwire::Shape;
+    const tftpwire::Packet p = tftpwire::parse({data, length});
+    switch (p.opcode) {
+    case Opcode::Rrq:
+    case Opcode::Wrq: {
+        const char* name = p.opcode == Opcode::Rrq ? "RRQ" : "WRQ";
+        if (p.shape != Shape::Ok) {
             return malformed(std::string(name) + ": a string without its zero");
         }
-        return {std::string(name) + " \"" + file + "\" " + mode + options};
+        return {std::string(name) + " \"" + escaped(p.fileName) + "\" " + escaped(p.mode) +
+                optionsText(p.options)};
     }
-    case 3:
-        if (length < 4) {
+    case Opcode::Data:
+        if (p.shape != Shape::Ok) {
             return malformed("DATA without block number");
         }
-        return {"DATA " + number(get16(data + 2)) + ", " +
-                number(static_cast<std::uint32_t>(length - 4)) + " bytes"};
-    case 4:
-        if (length != 4) {
+        return {"DATA " + number(p.number) + ", " + number(static_cast<std::uint32_t>(p.payload.size())) +
+                " bytes"};
+    case Opcode::Ack:
+        if (p.shape != Shape::Ok) {
             return malformed("ACK of " + number(static_cast<std::uint32_t>(length)) + " bytes");
         }
-        return {"ACK " + number(get16(data + 2))};
-    case 5: {
-        std::size_t pos = 4;
-        std::string message;
-        if (length < 4 || !takeString(data, length, pos, message) || pos != length) {
+        return {"ACK " + number(p.number)};
+    case Opcode::Error: {
+        if (p.shape != Shape::Ok) {
             return malformed("ERROR: code or message incomplete");
         }
-        const std::uint16_t code = get16(data + 2);
-        const char* name = tftpErrorName(code);
-        return {"ERROR " + number(code) + (name ? std::string(" (") + name + ")" : "") + " \"" +
-                message + "\""};
+        const char* name = tftpErrorName(p.number);
+        return {"ERROR " + number(p.number) + (name ? std::string(" (") + name + ")" : "") + " \"" +
+                escaped(p.message) + "\""};
     }
-    case 6: {
-        std::string options;
-        if (!takeOptions(data, length, 2, options)) {
+    case Opcode::Oack:
+        if (p.shape != Shape::Ok) {
             return malformed("OACK: a string without its zero");
         }
-        return {"OACK" + (options.empty() ? std::string(" without options") : options)};
-    }
+        return {"OACK" + (p.options.empty() ? std::string(" without options") : optionsText(p.options))};
     default:
-        return malformed("TFTP packet, opcode " + number(opcode));
+        return malformed("TFTP packet, opcode " + number(static_cast<std::uint16_t>(p.opcode)));
     }
 }
 
@@ -616,7 +598,8 @@ std::string endpointText(const platform::UdpEndpoint& e) {
 
 void TrafficTracer::udpSent(std::intptr_t socket, const platform::UdpEndpoint& to,
                             const std::uint8_t* data, std::size_t length) {
-    if (length >= 2 && (get16(data) == 1 || get16(data) == 2)) {
+    const tftpwire::Opcode opcode = tftpwire::opcodeOf({data, length});
+    if (opcode == tftpwire::Opcode::Rrq || opcode == tftpwire::Opcode::Wrq) {
         UdpFlow& f = udp_[socket];
         f = UdpFlow(); // a request starts a new transfer, perhaps on a reused socket
         f.asked = true;

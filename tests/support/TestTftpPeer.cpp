@@ -10,20 +10,6 @@ namespace tftptest {
 
 namespace {
 
-void put16(Bytes& packet, std::uint16_t value) {
-    packet.push_back(static_cast<std::uint8_t>(value >> 8));
-    packet.push_back(static_cast<std::uint8_t>(value & 0xFF));
-}
-
-void putString(Bytes& packet, const std::string& text) {
-    packet.insert(packet.end(), text.begin(), text.end());
-    packet.push_back(0);
-}
-
-std::uint16_t get16(const Bytes& packet, std::size_t at) {
-    return static_cast<std::uint16_t>((packet[at] << 8) | packet[at + 1]);
-}
-
 int openUdp(platform::IpVersion version, const char* address) { return sockets::openUdp(version, address); }
 
 std::uint16_t portOf(int fd) { return sockets::localPort(fd); }
@@ -94,48 +80,7 @@ Bytes patternBytes(std::size_t count, std::uint32_t seed) {
 
 Bytes requestPacket(std::uint16_t opcode, const std::string& fileName, const std::string& mode,
                     const Options& options) {
-    Bytes p;
-    put16(p, opcode);
-    putString(p, fileName);
-    putString(p, mode);
-    for (const auto& [name, value] : options) {
-        putString(p, name);
-        putString(p, value);
-    }
-    return p;
-}
-
-Bytes dataPacket(std::uint16_t block, const Bytes& payload) {
-    Bytes p;
-    put16(p, 3);
-    put16(p, block);
-    p.insert(p.end(), payload.begin(), payload.end());
-    return p;
-}
-
-Bytes ackPacket(std::uint16_t block) {
-    Bytes p;
-    put16(p, 4);
-    put16(p, block);
-    return p;
-}
-
-Bytes errorPacket(std::uint16_t code, const std::string& message) {
-    Bytes p;
-    put16(p, 5);
-    put16(p, code);
-    putString(p, message);
-    return p;
-}
-
-Bytes oackPacket(const Options& options) {
-    Bytes p;
-    put16(p, 6);
-    for (const auto& [name, value] : options) {
-        putString(p, name);
-        putString(p, value);
-    }
-    return p;
+    return tftpwire::requestPacket(tftpwire::Opcode{opcode}, fileName, mode, options);
 }
 
 TestTftpPeer::TestTftpPeer(platform::IpVersion version) : version_(version) {
@@ -207,7 +152,7 @@ TestTftpPeer& TestTftpPeer::serveRead(const Bytes& contents, std::uint16_t block
     for (;;) {
         const std::size_t count = std::min(size, contents.size() - offset);
         const auto first = contents.begin() + static_cast<std::ptrdiff_t>(offset);
-        send(dataPacket(block, Bytes(first, first + static_cast<std::ptrdiff_t>(count))));
+        send(dataPacket(block, {first, count}));
         receive();
         offset += count;
         if (count < size) {
@@ -261,8 +206,9 @@ std::vector<Bytes> TestTftpPeer::requests() const { return receivedAt(Socket::Li
 Bytes TestTftpPeer::written() const {
     std::map<std::uint16_t, Bytes> blocks;
     for (const auto& d : received_) {
-        if (d.at == Socket::Transfer && d.bytes.size() >= 4 && get16(d.bytes, 0) == 3) {
-            blocks.emplace(get16(d.bytes, 2), Bytes(d.bytes.begin() + 4, d.bytes.end()));
+        const tftpwire::Packet p = tftpwire::parse(d.bytes);
+        if (d.at == Socket::Transfer && p.opcode == tftpwire::Opcode::Data && p.shape == tftpwire::Shape::Ok) {
+            blocks.emplace(p.number, Bytes(p.payload.begin(), p.payload.end()));
         }
     }
     Bytes out;
@@ -426,11 +372,12 @@ bool TestTftpPeer::runStep(const Step& step) {
             if (!waitFor(Socket::Transfer, packet)) {
                 return false;
             }
-            if (packet.size() < 4 || get16(packet, 0) != 3) {
+            const tftpwire::Packet data = tftpwire::parse(packet);
+            if (data.opcode != tftpwire::Opcode::Data || data.shape != tftpwire::Shape::Ok) {
                 fail("expected a data packet, got " + toHex(packet));
                 return false;
             }
-            const std::uint16_t block = get16(packet, 2);
+            const std::uint16_t block = data.number;
             if (!sendFrom(Socket::Transfer, ackPacket(block))) {
                 return false;
             }
@@ -438,7 +385,7 @@ bool TestTftpPeer::runStep(const Step& step) {
                 continue;
             }
             ++expected;
-            if (packet.size() - 4 < step.blockSize) {
+            if (data.payload.size() < step.blockSize) {
                 return true;
             }
         }

@@ -17,8 +17,9 @@
 //   ASSERT_TRUE(peer.finish()) << peer.failure();
 //   peer.receivedAt(tftptest::Socket::Transfer)     // what the client sent
 //
-// Its sockets are its own (support/PeerSockets.h), so it shares no code with the
-// client under test.
+// Its sockets are its own (support/PeerSockets.h); it shares only the wire
+// codec (link/TftpWire.h) with the client under test, and that codec is
+// pinned by hex vectors of its own.
 #pragma once
 
 #include <atomic>
@@ -30,12 +31,13 @@
 #include <utility>
 #include <vector>
 
+#include "link/TftpWire.h"
 #include "platform/Udp.h"
 
 namespace tftptest {
 
 using Bytes = std::vector<std::uint8_t>;
-using Options = std::vector<std::pair<std::string, std::string>>;
+using Options = tftpwire::Options;
 
 // "00 03 00 01 41": hex pairs, blanks ignored. Malformed text gives {}.
 Bytes fromHex(std::string_view text);
@@ -44,13 +46,13 @@ std::string toHex(const Bytes& bytes);
 // `count` bytes of a fixed pseudo-random pattern, different per seed.
 Bytes patternBytes(std::size_t count, std::uint32_t seed = 1);
 
-// Packet builders (opcode and numbers big-endian, strings zero-terminated).
+// Packet builders of the wire codec; a request by its opcode's number.
 Bytes requestPacket(std::uint16_t opcode, const std::string& fileName, const std::string& mode,
                     const Options& options);
-Bytes dataPacket(std::uint16_t block, const Bytes& payload);
-Bytes ackPacket(std::uint16_t block);
-Bytes errorPacket(std::uint16_t code, const std::string& message);
-Bytes oackPacket(const Options& options);
+using tftpwire::ackPacket;
+using tftpwire::dataPacket;
+using tftpwire::errorPacket;
+using tftpwire::oackPacket;
 
 // The peer's sockets. Transfer is the port that answered the last request;
 // ForeignPort is another port on the same address; ForeignAddress is

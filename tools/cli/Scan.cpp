@@ -6,6 +6,7 @@
 
 #include "app/Dekl.h"
 #include "link/M_ModbusRTU.h"
+#include "link/TftpWire.h"
 #include "platform/Udp.h"
 #include "workflow/PripojeniLogika.h"
 #include "workflow/TextyOken.h"
@@ -41,27 +42,6 @@ bool parseAddress(std::string_view text, std::uint32_t& address) {
 bool unicast(std::uint32_t address) {
     const std::uint32_t top = address >> 24;
     return top != 0 && top < 224;
-}
-
-constexpr std::uint16_t kOpRrq = 1;
-constexpr std::uint16_t kOpData = 3;
-constexpr std::uint16_t kOpError = 5;
-
-std::vector<std::uint8_t> readRequest() {
-    std::vector<std::uint8_t> p{0, kOpRrq};
-    for (const char* s : {"info.txt", "octet"}) {
-        p.insert(p.end(), s, s + std::char_traits<char>::length(s) + 1);
-    }
-    return p;
-}
-
-// Ends a transfer the converter has started: without it a converter would
-// keep resending its first block.
-std::vector<std::uint8_t> endTransfer() {
-    static const char message[] = "scan done";
-    std::vector<std::uint8_t> p{0, kOpError, 0, 0};
-    p.insert(p.end(), message, message + sizeof message);
-    return p;
 }
 
 std::uint32_t nowMs() { return MBRTU_CasMs(); }
@@ -118,8 +98,11 @@ bool ScanLan(const LanScanSettings& s, const ScanProgress& progress, StopFlag st
     const std::size_t total = s.range.count();
     std::vector<std::uint32_t> sentAt(total, 0);
     std::vector<bool> answered(total, false);
-    const std::vector<std::uint8_t> request = readRequest();
-    const std::vector<std::uint8_t> goodbye = endTransfer();
+    const std::vector<std::uint8_t> request =
+        tftpwire::requestPacket(tftpwire::Opcode::Rrq, "info.txt", "octet");
+    // Ends a transfer the converter has started: without it a converter
+    // would keep resending its first block.
+    const std::vector<std::uint8_t> goodbye = tftpwire::errorPacket(tftpwire::NotDefined, "scan done");
     const std::uint32_t rate = std::max<std::uint32_t>(s.ratePerSecond, 1);
     std::array<std::uint8_t, 600> buffer;
 
@@ -171,15 +154,14 @@ bool ScanLan(const LanScanSettings& s, const ScanProgress& progress, StopFlag st
         if (i >= probed || nowMs() - sentAt[i] > s.timeoutMs || length < 4) {
             continue;
         }
-        const std::uint16_t opcode = static_cast<std::uint16_t>(buffer[0] << 8 | buffer[1]);
-        if (opcode == kOpError) {
+        const tftpwire::Packet answer = tftpwire::parse({buffer.data(), length});
+        if (answer.opcode == tftpwire::Opcode::Error) {
             continue;
         }
         socket.sendTo(from, goodbye.data(), goodbye.size());
-        const std::uint16_t block = static_cast<std::uint16_t>(buffer[2] << 8 | buffer[3]);
-        if (opcode == kOpData && block == 1 && !answered[i]) {
+        if (answer.opcode == tftpwire::Opcode::Data && answer.number == 1 && !answered[i]) {
             answered[i] = true;
-            found.push_back(LanAnswer{a, std::string(buffer.begin() + 4, buffer.begin() + static_cast<long>(length))});
+            found.push_back(LanAnswer{a, std::string(answer.payload.begin(), answer.payload.end())});
             if (progress) {
                 progress(probed, total, found.size());
             }

@@ -15,7 +15,7 @@ namespace tksim {
 
 namespace {
 
-enum : std::uint16_t { kRrq = 1, kWrq = 2, kData = 3, kAck = 4, kError = 5, kOack = 6 };
+using tftpwire::Opcode;
 
 constexpr std::size_t kMaxQueued = 64;
 constexpr int kMaxPollMs = 1000;
@@ -25,31 +25,6 @@ std::uint64_t nowMs()
     return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                           std::chrono::steady_clock::now().time_since_epoch())
                                           .count());
-}
-
-std::uint16_t get16(const std::uint8_t* p)
-{
-    return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
-}
-
-void add16(std::vector<std::uint8_t>& v, std::uint16_t x)
-{
-    v.push_back(static_cast<std::uint8_t>(x >> 8));
-    v.push_back(static_cast<std::uint8_t>(x & 0xFF));
-}
-
-void addText(std::vector<std::uint8_t>& v, const std::string& s)
-{
-    v.insert(v.end(), s.begin(), s.end());
-    v.push_back(0);
-}
-
-std::vector<std::uint8_t> ackPacket(std::uint16_t block)
-{
-    std::vector<std::uint8_t> p;
-    add16(p, kAck);
-    add16(p, block);
-    return p;
 }
 
 std::string lower(std::string s)
@@ -204,10 +179,7 @@ void TftpServer::log(const std::string& line)
 
 void TftpServer::sendError(int fd, const Peer& to, std::uint16_t code, const std::string& message)
 {
-    std::vector<std::uint8_t> p;
-    add16(p, kError);
-    add16(p, code);
-    addText(p, message);
+    const std::vector<std::uint8_t> p = tftpwire::errorPacket(code, message);
     sendto(fd, p.data(), p.size(), 0, reinterpret_cast<const sockaddr*>(&to.addr), to.len);
 }
 
@@ -222,30 +194,26 @@ void TftpServer::handleRequest(const std::uint8_t* p, std::size_t n, const Peer&
         refuse(4, "Illegal TFTP operation", "short packet from " + source);
         return;
     }
-    const std::uint16_t opcode = get16(p);
-    if (opcode == kError) {
+    const tftpwire::Packet request = tftpwire::parse({p, n});
+    if (request.opcode == Opcode::Error) {
         return;  // never answer an error, or two servers could ping-pong
     }
-    if (opcode != kRrq && opcode != kWrq) {
-        refuse(4, "Illegal TFTP operation", "opcode " + std::to_string(opcode) + " from " + source);
+    if (request.opcode != Opcode::Rrq && request.opcode != Opcode::Wrq) {
+        refuse(4, "Illegal TFTP operation",
+               "opcode " + std::to_string(static_cast<std::uint16_t>(request.opcode)) + " from " + source);
         return;
     }
-    std::vector<std::string> fields;
-    for (std::size_t i = 2; i < n;) {
-        const auto* zero = static_cast<const std::uint8_t*>(std::memchr(p + i, 0, n - i));
-        if (zero == nullptr) {
-            refuse(4, "Malformed request", "request without terminating zero from " + source);
-            return;
-        }
-        fields.emplace_back(reinterpret_cast<const char*>(p + i), static_cast<std::size_t>(zero - (p + i)));
-        i = static_cast<std::size_t>(zero - p) + 1;
+    if (request.shape == tftpwire::Shape::Unterminated) {
+        refuse(4, "Malformed request", "request without terminating zero from " + source);
+        return;
     }
-    if (fields.size() < 2) {
+    if (request.shape == tftpwire::Shape::NoMode) {
         refuse(4, "Malformed request", "request without mode from " + source);
         return;
     }
-    const bool reading = opcode == kRrq;
-    const std::string& name = fields[0];
+    // An option name without its value is ignored like any unknown option.
+    const bool reading = request.opcode == Opcode::Rrq;
+    const std::string& name = request.fileName;
     std::string what = std::string(reading ? "read " : "write ") + printable(name) + " from " + source;
     if (!model_.reachable()) {
         log(what + ": ignored (restarting)");
@@ -261,7 +229,7 @@ void TftpServer::handleRequest(const std::uint8_t* p, std::size_t n, const Peer&
         refuse(1, "File not found", what);
         return;
     }
-    if (lower(fields[1]) != "octet") {
+    if (lower(request.mode) != "octet") {
         refuse(0, "Only octet mode is supported", what);
         return;
     }
@@ -293,30 +261,30 @@ void TftpServer::handleRequest(const std::uint8_t* p, std::size_t n, const Peer&
     if (reading) {
         t->data = model_.read(file->id);
     }
-    std::vector<std::pair<std::string, std::string>> accepted;
+    tftpwire::Options accepted;
     bool seenBlksize = false;
     bool seenTsize = false;
-    for (std::size_t k = 2; k + 1 < fields.size(); k += 2) {
-        const std::string option = lower(fields[k]);
+    for (const tftpwire::Option& asked : request.options) {
+        const std::string option = lower(asked.name);
         unsigned long value = 0;
         if (option == "blksize" && !seenBlksize) {
             seenBlksize = true;
             // Below 8 or not a number: the option is ignored; above the
             // limit it is answered with the largest size served.
-            if (parseNumber(fields[k + 1], value) && value >= kTftpMinBlksize) {
+            if (parseNumber(asked.value, value) && value >= kTftpMinBlksize) {
                 t->blksize = std::min<unsigned long>(value, kTftpMaxBlksize);
-                accepted.emplace_back("blksize", std::to_string(t->blksize));
+                accepted.push_back({"blksize", std::to_string(t->blksize)});
             }
         } else if (option == "tsize" && !seenTsize) {
             seenTsize = true;
             if (reading) {
-                accepted.emplace_back("tsize", std::to_string(t->data.size()));
-            } else if (parseNumber(fields[k + 1], value)) {
+                accepted.push_back({"tsize", std::to_string(t->data.size())});
+            } else if (parseNumber(asked.value, value)) {
                 if (value > kTftpMaxUpload) {
-                    refuse(3, "Disk full or allocation exceeded", what + " tsize " + fields[k + 1]);
+                    refuse(3, "Disk full or allocation exceeded", what + " tsize " + asked.value);
                     return;
                 }
-                accepted.emplace_back("tsize", fields[k + 1]);
+                accepted.push_back({"tsize", asked.value});
             }
         }
     }
@@ -327,8 +295,8 @@ void TftpServer::handleRequest(const std::uint8_t* p, std::size_t n, const Peer&
     if (faults.forceBlksize != 0) {
         t->blksize = std::clamp<std::size_t>(faults.forceBlksize, 1, kTftpMaxBlksize);
         if (!faults.noOack) {
-            std::erase_if(accepted, [](const auto& o) { return o.first == "blksize"; });
-            accepted.emplace(accepted.begin(), "blksize", std::to_string(faults.forceBlksize));
+            std::erase_if(accepted, [](const auto& o) { return o.name == "blksize"; });
+            accepted.insert(accepted.begin(), {"blksize", std::to_string(faults.forceBlksize)});
         }
     }
 
@@ -347,23 +315,17 @@ void TftpServer::handleRequest(const std::uint8_t* p, std::size_t n, const Peer&
         t->altFd = openBound(a, bindLen_);
     }
     for (const auto& o : accepted) {
-        what += " " + o.first + "=" + o.second;
+        what += " " + o.name + "=" + o.value;
     }
     t->what = what;
     if (!accepted.empty()) {
-        std::vector<std::uint8_t> oack;
-        add16(oack, kOack);
-        for (const auto& o : accepted) {
-            addText(oack, o.first);
-            addText(oack, o.second);
-        }
         t->awaitingAck0 = reading;
-        emit(*t, std::move(oack), now);
+        emit(*t, tftpwire::oackPacket(accepted), now);
     } else if (reading) {
         t->block = 1;
         sendDataBlock(*t, now);
     } else {
-        emit(*t, ackPacket(0), now);
+        emit(*t, tftpwire::ackPacket(0), now);
     }
     transfers_.push_back(std::move(t));
 }
@@ -371,14 +333,8 @@ void TftpServer::handleRequest(const std::uint8_t* p, std::size_t n, const Peer&
 void TftpServer::sendDataBlock(Transfer& t, std::uint64_t now)
 {
     t.inFlight = std::min(t.blksize, t.data.size() - std::min(t.offset, t.data.size()));
-    std::vector<std::uint8_t> p;
-    p.reserve(4 + t.inFlight);
-    add16(p, kData);
-    add16(p, t.block);
-    p.insert(p.end(), t.data.begin() + static_cast<std::ptrdiff_t>(t.offset),
-             t.data.begin() + static_cast<std::ptrdiff_t>(t.offset + t.inFlight));
     t.lastSent = t.inFlight < t.blksize;
-    emit(t, std::move(p), now);
+    emit(t, tftpwire::dataPacket(t.block, std::span(t.data).subspan(t.offset, t.inFlight)), now);
 }
 
 void TftpServer::emit(Transfer& t, std::vector<std::uint8_t> packet, std::uint64_t now)
@@ -408,7 +364,7 @@ void TftpServer::transmit(Transfer& t, const std::vector<std::uint8_t>& packet, 
     }
     const auto* to = reinterpret_cast<const sockaddr*>(&t.peer.addr);
     sendto(fd, packet.data(), packet.size(), 0, to, t.peer.len);
-    if (t.faults.duplicateData && packet.size() >= 2 && get16(packet.data()) == kData) {
+    if (t.faults.duplicateData && tftpwire::opcodeOf(packet) == Opcode::Data) {
         sendto(fd, packet.data(), packet.size(), 0, to, t.peer.len);
     }
 }
@@ -433,32 +389,25 @@ void TftpServer::handlePacket(Transfer& t, const std::uint8_t* p, std::size_t n,
         fail(t, 4, "Illegal TFTP operation", now);
         return;
     }
-    const std::uint16_t opcode = get16(p);
-    if (opcode == kError) {
-        const std::uint16_t code = n >= 4 ? get16(p + 2) : 0;
-        std::string text;
-        if (n > 4) {
-            const auto* start = reinterpret_cast<const char*>(p + 4);
-            text = printable(std::string(start, strnlen(start, n - 4)));
-        }
-        finish(t, "ended by the client, error " + std::to_string(code) + " " + text);
+    const tftpwire::Packet packet = tftpwire::parse({p, n});
+    if (packet.opcode == Opcode::Error) {
+        finish(t, "ended by the client, error " + std::to_string(packet.number) + " " + printable(packet.message));
         return;
     }
     if (t.reading) {
-        handleReadPacket(t, opcode, p, n, now);
+        handleReadPacket(t, packet, now);
     } else {
-        handleWritePacket(t, opcode, p, n, now);
+        handleWritePacket(t, packet, now);
     }
 }
 
-void TftpServer::handleReadPacket(Transfer& t, std::uint16_t opcode, const std::uint8_t* p, std::size_t n,
-                                  std::uint64_t now)
+void TftpServer::handleReadPacket(Transfer& t, const tftpwire::Packet& packet, std::uint64_t now)
 {
-    if (opcode != kAck || n < 4) {
+    if (packet.opcode != Opcode::Ack || packet.shape == tftpwire::Shape::TooShort) {
         fail(t, 4, "Illegal TFTP operation", now);
         return;
     }
-    const std::uint16_t block = get16(p + 2);
+    const std::uint16_t block = packet.number;
     if (t.awaitingAck0) {
         if (block == 0) {
             t.awaitingAck0 = false;
@@ -480,15 +429,14 @@ void TftpServer::handleReadPacket(Transfer& t, std::uint16_t opcode, const std::
     sendDataBlock(t, now);
 }
 
-void TftpServer::handleWritePacket(Transfer& t, std::uint16_t opcode, const std::uint8_t* p, std::size_t n,
-                                   std::uint64_t now)
+void TftpServer::handleWritePacket(Transfer& t, const tftpwire::Packet& packet, std::uint64_t now)
 {
-    if (opcode != kData || n < 4) {
+    if (packet.opcode != Opcode::Data || packet.shape == tftpwire::Shape::TooShort) {
         fail(t, 4, "Illegal TFTP operation", now);
         return;
     }
-    const std::uint16_t block = get16(p + 2);
-    const std::size_t length = n - 4;
+    const std::uint16_t block = packet.number;
+    const std::size_t length = packet.payload.size();
     if (t.dallying) {
         if (block == t.block) {
             transmit(t, t.lastPacket, now);  // our final acknowledgement was lost
@@ -510,10 +458,10 @@ void TftpServer::handleWritePacket(Transfer& t, std::uint16_t opcode, const std:
         fail(t, 3, "Disk full or allocation exceeded", now);
         return;
     }
-    t.data.insert(t.data.end(), p + 4, p + n);
+    t.data.insert(t.data.end(), packet.payload.begin(), packet.payload.end());
     t.block = block;
     if (length == t.blksize) {
-        emit(t, ackPacket(block), now);
+        emit(t, tftpwire::ackPacket(block), now);
         return;
     }
     const bool commit = !t.faults.ignoreWrites;
@@ -524,7 +472,7 @@ void TftpServer::handleWritePacket(Transfer& t, std::uint16_t opcode, const std:
         fail(t, 0, message, now);
         return;
     }
-    emit(t, ackPacket(block), now);
+    emit(t, tftpwire::ackPacket(block), now);
     t.dallying = true;
     t.expireAt = now + 2ull * options_.retransmitMs;
     t.outcome = std::to_string(t.data.size()) + " bytes accepted" + (commit ? "" : ", not taken over (injected)");

@@ -2,6 +2,7 @@
 // a new port per transfer, retransmission of the last packet on a timeout.
 #pragma once
 
+#include "link/TftpWire.h"
 #include "sim/DeviceModel.h"
 #include "sim/SimConfig.h"
 
@@ -72,8 +73,8 @@ private:
 
     void handleRequest(const std::uint8_t* p, std::size_t n, const Peer& from, std::uint64_t now);
     void handlePacket(Transfer& t, const std::uint8_t* p, std::size_t n, std::uint64_t now);
-    void handleReadPacket(Transfer& t, std::uint16_t opcode, const std::uint8_t* p, std::size_t n, std::uint64_t now);
-    void handleWritePacket(Transfer& t, std::uint16_t opcode, const std::uint8_t* p, std::size_t n, std::uint64_t now);
+    void handleReadPacket(Transfer& t, const tftpwire::Packet& packet, std::uint64_t now);
+    void handleWritePacket(Transfer& t, const tftpwire::Packet& packet, std::uint64_t now);
     void sendDataBlock(Transfer& t, std::uint64_t now);
     void emit(Transfer& t, std::vector<std::uint8_t> packet, std::uint64_t now);
     void transmit(Transfer& t, const std::vector<std::uint8_t>& packet, std::uint64_t now);
