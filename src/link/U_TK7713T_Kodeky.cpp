@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "link/U_TK7713T.h"
+#include "link/U_TK7713T_Pole.h"
 
 namespace {
 
@@ -38,6 +39,50 @@ bool enough(tk7713t::FileId id, std::size_t length) {
 template <std::size_t N>
 void seal(std::array<std::uint8_t, N>& image) {
     image[N - 1] = tk7713t::checksum(image.data(), N - 1);
+}
+
+// A field's bytes into its member and back: byte arrays as they stand,
+// numbers little-endian.
+template <std::size_t N>
+void take(const std::uint8_t* image, const tk7713t::Field& f, std::array<std::uint8_t, N>& member) {
+    member = bytes<N>(image + f.offset);
+}
+template <class T>
+void take(const std::uint8_t* image, const tk7713t::Field& f, T& member) {
+    member = 0;
+    for (std::size_t i = f.width; i-- > 0;) {
+        member = static_cast<T>((member << 8) | image[f.offset + i]);
+    }
+}
+template <std::size_t N>
+void put(std::uint8_t* image, const tk7713t::Field& f, const std::array<std::uint8_t, N>& member) {
+    std::memcpy(image + f.offset, member.data(), N);
+}
+template <class T>
+void put(std::uint8_t* image, const tk7713t::Field& f, T member) {
+    for (std::size_t i = 0; i < f.width; ++i) {
+        image[f.offset + i] = static_cast<std::uint8_t>(member >> (8 * i));
+    }
+}
+
+template <tk7713t::FileId F, class Record>
+bool decodeFields(const std::uint8_t* data, std::size_t length, Record& rec) {
+    if (!enough(F, length)) {
+        return false;
+    }
+    tk7713t::forEachField<F>(rec,
+                             [&](const tk7713t::Field& f, auto& member) { take(data, f, member); });
+    return true;
+}
+
+// The whole image: reserved bytes 0, checksum last.
+template <tk7713t::FileId F, std::size_t N, class Record>
+std::array<std::uint8_t, N> encodeFields(const Record& rec) {
+    std::array<std::uint8_t, N> image{};
+    tk7713t::forEachField<F>(
+        rec, [&](const tk7713t::Field& f, const auto& member) { put(image.data(), f, member); });
+    seal(image);
+    return image;
 }
 
 }  // namespace
@@ -164,95 +209,43 @@ bool decodeMmrgv(const std::uint8_t* data, std::size_t length, TTK7713T_MmrgvBin
 }
 
 bool decodeLan4(const std::uint8_t* data, std::size_t length, TTK7713T_Lan4Cfg& rec) {
-    if (!enough(FileId::Lan4, length)) {
-        return false;
-    }
-    rec.IP4_Adresa = bytes<4>(data + 0);
-    rec.IP4_Maska = bytes<4>(data + 4);
-    rec.IP4_Brana = bytes<4>(data + 8);
-    rec.IP4_DHCP = data[12];
-    return true;
+    return decodeFields<FileId::Lan4>(data, length, rec);
 }
 
 bool decodeMbtcp(const std::uint8_t* data, std::size_t length, TTK7713T_MbtcpCfg& rec) {
-    if (!enough(FileId::Mbtcp, length)) {
-        return false;
-    }
-    rec.UnitID = data[0];
-    rec.Timeout = data[1];
-    return true;
+    return decodeFields<FileId::Mbtcp>(data, length, rec);
 }
 
 bool decodeUarts(const std::uint8_t* data, std::size_t length, TTK7713T_UartsCfg& rec) {
-    if (!enough(FileId::Uarts, length)) {
-        return false;
-    }
-    rec.Adresa = data[0];
-    rec.KodBaud = data[1];
-    rec.KodParita = data[2];
-    rec.Repeater = data[3];
-    return true;
+    return decodeFields<FileId::Uarts>(data, length, rec);
 }
 
 bool decodeUartm(const std::uint8_t* data, std::size_t length, TTK7713T_UartmCfg& rec) {
-    if (!enough(FileId::Uartm, length)) {
-        return false;
-    }
-    rec.KodBaud = data[0];
-    rec.KodParita = data[1];
-    rec.Timeout = le16(data + 2);
-    rec.Opakovani = data[4];
-    return true;
+    return decodeFields<FileId::Uartm>(data, length, rec);
 }
 
 bool decodeCtrl(const std::uint8_t* data, std::size_t length, TTK7713T_CtrlBin& rec) {
-    if (!enough(FileId::Ctrl, length)) {
-        return false;
-    }
-    rec.Prikaz = data[0];
-    rec.Parametry = bytes<TK7713T_CTRL_PARAMETRY>(data + 1);
-    return true;
+    return decodeFields<FileId::Ctrl>(data, length, rec);
 }
 
 std::array<std::uint8_t, 16> encodeLan4(const TTK7713T_Lan4Cfg& rec) {
-    std::array<std::uint8_t, 16> image{};
-    std::memcpy(image.data() + 0, rec.IP4_Adresa.data(), 4);
-    std::memcpy(image.data() + 4, rec.IP4_Maska.data(), 4);
-    std::memcpy(image.data() + 8, rec.IP4_Brana.data(), 4);
-    image[12] = rec.IP4_DHCP;
-    seal(image);
-    return image;
+    return encodeFields<FileId::Lan4, 16>(rec);
 }
 
 std::array<std::uint8_t, 3> encodeMbtcp(const TTK7713T_MbtcpCfg& rec) {
-    std::array<std::uint8_t, 3> image{rec.UnitID, rec.Timeout, 0};
-    seal(image);
-    return image;
+    return encodeFields<FileId::Mbtcp, 3>(rec);
 }
 
 std::array<std::uint8_t, 5> encodeUarts(const TTK7713T_UartsCfg& rec) {
-    std::array<std::uint8_t, 5> image{rec.Adresa, rec.KodBaud, rec.KodParita, rec.Repeater, 0};
-    seal(image);
-    return image;
+    return encodeFields<FileId::Uarts, 5>(rec);
 }
 
 std::array<std::uint8_t, 6> encodeUartm(const TTK7713T_UartmCfg& rec) {
-    std::array<std::uint8_t, 6> image{rec.KodBaud,
-                                      rec.KodParita,
-                                      static_cast<std::uint8_t>(rec.Timeout & 0xFF),
-                                      static_cast<std::uint8_t>(rec.Timeout >> 8),
-                                      rec.Opakovani,
-                                      0};
-    seal(image);
-    return image;
+    return encodeFields<FileId::Uartm, 6>(rec);
 }
 
 std::array<std::uint8_t, 23> encodeCtrl(const TTK7713T_CtrlBin& rec) {
-    std::array<std::uint8_t, 23> image{};
-    image[0] = rec.Prikaz;
-    std::memcpy(image.data() + 1, rec.Parametry.data(), TK7713T_CTRL_PARAMETRY);
-    seal(image);
-    return image;
+    return encodeFields<FileId::Ctrl, 23>(rec);
 }
 
 TTK7713T_CtrlBin restartCommand() {

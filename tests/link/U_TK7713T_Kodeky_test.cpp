@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "link/U_TK7713T.h"
+#include "link/U_TK7713T_Pole.h"
 
 namespace {
 
@@ -114,6 +115,9 @@ TEST(TK7713TRoundTrip, EveryWrittenRecord) {
         expectRoundTrip(TTK7713T_MbtcpCfg{0, b, nb}, &encodeMbtcp, &decodeMbtcp);
         expectRoundTrip(TTK7713T_UartsCfg{0, b, nb, x, static_cast<std::uint8_t>(v / 2)},
                         &encodeUarts, &decodeUarts);
+        // Both bytes of the timeout differ, so swapped bytes would show.
+        expectRoundTrip(TTK7713T_UartmCfg{0, b, nb, static_cast<std::uint16_t>(v << 8 | x), x},
+                        &encodeUartm, &decodeUartm);
         TTK7713T_CtrlBin c;
         c.Prikaz = b;
         for (std::size_t i = 0; i < c.Parametry.size(); ++i) {
@@ -122,23 +126,6 @@ TEST(TK7713TRoundTrip, EveryWrittenRecord) {
         expectRoundTrip(c, &encodeCtrl, &decodeCtrl);
     }
     expectRoundTrip(defaultLan4(), &encodeLan4, &decodeLan4);
-}
-
-TEST(TK7713TRoundTrip, UartmTimeoutKeepsBothBytes) {
-    for (unsigned t : {0u, 1u, 0xFFu, 0x100u, 330u, 0x8001u, 0xFFFFu}) {
-        SCOPED_TRACE(t);
-        TTK7713T_UartmCfg x;
-        x.KodBaud = 8;
-        x.KodParita = 2;
-        x.Timeout = static_cast<std::uint16_t>(t);
-        x.Opakovani = 3;
-        const auto img = encodeUartm(x);
-        EXPECT_EQ(img[2], t & 0xFF);  // low byte first
-        EXPECT_EQ(img[3], t >> 8);
-        TTK7713T_UartmCfg y;
-        ASSERT_TRUE(decodeUartm(img.data(), img.size(), y));
-        EXPECT_EQ(y, x);
-    }
 }
 
 // ---------------------------------------------------------------------------
@@ -477,6 +464,31 @@ TEST(TK7713TMmrgv, ExactlyTheDecodedLengthSuffices) {
     TTK7713T_MmrgvBin r;
     ASSERT_TRUE(decodeMmrgv(img.data(), img.size(), r));
     EXPECT_EQ(r.PoleDat[0], 179);
+}
+
+// ---------------------------------------------------------------------------
+// Field tables
+
+// Each table's fields lie inside the decoded part of their file, one after
+// another without overlap, under names the tool can tell apart.
+TEST(TK7713TFields, TablesFitTheirFiles) {
+    for (const ConverterFile& f : catalogue()) {
+        SCOPED_TRACE(std::string(f.name));
+        const auto table = fields(f.id);
+        EXPECT_EQ(table.empty(), f.direction == Direction::Read);
+        std::size_t end = 0;
+        std::set<std::string_view> names;
+        for (const Field& field : table) {
+            SCOPED_TRACE(std::string(field.name));
+            EXPECT_GE(field.offset, end);
+            EXPECT_GT(field.width, 0u);
+            end = field.offset + field.width;
+            EXPECT_TRUE(names.insert(field.name).second);
+            EXPECT_TRUE(field.alias.empty() || names.insert(field.alias).second);
+            EXPECT_LE(field.min, field.max);
+        }
+        EXPECT_LE(end, f.decodeNeeds);
+    }
 }
 
 // ---------------------------------------------------------------------------
