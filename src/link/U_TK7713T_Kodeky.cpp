@@ -70,8 +70,8 @@ bool decodeFields(const std::uint8_t* data, std::size_t length, Record& rec) {
     if (!enough(F, length)) {
         return false;
     }
-    tk7713t::forEachField<F>(rec,
-                             [&](const tk7713t::Field& f, auto& member) { take(data, f, member); });
+    tk7713t::forEachField(tk7713t::FileFields<F>{}, rec,
+                          [&](const tk7713t::Field& f, auto& m) { take(data, f, m); });
     return true;
 }
 
@@ -79,8 +79,8 @@ bool decodeFields(const std::uint8_t* data, std::size_t length, Record& rec) {
 template <tk7713t::FileId F, std::size_t N, class Record>
 std::array<std::uint8_t, N> encodeFields(const Record& rec) {
     std::array<std::uint8_t, N> image{};
-    tk7713t::forEachField<F>(
-        rec, [&](const tk7713t::Field& f, const auto& member) { put(image.data(), f, member); });
+    tk7713t::forEachField(tk7713t::FileFields<F>{}, rec,
+                          [&](const tk7713t::Field& f, const auto& m) { put(image.data(), f, m); });
     seal(image);
     return image;
 }

@@ -111,14 +111,16 @@ template <FileId F> consteval const Field& field(std::string_view name) {
     throw "no such field";
 }
 
-// Calls fn(field, member) for each field of the file, in table order.
-template <FileId F, class R, class Fn> constexpr void forEachField(R& record, Fn&& fn) {
+// Calls fn(field, member) for each field of a file (its FileFields), in
+// table order.
+template <class Fields, class R, class Fn>
+constexpr void forEachField(Fields, R& record, Fn&& fn) {
     std::apply(
         [&](auto&... member) {
             std::size_t i = 0;
-            (fn(FileFields<F>::table[i++], member), ...);
+            (fn(Fields::table[i++], member), ...);
         },
-        FileFields<F>::members(record));
+        Fields::members(record));
 }
 
 // Each member of the record as wide as its field.

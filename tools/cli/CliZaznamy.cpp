@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <tuple>
+#include <type_traits>
 
 #include "cli/CliTexty.h"
 #include "workflow/DiagnostikaLogika.h"
@@ -20,45 +22,69 @@ Value hexValue(const std::array<std::uint8_t, N>& a) {
 
 // Address mode (manual, DHCP) and routing (disable, enable).
 constexpr std::string_view kOffOnWords[] = {"off", "on"};
-constexpr std::span<const std::string_view> kText;
 
-// One table per file, in the record's field order.
-const FieldSpec kLan4Fields[] = {
-    {"IP4_Adresa", "ip", false, 0, 0, 0, kText, "a.b.c.d",
-     [](AllControls& c, const std::string& t, std::int32_t) { c.lan4.Address = t; }},
-    {"IP4_Maska", "mask", false, 0, 0, 0, kText, "a.b.c.d",
-     [](AllControls& c, const std::string& t, std::int32_t) { c.lan4.Mask = t; }},
-    {"IP4_Brana", "gateway", false, 0, 0, 0, kText, "a.b.c.d",
-     [](AllControls& c, const std::string& t, std::int32_t) { c.lan4.Gateway = t; }},
-    {"IP4_DHCP", "dhcp", true, 0, 1, 0, kOffOnWords, "",
-     [](AllControls& c, const std::string&, std::int32_t p) { c.lan4.Mode = p; }},
-};
-const FieldSpec kMbtcpFields[] = {
-    {"UnitID", "unit-id", false, 0, 0, 0, kText, "1-255",
-     [](AllControls& c, const std::string& t, std::int32_t) { c.mbtcp.AlternativeAddress = t; }},
-    {"Timeout", "timeout", false, 0, 0, 0, kText, "1-255 s",
-     [](AllControls& c, const std::string& t, std::int32_t) { c.mbtcp.Timeout = t; }},
-};
-const FieldSpec kUartmFields[] = {
-    {"KodBaud", "baud", true, 2, 8, 2, kBaudWords, "",
-     [](AllControls& c, const std::string&, std::int32_t p) { c.uartm.Baud = p; }},
-    {"KodParita", "parity", true, 0, 2, 0, kParityWords, "",
-     [](AllControls& c, const std::string&, std::int32_t p) { c.uartm.Parity = p; }},
-    {"Timeout", "timeout", false, 0, 0, 0, kText, "1-65535 ms",
-     [](AllControls& c, const std::string& t, std::int32_t) { c.uartm.Timeout = t; }},
-    {"Opakovani", "retries", false, 0, 0, 0, kText, "0-15",
-     [](AllControls& c, const std::string& t, std::int32_t) { c.uartm.Retries = t; }},
-};
-const FieldSpec kUartsFields[] = {
-    {"Adresa", "address", false, 0, 0, 0, kText, "1-255",
-     [](AllControls& c, const std::string& t, std::int32_t) { c.uarts.Address = t; }},
-    {"KodBaud", "baud", true, 2, 8, 2, kBaudWords, "",
-     [](AllControls& c, const std::string&, std::int32_t p) { c.uarts.Baud = p; }},
-    {"KodParita", "parity", true, 0, 2, 0, kParityWords, "",
-     [](AllControls& c, const std::string&, std::int32_t p) { c.uarts.Parity = p; }},
-    {"Repeater", "routing", true, 0, 1, 0, kOffOnWords, "",
-     [](AllControls& c, const std::string&, std::int32_t p) { c.uarts.Routing = p; }},
-};
+// A list field's words, one for each code from the lowest.
+std::span<const std::string_view> wordsOf(const FieldSpec& f) {
+    if (f.alias == "baud") {
+        return kBaudWords;
+    }
+    return f.alias == "parity" ? std::span<const std::string_view>(kParityWords) : kOffOnWords;
+}
+
+// What a text field takes, for the help: "a.b.c.d", "1-65535 ms".
+std::string valuesText(const FieldSpec& f) {
+    if (f.kind == tk7713t::FieldKind::Address) {
+        return "a.b.c.d";
+    }
+    std::string text = std::to_string(f.min) + "-" + std::to_string(f.max);
+    return f.unit.empty() ? text : text + " " + std::string(f.unit);
+}
+
+template <tk7713t::FileId F>
+constexpr auto specsOf(ConfigDialog dialog) {
+    constexpr auto& table = tk7713t::FileFields<F>::table;
+    std::array<FieldSpec, std::size(table)> specs{};
+    for (std::size_t i = 0; i < specs.size(); ++i) {
+        specs[i] = FieldSpec{table[i], dialog, i};
+    }
+    return specs;
+}
+constexpr auto kLan4Fields = specsOf<tk7713t::FileId::Lan4>(ConfigDialog::Lan4);
+constexpr auto kMbtcpFields = specsOf<tk7713t::FileId::Mbtcp>(ConfigDialog::Mbtcp);
+constexpr auto kUartmFields = specsOf<tk7713t::FileId::Uartm>(ConfigDialog::Uartm);
+constexpr auto kUartsFields = specsOf<tk7713t::FileId::Uarts>(ConfigDialog::Uarts);
+
+// Calls f with the dialog's controls in its file's table order.
+template <class F>
+void withControls(AllControls& c, ConfigDialog d, F&& f) {
+    switch (d) {
+    case ConfigDialog::Lan4:
+        return f(std::tie(c.lan4.Address, c.lan4.Mask, c.lan4.Gateway, c.lan4.Mode));
+    case ConfigDialog::Mbtcp: return f(std::tie(c.mbtcp.AlternativeAddress, c.mbtcp.Timeout));
+    case ConfigDialog::Uartm:
+        return f(std::tie(c.uartm.Baud, c.uartm.Parity, c.uartm.Timeout, c.uartm.Retries));
+    case ConfigDialog::Uarts: break;
+    }
+    f(std::tie(c.uarts.Address, c.uarts.Baud, c.uarts.Parity, c.uarts.Routing));
+}
+
+// A text control takes the text, a list its position.
+void assign(std::string& control, const std::string& text, std::int32_t) { control = text; }
+void assign(std::int32_t& control, const std::string&, std::int32_t position) {
+    control = position;
+}
+
+void setControl(AllControls& c, const FieldSpec& field, const std::string& text,
+                std::int32_t position) {
+    withControls(c, field.dialog, [&](auto controls) {
+        std::apply(
+            [&](auto&... control) {
+                std::size_t i = 0;
+                ((i++ == field.index ? assign(control, text, position) : void()), ...);
+            },
+            controls);
+    });
+}
 
 std::string joined(const std::vector<std::string>& items, std::string_view separator) {
     std::string out;
@@ -189,30 +215,15 @@ Value MmrgvJson(const TTK7713T_MmrgvBin& m) {
 
 Value ConfigJson(ConfigDialog dialog, const TCFGTK& cfg) {
     Value o = Value::object();
-    switch (dialog) {
-    case ConfigDialog::Lan4:
-        o.add("IP4_Adresa", Value::string(IP4NaText(cfg.LAN4.IP4_Adresa)));
-        o.add("IP4_Maska", Value::string(IP4NaText(cfg.LAN4.IP4_Maska)));
-        o.add("IP4_Brana", Value::string(IP4NaText(cfg.LAN4.IP4_Brana)));
-        o.add("IP4_DHCP", Value::number(cfg.LAN4.IP4_DHCP));
-        break;
-    case ConfigDialog::Mbtcp:
-        o.add("UnitID", Value::number(cfg.MBTCP.UnitID));
-        o.add("Timeout", Value::number(cfg.MBTCP.Timeout));
-        break;
-    case ConfigDialog::Uartm:
-        o.add("KodBaud", Value::number(cfg.UARTM.KodBaud));
-        o.add("KodParita", Value::number(cfg.UARTM.KodParita));
-        o.add("Timeout", Value::number(cfg.UARTM.Timeout));
-        o.add("Opakovani", Value::number(cfg.UARTM.Opakovani));
-        break;
-    case ConfigDialog::Uarts:
-        o.add("Adresa", Value::number(cfg.UARTS.Adresa));
-        o.add("KodBaud", Value::number(cfg.UARTS.KodBaud));
-        o.add("KodParita", Value::number(cfg.UARTS.KodParita));
-        o.add("Repeater", Value::number(cfg.UARTS.Repeater));
-        break;
-    }
+    WithPart(dialog, cfg, [&](auto file, const auto& part) {
+        tk7713t::forEachField(file, part, [&](const tk7713t::Field& f, const auto& member) {
+            if constexpr (std::is_same_v<std::decay_t<decltype(member)>, TAdresa4B>) {
+                o.add(std::string(f.name), Value::string(IP4NaText(member)));
+            } else {
+                o.add(std::string(f.name), Value::number(static_cast<std::uint32_t>(member)));
+            }
+        });
+    });
     return o;
 }
 
@@ -306,11 +317,11 @@ std::string SetFieldList(ConfigDialog dialog) {
 
 std::vector<std::string> ChoiceValues(const FieldSpec& field, bool alias) {
     std::vector<std::string> values;
-    if (field.choice) {
-        for (std::int32_t code = field.lo; code <= field.hi; ++code) {
-            values.push_back(
-                alias ? std::string(field.words[static_cast<std::size_t>(code - field.first)])
-                      : std::to_string(code));
+    if (field.choice()) {
+        const auto words = wordsOf(field);
+        for (std::int32_t code = field.min; code <= field.max; ++code) {
+            values.push_back(alias ? std::string(words[static_cast<std::size_t>(code - field.min)])
+                                   : std::to_string(code));
         }
     }
     return values;
@@ -324,14 +335,14 @@ std::string SetFieldsHelp() {
         for (const FieldSpec& f : Fields(d)) {
             std::string alias = std::string(f.alias) + "=";
             std::string record(f.name);
-            if (f.choice) {
+            if (f.choice()) {
                 alias += joined(ChoiceValues(f, true), "|");
                 record.append("=")
-                    .append(std::to_string(f.lo))
+                    .append(std::to_string(f.min))
                     .append("-")
-                    .append(std::to_string(f.hi));
+                    .append(std::to_string(f.max));
             } else {
-                alias += f.values;
+                alias += valuesText(f);
             }
             file.resize(7, ' ');
             alias.resize(std::max<std::size_t>(alias.size() + 2, 46), ' ');
@@ -344,26 +355,26 @@ std::string SetFieldsHelp() {
 
 bool ApplyField(const FieldSpec& field, bool alias, const std::string& value, AllControls& controls,
                 std::int32_t lang, std::string& message) {
-    if (!field.choice) {
-        field.set(controls, value, 0);
+    if (!field.choice()) {
+        setControl(controls, field, value, 0);
         return true;
     }
     const std::vector<std::string> values = ChoiceValues(field, alias);
-    std::int32_t code = field.lo - 1;
+    std::int32_t code = field.min - 1;
     if (!alias) {
-        ParseWholeNumberIn(value, field.lo, field.hi, code);
+        ParseWholeNumberIn(value, field.min, field.max, code);
     } else if (const auto it = std::find(values.begin(), values.end(), value); it != values.end()) {
-        code = field.lo + static_cast<std::int32_t>(it - values.begin());
+        code = field.min + static_cast<std::int32_t>(it - values.begin());
     }
-    if (code < field.lo || code > field.hi) {
+    if (code < field.min || code > field.max) {
         const std::string accepted =
             alias ? joined(values, ", ")
-                  : std::to_string(field.lo) + "-" + std::to_string(field.hi);
+                  : std::to_string(field.min) + "-" + std::to_string(field.max);
         message =
             Format(T_BAD_LIST_VALUE, lang, {alias ? field.alias : field.name, value, accepted});
         return false;
     }
-    field.set(controls, value, code - field.first);
+    setControl(controls, field, value, code - field.min);
     return true;
 }
 
