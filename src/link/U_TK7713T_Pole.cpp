@@ -12,6 +12,8 @@ std::span<const Field> fields(FileId id) {
         return FileFields<FileId::Uartm>::table;
     case FileId::Uarts:
         return FileFields<FileId::Uarts>::table;
+    case FileId::Sys:
+        return FileFields<FileId::Sys>::table;
     case FileId::Ctrl:
         return FileFields<FileId::Ctrl>::table;
     default:

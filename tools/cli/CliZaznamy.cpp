@@ -15,9 +15,46 @@ namespace {
 
 using json::Value;
 
+// A record field's value as its kind shows it.
+Value fieldValue(const tk7713t::Field&, const std::string& text) { return Value::bytes(text); }
+Value fieldValue(const tk7713t::Field&, double v) { return Value::real(v); }
+template <class T>
+Value fieldValue(const tk7713t::Field&, T v) {
+    return Value::number(static_cast<std::uint32_t>(v));
+}
 template <std::size_t N>
-Value hexValue(const std::array<std::uint8_t, N>& a) {
+Value fieldValue(const tk7713t::Field& f, const std::array<std::uint8_t, N>& a) {
+    using tk7713t::FieldKind;
+    if constexpr (N == 4) {
+        if (f.kind == FieldKind::Address) {
+            return Value::string(IP4NaText(a));
+        }
+    } else if constexpr (N == 6) {
+        if (f.kind == FieldKind::Mac) {
+            return Value::string(MacText(a));
+        }
+    } else if constexpr (N == 16) {
+        if (f.kind == FieldKind::Address6) {
+            return Value::string(IP6NaText(a));
+        }
+    }
     return Value::string(HexText(a.data(), a.size()));
+}
+
+// Adds the field to o; "AktualHBIN.Delka" as Delka of the object AktualHBIN.
+template <class T>
+void addField(Value& o, const tk7713t::Field& f, const T& member) {
+    std::string_view name = f.name;
+    Value* into = &o;
+    if (const auto dot = name.find('.'); dot != name.npos) {
+        const std::string group(name.substr(0, dot));
+        if (o.members.empty() || o.members.back().first != group) {
+            o.add(group, Value::object());
+        }
+        into = &o.members.back().second;
+        name.remove_prefix(dot + 1);
+    }
+    into->add(std::string(name), fieldValue(f, member));
 }
 
 // Address mode (manual, DHCP) and routing (disable, enable).
@@ -135,59 +172,8 @@ std::string ScalarText(const json::Value& v) {
 
 Value SysJson(const TTK7713T_SysBin& s) {
     Value o = Value::object();
-    o.add("TypFW", Value::bytes(s.TypFW));
-    o.add("TypLoader", Value::bytes(s.TypLoader));
-    o.add("VyrCislo", Value::bytes(s.VyrCislo));
-    Value& h = o.add("AktualHBIN", Value::object());
-    h.add("Delka", Value::number(s.AktualHBIN.Delka));
-    h.add("Hash", hexValue(s.AktualHBIN.Hash));
-    h.add("DatumCas", hexValue(s.AktualHBIN.DatumCas));
-    h.add("NazevFW", Value::bytes(s.AktualHBIN.NazevFW));
-    o.add("MAC", Value::string(MacText(s.MAC)));
-    o.add("IP4_Adresa", Value::string(IP4NaText(s.IP4_Adresa)));
-    o.add("IP4_Maska", Value::string(IP4NaText(s.IP4_Maska)));
-    o.add("IP4_Brana", Value::string(IP4NaText(s.IP4_Brana)));
-    o.add("IP4_DHCP", Value::number(s.IP4_DHCP));
-    o.add("IP6_LLA", Value::string(IP6NaText(s.IP6_LLA)));
-    o.add("IP6_GUA", Value::string(IP6NaText(s.IP6_GUA)));
-    o.add("IP6_Maska", Value::string(IP6NaText(s.IP6_Maska)));
-    o.add("IP6_Brana", Value::string(IP6NaText(s.IP6_Brana)));
-    o.add("IP6_DHCP", Value::number(s.IP6_DHCP));
-    o.add("UptimeMs", Value::number(s.UptimeMs));
-    o.add("UptimeMsH", Value::number(s.UptimeMsH));
-    o.add("Uptime10Ms", Value::number(s.Uptime10Ms));
-    o.add("UptimeS", Value::number(s.UptimeS));
-    o.add("RTCr", hexValue(s.RTCr));
-    o.add("CasVypnuti", hexValue(s.CasVypnuti));
-    o.add("CasZapnuti", hexValue(s.CasZapnuti));
-    o.add("Priznaky", Value::number(s.Priznaky));
-    o.add("CitacVypnuti", Value::number(s.CitacVypnuti));
-    o.add("CitacStudenyStart", Value::number(s.CitacStudenyStart));
-    o.add("CitacTeplyStart", Value::number(s.CitacTeplyStart));
-    o.add("CitacGlobalAuth", Value::number(s.CitacGlobalAuth));
-    o.add("CitacLinkDown", Value::number(s.CitacLinkDown));
-    o.add("TeplotaUP", Value::real(s.TeplotaUP));
-    o.add("TeplotaUP_Min", Value::real(s.TeplotaUP_Min));
-    o.add("TeplotaUP_Max", Value::real(s.TeplotaUP_Max));
-    o.add("TeplotaUP_Status", Value::number(s.TeplotaUP_Status));
-    o.add("TeplotaUP_CasZnacka", Value::number(s.TeplotaUP_CasZnacka));
-    o.add("TeplotaUP_DatumCas", hexValue(s.TeplotaUP_DatumCas));
-    o.add("TeplotaUP_CisloMereni", Value::number(s.TeplotaUP_CisloMereni));
-    o.add("TeplotaDPS", Value::real(s.TeplotaDPS));
-    o.add("TeplotaDPS_Min", Value::real(s.TeplotaDPS_Min));
-    o.add("TeplotaDPS_Max", Value::real(s.TeplotaDPS_Max));
-    o.add("TeplotaDPS_Status", Value::number(s.TeplotaDPS_Status));
-    o.add("TeplotaDPS_CasZnacka", Value::number(s.TeplotaDPS_CasZnacka));
-    o.add("TeplotaDPS_DatumCas", hexValue(s.TeplotaDPS_DatumCas));
-    o.add("TeplotaDPS_CisloMereni", Value::number(s.TeplotaDPS_CisloMereni));
-    o.add("NapetiPWR", Value::real(s.NapetiPWR));
-    o.add("NapetiPWR_Nekalib", Value::real(s.NapetiPWR_Nekalib));
-    o.add("NapetiPWR_Min", Value::real(s.NapetiPWR_Min));
-    o.add("NapetiPWR_Max", Value::real(s.NapetiPWR_Max));
-    o.add("NapetiPWR_Status", Value::number(s.NapetiPWR_Status));
-    o.add("NapetiPWR_CasZnacka", Value::number(s.NapetiPWR_CasZnacka));
-    o.add("NapetiPWR_DatumCas", hexValue(s.NapetiPWR_DatumCas));
-    o.add("NapetiPWR_CisloMereni", Value::number(s.NapetiPWR_CisloMereni));
+    tk7713t::forEachField(tk7713t::FileFields<tk7713t::FileId::Sys>{}, s,
+                          [&](const tk7713t::Field& f, const auto& m) { addField(o, f, m); });
     return o;
 }
 
@@ -216,13 +202,8 @@ Value MmrgvJson(const TTK7713T_MmrgvBin& m) {
 Value ConfigJson(ConfigDialog dialog, const TCFGTK& cfg) {
     Value o = Value::object();
     WithPart(dialog, cfg, [&](auto file, const auto& part) {
-        tk7713t::forEachField(file, part, [&](const tk7713t::Field& f, const auto& member) {
-            if constexpr (std::is_same_v<std::decay_t<decltype(member)>, TAdresa4B>) {
-                o.add(std::string(f.name), Value::string(IP4NaText(member)));
-            } else {
-                o.add(std::string(f.name), Value::number(static_cast<std::uint32_t>(member)));
-            }
-        });
+        tk7713t::forEachField(file, part,
+                              [&](const tk7713t::Field& f, const auto& m) { addField(o, f, m); });
     });
     return o;
 }
