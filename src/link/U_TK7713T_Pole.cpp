@@ -3,22 +3,20 @@
 namespace tk7713t {
 
 std::span<const Field> fields(FileId id) {
-    switch (id) {
-    case FileId::Lan4:
-        return FileFields<FileId::Lan4>::table;
-    case FileId::Mbtcp:
-        return FileFields<FileId::Mbtcp>::table;
-    case FileId::Uartm:
-        return FileFields<FileId::Uartm>::table;
-    case FileId::Uarts:
-        return FileFields<FileId::Uarts>::table;
-    case FileId::Sys:
-        return FileFields<FileId::Sys>::table;
-    case FileId::Ctrl:
-        return FileFields<FileId::Ctrl>::table;
-    default:
-        return {};
-    }
+    // In FileId order.
+    static constexpr std::span<const Field> kTables[] = {
+        {},
+        FileFields<FileId::Sys>::table,
+        FileFields<FileId::Ctrl>::table,
+        {},
+        {},
+        FileFields<FileId::Lan4>::table,
+        FileFields<FileId::Mbtcp>::table,
+        FileFields<FileId::Uartm>::table,
+        FileFields<FileId::Uarts>::table,
+    };
+    static_assert(std::size(kTables) == std::tuple_size_v<std::decay_t<decltype(catalogue())>>);
+    return kTables[static_cast<std::size_t>(id)];
 }
 
 } // namespace tk7713t
