@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "link/U_TK7713T.h"
+#include "link/U_TK7713T_Pole.h"
 
 namespace {
 
@@ -22,13 +23,6 @@ std::string text(const std::uint8_t* p, std::size_t n) {
     return std::string(reinterpret_cast<const char*>(p), n);
 }
 
-template <std::size_t N>
-std::array<std::uint8_t, N> bytes(const std::uint8_t* p) {
-    std::array<std::uint8_t, N> a{};
-    std::memcpy(a.data(), p, N);
-    return a;
-}
-
 double real4(const std::uint8_t* p) { return TK7713T_Real4(p[0], p[1], p[2], p[3]); }
 
 bool enough(tk7713t::FileId id, std::size_t length) {
@@ -38,6 +32,58 @@ bool enough(tk7713t::FileId id, std::size_t length) {
 template <std::size_t N>
 void seal(std::array<std::uint8_t, N>& image) {
     image[N - 1] = tk7713t::checksum(image.data(), N - 1);
+}
+
+// A field's bytes into its member and back: texts and byte arrays as they
+// stand, numbers little-endian. A byte array wider than its field holds the
+// bytes at its end, zeros before (a clock stamp without its first two bytes).
+template <std::size_t N>
+void take(const std::uint8_t* image, const tk7713t::Field& f, std::array<std::uint8_t, N>& member) {
+    member = {};
+    std::memcpy(member.data() + N - f.width, image + f.offset, f.width);
+}
+void take(const std::uint8_t* image, const tk7713t::Field& f, std::string& member) {
+    member = text(image + f.offset, f.width);
+}
+void take(const std::uint8_t* image, const tk7713t::Field& f, double& member) {
+    member = real4(image + f.offset);
+}
+template <class T>
+void take(const std::uint8_t* image, const tk7713t::Field& f, T& member) {
+    member = 0;
+    for (std::size_t i = f.width; i-- > 0;) {
+        member = static_cast<T>((member << 8) | image[f.offset + i]);
+    }
+}
+template <std::size_t N>
+void put(std::uint8_t* image, const tk7713t::Field& f, const std::array<std::uint8_t, N>& member) {
+    std::memcpy(image + f.offset, member.data() + N - f.width, f.width);
+}
+template <class T>
+void put(std::uint8_t* image, const tk7713t::Field& f, T member) {
+    for (std::size_t i = 0; i < f.width; ++i) {
+        image[f.offset + i] = static_cast<std::uint8_t>(member >> (8 * i));
+    }
+}
+
+template <tk7713t::FileId F, class Record>
+bool decodeFields(const std::uint8_t* data, std::size_t length, Record& rec) {
+    if (!enough(F, length)) {
+        return false;
+    }
+    tk7713t::forEachField(tk7713t::FileFields<F>{}, rec,
+                          [&](const tk7713t::Field& f, auto& m) { take(data, f, m); });
+    return true;
+}
+
+// The whole image: reserved bytes 0, checksum last.
+template <tk7713t::FileId F, std::size_t N, class Record>
+std::array<std::uint8_t, N> encodeFields(const Record& rec) {
+    std::array<std::uint8_t, N> image{};
+    tk7713t::forEachField(tk7713t::FileFields<F>{}, rec,
+                          [&](const tk7713t::Field& f, const auto& m) { put(image.data(), f, m); });
+    seal(image);
+    return image;
 }
 
 }  // namespace
@@ -69,66 +115,10 @@ bool decodeInfo(const std::uint8_t* data, std::size_t length, TTK7713T_InfoTxt& 
 }
 
 bool decodeSys(const std::uint8_t* data, std::size_t length, TTK7713T_SysBin& rec) {
-    if (!enough(FileId::Sys, length)) {
+    if (!decodeFields<FileId::Sys>(data, length, rec)) {
         return false;
     }
-    const std::uint8_t* p = data;
-    rec.TypFW = text(p + 0, 24);
-    rec.TypLoader = text(p + 24, 15) + text(p + 42, 6);  // bytes 39-41 are not part of it
-    rec.VyrCislo = text(p + 48, 8);
-    rec.AktualHBIN.Delka = le32(p + 56);
-    rec.AktualHBIN.Hash = bytes<16>(p + 60);
-    rec.AktualHBIN.DatumCas = TRTC{};
-    std::memcpy(rec.AktualHBIN.DatumCas.data() + 2, p + 76, 6);
-    rec.AktualHBIN.NazevFW = text(p + 82, 38);
-    rec.MAC = bytes<6>(p + 120);
-    rec.IP4_Adresa = bytes<4>(p + 128);
-    rec.IP4_Maska = bytes<4>(p + 132);
-    rec.IP4_Brana = bytes<4>(p + 136);
-    rec.IP4_DHCP = le32(p + 140);
-    rec.IP6_LLA = bytes<16>(p + 144);
-    rec.IP6_GUA = bytes<16>(p + 160);
-    rec.IP6_Maska = bytes<16>(p + 176);
-    rec.IP6_Brana = bytes<16>(p + 192);
-    rec.IP6_DHCP = le32(p + 208);
-    rec.UptimeMs = le32(p + 228);
-    rec.UptimeMsH = le32(p + 232);
-    rec.Uptime10Ms = le32(p + 236);
-    rec.UptimeS = le32(p + 240);
-    rec.RTCr = bytes<8>(p + 244);
-    rec.CasVypnuti = bytes<8>(p + 252);
-    rec.CasZapnuti = bytes<8>(p + 260);
-    rec.Priznaky = le32(p + 268);
-    rec.CitacVypnuti = le32(p + 272);
-    rec.CitacStudenyStart = le32(p + 276);
-    rec.CitacTeplyStart = le32(p + 280);
-    rec.CitacGlobalAuth = le32(p + 284);
-    rec.CitacLinkDown = le32(p + 288);
-
-    rec.TeplotaUP = real4(p + 292);
-    rec.TeplotaUP_Min = real4(p + 296);
-    rec.TeplotaUP_Max = real4(p + 300);
-    rec.TeplotaUP_Status = le32(p + 304);
-    rec.TeplotaUP_CasZnacka = le32(p + 308);
-    rec.TeplotaUP_DatumCas = bytes<8>(p + 312);
-    rec.TeplotaUP_CisloMereni = le32(p + 320);
-
-    rec.TeplotaDPS = real4(p + 324);
-    rec.TeplotaDPS_Min = real4(p + 328);
-    rec.TeplotaDPS_Max = real4(p + 332);
-    rec.TeplotaDPS_Status = le32(p + 336);
-    rec.TeplotaDPS_CasZnacka = le32(p + 340);
-    rec.TeplotaDPS_DatumCas = bytes<8>(p + 344);
-    rec.TeplotaDPS_CisloMereni = le32(p + 352);
-
-    rec.NapetiPWR = real4(p + 356);
-    rec.NapetiPWR_Nekalib = real4(p + 360);
-    rec.NapetiPWR_Min = real4(p + 364);
-    rec.NapetiPWR_Max = real4(p + 368);
-    rec.NapetiPWR_Status = le32(p + 372);
-    rec.NapetiPWR_CasZnacka = le32(p + 376);
-    rec.NapetiPWR_DatumCas = bytes<8>(p + 380);
-    rec.NapetiPWR_CisloMereni = le32(p + 388);
+    rec.TypLoader.erase(15, 3);  // bytes 39-41 are not part of it
     return true;
 }
 
@@ -164,95 +154,43 @@ bool decodeMmrgv(const std::uint8_t* data, std::size_t length, TTK7713T_MmrgvBin
 }
 
 bool decodeLan4(const std::uint8_t* data, std::size_t length, TTK7713T_Lan4Cfg& rec) {
-    if (!enough(FileId::Lan4, length)) {
-        return false;
-    }
-    rec.IP4_Adresa = bytes<4>(data + 0);
-    rec.IP4_Maska = bytes<4>(data + 4);
-    rec.IP4_Brana = bytes<4>(data + 8);
-    rec.IP4_DHCP = data[12];
-    return true;
+    return decodeFields<FileId::Lan4>(data, length, rec);
 }
 
 bool decodeMbtcp(const std::uint8_t* data, std::size_t length, TTK7713T_MbtcpCfg& rec) {
-    if (!enough(FileId::Mbtcp, length)) {
-        return false;
-    }
-    rec.UnitID = data[0];
-    rec.Timeout = data[1];
-    return true;
+    return decodeFields<FileId::Mbtcp>(data, length, rec);
 }
 
 bool decodeUarts(const std::uint8_t* data, std::size_t length, TTK7713T_UartsCfg& rec) {
-    if (!enough(FileId::Uarts, length)) {
-        return false;
-    }
-    rec.Adresa = data[0];
-    rec.KodBaud = data[1];
-    rec.KodParita = data[2];
-    rec.Repeater = data[3];
-    return true;
+    return decodeFields<FileId::Uarts>(data, length, rec);
 }
 
 bool decodeUartm(const std::uint8_t* data, std::size_t length, TTK7713T_UartmCfg& rec) {
-    if (!enough(FileId::Uartm, length)) {
-        return false;
-    }
-    rec.KodBaud = data[0];
-    rec.KodParita = data[1];
-    rec.Timeout = le16(data + 2);
-    rec.Opakovani = data[4];
-    return true;
+    return decodeFields<FileId::Uartm>(data, length, rec);
 }
 
 bool decodeCtrl(const std::uint8_t* data, std::size_t length, TTK7713T_CtrlBin& rec) {
-    if (!enough(FileId::Ctrl, length)) {
-        return false;
-    }
-    rec.Prikaz = data[0];
-    rec.Parametry = bytes<TK7713T_CTRL_PARAMETRY>(data + 1);
-    return true;
+    return decodeFields<FileId::Ctrl>(data, length, rec);
 }
 
 std::array<std::uint8_t, 16> encodeLan4(const TTK7713T_Lan4Cfg& rec) {
-    std::array<std::uint8_t, 16> image{};
-    std::memcpy(image.data() + 0, rec.IP4_Adresa.data(), 4);
-    std::memcpy(image.data() + 4, rec.IP4_Maska.data(), 4);
-    std::memcpy(image.data() + 8, rec.IP4_Brana.data(), 4);
-    image[12] = rec.IP4_DHCP;
-    seal(image);
-    return image;
+    return encodeFields<FileId::Lan4, 16>(rec);
 }
 
 std::array<std::uint8_t, 3> encodeMbtcp(const TTK7713T_MbtcpCfg& rec) {
-    std::array<std::uint8_t, 3> image{rec.UnitID, rec.Timeout, 0};
-    seal(image);
-    return image;
+    return encodeFields<FileId::Mbtcp, 3>(rec);
 }
 
 std::array<std::uint8_t, 5> encodeUarts(const TTK7713T_UartsCfg& rec) {
-    std::array<std::uint8_t, 5> image{rec.Adresa, rec.KodBaud, rec.KodParita, rec.Repeater, 0};
-    seal(image);
-    return image;
+    return encodeFields<FileId::Uarts, 5>(rec);
 }
 
 std::array<std::uint8_t, 6> encodeUartm(const TTK7713T_UartmCfg& rec) {
-    std::array<std::uint8_t, 6> image{rec.KodBaud,
-                                      rec.KodParita,
-                                      static_cast<std::uint8_t>(rec.Timeout & 0xFF),
-                                      static_cast<std::uint8_t>(rec.Timeout >> 8),
-                                      rec.Opakovani,
-                                      0};
-    seal(image);
-    return image;
+    return encodeFields<FileId::Uartm, 6>(rec);
 }
 
 std::array<std::uint8_t, 23> encodeCtrl(const TTK7713T_CtrlBin& rec) {
-    std::array<std::uint8_t, 23> image{};
-    image[0] = rec.Prikaz;
-    std::memcpy(image.data() + 1, rec.Parametry.data(), TK7713T_CTRL_PARAMETRY);
-    seal(image);
-    return image;
+    return encodeFields<FileId::Ctrl, 23>(rec);
 }
 
 TTK7713T_CtrlBin restartCommand() {

@@ -1,5 +1,7 @@
 #include "workflow/NastaveniLogika.h"
 
+#include <tuple>
+
 #include "platform/Clock.h"
 #include "workflow/FieldText.h"
 #include "workflow/TextyOken.h"
@@ -28,6 +30,14 @@ std::string dialogText(ConfigDialog d, std::int32_t id, std::int32_t lang) {
     case ConfigDialog::Uarts: break;
     }
     return ::Text(NastavServisniLinka::Texty(), id, lang);
+}
+
+using tk7713t::field;
+using tk7713t::FileId;
+
+// A text field's number within its field's range.
+bool inRange(const std::string& text, const tk7713t::Field& f, std::int32_t& v) {
+    return ParseWholeNumberIn(text, f.min, f.max, v);
 }
 
 Verdict refused(std::string message) { return Verdict{false, " " + message}; }
@@ -69,85 +79,32 @@ private:
     std::vector<std::string>& lines_;
 };
 
+// The access object's reads and writes, picked by record type.
+constexpr std::tuple kReads{&TK7713T_PrectiLan4, &TK7713T_PrectiMbtcp, &TK7713T_PrectiUartm,
+                            &TK7713T_PrectiUarts};
+constexpr std::tuple kWrites{&TK7713T_ZapisLan4, &TK7713T_ZapisMbtcp, &TK7713T_ZapisUartm,
+                             &TK7713T_ZapisUarts};
+template <class Record>
+using Access = bool (*)(TTK7713T&, Record&);
+
 // One read of the dialog's file into its part of cfg; false on a failed transfer.
 bool readPart(ConfigDialog d, TTK7713T& tk, TCFGTK& cfg) {
-    switch (d) {
-    case ConfigDialog::Lan4: {
-        TTK7713T_Lan4Cfg r;
-        if (!TK7713T_PrectiLan4(tk, r)) {
+    return WithPart(d, cfg, [&](auto file, auto& part) {
+        typename decltype(file)::Record r;
+        if (!std::get<Access<decltype(r)>>(kReads)(tk, r)) {
             return false;
         }
-        cfg.LAN4.IP4_Adresa = r.IP4_Adresa;
-        cfg.LAN4.IP4_Maska = r.IP4_Maska;
-        cfg.LAN4.IP4_Brana = r.IP4_Brana;
-        cfg.LAN4.IP4_DHCP = r.IP4_DHCP;
+        file.members(part) = file.members(r);
         return true;
-    }
-    case ConfigDialog::Mbtcp: {
-        TTK7713T_MbtcpCfg r;
-        if (!TK7713T_PrectiMbtcp(tk, r)) {
-            return false;
-        }
-        cfg.MBTCP.UnitID = r.UnitID;
-        cfg.MBTCP.Timeout = r.Timeout;
-        return true;
-    }
-    case ConfigDialog::Uartm: {
-        TTK7713T_UartmCfg r;
-        if (!TK7713T_PrectiUartm(tk, r)) {
-            return false;
-        }
-        cfg.UARTM.KodBaud = r.KodBaud;
-        cfg.UARTM.KodParita = r.KodParita;
-        cfg.UARTM.Timeout = r.Timeout;
-        cfg.UARTM.Opakovani = r.Opakovani;
-        return true;
-    }
-    case ConfigDialog::Uarts: break;
-    }
-    TTK7713T_UartsCfg r;
-    if (!TK7713T_PrectiUarts(tk, r)) {
-        return false;
-    }
-    cfg.UARTS.Adresa = r.Adresa;
-    cfg.UARTS.KodBaud = r.KodBaud;
-    cfg.UARTS.KodParita = r.KodParita;
-    cfg.UARTS.Repeater = r.Repeater;
-    return true;
+    });
 }
 
 bool writePart(ConfigDialog d, TTK7713T& tk, const TCFGTK& cfg) {
-    switch (d) {
-    case ConfigDialog::Lan4: {
-        TTK7713T_Lan4Cfg r;
-        r.IP4_Adresa = cfg.LAN4.IP4_Adresa;
-        r.IP4_Maska = cfg.LAN4.IP4_Maska;
-        r.IP4_Brana = cfg.LAN4.IP4_Brana;
-        r.IP4_DHCP = cfg.LAN4.IP4_DHCP;
-        return TK7713T_ZapisLan4(tk, r);
-    }
-    case ConfigDialog::Mbtcp: {
-        TTK7713T_MbtcpCfg r;
-        r.UnitID = cfg.MBTCP.UnitID;
-        r.Timeout = cfg.MBTCP.Timeout;
-        return TK7713T_ZapisMbtcp(tk, r);
-    }
-    case ConfigDialog::Uartm: {
-        TTK7713T_UartmCfg r;
-        r.KodBaud = cfg.UARTM.KodBaud;
-        r.KodParita = cfg.UARTM.KodParita;
-        r.Timeout = cfg.UARTM.Timeout;
-        r.Opakovani = cfg.UARTM.Opakovani;
-        return TK7713T_ZapisUartm(tk, r);
-    }
-    case ConfigDialog::Uarts: break;
-    }
-    TTK7713T_UartsCfg r;
-    r.Adresa = cfg.UARTS.Adresa;
-    r.KodBaud = cfg.UARTS.KodBaud;
-    r.KodParita = cfg.UARTS.KodParita;
-    r.Repeater = cfg.UARTS.Repeater;
-    return TK7713T_ZapisUarts(tk, r);
+    return WithPart(d, cfg, [&](auto file, const auto& part) {
+        typename decltype(file)::Record r;
+        file.members(r) = file.members(part);
+        return std::get<Access<decltype(r)>>(kWrites)(tk, r);
+    });
 }
 
 }  // namespace
@@ -197,11 +154,11 @@ Verdict PrectiOkno(const Lan4Controls& Okno, TCFGTK& CFGTK, std::int32_t Lang) {
 
 Verdict PrectiOkno(const MbtcpControls& Okno, TCFGTK& CFGTK, std::int32_t Lang) {
     std::int32_t v = 0;
-    if (!ParseWholeNumberIn(Okno.AlternativeAddress, 1, 255, v)) {
+    if (!inRange(Okno.AlternativeAddress, field<FileId::Mbtcp>("UnitID"), v)) {
         return refused(NastavModbusTCP::Text(NastavModbusTCP::TEXT_INVALID_ADDRESS, Lang));
     }
     CFGTK.MBTCP.UnitID = static_cast<std::uint8_t>(v);
-    if (!ParseWholeNumberIn(Okno.Timeout, 1, 255, v)) {
+    if (!inRange(Okno.Timeout, field<FileId::Mbtcp>("Timeout"), v)) {
         return refused(NastavModbusTCP::Text(NastavModbusTCP::TEXT_INVALID_TIMEOUT, Lang));
     }
     CFGTK.MBTCP.Timeout = static_cast<std::uint8_t>(v);
@@ -210,11 +167,11 @@ Verdict PrectiOkno(const MbtcpControls& Okno, TCFGTK& CFGTK, std::int32_t Lang) 
 
 Verdict PrectiOkno(const UartmControls& Okno, TCFGTK& CFGTK, std::int32_t Lang) {
     std::int32_t v = 0;
-    if (!ParseWholeNumberIn(Okno.Timeout, 1, 65535, v)) {
+    if (!inRange(Okno.Timeout, field<FileId::Uartm>("Timeout"), v)) {
         return refused(NastavHlavniLinka::Text(NastavHlavniLinka::TEXT_INVALID_TIMEOUT, Lang));
     }
     CFGTK.UARTM.Timeout = static_cast<std::uint16_t>(v);
-    if (!ParseWholeNumberIn(Okno.Retries, 0, 15, v)) {
+    if (!inRange(Okno.Retries, field<FileId::Uartm>("Opakovani"), v)) {
         return refused(NastavHlavniLinka::Text(NastavHlavniLinka::TEXT_INVALID_RETRIES, Lang));
     }
     CFGTK.UARTM.Opakovani = static_cast<std::uint8_t>(v);
@@ -225,7 +182,7 @@ Verdict PrectiOkno(const UartmControls& Okno, TCFGTK& CFGTK, std::int32_t Lang) 
 
 Verdict PrectiOkno(const UartsControls& Okno, TCFGTK& CFGTK, std::int32_t Lang) {
     std::int32_t v = 0;
-    if (!ParseWholeNumberIn(Okno.Address, 1, 255, v)) {
+    if (!inRange(Okno.Address, field<FileId::Uarts>("Adresa"), v)) {
         return refused(NastavServisniLinka::Text(NastavServisniLinka::TEXT_INVALID_ADDRESS, Lang));
     }
     CFGTK.UARTS.Adresa = static_cast<std::uint8_t>(v);

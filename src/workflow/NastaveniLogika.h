@@ -13,6 +13,7 @@
 
 #include "app/Dekl.h"
 #include "link/U_TK7713T.h"
+#include "link/U_TK7713T_Pole.h"
 
 // Which dialog (and so which converter file and part of TCFGTK).
 enum class ConfigDialog {
@@ -21,6 +22,21 @@ enum class ConfigDialog {
     Uartm,  // uartm.cfg, TCFGTK.UARTM, unit NastavHlavniLinka
     Uarts,  // uarts.cfg, TCFGTK.UARTS, unit NastavServisniLinka
 };
+
+// Calls f(fields, part): the tk7713t::FileFields of the dialog's file and
+// the dialog's part of cfg, whose members it names.
+template <class Cfg, class F>
+decltype(auto) WithPart(ConfigDialog dialog, Cfg& cfg, F&& f) {
+    using tk7713t::FileFields;
+    using tk7713t::FileId;
+    switch (dialog) {
+    case ConfigDialog::Lan4: return f(FileFields<FileId::Lan4>{}, cfg.LAN4);
+    case ConfigDialog::Mbtcp: return f(FileFields<FileId::Mbtcp>{}, cfg.MBTCP);
+    case ConfigDialog::Uartm: return f(FileFields<FileId::Uartm>{}, cfg.UARTM);
+    case ConfigDialog::Uarts: break;
+    }
+    return f(FileFields<FileId::Uarts>{}, cfg.UARTS);
+}
 
 // Controls of each dialog as plain values. Text fields hold the text as
 // typed; list fields hold the list position (-1 = no entry selected, which

@@ -1,5 +1,4 @@
 // Byte layouts of the converter files, without any transport.
-#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -11,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "link/U_TK7713T.h"
+#include "link/U_TK7713T_Pole.h"
 
 namespace {
 
@@ -114,6 +114,9 @@ TEST(TK7713TRoundTrip, EveryWrittenRecord) {
         expectRoundTrip(TTK7713T_MbtcpCfg{0, b, nb}, &encodeMbtcp, &decodeMbtcp);
         expectRoundTrip(TTK7713T_UartsCfg{0, b, nb, x, static_cast<std::uint8_t>(v / 2)},
                         &encodeUarts, &decodeUarts);
+        // Both bytes of the timeout differ, so swapped bytes would show.
+        expectRoundTrip(TTK7713T_UartmCfg{0, b, nb, static_cast<std::uint16_t>(v << 8 | x), x},
+                        &encodeUartm, &decodeUartm);
         TTK7713T_CtrlBin c;
         c.Prikaz = b;
         for (std::size_t i = 0; i < c.Parametry.size(); ++i) {
@@ -122,23 +125,6 @@ TEST(TK7713TRoundTrip, EveryWrittenRecord) {
         expectRoundTrip(c, &encodeCtrl, &decodeCtrl);
     }
     expectRoundTrip(defaultLan4(), &encodeLan4, &decodeLan4);
-}
-
-TEST(TK7713TRoundTrip, UartmTimeoutKeepsBothBytes) {
-    for (unsigned t : {0u, 1u, 0xFFu, 0x100u, 330u, 0x8001u, 0xFFFFu}) {
-        SCOPED_TRACE(t);
-        TTK7713T_UartmCfg x;
-        x.KodBaud = 8;
-        x.KodParita = 2;
-        x.Timeout = static_cast<std::uint16_t>(t);
-        x.Opakovani = 3;
-        const auto img = encodeUartm(x);
-        EXPECT_EQ(img[2], t & 0xFF);  // low byte first
-        EXPECT_EQ(img[3], t >> 8);
-        TTK7713T_UartmCfg y;
-        ASSERT_TRUE(decodeUartm(img.data(), img.size(), y));
-        EXPECT_EQ(y, x);
-    }
 }
 
 // ---------------------------------------------------------------------------
@@ -241,8 +227,9 @@ std::string textAt(const Bytes& b, std::size_t o, std::size_t n) {
     return std::string(reinterpret_cast<const char*>(b.data()) + o, n);
 }
 
+// Singles go through TK7713T_Real4 (its own test below): a NaN reads as 0.
 double singleAt(const Bytes& b, std::size_t o) {
-    return static_cast<double>(std::bit_cast<float>(le32At(b, o)));
+    return TK7713T_Real4(b[o], b[o + 1], b[o + 2], b[o + 3]);
 }
 
 // Checks each field against the bytes at its documented offset.
@@ -304,7 +291,8 @@ void expectSysFields(const Bytes& b, const TTK7713T_SysBin& r) {
 
 // Two patterns: the low byte of the offset, and the offset halved. Together
 // they tell every offset below 512 apart, so a field taken from anywhere
-// but its own offset fails one of them.
+// but its own offset fails one of them. Two more fill every single with a
+// NaN or an infinity.
 TEST(TK7713TSys, EveryFieldComesFromItsOwnOffset) {
     struct Pattern {
         const char* name;
@@ -313,6 +301,10 @@ TEST(TK7713TSys, EveryFieldComesFromItsOwnOffset) {
     const Pattern patterns[] = {
         {"offset low byte", [](std::size_t i) { return static_cast<std::uint8_t>(i); }},
         {"offset halved", [](std::size_t i) { return static_cast<std::uint8_t>(i >> 1); }},
+        {"quiet NaN",
+         [](std::size_t i) { return std::array<std::uint8_t, 4>{0, 0, 0xC0, 0x7F}[i % 4]; }},
+        {"infinity",
+         [](std::size_t i) { return std::array<std::uint8_t, 4>{0, 0, 0x80, 0x7F}[i % 4]; }},
     };
     for (const auto& p : patterns) {
         SCOPED_TRACE(p.name);
@@ -379,32 +371,6 @@ TEST(TK7713TReal4, SpecialAndOrdinaryValues) {
     }
     const Bytes negZero = hex("00 00 00 80");
     EXPECT_TRUE(std::signbit(TK7713T_Real4(negZero[0], negZero[1], negZero[2], negZero[3])));
-}
-
-TEST(TK7713TReal4, EverySingleFieldOfSysGoesThroughIt) {
-    const std::size_t singles[] = {292, 296, 300, 324, 328, 332, 356, 360, 364, 368};
-    struct Case {
-        const char* bytes;
-        double expected;
-    };
-    const double inf = std::numeric_limits<double>::infinity();
-    const Case cases[] = {{"00 00 C0 7F", 0.0}, {"00 00 80 3F", 1.0}, {"00 00 80 7F", inf}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.bytes);
-        Bytes img(kSysLen, 0x11);
-        const Bytes v = hex(c.bytes);
-        for (std::size_t o : singles) {
-            std::memcpy(img.data() + o, v.data(), 4);
-        }
-        TTK7713T_SysBin r;
-        ASSERT_TRUE(decodeSys(img.data(), img.size(), r));
-        const double got[] = {r.TeplotaUP,  r.TeplotaUP_Min,    r.TeplotaUP_Max, r.TeplotaDPS,
-                              r.TeplotaDPS_Min, r.TeplotaDPS_Max, r.NapetiPWR, r.NapetiPWR_Nekalib,
-                              r.NapetiPWR_Min, r.NapetiPWR_Max};
-        for (double g : got) {
-            EXPECT_EQ(g, c.expected);
-        }
-    }
 }
 
 // ---------------------------------------------------------------------------
@@ -477,6 +443,31 @@ TEST(TK7713TMmrgv, ExactlyTheDecodedLengthSuffices) {
     TTK7713T_MmrgvBin r;
     ASSERT_TRUE(decodeMmrgv(img.data(), img.size(), r));
     EXPECT_EQ(r.PoleDat[0], 179);
+}
+
+// ---------------------------------------------------------------------------
+// Field tables
+
+// Each table's fields lie inside the decoded part of their file, one after
+// another without overlap, under names the tool can tell apart.
+TEST(TK7713TFields, TablesFitTheirFiles) {
+    for (const ConverterFile& f : catalogue()) {
+        SCOPED_TRACE(std::string(f.name));
+        const auto table = fields(f.id);
+        EXPECT_TRUE(f.direction == Direction::Read || !table.empty());
+        std::size_t end = 0;
+        std::set<std::string_view> names;
+        for (const Field& field : table) {
+            SCOPED_TRACE(std::string(field.name));
+            EXPECT_GE(field.offset, end);
+            EXPECT_GT(field.width, 0u);
+            end = field.offset + field.width;
+            EXPECT_TRUE(names.insert(field.name).second);
+            EXPECT_TRUE(field.alias.empty() || names.insert(field.alias).second);
+            EXPECT_LE(field.min, field.max);
+        }
+        EXPECT_LE(end, f.decodeNeeds);
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <tuple>
+#include <type_traits>
 
 #include "cli/CliTexty.h"
 #include "workflow/DiagnostikaLogika.h"
@@ -13,52 +15,113 @@ namespace {
 
 using json::Value;
 
+// A record field's value as its kind shows it.
+Value fieldValue(const tk7713t::Field&, const std::string& text) { return Value::bytes(text); }
+Value fieldValue(const tk7713t::Field&, double v) { return Value::real(v); }
+template <class T>
+Value fieldValue(const tk7713t::Field&, T v) {
+    return Value::number(static_cast<std::uint32_t>(v));
+}
 template <std::size_t N>
-Value hexValue(const std::array<std::uint8_t, N>& a) {
+Value fieldValue(const tk7713t::Field& f, const std::array<std::uint8_t, N>& a) {
+    using tk7713t::FieldKind;
+    if constexpr (N == 4) {
+        if (f.kind == FieldKind::Address) {
+            return Value::string(IP4NaText(a));
+        }
+    } else if constexpr (N == 6) {
+        if (f.kind == FieldKind::Mac) {
+            return Value::string(MacText(a));
+        }
+    } else if constexpr (N == 16) {
+        if (f.kind == FieldKind::Address6) {
+            return Value::string(IP6NaText(a));
+        }
+    }
     return Value::string(HexText(a.data(), a.size()));
+}
+
+// Adds the field to o; "AktualHBIN.Delka" as Delka of the object AktualHBIN.
+template <class T>
+void addField(Value& o, const tk7713t::Field& f, const T& member) {
+    std::string_view name = f.name;
+    Value* into = &o;
+    if (const auto dot = name.find('.'); dot != name.npos) {
+        const std::string group(name.substr(0, dot));
+        if (o.members.empty() || o.members.back().first != group) {
+            o.add(group, Value::object());
+        }
+        into = &o.members.back().second;
+        name.remove_prefix(dot + 1);
+    }
+    into->add(std::string(name), fieldValue(f, member));
 }
 
 // Address mode (manual, DHCP) and routing (disable, enable).
 constexpr std::string_view kOffOnWords[] = {"off", "on"};
-constexpr std::span<const std::string_view> kText;
 
-// One table per file, in the record's field order.
-const FieldSpec kLan4Fields[] = {
-    {"IP4_Adresa", "ip", false, 0, 0, 0, kText, "a.b.c.d",
-     [](AllControls& c, const std::string& t, std::int32_t) { c.lan4.Address = t; }},
-    {"IP4_Maska", "mask", false, 0, 0, 0, kText, "a.b.c.d",
-     [](AllControls& c, const std::string& t, std::int32_t) { c.lan4.Mask = t; }},
-    {"IP4_Brana", "gateway", false, 0, 0, 0, kText, "a.b.c.d",
-     [](AllControls& c, const std::string& t, std::int32_t) { c.lan4.Gateway = t; }},
-    {"IP4_DHCP", "dhcp", true, 0, 1, 0, kOffOnWords, "",
-     [](AllControls& c, const std::string&, std::int32_t p) { c.lan4.Mode = p; }},
-};
-const FieldSpec kMbtcpFields[] = {
-    {"UnitID", "unit-id", false, 0, 0, 0, kText, "1-255",
-     [](AllControls& c, const std::string& t, std::int32_t) { c.mbtcp.AlternativeAddress = t; }},
-    {"Timeout", "timeout", false, 0, 0, 0, kText, "1-255 s",
-     [](AllControls& c, const std::string& t, std::int32_t) { c.mbtcp.Timeout = t; }},
-};
-const FieldSpec kUartmFields[] = {
-    {"KodBaud", "baud", true, 2, 8, 2, kBaudWords, "",
-     [](AllControls& c, const std::string&, std::int32_t p) { c.uartm.Baud = p; }},
-    {"KodParita", "parity", true, 0, 2, 0, kParityWords, "",
-     [](AllControls& c, const std::string&, std::int32_t p) { c.uartm.Parity = p; }},
-    {"Timeout", "timeout", false, 0, 0, 0, kText, "1-65535 ms",
-     [](AllControls& c, const std::string& t, std::int32_t) { c.uartm.Timeout = t; }},
-    {"Opakovani", "retries", false, 0, 0, 0, kText, "0-15",
-     [](AllControls& c, const std::string& t, std::int32_t) { c.uartm.Retries = t; }},
-};
-const FieldSpec kUartsFields[] = {
-    {"Adresa", "address", false, 0, 0, 0, kText, "1-255",
-     [](AllControls& c, const std::string& t, std::int32_t) { c.uarts.Address = t; }},
-    {"KodBaud", "baud", true, 2, 8, 2, kBaudWords, "",
-     [](AllControls& c, const std::string&, std::int32_t p) { c.uarts.Baud = p; }},
-    {"KodParita", "parity", true, 0, 2, 0, kParityWords, "",
-     [](AllControls& c, const std::string&, std::int32_t p) { c.uarts.Parity = p; }},
-    {"Repeater", "routing", true, 0, 1, 0, kOffOnWords, "",
-     [](AllControls& c, const std::string&, std::int32_t p) { c.uarts.Routing = p; }},
-};
+// A list field's words, one for each code from the lowest.
+std::span<const std::string_view> wordsOf(const FieldSpec& f) {
+    if (f.alias == "baud") {
+        return kBaudWords;
+    }
+    return f.alias == "parity" ? std::span<const std::string_view>(kParityWords) : kOffOnWords;
+}
+
+// What a text field takes, for the help: "a.b.c.d", "1-65535 ms".
+std::string valuesText(const FieldSpec& f) {
+    if (f.kind == tk7713t::FieldKind::Address) {
+        return "a.b.c.d";
+    }
+    std::string text = std::to_string(f.min) + "-" + std::to_string(f.max);
+    return f.unit.empty() ? text : text + " " + std::string(f.unit);
+}
+
+template <tk7713t::FileId F>
+constexpr auto specsOf(ConfigDialog dialog) {
+    constexpr auto& table = tk7713t::FileFields<F>::table;
+    std::array<FieldSpec, std::size(table)> specs{};
+    for (std::size_t i = 0; i < specs.size(); ++i) {
+        specs[i] = FieldSpec{table[i], dialog, i};
+    }
+    return specs;
+}
+constexpr auto kLan4Fields = specsOf<tk7713t::FileId::Lan4>(ConfigDialog::Lan4);
+constexpr auto kMbtcpFields = specsOf<tk7713t::FileId::Mbtcp>(ConfigDialog::Mbtcp);
+constexpr auto kUartmFields = specsOf<tk7713t::FileId::Uartm>(ConfigDialog::Uartm);
+constexpr auto kUartsFields = specsOf<tk7713t::FileId::Uarts>(ConfigDialog::Uarts);
+
+// Calls f with the dialog's controls in its file's table order.
+template <class F>
+void withControls(AllControls& c, ConfigDialog d, F&& f) {
+    switch (d) {
+    case ConfigDialog::Lan4:
+        return f(std::tie(c.lan4.Address, c.lan4.Mask, c.lan4.Gateway, c.lan4.Mode));
+    case ConfigDialog::Mbtcp: return f(std::tie(c.mbtcp.AlternativeAddress, c.mbtcp.Timeout));
+    case ConfigDialog::Uartm:
+        return f(std::tie(c.uartm.Baud, c.uartm.Parity, c.uartm.Timeout, c.uartm.Retries));
+    case ConfigDialog::Uarts: break;
+    }
+    f(std::tie(c.uarts.Address, c.uarts.Baud, c.uarts.Parity, c.uarts.Routing));
+}
+
+// A text control takes the text, a list its position.
+void assign(std::string& control, const std::string& text, std::int32_t) { control = text; }
+void assign(std::int32_t& control, const std::string&, std::int32_t position) {
+    control = position;
+}
+
+void setControl(AllControls& c, const FieldSpec& field, const std::string& text,
+                std::int32_t position) {
+    withControls(c, field.dialog, [&](auto controls) {
+        std::apply(
+            [&](auto&... control) {
+                std::size_t i = 0;
+                ((i++ == field.index ? assign(control, text, position) : void()), ...);
+            },
+            controls);
+    });
+}
 
 std::string joined(const std::vector<std::string>& items, std::string_view separator) {
     std::string out;
@@ -109,59 +172,8 @@ std::string ScalarText(const json::Value& v) {
 
 Value SysJson(const TTK7713T_SysBin& s) {
     Value o = Value::object();
-    o.add("TypFW", Value::bytes(s.TypFW));
-    o.add("TypLoader", Value::bytes(s.TypLoader));
-    o.add("VyrCislo", Value::bytes(s.VyrCislo));
-    Value& h = o.add("AktualHBIN", Value::object());
-    h.add("Delka", Value::number(s.AktualHBIN.Delka));
-    h.add("Hash", hexValue(s.AktualHBIN.Hash));
-    h.add("DatumCas", hexValue(s.AktualHBIN.DatumCas));
-    h.add("NazevFW", Value::bytes(s.AktualHBIN.NazevFW));
-    o.add("MAC", Value::string(MacText(s.MAC)));
-    o.add("IP4_Adresa", Value::string(IP4NaText(s.IP4_Adresa)));
-    o.add("IP4_Maska", Value::string(IP4NaText(s.IP4_Maska)));
-    o.add("IP4_Brana", Value::string(IP4NaText(s.IP4_Brana)));
-    o.add("IP4_DHCP", Value::number(s.IP4_DHCP));
-    o.add("IP6_LLA", Value::string(IP6NaText(s.IP6_LLA)));
-    o.add("IP6_GUA", Value::string(IP6NaText(s.IP6_GUA)));
-    o.add("IP6_Maska", Value::string(IP6NaText(s.IP6_Maska)));
-    o.add("IP6_Brana", Value::string(IP6NaText(s.IP6_Brana)));
-    o.add("IP6_DHCP", Value::number(s.IP6_DHCP));
-    o.add("UptimeMs", Value::number(s.UptimeMs));
-    o.add("UptimeMsH", Value::number(s.UptimeMsH));
-    o.add("Uptime10Ms", Value::number(s.Uptime10Ms));
-    o.add("UptimeS", Value::number(s.UptimeS));
-    o.add("RTCr", hexValue(s.RTCr));
-    o.add("CasVypnuti", hexValue(s.CasVypnuti));
-    o.add("CasZapnuti", hexValue(s.CasZapnuti));
-    o.add("Priznaky", Value::number(s.Priznaky));
-    o.add("CitacVypnuti", Value::number(s.CitacVypnuti));
-    o.add("CitacStudenyStart", Value::number(s.CitacStudenyStart));
-    o.add("CitacTeplyStart", Value::number(s.CitacTeplyStart));
-    o.add("CitacGlobalAuth", Value::number(s.CitacGlobalAuth));
-    o.add("CitacLinkDown", Value::number(s.CitacLinkDown));
-    o.add("TeplotaUP", Value::real(s.TeplotaUP));
-    o.add("TeplotaUP_Min", Value::real(s.TeplotaUP_Min));
-    o.add("TeplotaUP_Max", Value::real(s.TeplotaUP_Max));
-    o.add("TeplotaUP_Status", Value::number(s.TeplotaUP_Status));
-    o.add("TeplotaUP_CasZnacka", Value::number(s.TeplotaUP_CasZnacka));
-    o.add("TeplotaUP_DatumCas", hexValue(s.TeplotaUP_DatumCas));
-    o.add("TeplotaUP_CisloMereni", Value::number(s.TeplotaUP_CisloMereni));
-    o.add("TeplotaDPS", Value::real(s.TeplotaDPS));
-    o.add("TeplotaDPS_Min", Value::real(s.TeplotaDPS_Min));
-    o.add("TeplotaDPS_Max", Value::real(s.TeplotaDPS_Max));
-    o.add("TeplotaDPS_Status", Value::number(s.TeplotaDPS_Status));
-    o.add("TeplotaDPS_CasZnacka", Value::number(s.TeplotaDPS_CasZnacka));
-    o.add("TeplotaDPS_DatumCas", hexValue(s.TeplotaDPS_DatumCas));
-    o.add("TeplotaDPS_CisloMereni", Value::number(s.TeplotaDPS_CisloMereni));
-    o.add("NapetiPWR", Value::real(s.NapetiPWR));
-    o.add("NapetiPWR_Nekalib", Value::real(s.NapetiPWR_Nekalib));
-    o.add("NapetiPWR_Min", Value::real(s.NapetiPWR_Min));
-    o.add("NapetiPWR_Max", Value::real(s.NapetiPWR_Max));
-    o.add("NapetiPWR_Status", Value::number(s.NapetiPWR_Status));
-    o.add("NapetiPWR_CasZnacka", Value::number(s.NapetiPWR_CasZnacka));
-    o.add("NapetiPWR_DatumCas", hexValue(s.NapetiPWR_DatumCas));
-    o.add("NapetiPWR_CisloMereni", Value::number(s.NapetiPWR_CisloMereni));
+    tk7713t::forEachField(tk7713t::FileFields<tk7713t::FileId::Sys>{}, s,
+                          [&](const tk7713t::Field& f, const auto& m) { addField(o, f, m); });
     return o;
 }
 
@@ -189,30 +201,10 @@ Value MmrgvJson(const TTK7713T_MmrgvBin& m) {
 
 Value ConfigJson(ConfigDialog dialog, const TCFGTK& cfg) {
     Value o = Value::object();
-    switch (dialog) {
-    case ConfigDialog::Lan4:
-        o.add("IP4_Adresa", Value::string(IP4NaText(cfg.LAN4.IP4_Adresa)));
-        o.add("IP4_Maska", Value::string(IP4NaText(cfg.LAN4.IP4_Maska)));
-        o.add("IP4_Brana", Value::string(IP4NaText(cfg.LAN4.IP4_Brana)));
-        o.add("IP4_DHCP", Value::number(cfg.LAN4.IP4_DHCP));
-        break;
-    case ConfigDialog::Mbtcp:
-        o.add("UnitID", Value::number(cfg.MBTCP.UnitID));
-        o.add("Timeout", Value::number(cfg.MBTCP.Timeout));
-        break;
-    case ConfigDialog::Uartm:
-        o.add("KodBaud", Value::number(cfg.UARTM.KodBaud));
-        o.add("KodParita", Value::number(cfg.UARTM.KodParita));
-        o.add("Timeout", Value::number(cfg.UARTM.Timeout));
-        o.add("Opakovani", Value::number(cfg.UARTM.Opakovani));
-        break;
-    case ConfigDialog::Uarts:
-        o.add("Adresa", Value::number(cfg.UARTS.Adresa));
-        o.add("KodBaud", Value::number(cfg.UARTS.KodBaud));
-        o.add("KodParita", Value::number(cfg.UARTS.KodParita));
-        o.add("Repeater", Value::number(cfg.UARTS.Repeater));
-        break;
-    }
+    WithPart(dialog, cfg, [&](auto file, const auto& part) {
+        tk7713t::forEachField(file, part,
+                              [&](const tk7713t::Field& f, const auto& m) { addField(o, f, m); });
+    });
     return o;
 }
 
@@ -306,11 +298,11 @@ std::string SetFieldList(ConfigDialog dialog) {
 
 std::vector<std::string> ChoiceValues(const FieldSpec& field, bool alias) {
     std::vector<std::string> values;
-    if (field.choice) {
-        for (std::int32_t code = field.lo; code <= field.hi; ++code) {
-            values.push_back(
-                alias ? std::string(field.words[static_cast<std::size_t>(code - field.first)])
-                      : std::to_string(code));
+    if (field.choice()) {
+        const auto words = wordsOf(field);
+        for (std::int32_t code = field.min; code <= field.max; ++code) {
+            values.push_back(alias ? std::string(words[static_cast<std::size_t>(code - field.min)])
+                                   : std::to_string(code));
         }
     }
     return values;
@@ -324,14 +316,14 @@ std::string SetFieldsHelp() {
         for (const FieldSpec& f : Fields(d)) {
             std::string alias = std::string(f.alias) + "=";
             std::string record(f.name);
-            if (f.choice) {
+            if (f.choice()) {
                 alias += joined(ChoiceValues(f, true), "|");
                 record.append("=")
-                    .append(std::to_string(f.lo))
+                    .append(std::to_string(f.min))
                     .append("-")
-                    .append(std::to_string(f.hi));
+                    .append(std::to_string(f.max));
             } else {
-                alias += f.values;
+                alias += valuesText(f);
             }
             file.resize(7, ' ');
             alias.resize(std::max<std::size_t>(alias.size() + 2, 46), ' ');
@@ -344,26 +336,26 @@ std::string SetFieldsHelp() {
 
 bool ApplyField(const FieldSpec& field, bool alias, const std::string& value, AllControls& controls,
                 std::int32_t lang, std::string& message) {
-    if (!field.choice) {
-        field.set(controls, value, 0);
+    if (!field.choice()) {
+        setControl(controls, field, value, 0);
         return true;
     }
     const std::vector<std::string> values = ChoiceValues(field, alias);
-    std::int32_t code = field.lo - 1;
+    std::int32_t code = field.min - 1;
     if (!alias) {
-        ParseWholeNumberIn(value, field.lo, field.hi, code);
+        ParseWholeNumberIn(value, field.min, field.max, code);
     } else if (const auto it = std::find(values.begin(), values.end(), value); it != values.end()) {
-        code = field.lo + static_cast<std::int32_t>(it - values.begin());
+        code = field.min + static_cast<std::int32_t>(it - values.begin());
     }
-    if (code < field.lo || code > field.hi) {
+    if (code < field.min || code > field.max) {
         const std::string accepted =
             alias ? joined(values, ", ")
-                  : std::to_string(field.lo) + "-" + std::to_string(field.hi);
+                  : std::to_string(field.min) + "-" + std::to_string(field.max);
         message =
             Format(T_BAD_LIST_VALUE, lang, {alias ? field.alias : field.name, value, accepted});
         return false;
     }
-    field.set(controls, value, code - field.first);
+    setControl(controls, field, value, code - field.min);
     return true;
 }
 

@@ -11,6 +11,7 @@
 
 #include "cli/Json.h"
 #include "link/U_TK7713T.h"
+#include "link/U_TK7713T_Pole.h"
 #include "workflow/NastaveniLogika.h"
 #include "workflow/TextyOken.h"
 
@@ -60,21 +61,15 @@ Verdict Validate(ConfigDialog dialog, const AllControls& controls, TCFGTK& cfg, 
 
 // One editable field under two names: the record field's own (KodBaud=8,
 // as get prints it and backups hold it) and the name its dialog shows, with
-// the dialog's units and words (baud=115200). Text fields go into their
-// text control as given and are judged by the dialog's validation; choice
-// fields are list codes under the record name and words under the alias.
-struct FieldSpec {
-    std::string_view name;  // record field: "KodBaud"
-    std::string_view alias; // as the dialog shows it: "baud"
-    bool choice;
-    std::int32_t lo;     // choice: lowest code
-    std::int32_t hi;     // choice: highest code
-    std::int32_t first;  // choice: code at list position 0
-    // Choice: the alias's word for each list position, from the first.
-    std::span<const std::string_view> words;
-    // Text: what the field takes, for the help ("1-65535 ms").
-    std::string_view values;
-    void (*set)(AllControls& c, const std::string& text, std::int32_t position);
+// the dialog's units and words (baud=115200); names and ranges come from the
+// file's field table. Text fields go into their text control as given and
+// are judged by the dialog's validation; list fields (FieldKind::Code) are
+// codes under the record name and words under the alias.
+struct FieldSpec : tk7713t::Field {
+    ConfigDialog dialog = ConfigDialog::Lan4;
+    std::size_t index = 0;  // in the file's table, as the dialog's controls run
+
+    bool choice() const { return kind == tk7713t::FieldKind::Code; }
 };
 std::span<const FieldSpec> Fields(ConfigDialog dialog);
 // By record name only: backups hold these.
