@@ -10,6 +10,8 @@ packages=(
   g++-mingw-w64-x86-64-posix wine wine64 socat
   nsis xvfb xdotool imagemagick fonts-wine
   tftpd-hpa tftp-hpa curl libmodbus-dev mbpoll python3-pymodbus
+  # pymodbus's serial slave needs these; the package only recommends them.
+  python3-serial-asyncio python3-serial
   nlohmann-json3-dev
   clang libclang-rt-dev
   xdg-utils
