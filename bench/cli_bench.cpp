@@ -65,7 +65,7 @@ double median(std::vector<std::string> args, int& failures) {
     return ms[ms.size() / 2];
 }
 
-}  // namespace
+} // namespace
 
 int main() {
     tftptest::TftpdHpa server;

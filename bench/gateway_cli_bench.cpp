@@ -54,12 +54,12 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-}  // namespace
+} // namespace
 
 int main() {
     const std::string tool = TK_BINARY_DIR "/tools/cli/tk7713t";
-    simtest::Child sim({TK_BINARY_DIR "/tools/sim/tk7713t-sim", "--tftp-port", "0", "--no-rtu", "--mbtcp",
-                        "127.0.0.1:0", "--line-slaves", "1"});
+    simtest::Child sim({TK_BINARY_DIR "/tools/sim/tk7713t-sim", "--tftp-port", "0", "--no-rtu",
+                        "--mbtcp", "127.0.0.1:0", "--line-slaves", "1"});
     std::smatch tftp;
     std::smatch mbtcp;
     const std::string started = sim.waitForLine("ready", 10000) ? sim.out() : std::string();
@@ -78,11 +78,11 @@ int main() {
     std::vector<double> theirs;
     int failures = 0;
     for (int i = 0; i < kRuns; ++i) {
-        const double a = runMs({tool, "--lan", lan, "--mbtcp-port", port, "modbus", "read", "holding", "0", "10",
-                                "--unit", "1"});
+        const double a = runMs({tool, "--lan", lan, "--mbtcp-port", port, "modbus", "read",
+                                "holding", "0", "10", "--unit", "1"});
         // mbpoll counts references from 1: -r 1 is address 0.
-        const double b =
-            runMs({"/usr/bin/mbpoll", "-m", "tcp", "-p", port, "-a", "1", "-r", "1", "-c", "10", "-1", "127.0.0.1"});
+        const double b = runMs({"/usr/bin/mbpoll", "-m", "tcp", "-p", port, "-a", "1", "-r", "1",
+                                "-c", "10", "-1", "127.0.0.1"});
         a < 0 ? ++failures : (ours.push_back(a), 0);
         b < 0 ? ++failures : (theirs.push_back(b), 0);
     }

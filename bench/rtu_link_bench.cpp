@@ -27,7 +27,7 @@ using Clock = std::chrono::steady_clock;
 
 struct Pty {
     int master = -1;
-    int slave = -1;  // held so the master never sees a hang-up
+    int slave = -1; // held so the master never sees a hang-up
     std::string path;
 
     bool open() {
@@ -93,7 +93,7 @@ bool readRequest(int master, int timeoutMs) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
 int main() {
     Pty pty;

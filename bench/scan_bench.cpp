@@ -31,16 +31,20 @@ tksim::Config serialOnly(int baudCode, std::uint8_t address) {
     return c;
 }
 
-}  // namespace
+} // namespace
 
 int main() {
     int status = 0;
     {
-        tksim::Simulator sim(serialOnly(4, 99));  // answers no address the scan tries
+        tksim::Simulator sim(serialOnly(4, 99)); // answers no address the scan tries
         if (!sim.start()) {
             return 1;
         }
-        const double t = seconds([&] { return scan({"scan", "--device", sim.serialPath(), "--quiet"}); }, status);
+        const double t = seconds(
+            [&] {
+                return scan({"scan", "--device", sim.serialPath(), "--quiet"});
+            },
+            status);
         std::printf("serial_scan_nothing_found: %.2f s (exit %d)\n", t, status);
     }
     {
@@ -48,7 +52,11 @@ int main() {
         if (!sim.start()) {
             return 1;
         }
-        const double t = seconds([&] { return scan({"scan", "--device", sim.serialPath(), "--quiet"}); }, status);
+        const double t = seconds(
+            [&] {
+                return scan({"scan", "--device", sim.serialPath(), "--quiet"});
+            },
+            status);
         std::printf("serial_scan_found_2400: %.2f s (exit %d)\n", t, status);
     }
     {
@@ -62,7 +70,8 @@ int main() {
         }
         const double t = seconds(
             [&] {
-                return scan({"scan", "--lan", "127.0.1.0/24", "--port", std::to_string(sim.tftpPort()), "--quiet"});
+                return scan({"scan", "--lan", "127.0.1.0/24", "--port",
+                             std::to_string(sim.tftpPort()), "--quiet"});
             },
             status);
         std::printf("lan_scan_24_default_rate: %.2f s (exit %d)\n", t, status);

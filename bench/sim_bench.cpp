@@ -25,13 +25,11 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using Clock = std::chrono::steady_clock;
 
-double ms(Clock::duration d)
-{
+double ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-long rssKb()
-{
+long rssKb() {
     std::ifstream in("/proc/self/status");
     std::string line;
     while (std::getline(in, line)) {
@@ -42,8 +40,7 @@ long rssKb()
     return -1;
 }
 
-void print(const char* name, std::vector<double> v, const char* unit)
-{
+void print(const char* name, std::vector<double> v, const char* unit) {
     std::sort(v.begin(), v.end());
     if (v.empty()) {
         std::printf("%s: failed\n", name);
@@ -56,16 +53,14 @@ void print(const char* name, std::vector<double> v, const char* unit)
 struct Udp {
     int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     ~Udp() { close(fd); }
-    void send(const Bytes& b, std::uint16_t port) const
-    {
+    void send(const Bytes& b, std::uint16_t port) const {
         sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         a.sin_port = htons(port);
         sendto(fd, b.data(), b.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
     }
-    bool receive(Bytes& b, std::uint16_t& port, int timeoutMs) const
-    {
+    bool receive(Bytes& b, std::uint16_t& port, int timeoutMs) const {
         pollfd p{fd, POLLIN, 0};
         if (poll(&p, 1, timeoutMs) <= 0) {
             return false;
@@ -73,15 +68,15 @@ struct Udp {
         b.resize(2000);
         sockaddr_in from{};
         socklen_t len = sizeof from;
-        const ssize_t n = recvfrom(fd, b.data(), b.size(), 0, reinterpret_cast<sockaddr*>(&from), &len);
+        const ssize_t n =
+            recvfrom(fd, b.data(), b.size(), 0, reinterpret_cast<sockaddr*>(&from), &len);
         b.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
         port = ntohs(from.sin_port);
         return n > 0;
     }
 };
 
-bool tftpRead(std::uint16_t server)
-{
+bool tftpRead(std::uint16_t server) {
     Udp c;
     const std::string rrq = std::string("\0\1sys.bin\0octet\0", 17);
     c.send(Bytes(rrq.begin(), rrq.end()), server);
@@ -94,8 +89,7 @@ bool tftpRead(std::uint16_t server)
     return true;
 }
 
-Bytes readFor(int fd, int timeoutMs)
-{
+Bytes readFor(int fd, int timeoutMs) {
     Bytes out;
     pollfd p{fd, POLLIN, 0};
     int wait = timeoutMs;
@@ -114,10 +108,9 @@ Bytes readFor(int fd, int timeoutMs)
     return out;
 }
 
-}  // namespace
+} // namespace
 
-int main()
-{
+int main() {
     tksim::Config config;
     config.tftp.port = 0;
     config.rtu.baudCode = 8;

@@ -38,7 +38,8 @@ struct Figures {
     int failures = 0;
 };
 
-Figures timeReads(const std::string& address, int reads, const std::vector<std::uint8_t>& contents) {
+Figures timeReads(const std::string& address, int reads,
+                  const std::vector<std::uint8_t>& contents) {
     TTFTP link;
     TFTP_Init(link, address, 0, 1000);
     std::vector<std::uint8_t> buffer(TFTP_MAX_SOUBOR);
@@ -76,7 +77,7 @@ void print(const char* name, const Figures& f) {
 // Answers every read request with an option acknowledgement and the file
 // in one block, from a new port each time, as a converter would.
 class Responder {
-public:
+  public:
     explicit Responder(const std::vector<std::uint8_t>& contents) : contents_(contents) {
         listen_ = bound();
         sockaddr_in sa{};
@@ -92,7 +93,7 @@ public:
     }
     std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
 
-private:
+  private:
     static int bound() {
         const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
         sockaddr_in sa{};
@@ -107,7 +108,8 @@ private:
     }
     void run() {
         std::uint8_t in[1600];
-        const std::uint8_t oack[] = "\0\6blksize\0" "1500\0";
+        const std::uint8_t oack[] = "\0\6blksize\0"
+                                    "1500\0";
         std::vector<std::uint8_t> data = {0, 3, 0, 1};
         data.insert(data.end(), contents_.begin(), contents_.end());
         while (!stop_) {
@@ -116,16 +118,17 @@ private:
             }
             sockaddr_in client{};
             socklen_t length = sizeof client;
-            if (::recvfrom(listen_, in, sizeof in, 0, reinterpret_cast<sockaddr*>(&client), &length) < 2) {
+            if (::recvfrom(listen_, in, sizeof in, 0, reinterpret_cast<sockaddr*>(&client),
+                           &length) < 2) {
                 continue;
             }
             const int transfer = bound();
             const auto to = reinterpret_cast<const sockaddr*>(&client);
             ::sendto(transfer, oack, sizeof oack - 1, 0, to, length);
-            if (wait(transfer) && ::recv(transfer, in, sizeof in, 0) == 4) {  // ACK 0
+            if (wait(transfer) && ::recv(transfer, in, sizeof in, 0) == 4) { // ACK 0
                 ::sendto(transfer, data.data(), data.size(), 0, to, length);
                 if (wait(transfer)) {
-                    ::recv(transfer, in, sizeof in, 0);  // ACK 1
+                    ::recv(transfer, in, sizeof in, 0); // ACK 1
                 }
             }
             ::close(transfer);
@@ -139,7 +142,7 @@ private:
     std::thread worker_;
 };
 
-}  // namespace
+} // namespace
 
 int main() {
     constexpr int reads = 1000;

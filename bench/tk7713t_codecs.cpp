@@ -8,8 +8,7 @@
 
 namespace {
 
-template <class F>
-double nsPerCall(F&& f, int calls) {
+template <class F> double nsPerCall(F&& f, int calls) {
     const auto t0 = std::chrono::steady_clock::now();
     for (int i = 0; i < calls; ++i) {
         f(i);
@@ -20,7 +19,7 @@ double nsPerCall(F&& f, int calls) {
 
 volatile std::uint32_t sink;
 
-}  // namespace
+} // namespace
 
 int main() {
     constexpr int kCalls = 200000;

@@ -45,10 +45,12 @@ std::atomic<unsigned> mmrdReads{0};
 
 // One count per whole file: the TFTP read, or its last serial block.
 void countRead(const std::string& line) {
-    if (line.find("tftp: read sys.bin") != std::string::npos || line.find("0x43 file 2 block 1 ") != std::string::npos) {
+    if (line.find("tftp: read sys.bin") != std::string::npos ||
+        line.find("0x43 file 2 block 1 ") != std::string::npos) {
         ++sysReads;
     }
-    if (line.find("tftp: read mmrd.bin") != std::string::npos || line.find("0x43 file 6 ") != std::string::npos) {
+    if (line.find("tftp: read mmrd.bin") != std::string::npos ||
+        line.find("0x43 file 6 ") != std::string::npos) {
         ++mmrdReads;
     }
 }
@@ -103,8 +105,7 @@ bool connectSerial(TData& dat, const tksim::Simulator& sim) {
 
 // Refreshes per second of a window shown for `seconds`, counted at the
 // converter; the first second is left out.
-template <typename W>
-double refreshRate(TData& dat, std::atomic<unsigned>& counter, int seconds) {
+template <typename W> double refreshRate(TData& dat, std::atomic<unsigned>& counter, int seconds) {
     W w;
     w.Dat = &dat;
     w.show();
@@ -157,7 +158,7 @@ std::pair<double, double> cancelLatency(TData& dat, QPushButton* W::*cancel, int
     return {took[took.size() / 2], took.back()};
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -185,8 +186,10 @@ int main(int argc, char** argv) {
     dat.Lang = LANG_EN;
 
     connectLan(dat, sim);
-    std::printf("diag_info_refresh_lan: %.2f per_s\n", refreshRate<TFormDiagPrehled>(dat, sysReads, seconds));
-    std::printf("diag_rtu_master_refresh_lan: %.2f per_s\n", refreshRate<TFormDiagRS485>(dat, mmrdReads, seconds));
+    std::printf("diag_info_refresh_lan: %.2f per_s\n",
+                refreshRate<TFormDiagPrehled>(dat, sysReads, seconds));
+    std::printf("diag_rtu_master_refresh_lan: %.2f per_s\n",
+                refreshRate<TFormDiagRS485>(dat, mmrdReads, seconds));
 
     if (!connectSerial(dat, sim)) {
         std::fprintf(stderr, "cannot open the pseudo-terminal\n");
@@ -200,7 +203,8 @@ int main(int argc, char** argv) {
     const double masterSerial = refreshRate<TFormDiagRS485>(dat, mmrdReads, seconds);
     std::printf("diag_info_refresh_serial_115200: %.2f per_s\n", infoSerial);
     std::printf("diag_info_refresh_serial_115200_wire_allows: %.2f per_s\n", infoCeiling);
-    std::printf("diag_info_refresh_serial_115200_share_of_wire: %.1f %%\n", 100.0 * infoSerial / infoCeiling);
+    std::printf("diag_info_refresh_serial_115200_share_of_wire: %.1f %%\n",
+                100.0 * infoSerial / infoCeiling);
     std::printf("diag_rtu_master_refresh_serial_115200: %.2f per_s\n", masterSerial);
     std::printf("diag_rtu_master_refresh_serial_115200_wire_allows: %.2f per_s\n", masterCeiling);
     std::printf("diag_rtu_master_refresh_serial_115200_share_of_wire: %.1f %%\n",
@@ -213,7 +217,8 @@ int main(int argc, char** argv) {
         w.Dat = &dat;
         w.show();
         runEventsFor(500);
-        std::printf("diag_rtu_master_cpu_polling_lan: %.2f %%_of_core\n", cpuShareFor(cpuSeconds * 1000));
+        std::printf("diag_rtu_master_cpu_polling_lan: %.2f %%_of_core\n",
+                    cpuShareFor(cpuSeconds * 1000));
         w.reject();
     }
     disconnect(dat);
@@ -222,7 +227,8 @@ int main(int argc, char** argv) {
         w.Dat = &dat;
         w.show();
         runEventsFor(500);
-        std::printf("diag_rtu_master_cpu_waiting_for_connection: %.2f %%_of_core\n", cpuShareFor(seconds * 1000));
+        std::printf("diag_rtu_master_cpu_waiting_for_connection: %.2f %%_of_core\n",
+                    cpuShareFor(seconds * 1000));
 
         // Chart: new samples, and new samples drawn as the screen shows them.
         constexpr int kRebuilds = 200;
@@ -230,11 +236,13 @@ int main(int argc, char** argv) {
         t.start();
         for (int k = 0; k < kRebuilds; ++k) {
             for (std::size_t i = 0; i < w.Mmrgv.PoleDat.size(); ++i) {
-                w.Mmrgv.PoleDat[i] = static_cast<std::uint8_t>((i * 7 + static_cast<std::size_t>(k)) % 101);
+                w.Mmrgv.PoleDat[i] =
+                    static_cast<std::uint8_t>((i * 7 + static_cast<std::size_t>(k)) % 101);
             }
             w.drawHistory();
         }
-        std::printf("diag_chart_rebuild_180_points: %.3f ms\n", static_cast<double>(t.nsecsElapsed()) / 1e6 / kRebuilds);
+        std::printf("diag_chart_rebuild_180_points: %.3f ms\n",
+                    static_cast<double>(t.nsecsElapsed()) / 1e6 / kRebuilds);
         t.start();
         for (int k = 0; k < kRebuilds / 4; ++k) {
             w.Mmrgv.PoleDat[0] = static_cast<std::uint8_t>(k);
@@ -253,13 +261,17 @@ int main(int argc, char** argv) {
     sim.setFaults(silent);
     const int runs = quick ? 3 : 10;
     connectLan(dat, sim);
-    auto [infoLanMedian, infoLanMax] = cancelLatency<TFormDiagPrehled>(dat, &TFormDiagPrehled::Button1, runs);
-    auto [masterLanMedian, masterLanMax] = cancelLatency<TFormDiagRS485>(dat, &TFormDiagRS485::Button2, runs);
+    auto [infoLanMedian, infoLanMax] =
+        cancelLatency<TFormDiagPrehled>(dat, &TFormDiagPrehled::Button1, runs);
+    auto [masterLanMedian, masterLanMax] =
+        cancelLatency<TFormDiagRS485>(dat, &TFormDiagRS485::Button2, runs);
     if (!connectSerial(dat, sim)) {
         return 1;
     }
-    auto [infoSerialMedian, infoSerialMax] = cancelLatency<TFormDiagPrehled>(dat, &TFormDiagPrehled::Button1, runs);
-    auto [masterSerialMedian, masterSerialMax] = cancelLatency<TFormDiagRS485>(dat, &TFormDiagRS485::Button2, runs);
+    auto [infoSerialMedian, infoSerialMax] =
+        cancelLatency<TFormDiagPrehled>(dat, &TFormDiagPrehled::Button1, runs);
+    auto [masterSerialMedian, masterSerialMax] =
+        cancelLatency<TFormDiagRS485>(dat, &TFormDiagRS485::Button2, runs);
     std::printf("diag_info_cancel_silent_lan_median: %.2f ms\n", infoLanMedian);
     std::printf("diag_info_cancel_silent_lan_max: %.2f ms\n", infoLanMax);
     std::printf("diag_rtu_master_cancel_silent_lan_median: %.2f ms\n", masterLanMedian);

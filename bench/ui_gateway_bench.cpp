@@ -26,7 +26,7 @@ void runEventsFor(int ms) {
     loop.exec();
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -60,7 +60,8 @@ int main(int argc, char** argv) {
     constexpr int kSeconds = 5;
     for (const auto& [code, baud] : {std::pair<std::uint8_t, int>{4, 9600}, {8, 115200}}) {
         TTK7713T_UartmCfg uartm;
-        if (!TK7713T_PrectiUartm(Konvertor, uartm) || (uartm.KodBaud = code, !TK7713T_ZapisUartm(Konvertor, uartm))) {
+        if (!TK7713T_PrectiUartm(Konvertor, uartm) ||
+            (uartm.KodBaud = code, !TK7713T_ZapisUartm(Konvertor, uartm))) {
             std::printf("ui_gateway_bench: failed: uartm.cfg\n");
             return 1;
         }
@@ -70,12 +71,13 @@ int main(int argc, char** argv) {
         w.PortEdit->setText(QString::number(sim.mbtcpPort()));
         w.IntervalEdit->setText(QStringLiteral("100"));
         w.RepeatButton->click();
-        runEventsFor(300);  // the connection stands
+        runEventsFor(300); // the connection stands
         const std::uint32_t before = w.requestsSent();
         QElapsedTimer clock;
         clock.start();
         runEventsFor(kSeconds * 1000);
-        const double rate = (w.requestsSent() - before) * 1000.0 / static_cast<double>(clock.elapsed());
+        const double rate =
+            (w.requestsSent() - before) * 1000.0 / static_cast<double>(clock.elapsed());
         w.RepeatButton->click();
         const bool allAnswered = w.lastStatus() == ModbusStatus::Answered;
         w.reject();

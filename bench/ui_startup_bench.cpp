@@ -54,7 +54,7 @@ int child(int reportFd, const char* settingsFolder, int argc, char** argv) {
         QTimer::singleShot(1, &loop, &QEventLoop::quit);
         loop.exec();
     }
-    QCoreApplication::processEvents();  // the first paint
+    QCoreApplication::processEvents(); // the first paint
     const std::string report = std::to_string(residentKilobytes()) + "\n";
     if (write(reportFd, report.data(), report.size()) != static_cast<ssize_t>(report.size())) {
         return 1;
@@ -70,7 +70,7 @@ double median(std::vector<double> v) {
     return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "--child") == 0) {
@@ -112,7 +112,8 @@ int main(int argc, char** argv) {
         std::string report;
         char buffer[64];
         ssize_t got = 0;
-        while (report.find('\n') == std::string::npos && (got = read(fds[0], buffer, sizeof buffer)) > 0) {
+        while (report.find('\n') == std::string::npos &&
+               (got = read(fds[0], buffer, sizeof buffer)) > 0) {
             report.append(buffer, static_cast<std::size_t>(got));
         }
         const auto shown = std::chrono::steady_clock::now();
@@ -131,7 +132,8 @@ int main(int argc, char** argv) {
 
     std::printf("ui_startup_runs: %d count\n", kRuns);
     std::printf("ui_startup_to_window_shown_median: %.1f ms\n", median(times));
-    std::printf("ui_startup_to_window_shown_max: %.1f ms\n", *std::max_element(times.begin(), times.end()));
+    std::printf("ui_startup_to_window_shown_max: %.1f ms\n",
+                *std::max_element(times.begin(), times.end()));
     std::printf("ui_startup_resident_memory_median: %.1f MB\n", median(memories));
     return 0;
 }

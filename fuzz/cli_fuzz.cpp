@@ -37,9 +37,9 @@ void removeScratchFolder() {
 bool toolMessages(const std::string& err) {
     std::istringstream lines(err);
     for (std::string line; std::getline(lines, line);) {
-        if (line.rfind("tk7713t: ", 0) != 0 && line.rfind("  ", 0) != 0 && line.rfind("\r", 0) != 0 &&
-            line.rfind("scan: ", 0) != 0 && line.rfind("sken: ", 0) != 0 &&
-            line.find("tk7713t --help") == std::string::npos &&
+        if (line.rfind("tk7713t: ", 0) != 0 && line.rfind("  ", 0) != 0 &&
+            line.rfind("\r", 0) != 0 && line.rfind("scan: ", 0) != 0 &&
+            line.rfind("sken: ", 0) != 0 && line.find("tk7713t --help") == std::string::npos &&
             line.find("tk7713t set --help") == std::string::npos) {
             return false;
         }
@@ -47,7 +47,7 @@ bool toolMessages(const std::string& err) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // Files named on the command line (backup, restore) stay in a scratch folder.
@@ -100,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ostringstream out;
     std::ostringstream err;
     const int status = tkcli::Run(args, out, err);
-    if (std::getenv("TK_FUZZ_SHOW") != nullptr) {  // to look at one input's run
+    if (std::getenv("TK_FUZZ_SHOW") != nullptr) { // to look at one input's run
         std::cerr << "status " << status << "\n" << out.str() << err.str();
     }
     FUZZ_CHECK(status >= 0 && status <= 3);

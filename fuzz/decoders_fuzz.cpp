@@ -38,7 +38,7 @@ void roundTrips(const std::uint8_t* image, std::size_t needs, Decode decode, Enc
     FUZZ_CHECK(second == first);
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) {

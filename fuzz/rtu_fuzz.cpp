@@ -102,7 +102,7 @@ Outcome run(const Exchange& e, const Bytes& leftovers) {
     return o;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);

@@ -17,7 +17,7 @@ void check(const linktrace::Decoded& d) {
     FUZZ_CHECK(d.malformed == (d.text.rfind("malformed ", 0) == 0));
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::uint8_t> bytes(data, data + size);
@@ -42,6 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(r.Values.size() == (s == ModbusStatus::Answered ? q.Count : 0u));
     }
     // The hex of any bytes is two digits and a blank per byte.
-    FUZZ_CHECK(linktrace::hexText(bytes.data(), bytes.size()).size() == (size == 0 ? 0 : 3 * size - 1));
+    FUZZ_CHECK(linktrace::hexText(bytes.data(), bytes.size()).size() ==
+               (size == 0 ? 0 : 3 * size - 1));
     return 0;
 }

@@ -13,7 +13,7 @@ packages=(
   # pymodbus's serial slave needs these; the package only recommends them.
   python3-serial-asyncio python3-serial
   nlohmann-json3-dev
-  clang libclang-rt-dev
+  clang libclang-rt-dev clang-format
   xdg-utils
   help2man poppler-utils
 )

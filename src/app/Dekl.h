@@ -26,8 +26,12 @@ constexpr std::int32_t LANG_EN = 1;
 
 // Baud-rate lists show codes 2..8 ("2400 Bd" .. "115200 Bd") at position code - 2.
 constexpr std::int32_t KOD_BAUD_PRVNI_V_SEZNAMU = 2;
-inline std::int32_t KodBaudNaPozici(std::int32_t kod) { return kod - KOD_BAUD_PRVNI_V_SEZNAMU; }
-inline std::int32_t PoziceNaKodBaud(std::int32_t pozice) { return pozice + KOD_BAUD_PRVNI_V_SEZNAMU; }
+inline std::int32_t KodBaudNaPozici(std::int32_t kod) {
+    return kod - KOD_BAUD_PRVNI_V_SEZNAMU;
+}
+inline std::int32_t PoziceNaKodBaud(std::int32_t pozice) {
+    return pozice + KOD_BAUD_PRVNI_V_SEZNAMU;
+}
 
 using TPole16B = std::array<std::uint8_t, 16>;
 using TPar = std::array<std::uint32_t, 16>;
@@ -206,7 +210,7 @@ std::string SettingsFilePath();
 // One entry of a unit's text table; Id equals the entry's position.
 struct TTextPolozka {
     std::int32_t Id;
-    const char* CZ;  // UTF-8
+    const char* CZ; // UTF-8
     const char* EN;
 };
 using TTextTabulka = std::span<const TTextPolozka>;
@@ -218,7 +222,8 @@ constexpr bool TextTabulkaPlatna(TTextTabulka tab) {
         return false;
     }
     for (std::size_t i = 0; i < tab.size(); ++i) {
-        if (tab[i].Id != static_cast<std::int32_t>(i) || tab[i].CZ == nullptr || tab[i].EN == nullptr) {
+        if (tab[i].Id != static_cast<std::int32_t>(i) || tab[i].CZ == nullptr ||
+            tab[i].EN == nullptr) {
             return false;
         }
     }
@@ -231,8 +236,7 @@ std::string Text(TTextTabulka tab, std::int32_t id, std::int32_t lang);
 
 // A unit's lookup, `Unit::Text(id, lang)`: it takes only the ids of its own
 // table (the unit's enum), so an id of another unit's table does not compile.
-template <typename Id, TTextTabulka (*Table)()>
-struct TextLookup {
+template <typename Id, TTextTabulka (*Table)()> struct TextLookup {
     std::string operator()(Id id, std::int32_t lang) const {
         return ::Text(Table(), static_cast<std::int32_t>(id), lang);
     }
@@ -247,7 +251,7 @@ enum TextId : std::int32_t {
 
 TTextTabulka Texty();
 inline constexpr TextLookup<TextId, &Texty> Text{};
-}  // namespace Dekl
+} // namespace Dekl
 
 // ---- Address text helpers ----
 

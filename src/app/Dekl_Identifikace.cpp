@@ -5,7 +5,7 @@ namespace {
 constexpr const char* SupportedType = "TK-7713T";
 constexpr std::size_t VersionLength = 4;
 
-}  // namespace
+} // namespace
 
 void RozdelInfoText(const std::string& info, std::string& typ, std::string& verze,
                     std::string& vyrCislo) {
@@ -49,7 +49,9 @@ void RozdelInfoText(const std::string& info, std::string& typ, std::string& verz
     }
 }
 
-bool PodporovanyTyp(const std::string& typ) { return typ == SupportedType; }
+bool PodporovanyTyp(const std::string& typ) {
+    return typ == SupportedType;
+}
 
 bool PodporovanaVerze(const std::string& typ, const std::string& verze) {
     if (!PodporovanyTyp(typ)) {

@@ -170,7 +170,7 @@ platform::ProfileLoadResult loadSettings(platform::ProfileFile& file, const Sett
     return result;
 }
 
-}  // namespace
+} // namespace
 
 void SetSettingsPerUser(bool perUser) {
     settingsPerUser = perUser;

@@ -42,7 +42,7 @@ bool addressPart(std::string_view part, std::uint8_t& out) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
 std::string Text(TTextTabulka tab, std::int32_t id, std::int32_t lang) {
     if (id < 0 || static_cast<std::size_t>(id) >= tab.size()) {
@@ -54,10 +54,11 @@ std::string Text(TTextTabulka tab, std::int32_t id, std::int32_t lang) {
 
 namespace Dekl {
 
-TTextTabulka Texty() { return DeklTexts; }
+TTextTabulka Texty() {
+    return DeklTexts;
+}
 
-
-}  // namespace Dekl
+} // namespace Dekl
 
 bool TextNaIP4(const std::string& text, TAdresa4B& adresa) {
     adresa.fill(0);

@@ -24,26 +24,41 @@ std::uint16_t MBRTU_CRC16(const std::uint8_t* Data, std::uint32_t Pocet) {
 
 std::int32_t MBRTU_Rychlost(std::int32_t KodBaud) {
     switch (KodBaud) {
-    case 0: return 600;
-    case 1: return 1200;
-    case 2: return 2400;
-    case 3: return 4800;
-    case 4: return 9600;
-    case 5: return 19200;
-    case 6: return 38400;
-    case 7: return 57600;
-    case 8: return 115200;
-    default: return 9600;
+    case 0:
+        return 600;
+    case 1:
+        return 1200;
+    case 2:
+        return 2400;
+    case 3:
+        return 4800;
+    case 4:
+        return 9600;
+    case 5:
+        return 19200;
+    case 6:
+        return 38400;
+    case 7:
+        return 57600;
+    case 8:
+        return 115200;
+    default:
+        return 9600;
     }
 }
 
 std::uint32_t MBRTU_TichoMs(std::int32_t KodBaud) {
     switch (KodBaud) {
-    case 2: return 19;
-    case 3: return 13;
-    case 4: return 10;
-    case 5: return 7;
-    default: return 4;
+    case 2:
+        return 19;
+    case 3:
+        return 13;
+    case 4:
+        return 10;
+    case 5:
+        return 7;
+    default:
+        return 4;
     }
 }
 
@@ -68,7 +83,7 @@ bool portOpen(const TMBRTU& MB) {
     return MB.ID.HNDL != platform::kNoSerialPort && platform::serialIsOpen(MB.ID.HNDL);
 }
 
-}  // namespace
+} // namespace
 
 std::int32_t MBRTU_Init(std::int32_t CisloCOM, std::int32_t KodBaud, std::int32_t KodParita,
                         std::uint32_t Timeout, TMBRTU& MB) {
@@ -257,9 +272,11 @@ std::int32_t exchange(TMBRTU& MB, const std::uint8_t* frame, std::uint16_t reque
     return Odpoved[1] >= 0x80 ? MBRTU_VYJIMKA : MBRTU_OK;
 }
 
-}  // namespace
+} // namespace
 
-void MBRTU_Abort(TMBRTU& MB) { requestAbort(MB.ID.Transfer); }
+void MBRTU_Abort(TMBRTU& MB) {
+    requestAbort(MB.ID.Transfer);
+}
 
 std::int32_t MBRTU_Transakce(TMBRTU& MB, const std::uint8_t* Dotaz, std::uint16_t DelkaDotazu,
                              std::uint16_t& DelkaOdpovedi,
@@ -292,14 +309,13 @@ std::int32_t MBRTU_Transakce(TMBRTU& MB, const std::uint8_t* Dotaz, std::uint16_
 
 std::int32_t MBRTU_PrectiBlok(TMBRTU& MB, std::uint8_t Soubor, std::uint16_t Blok, std::uint8_t n,
                               std::uint8_t* Buffer) {
-    const std::array<std::uint8_t, 7> request = {
-        MB.CFG.Adresa,
-        kFunctionReadBlock,
-        kFileAccessMarker,
-        Soubor,
-        static_cast<std::uint8_t>(Blok >> 8),
-        static_cast<std::uint8_t>(Blok & 0xFF),
-        n};
+    const std::array<std::uint8_t, 7> request = {MB.CFG.Adresa,
+                                                 kFunctionReadBlock,
+                                                 kFileAccessMarker,
+                                                 Soubor,
+                                                 static_cast<std::uint8_t>(Blok >> 8),
+                                                 static_cast<std::uint8_t>(Blok & 0xFF),
+                                                 n};
     std::array<std::uint8_t, MBRTU_MAX_ODPOVED> answer;
     std::uint16_t length = 0;
     if (MBRTU_Transakce(MB, request.data(), request.size(), length, answer) != MBRTU_OK) {

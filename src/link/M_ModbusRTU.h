@@ -7,9 +7,9 @@
 
 #include "link/TransferState.h"
 
-constexpr std::uint16_t MBRTU_MAX_DOTAZ = 260;    // request bytes before the CRC
-constexpr std::uint16_t MBRTU_MAX_ODPOVED = 260;  // answer buffer; an answer must be shorter
-constexpr std::uint16_t MBRTU_MAX_ZPRAVA = 256;   // message bytes of function 0x45
+constexpr std::uint16_t MBRTU_MAX_DOTAZ = 260;   // request bytes before the CRC
+constexpr std::uint16_t MBRTU_MAX_ODPOVED = 260; // answer buffer; an answer must be shorter
+constexpr std::uint16_t MBRTU_MAX_ZPRAVA = 256;  // message bytes of function 0x45
 
 struct TMBRTU_CFG {
     std::int32_t CisloCOM = 0;
@@ -23,7 +23,7 @@ struct TMBRTU_ED {};
 
 struct TMBRTU_ID {
     std::uint32_t HNDL = 0;
-    TransferState Transfer;  // a transaction runs; MBRTU_Abort asked to end it
+    TransferState Transfer; // a transaction runs; MBRTU_Abort asked to end it
 };
 
 struct TMBRTU {
@@ -41,10 +41,10 @@ struct TMBRTU_Zprava {
 
 // Result codes of MBRTU_Transakce.
 constexpr std::int32_t MBRTU_OK = 0;
-constexpr std::int32_t MBRTU_CHYBA_DOTAZU = 1;    // port not open, bad request length, or link busy
-constexpr std::int32_t MBRTU_CHYBA_ODPOVEDI = 2;  // timeout, too short or overrun
+constexpr std::int32_t MBRTU_CHYBA_DOTAZU = 1;   // port not open, bad request length, or link busy
+constexpr std::int32_t MBRTU_CHYBA_ODPOVEDI = 2; // timeout, too short or overrun
 constexpr std::int32_t MBRTU_CHYBA_CRC = 3;
-constexpr std::int32_t MBRTU_VYJIMKA = 4;         // Modbus exception answer
+constexpr std::int32_t MBRTU_VYJIMKA = 4; // Modbus exception answer
 
 std::int32_t MBRTU_Init(std::int32_t CisloCOM, std::int32_t KodBaud, std::int32_t KodParita,
                         std::uint32_t Timeout, TMBRTU& MB);

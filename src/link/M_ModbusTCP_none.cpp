@@ -15,6 +15,8 @@ ModbusResult ModbusTcpClient::transact(const ModbusTcpTarget&, const ModbusReque
     return result;
 }
 
-bool ModbusTcpClient::connected() const { return false; }
+bool ModbusTcpClient::connected() const {
+    return false;
+}
 
 void ModbusTcpClient::close() {}

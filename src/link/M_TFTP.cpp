@@ -149,7 +149,7 @@ struct Incoming {
 
 // One transfer: its socket, the server it asked and the peer that answered.
 class Session {
-public:
+  public:
     explicit Session(TftpClient& client) : client_(client) {}
 
     TftpClient::Result open() {
@@ -216,7 +216,7 @@ public:
         return in;
     }
 
-private:
+  private:
     // An aborted transfer is ended on the peer's side too: the peer that
     // answered, or the server asked when nobody has answered yet.
     void tellAborted() {
@@ -234,14 +234,16 @@ private:
             if (client_.abortRequested()) {
                 return Received::Aborted;
             }
-            const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
             const std::uint32_t leftMs =
                 left.count() <= 0 ? 0u : static_cast<std::uint32_t>((left.count() + 999) / 1000);
             platform::UdpEndpoint from;
             bool truncated = false;
             std::size_t got = 0;
-            const platform::UdpReceive r = socket_.receiveFrom(
-                buffer_.data(), buffer_.size(), got, truncated, from, std::min(leftMs, TftpClient::kWaitSliceMs));
+            const platform::UdpReceive r =
+                socket_.receiveFrom(buffer_.data(), buffer_.size(), got, truncated, from,
+                                    std::min(leftMs, TftpClient::kWaitSliceMs));
             if (r == platform::UdpReceive::Timeout) {
                 if (Clock::now() >= deadline) {
                     return Received::Timeout;
@@ -255,7 +257,7 @@ private:
                 return Received::Error;
             }
             if (!peerLocked_ && from.sameAddress(server_)) {
-                peer_ = from;  // the server's transfer identifier
+                peer_ = from; // the server's transfer identifier
                 peerLocked_ = true;
             }
             if (peerLocked_ && from == peer_) {
@@ -264,8 +266,10 @@ private:
                 return Received::Packet;
             }
             // Never answer an error packet, so two clients cannot loop.
-            if (tftpwire::opcodeOf({buffer_.data(), got}) != Opcode::Error && mayTellForeignSender(from)) {
-                const Bytes packet = tftpwire::errorPacket(tftpwire::UnknownTransferId, "Unknown transfer ID");
+            if (tftpwire::opcodeOf({buffer_.data(), got}) != Opcode::Error &&
+                mayTellForeignSender(from)) {
+                const Bytes packet =
+                    tftpwire::errorPacket(tftpwire::UnknownTransferId, "Unknown transfer ID");
                 socket_.sendTo(from, packet.data(), packet.size());
             }
             if (Clock::now() >= deadline) {
@@ -313,7 +317,8 @@ std::uint32_t offeredBlockSize(const std::string& value) {
             return 0;
         }
         // Saturate: any long digit string is simply too large.
-        number = std::min<std::uint32_t>(number * 10 + static_cast<std::uint32_t>(c - '0'), 1000000);
+        number =
+            std::min<std::uint32_t>(number * 10 + static_cast<std::uint32_t>(c - '0'), 1000000);
     }
     return number;
 }
@@ -321,7 +326,8 @@ std::uint32_t offeredBlockSize(const std::string& value) {
 // Checks an option acknowledgement; on refusal the peer gets error 8. On
 // success the session takes the offered block size. A repeated
 // acknowledgement must not change an agreed block size.
-bool acceptOptions(Session& session, const tftpwire::Packet& oack, std::uint16_t agreedBlockSize = 0) {
+bool acceptOptions(Session& session, const tftpwire::Packet& oack,
+                   std::uint16_t agreedBlockSize = 0) {
     std::uint16_t blockSize = session.blockSize();
     for (const tftpwire::Option& option : oack.options) {
         if (option.name.empty() && option.value.empty()) {
@@ -333,12 +339,14 @@ bool acceptOptions(Session& session, const tftpwire::Packet& oack, std::uint16_t
             if (number < MIN_BLOCK || number > MAX_BLOCK ||
                 (agreedBlockSize != 0 && number != agreedBlockSize)) {
                 session.sendError(tftpwire::OptionRefused, "Unsupported value \"" + option.value +
-                                                               "\" for option: \"" + option.name + "\"");
+                                                               "\" for option: \"" + option.name +
+                                                               "\"");
                 return false;
             }
             blockSize = static_cast<std::uint16_t>(number);
         } else if (key != "tsize") {
-            session.sendError(tftpwire::OptionRefused, "Unsupported option: \"" + option.name + "\"");
+            session.sendError(tftpwire::OptionRefused,
+                              "Unsupported option: \"" + option.name + "\"");
             return false;
         }
     }
@@ -353,14 +361,16 @@ bool acceptOptions(Session& session, const tftpwire::Packet& oack, std::uint16_t
 
 Bytes requestPacket(Opcode opcode, const TftpClient& client, const std::string& fileName,
                     std::uint64_t size) {
-    return tftpwire::requestPacket(opcode, fileName, client.Mode,
-                                   {{"blksize", std::to_string(client.RequestedBlockSize)},
-                                    {"tsize", std::to_string(size)}});
+    return tftpwire::requestPacket(
+        opcode, fileName, client.Mode,
+        {{"blksize", std::to_string(client.RequestedBlockSize)}, {"tsize", std::to_string(size)}});
 }
 
-}  // namespace
+} // namespace
 
-void TftpClient::abort() { requestAbort(transfer_); }
+void TftpClient::abort() {
+    requestAbort(transfer_);
+}
 
 TftpServerAddress parseTftpServerAddress(const std::string& text) {
     TftpServerAddress result;
@@ -393,8 +403,9 @@ TftpServerAddress parseTftpServerAddress(const std::string& text) {
     return result;
 }
 
-TftpClient::Result TftpClient::read(const std::string& fileName, std::vector<std::uint8_t>& contents,
-                                    std::size_t maxBytes, std::uint64_t& totalBytes) {
+TftpClient::Result TftpClient::read(const std::string& fileName,
+                                    std::vector<std::uint8_t>& contents, std::size_t maxBytes,
+                                    std::uint64_t& totalBytes) {
     // An event handled during a wait must not start a transfer inside this one.
     if (transfer_.Busy) {
         contents.clear();
@@ -445,7 +456,7 @@ TftpClient::Result TftpClient::read(const std::string& fileName, std::vector<std
         }
         const std::uint16_t block = in.packet.number;
         if (block != expected) {
-            continue;  // duplicate or out of order: no answer
+            continue; // duplicate or out of order: no answer
         }
         const tftpwire::ByteSpan payload = in.packet.payload;
         totalBytes += payload.size();
@@ -592,7 +603,8 @@ bool TFTP_PrectiSoubor(TTFTP& TF, const std::string& Soubor, std::uint8_t* Buffe
     }
     std::vector<std::uint8_t> contents;
     std::uint64_t total = 0;
-    if (TF.ID.IdTrivialFTP1->read(Soubor, contents, TFTP_MAX_SOUBOR, total) != TftpClient::Result::Ok) {
+    if (TF.ID.IdTrivialFTP1->read(Soubor, contents, TFTP_MAX_SOUBOR, total) !=
+        TftpClient::Result::Ok) {
         TF.ED.Status = 3;
         return false;
     }

@@ -10,7 +10,7 @@
 #include "link/TransferState.h"
 #include "platform/Udp.h"
 
-constexpr std::int32_t TFTP_MAX_SOUBOR = 10000;  // bytes, both directions
+constexpr std::int32_t TFTP_MAX_SOUBOR = 10000; // bytes, both directions
 
 constexpr std::uint16_t TFTP_PORT = 69;
 
@@ -30,19 +30,19 @@ TftpServerAddress parseTftpServerAddress(const std::string& text);
 // Client side of a TFTP transfer: one request, no retransmission, options
 // blksize and tsize requested, peer locked to the server's first answer.
 class TftpClient {
-public:
+  public:
     enum class Result {
         Ok,
-        NoAddress,       // address text invalid or not resolvable
-        SocketError,     // socket could not be opened, or send/receive failed
-        Timeout,         // no datagram in time
-        ServerError,     // the server sent an error packet
-        IllegalPacket,   // unexpected opcode, truncated or oversized datagram
-        OptionRefused,   // option acknowledgement not acceptable
-        BlockOverflow,   // block number would pass 65535, or a read passes 1 MiB
-        BadArgument,     // file name with a zero byte, or no data
-        Aborted,         // ended on request by abort()
-        Busy             // asked while a transfer of this client runs
+        NoAddress,     // address text invalid or not resolvable
+        SocketError,   // socket could not be opened, or send/receive failed
+        Timeout,       // no datagram in time
+        ServerError,   // the server sent an error packet
+        IllegalPacket, // unexpected opcode, truncated or oversized datagram
+        OptionRefused, // option acknowledgement not acceptable
+        BlockOverflow, // block number would pass 65535, or a read passes 1 MiB
+        BadArgument,   // file name with a zero byte, or no data
+        Aborted,       // ended on request by abort()
+        Busy           // asked while a transfer of this client runs
     };
 
     std::string Host;
@@ -79,7 +79,7 @@ public:
     // Block size of the last transfer after negotiation.
     std::uint16_t LastBlockSize = 0;
 
-private:
+  private:
     TransferState transfer_;
 };
 
@@ -90,7 +90,7 @@ struct TTFTP_CFG {
 };
 
 struct TTFTP_ED {
-    std::int32_t Status = 0;  // 0 success, 1 no client, 3 transfer failed
+    std::int32_t Status = 0; // 0 success, 1 no client, 3 transfer failed
 };
 
 struct TTFTP_ID {

@@ -345,8 +345,8 @@ Decoded decodeTftp(const std::uint8_t* data, std::size_t length) {
         if (p.shape != Shape::Ok) {
             return malformed("DATA without block number");
         }
-        return {"DATA " + number(p.number) + ", " + number(static_cast<std::uint32_t>(p.payload.size())) +
-                " bytes"};
+        return {"DATA " + number(p.number) + ", " +
+                number(static_cast<std::uint32_t>(p.payload.size())) + " bytes"};
     case Opcode::Ack:
         if (p.shape != Shape::Ok) {
             return malformed("ACK of " + number(static_cast<std::uint32_t>(length)) + " bytes");
@@ -364,7 +364,8 @@ Decoded decodeTftp(const std::uint8_t* data, std::size_t length) {
         if (p.shape != Shape::Ok) {
             return malformed("OACK: a string without its zero");
         }
-        return {"OACK" + (p.options.empty() ? std::string(" without options") : optionsText(p.options))};
+        return {"OACK" +
+                (p.options.empty() ? std::string(" without options") : optionsText(p.options))};
     default:
         return malformed("TFTP packet, opcode " + number(static_cast<std::uint16_t>(p.opcode)));
     }

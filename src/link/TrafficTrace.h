@@ -71,7 +71,7 @@ class TrafficTracer final : public platform::TrafficTap {
     struct SerialLine {
         std::string name; // "COM3"
         std::uint32_t silenceMs = 4;
-        bool awaiting = false; // a request went out, its answer is not reported yet
+        bool awaiting = false;      // a request went out, its answer is not reported yet
         std::uint16_t expected = 0; // answer length the request fixes, 0 when it does not
         std::vector<std::uint8_t> answer;
         std::size_t count = 0; // bytes received, also those beyond the kept ones

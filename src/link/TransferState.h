@@ -5,8 +5,8 @@
 #pragma once
 
 struct TransferState {
-    bool Busy = false;            // a transfer runs
-    bool AbortRequested = false;  // it is to end at its next wait, as failed
+    bool Busy = false;           // a transfer runs
+    bool AbortRequested = false; // it is to end at its next wait, as failed
 };
 
 // Asks the running transfer to end; does nothing when none runs.
@@ -19,7 +19,7 @@ inline void requestAbort(TransferState& state) {
 // Marks the link busy for one transfer. An abort asked for outside a
 // transfer never carries over into the next one.
 class TransferScope {
-public:
+  public:
     explicit TransferScope(TransferState& state) : state_(state) {
         state_.Busy = true;
         state_.AbortRequested = false;
@@ -31,6 +31,6 @@ public:
     TransferScope(const TransferScope&) = delete;
     TransferScope& operator=(const TransferScope&) = delete;
 
-private:
+  private:
     TransferState& state_;
 };

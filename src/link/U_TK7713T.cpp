@@ -12,8 +12,12 @@ namespace {
 
 using Image = std::array<std::uint8_t, kImageCapacity>;
 
-bool readable(const ConverterFile& f) { return f.direction != Direction::Write; }
-bool writable(const ConverterFile& f) { return f.direction != Direction::Read; }
+bool readable(const ConverterFile& f) {
+    return f.direction != Direction::Write;
+}
+bool writable(const ConverterFile& f) {
+    return f.direction != Direction::Read;
+}
 
 // The whole file into a fixed buffer; length set only on Done.
 Transfer readInto(TTK7713T& TK, const ConverterFile& f, Image& buf, std::size_t& length) {
@@ -41,7 +45,7 @@ Transfer readInto(TTK7713T& TK, const ConverterFile& f, Image& buf, std::size_t&
         for (std::uint8_t b = 0; b < f.blockCount; ++b) {
             const std::uint8_t n = f.blockSizes[b];
             if (MBRTU_PrectiBlok(TK.MBRTU, f.number, b, n, buf.data() + at) != 0) {
-                return Transfer::Failed;  // later blocks are not asked for
+                return Transfer::Failed; // later blocks are not asked for
             }
             at += n;
         }
@@ -91,7 +95,7 @@ bool writeOperation(TTK7713T& TK, FileId id, Record& rec,
     return true;
 }
 
-}  // namespace
+} // namespace
 
 Transfer readImage(TTK7713T& TK, const ConverterFile& f, std::vector<std::uint8_t>& image) {
     Image buf;
@@ -117,7 +121,8 @@ Transfer writeImage(TTK7713T& TK, const ConverterFile& f, const std::uint8_t* da
         if (length > kImageCapacity) {
             return Transfer::Failed;
         }
-        return TFTP_ZapisSoubor(TK.TFTP, std::string(f.name), data, static_cast<std::int32_t>(length))
+        return TFTP_ZapisSoubor(TK.TFTP, std::string(f.name), data,
+                                static_cast<std::int32_t>(length))
                    ? Transfer::Done
                    : Transfer::Failed;
     case ROZHRANI_COM:
@@ -134,7 +139,7 @@ Transfer writeImage(TTK7713T& TK, const ConverterFile& f, const std::uint8_t* da
     }
 }
 
-}  // namespace tk7713t
+} // namespace tk7713t
 
 using tk7713t::FileId;
 
@@ -207,14 +212,14 @@ namespace {
 
 bool sendCommand(TTK7713T& TK, TTK7713T_CtrlBin command, std::int32_t& Status) {
     if (!TK.Init) {
-        return false;  // out Status stays unset
+        return false; // out Status stays unset
     }
     const bool ok = TK7713T_ZapisCtrl(TK, command);
     Status = command.Status;
     return ok;
 }
 
-}  // namespace
+} // namespace
 
 bool TK7713T_Restart(TTK7713T& TK, std::int32_t& Status) {
     return sendCommand(TK, tk7713t::restartCommand(), Status);

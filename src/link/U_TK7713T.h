@@ -19,7 +19,7 @@
 using TAdresaMAC = std::array<std::uint8_t, 6>;
 using TAdresaIP4 = std::array<std::uint8_t, 4>;
 using TAdresaIP6 = std::array<std::uint8_t, 16>;
-using TRTC = std::array<std::uint8_t, 8>;  // converter clock stamp, never interpreted
+using TRTC = std::array<std::uint8_t, 8>; // converter clock stamp, never interpreted
 using THASH = std::array<std::uint8_t, 16>;
 
 // Header of the running firmware image.
@@ -27,7 +27,7 @@ struct THlavickaHBIN {
     std::uint32_t Delka = 0;
     THASH Hash{};
     TRTC DatumCas{};
-    std::string NazevFW;  // 38 characters, zero bytes kept
+    std::string NazevFW; // 38 characters, zero bytes kept
 
     bool operator==(const THlavickaHBIN&) const = default;
 };
@@ -37,16 +37,16 @@ struct THlavickaHBIN {
 
 struct TTK7713T_InfoTxt {
     std::int32_t Status = 0;
-    std::string Text;  // one char per byte received
+    std::string Text; // one char per byte received
 
     bool operator==(const TTK7713T_InfoTxt&) const = default;
 };
 
 struct TTK7713T_SysBin {
     std::int32_t Status = 0;
-    std::string TypFW;      // 24 characters
-    std::string TypLoader;  // 21 characters (15 + 6, three bytes between skipped)
-    std::string VyrCislo;   // 8 characters
+    std::string TypFW;     // 24 characters
+    std::string TypLoader; // 21 characters (15 + 6, three bytes between skipped)
+    std::string VyrCislo;  // 8 characters
     THlavickaHBIN AktualHBIN;
     TAdresaMAC MAC{};
     TAdresaIP4 IP4_Adresa{};
@@ -112,14 +112,14 @@ struct TTK7713T_MmrdBin {
     bool operator==(const TTK7713T_MmrdBin&) const = default;
 };
 
-constexpr std::size_t TK7713T_MMRGV_VZORKU = 180;  // samples in the utilisation ring
+constexpr std::size_t TK7713T_MMRGV_VZORKU = 180; // samples in the utilisation ring
 
 struct TTK7713T_MmrgvBin {
     std::int32_t Status = 0;
     std::uint32_t PocetDat = 0;
     std::uint32_t MaxPocetDat = 0;
     std::uint32_t IndexZapisu = 0;
-    std::array<std::uint8_t, TK7713T_MMRGV_VZORKU> PoleDat{};  // oldest first
+    std::array<std::uint8_t, TK7713T_MMRGV_VZORKU> PoleDat{}; // oldest first
 
     bool operator==(const TTK7713T_MmrgvBin&) const = default;
 };
@@ -177,7 +177,7 @@ struct TTK7713T_CtrlBin {
 
 struct TTK7713T {
     bool Init = false;
-    std::int32_t Rozhrani = ROZHRANI_COM;  // 0 LAN, 1 COM port, 2 USB COM port
+    std::int32_t Rozhrani = ROZHRANI_COM; // 0 LAN, 1 COM port, 2 USB COM port
     TTFTP TFTP;
     TMBRTU MBRTU;
 };
@@ -202,8 +202,9 @@ bool TK7713T_PrectiSys(TTK7713T& TK, TTK7713T_SysBin& Sys);
 bool TK7713T_PrectiMmrd(TTK7713T& TK, TTK7713T_MmrdBin& Mmrd);
 bool TK7713T_PrectiMmrgv(TTK7713T& TK, TTK7713T_MmrgvBin& Mmrgv);
 bool TK7713T_ZapisCtrl(TTK7713T& TK, TTK7713T_CtrlBin& Ctrl);
-bool TK7713T_Restart(TTK7713T& TK, std::int32_t& Status);          // Status unset when not initialised
-bool TK7713T_VymazStatistiku(TTK7713T& TK, std::int32_t& Status);  // Status unset when not initialised
+bool TK7713T_Restart(TTK7713T& TK, std::int32_t& Status); // Status unset when not initialised
+bool TK7713T_VymazStatistiku(TTK7713T& TK,
+                             std::int32_t& Status); // Status unset when not initialised
 bool TK7713T_PrectiLan4(TTK7713T& TK, TTK7713T_Lan4Cfg& Lan4);
 bool TK7713T_PrectiMbtcp(TTK7713T& TK, TTK7713T_MbtcpCfg& Mbtcp);
 bool TK7713T_PrectiUarts(TTK7713T& TK, TTK7713T_UartsCfg& Uarts);
@@ -223,8 +224,8 @@ double TK7713T_Real4(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uin
 
 namespace tk7713t {
 
-constexpr std::size_t kImageCapacity = 10000;  // largest file image handled
-constexpr std::size_t kMaxBlock = 240;         // largest serial block asked for
+constexpr std::size_t kImageCapacity = 10000; // largest file image handled
+constexpr std::size_t kMaxBlock = 240;        // largest serial block asked for
 
 enum class FileId : std::uint8_t { Info, Sys, Ctrl, Mmrd, Mmrgv, Lan4, Mbtcp, Uartm, Uarts };
 
@@ -232,15 +233,15 @@ enum class Direction : std::uint8_t { Read, Write, ReadWrite };
 
 struct ConverterFile {
     FileId id;
-    std::string_view name;        // sent exactly like this over the LAN
-    std::uint8_t number;          // file number of functions 0x43 / 0x44
-    std::uint8_t blockCount;      // serial blocks, numbered 0, 1, ...
-    std::array<std::uint8_t, 2> blockSizes;  // bytes per serial block
-    std::uint16_t length;         // bytes of the file the program uses
-    std::uint16_t decodeNeeds;    // bytes a decoder reads; shorter images fail
+    std::string_view name;                  // sent exactly like this over the LAN
+    std::uint8_t number;                    // file number of functions 0x43 / 0x44
+    std::uint8_t blockCount;                // serial blocks, numbered 0, 1, ...
+    std::array<std::uint8_t, 2> blockSizes; // bytes per serial block
+    std::uint16_t length;                   // bytes of the file the program uses
+    std::uint16_t decodeNeeds;              // bytes a decoder reads; shorter images fail
     Direction direction;
 
-    std::size_t serialLength() const;  // sum of the block sizes
+    std::size_t serialLength() const; // sum of the block sizes
 };
 
 // All nine files in catalogue order.
@@ -250,8 +251,8 @@ const ConverterFile& file(FileId id);
 const ConverterFile* findFile(std::string_view name);
 
 enum class Transfer : std::uint8_t {
-    NotInitialised,  // TK.Init false: nothing sent
-    Failed,          // the link reported a failure (or Rozhrani is out of range)
+    NotInitialised, // TK.Init false: nothing sent
+    Failed,         // the link reported a failure (or Rozhrani is out of range)
     Done,
 };
 
@@ -292,4 +293,4 @@ std::array<std::uint8_t, 23> encodeCtrl(const TTK7713T_CtrlBin& rec);
 TTK7713T_CtrlBin restartCommand();
 TTK7713T_CtrlBin clearStatisticsCommand();
 
-}  // namespace tk7713t
+} // namespace tk7713t

@@ -8,7 +8,7 @@ namespace {
 
 constexpr std::array<ConverterFile, 9> kCatalogue{{
     // id, name, number, blocks, block sizes, length, decoder needs, direction
-    {FileId::Info, "info.txt", 0, 1, {31, 0}, 0, 0, Direction::Read},  // free length
+    {FileId::Info, "info.txt", 0, 1, {31, 0}, 0, 0, Direction::Read}, // free length
     {FileId::Sys, "sys.bin", 2, 2, {240, 152}, 392, 392, Direction::Read},
     {FileId::Ctrl, "ctrl.bin", 3, 1, {23, 0}, 23, 22, Direction::Write},
     {FileId::Mmrd, "mmrd.bin", 6, 1, {240, 0}, 16, 16, Direction::Read},
@@ -19,7 +19,7 @@ constexpr std::array<ConverterFile, 9> kCatalogue{{
     {FileId::Uarts, "uarts.cfg", 24, 1, {5, 0}, 5, 4, Direction::ReadWrite},
 }};
 
-}  // namespace
+} // namespace
 
 std::size_t ConverterFile::serialLength() const {
     std::size_t total = 0;
@@ -29,9 +29,13 @@ std::size_t ConverterFile::serialLength() const {
     return total;
 }
 
-const std::array<ConverterFile, 9>& catalogue() { return kCatalogue; }
+const std::array<ConverterFile, 9>& catalogue() {
+    return kCatalogue;
+}
 
-const ConverterFile& file(FileId id) { return kCatalogue[static_cast<std::size_t>(id)]; }
+const ConverterFile& file(FileId id) {
+    return kCatalogue[static_cast<std::size_t>(id)];
+}
 
 const ConverterFile* findFile(std::string_view name) {
     for (const ConverterFile& f : kCatalogue) {
@@ -42,4 +46,4 @@ const ConverterFile* findFile(std::string_view name) {
     return nullptr;
 }
 
-}  // namespace tk7713t
+} // namespace tk7713t

@@ -23,14 +23,15 @@ std::string text(const std::uint8_t* p, std::size_t n) {
     return std::string(reinterpret_cast<const char*>(p), n);
 }
 
-double real4(const std::uint8_t* p) { return TK7713T_Real4(p[0], p[1], p[2], p[3]); }
+double real4(const std::uint8_t* p) {
+    return TK7713T_Real4(p[0], p[1], p[2], p[3]);
+}
 
 bool enough(tk7713t::FileId id, std::size_t length) {
     return length >= tk7713t::file(id).decodeNeeds;
 }
 
-template <std::size_t N>
-void seal(std::array<std::uint8_t, N>& image) {
+template <std::size_t N> void seal(std::array<std::uint8_t, N>& image) {
     image[N - 1] = tk7713t::checksum(image.data(), N - 1);
 }
 
@@ -48,8 +49,7 @@ void take(const std::uint8_t* image, const tk7713t::Field& f, std::string& membe
 void take(const std::uint8_t* image, const tk7713t::Field& f, double& member) {
     member = real4(image + f.offset);
 }
-template <class T>
-void take(const std::uint8_t* image, const tk7713t::Field& f, T& member) {
+template <class T> void take(const std::uint8_t* image, const tk7713t::Field& f, T& member) {
     member = 0;
     for (std::size_t i = f.width; i-- > 0;) {
         member = static_cast<T>((member << 8) | image[f.offset + i]);
@@ -59,8 +59,7 @@ template <std::size_t N>
 void put(std::uint8_t* image, const tk7713t::Field& f, const std::array<std::uint8_t, N>& member) {
     std::memcpy(image + f.offset, member.data() + N - f.width, f.width);
 }
-template <class T>
-void put(std::uint8_t* image, const tk7713t::Field& f, T member) {
+template <class T> void put(std::uint8_t* image, const tk7713t::Field& f, T member) {
     for (std::size_t i = 0; i < f.width; ++i) {
         image[f.offset + i] = static_cast<std::uint8_t>(member >> (8 * i));
     }
@@ -86,12 +85,12 @@ std::array<std::uint8_t, N> encodeFields(const Record& rec) {
     return image;
 }
 
-}  // namespace
+} // namespace
 
 double TK7713T_Real4(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3) {
-    const std::uint32_t bits = static_cast<std::uint32_t>(b0) | (static_cast<std::uint32_t>(b1) << 8) |
-                               (static_cast<std::uint32_t>(b2) << 16) |
-                               (static_cast<std::uint32_t>(b3) << 24);
+    const std::uint32_t bits =
+        static_cast<std::uint32_t>(b0) | (static_cast<std::uint32_t>(b1) << 8) |
+        (static_cast<std::uint32_t>(b2) << 16) | (static_cast<std::uint32_t>(b3) << 24);
     const float f = std::bit_cast<float>(bits);
     if (std::isnan(f)) {
         return 0.0;
@@ -118,7 +117,7 @@ bool decodeSys(const std::uint8_t* data, std::size_t length, TTK7713T_SysBin& re
     if (!decodeFields<FileId::Sys>(data, length, rec)) {
         return false;
     }
-    rec.TypLoader.erase(15, 3);  // bytes 39-41 are not part of it
+    rec.TypLoader.erase(15, 3); // bytes 39-41 are not part of it
     return true;
 }
 
@@ -210,4 +209,4 @@ TTK7713T_CtrlBin clearStatisticsCommand() {
     return c;
 }
 
-}  // namespace tk7713t
+} // namespace tk7713t

@@ -169,9 +169,9 @@ template <> struct FileFields<FileId::Sys> {
                         r.TeplotaUP_Status, r.TeplotaUP_CasZnacka, r.TeplotaUP_DatumCas,
                         r.TeplotaUP_CisloMereni, r.TeplotaDPS, r.TeplotaDPS_Min, r.TeplotaDPS_Max,
                         r.TeplotaDPS_Status, r.TeplotaDPS_CasZnacka, r.TeplotaDPS_DatumCas,
-                        r.TeplotaDPS_CisloMereni, r.NapetiPWR, r.NapetiPWR_Nekalib,
-                        r.NapetiPWR_Min, r.NapetiPWR_Max, r.NapetiPWR_Status,
-                        r.NapetiPWR_CasZnacka, r.NapetiPWR_DatumCas, r.NapetiPWR_CisloMereni);
+                        r.TeplotaDPS_CisloMereni, r.NapetiPWR, r.NapetiPWR_Nekalib, r.NapetiPWR_Min,
+                        r.NapetiPWR_Max, r.NapetiPWR_Status, r.NapetiPWR_CasZnacka,
+                        r.NapetiPWR_DatumCas, r.NapetiPWR_CisloMereni);
     }
 };
 
@@ -190,8 +190,7 @@ template <FileId F> consteval const Field& field(std::string_view name) {
 
 // Calls fn(field, member) for each field of a file (its FileFields), in
 // table order.
-template <class Fields, class R, class Fn>
-constexpr void forEachField(Fields, R& record, Fn&& fn) {
+template <class Fields, class R, class Fn> constexpr void forEachField(Fields, R& record, Fn&& fn) {
     std::apply(
         [&](auto&... member) {
             std::size_t i = 0;
@@ -216,7 +215,7 @@ static_assert(membersFitTable<FileId::Lan4>() && membersFitTable<FileId::Mbtcp>(
               membersFitTable<FileId::Uartm>() && membersFitTable<FileId::Uarts>() &&
               membersFitTable<FileId::Ctrl>());
 static_assert(std::size(FileFields<FileId::Sys>::table) ==
-              std::tuple_size_v<decltype(FileFields<FileId::Sys>::members(
-                  std::declval<TTK7713T_SysBin&>()))>);
+              std::tuple_size_v<
+                  decltype(FileFields<FileId::Sys>::members(std::declval<TTK7713T_SysBin&>()))>);
 
 } // namespace tk7713t

@@ -8,7 +8,7 @@ namespace platform {
 namespace {
 
 class SystemClock final : public ClockSource {
-public:
+  public:
     TimeOfDay timeOfDay() override { return detail::systemTimeOfDay(); }
     std::uint64_t monotonicUs() override { return detail::systemMonotonicUs(); }
     void pause(std::uint32_t ms) override { detail::systemPauseMs(ms); }
@@ -25,17 +25,27 @@ ClockSource& currentClock() {
     return source != nullptr ? *source : theSystemClock;
 }
 
-}  // namespace
+} // namespace
 
-void setClockSource(ClockSource* source) { installedClock.store(source); }
+void setClockSource(ClockSource* source) {
+    installedClock.store(source);
+}
 
-ClockSource& systemClock() { return theSystemClock; }
+ClockSource& systemClock() {
+    return theSystemClock;
+}
 
-TimeOfDay localTimeOfDay() { return currentClock().timeOfDay(); }
+TimeOfDay localTimeOfDay() {
+    return currentClock().timeOfDay();
+}
 
-std::uint64_t monotonicUs() { return currentClock().monotonicUs(); }
+std::uint64_t monotonicUs() {
+    return currentClock().monotonicUs();
+}
 
-void pauseMs(std::uint32_t ms) { currentClock().pause(ms); }
+void pauseMs(std::uint32_t ms) {
+    currentClock().pause(ms);
+}
 
 void requestTimerResolution() {
     std::lock_guard<std::mutex> lock(resolutionMutex);
@@ -57,4 +67,4 @@ std::uint32_t timerResolutionRequests() {
     return resolutionRequests;
 }
 
-}  // namespace platform
+} // namespace platform

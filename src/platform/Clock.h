@@ -9,14 +9,14 @@ namespace platform {
 struct TimeOfDay {
     std::uint32_t hour = 0;
     std::uint32_t minute = 0;
-    std::uint32_t second = 0;  // may be 60 during a leap second
+    std::uint32_t second = 0; // may be 60 during a leap second
     std::uint32_t millisecond = 0;
 };
 
 // Source of time and pauses; the seam through which tests substitute a
 // fake clock that never really sleeps.
 class ClockSource {
-public:
+  public:
     virtual ~ClockSource() = default;
     virtual TimeOfDay timeOfDay() = 0;
     // Microseconds from an arbitrary start; never goes back, whatever the
@@ -52,6 +52,6 @@ std::uint64_t systemMonotonicUs();
 void systemPauseMs(std::uint32_t ms);
 void systemBeginTimerResolution();
 void systemEndTimerResolution();
-}  // namespace detail
+} // namespace detail
 
-}  // namespace platform
+} // namespace platform

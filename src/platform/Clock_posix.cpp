@@ -39,4 +39,4 @@ void systemPauseMs(std::uint32_t ms) {
 void systemBeginTimerResolution() {}
 void systemEndTimerResolution() {}
 
-}  // namespace platform::detail
+} // namespace platform::detail

@@ -1,6 +1,8 @@
 #include "platform/Clock.h"
 
 #include <windows.h>
+
+// After windows.h, whose types it uses.
 #include <timeapi.h>
 
 namespace platform::detail {
@@ -27,9 +29,15 @@ std::uint64_t systemMonotonicUs() {
     return ticks / perSecond * 1000000u + ticks % perSecond * 1000000u / perSecond;
 }
 
-void systemPauseMs(std::uint32_t ms) { Sleep(ms); }
+void systemPauseMs(std::uint32_t ms) {
+    Sleep(ms);
+}
 
-void systemBeginTimerResolution() { timeBeginPeriod(1); }
-void systemEndTimerResolution() { timeEndPeriod(1); }
+void systemBeginTimerResolution() {
+    timeBeginPeriod(1);
+}
+void systemEndTimerResolution() {
+    timeEndPeriod(1);
+}
 
-}  // namespace platform::detail
+} // namespace platform::detail

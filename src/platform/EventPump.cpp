@@ -6,7 +6,9 @@ namespace {
 EventPumpHook installedHook = nullptr;
 }
 
-void setEventPump(EventPumpHook hook) { installedHook = hook; }
+void setEventPump(EventPumpHook hook) {
+    installedHook = hook;
+}
 
 void pumpEvents() {
     if (installedHook != nullptr) {
@@ -14,4 +16,4 @@ void pumpEvents() {
     }
 }
 
-}  // namespace platform
+} // namespace platform

@@ -11,4 +11,4 @@ void setEventPump(EventPumpHook hook);
 // Runs the installed hook once.
 void pumpEvents();
 
-}  // namespace platform
+} // namespace platform

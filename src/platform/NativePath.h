@@ -10,4 +10,4 @@ namespace platform {
 // UTF-8 become U+FFFD, a name no file has, so the open fails cleanly.
 std::filesystem::path nativePath(const std::string& utf8);
 
-}  // namespace platform
+} // namespace platform

@@ -7,4 +7,4 @@ std::filesystem::path nativePath(const std::string& utf8) {
     return std::filesystem::path(utf8);
 }
 
-}  // namespace platform
+} // namespace platform

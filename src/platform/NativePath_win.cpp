@@ -15,4 +15,4 @@ std::filesystem::path nativePath(const std::string& utf8) {
     return std::filesystem::path(std::move(text));
 }
 
-}  // namespace platform
+} // namespace platform

@@ -4,11 +4,11 @@
 
 #include "platform/NativePath.h"
 
-#include <utility>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <system_error>
+#include <utility>
 
 namespace platform {
 
@@ -17,7 +17,9 @@ namespace {
 constexpr std::string_view Bom = "\xEF\xBB\xBF";
 constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && isBlank(s.front())) {
@@ -29,7 +31,9 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char lowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool sameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
@@ -59,7 +63,7 @@ std::optional<std::string_view> sectionName(std::string_view line) {
 struct KeyLine {
     std::string_view name;
     std::string_view value;
-    std::size_t valueStart;  // offset of the value's first byte after "=" and blanks
+    std::size_t valueStart; // offset of the value's first byte after "=" and blanks
 };
 
 // Key and value of a key line, or nullopt for comments and lines without "=".
@@ -83,13 +87,15 @@ std::optional<KeyLine> keyLine(std::string_view line) {
     return KeyLine{name, trim(line.substr(eq + 1)), start};
 }
 
-bool hasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+bool hasLineBreak(std::string_view s) {
+    return s.find_first_of("\r\n") != std::string_view::npos;
+}
 
 bool storableName(std::string_view s) {
     return !s.empty() && trim(s).size() == s.size() && !hasLineBreak(s);
 }
 
-}  // namespace
+} // namespace
 
 ProfileLoadResult ProfileFile::load(const std::string& path) {
     parse({});
@@ -187,7 +193,8 @@ std::size_t ProfileFile::findKey(std::size_t header, std::string_view key) const
     return npos;
 }
 
-std::optional<std::string> ProfileFile::value(std::string_view section, std::string_view key) const {
+std::optional<std::string> ProfileFile::value(std::string_view section,
+                                              std::string_view key) const {
     const std::size_t header = findSection(section);
     if (header == npos) {
         return std::nullopt;
@@ -205,7 +212,9 @@ std::string ProfileFile::readString(std::string_view section, std::string_view k
     return v ? std::move(*v) : std::string(defaultValue);
 }
 
-bool ProfileFile::hasSection(std::string_view section) const { return findSection(section) != npos; }
+bool ProfileFile::hasSection(std::string_view section) const {
+    return findSection(section) != npos;
+}
 
 std::string ProfileFile::lineBreak() const {
     const std::size_t nl = text_.find('\n');
@@ -289,7 +298,9 @@ std::string ProfileFile::bytes() const {
     return out;
 }
 
-bool ProfileFile::save(const std::string& path) const { return replaceFileContents(path, bytes()); }
+bool ProfileFile::save(const std::string& path) const {
+    return replaceFileContents(path, bytes());
+}
 
 bool makeFolders(const std::string& folder) {
     const std::filesystem::path p = nativePath(folder);
@@ -298,4 +309,4 @@ bool makeFolders(const std::string& folder) {
     return std::filesystem::is_directory(p, ec);
 }
 
-}  // namespace platform
+} // namespace platform

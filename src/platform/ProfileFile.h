@@ -28,13 +28,13 @@
 namespace platform {
 
 enum class ProfileLoadResult {
-    Missing,     // no such file: the document is empty
-    Loaded,      // the document holds the file's bytes
-    Unreadable,  // the file exists but cannot be read: the document is empty
+    Missing,    // no such file: the document is empty
+    Loaded,     // the document holds the file's bytes
+    Unreadable, // the file exists but cannot be read: the document is empty
 };
 
 class ProfileFile {
-public:
+  public:
     // Files larger than this are refused as unreadable (and so never
     // replaced); a settings file is a few kilobytes.
     static constexpr std::size_t MaxFileBytes = 1024u * 1024u;
@@ -60,7 +60,7 @@ public:
     // Atomically replaces the file at path by the document.
     bool save(const std::string& path) const;
 
-private:
+  private:
     // The line's text without its line break.
     std::string_view lineText(std::size_t index) const;
     // Offset just past the line's break ("\n" or "\r\n"; none for an
@@ -99,4 +99,4 @@ bool makeFolders(const std::string& folder);
 // Line break used for lines added to a document that has none yet.
 const char* nativeLineBreak();
 
-}  // namespace platform
+} // namespace platform

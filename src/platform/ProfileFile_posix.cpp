@@ -33,7 +33,8 @@ bool writeAll(int fd, std::string_view bytes) {
 // Makes the rename itself durable; a failure here does not undo the save.
 void syncFolderOf(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    const std::string folder =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
@@ -41,7 +42,7 @@ void syncFolderOf(const std::string& path) {
     }
 }
 
-}  // namespace
+} // namespace
 
 bool replaceFileContents(const std::string& path, std::string_view bytes) {
     // A symbolic link stays a link: the file it leads to is the one replaced.
@@ -102,6 +103,8 @@ bool folderAcceptsNewFiles(const std::string& folder) {
     return true;
 }
 
-const char* nativeLineBreak() { return "\n"; }
+const char* nativeLineBreak() {
+    return "\n";
+}
 
-}  // namespace platform
+} // namespace platform

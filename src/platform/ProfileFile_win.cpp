@@ -10,7 +10,8 @@ namespace {
 
 bool writeAll(HANDLE file, std::string_view bytes) {
     while (!bytes.empty()) {
-        const DWORD chunk = bytes.size() > 0x10000000u ? 0x10000000u : static_cast<DWORD>(bytes.size());
+        const DWORD chunk =
+            bytes.size() > 0x10000000u ? 0x10000000u : static_cast<DWORD>(bytes.size());
         DWORD written = 0;
         if (!WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) {
             return false;
@@ -20,7 +21,7 @@ bool writeAll(HANDLE file, std::string_view bytes) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
 bool replaceFileContents(const std::string& path, std::string_view bytes) {
     const std::wstring target = nativePath(path).wstring();
@@ -55,6 +56,8 @@ bool folderAcceptsNewFiles(const std::string& folder) {
     return true;
 }
 
-const char* nativeLineBreak() { return "\r\n"; }
+const char* nativeLineBreak() {
+    return "\r\n";
+}
 
-}  // namespace platform
+} // namespace platform

@@ -16,4 +16,4 @@ std::string programFolder();
 // system names none.
 std::string userConfigFolder();
 
-}  // namespace platform
+} // namespace platform

@@ -60,4 +60,4 @@ std::string userConfigFolder() {
     return base == "/" ? "/.config" : base + "/.config";
 }
 
-}  // namespace platform
+} // namespace platform

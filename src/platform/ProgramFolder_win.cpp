@@ -27,13 +27,14 @@ std::wstring environmentValue(const wchar_t* name) {
     return value;
 }
 
-}  // namespace
+} // namespace
 
 std::string programFolder() {
     // Long paths need a larger buffer than MAX_PATH; grow until the name fits.
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        const DWORD n =
+            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0) {
             break;
         }
@@ -68,4 +69,4 @@ std::string userConfigFolder() {
     return folder;
 }
 
-}  // namespace platform
+} // namespace platform

@@ -37,7 +37,7 @@ std::shared_ptr<SerialPort> findPort(SerialHandle handle) {
 
 // Stands in for a device that could not be opened again.
 class GonePort final : public SerialPort {
-public:
+  public:
     std::size_t read(std::uint8_t*, std::size_t) override { return 0; }
     bool waitReadable(std::uint32_t timeoutMs) override {
         pauseMs(timeoutMs);
@@ -53,7 +53,7 @@ SerialBackend& currentBackend() {
     return backend != nullptr ? *backend : systemSerialBackend();
 }
 
-}  // namespace
+} // namespace
 
 void SerialPort::discardInput() {
     // Bounded, so a device that never stops talking cannot hold the caller.
@@ -62,7 +62,9 @@ void SerialPort::discardInput() {
     }
 }
 
-void setSerialBackend(SerialBackend* backend) { installedBackend.store(backend); }
+void setSerialBackend(SerialBackend* backend) {
+    installedBackend.store(backend);
+}
 
 void setSerialDeviceMap(std::map<int, std::string> map) {
     std::lock_guard<std::mutex> lock(deviceMapMutex);
@@ -96,7 +98,9 @@ SerialHandle serialOpen(std::int32_t comNumber, const SerialLineSettings& settin
     return lastHandle;
 }
 
-bool serialIsOpen(SerialHandle handle) { return findPort(handle) != nullptr; }
+bool serialIsOpen(SerialHandle handle) {
+    return findPort(handle) != nullptr;
+}
 
 std::size_t serialRead(SerialHandle handle, std::uint8_t* buffer, std::size_t maxBytes) {
     const std::shared_ptr<SerialPort> port = findPort(handle);
@@ -183,4 +187,4 @@ bool serialClose(SerialHandle handle) {
     return true;
 }
 
-}  // namespace platform
+} // namespace platform

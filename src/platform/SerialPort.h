@@ -19,12 +19,12 @@ constexpr SerialHandle kNoSerialPort = 0;
 // no flow control, DTR and RTS off are fixed.
 struct SerialLineSettings {
     std::int32_t baudRate = 9600;
-    std::int32_t parityCode = 0;  // 1 even, 2 odd, anything else none
+    std::int32_t parityCode = 0; // 1 even, 2 odd, anything else none
 };
 
 // One open port. Implementations never throw and never block in read().
 class SerialPort {
-public:
+  public:
     virtual ~SerialPort() = default;
     // Copies up to maxBytes bytes that have already arrived; 0 when none
     // arrived or the port failed.
@@ -45,7 +45,7 @@ public:
 
 // Creates open ports; the seam through which tests substitute a fake.
 class SerialBackend {
-public:
+  public:
     virtual ~SerialBackend() = default;
     // nullptr when the port cannot be opened (missing, busy, denied). A port
     // that opens but rejects its line settings still counts as opened.
@@ -86,4 +86,4 @@ bool serialReopen(SerialHandle handle);
 // was not open (already closed, perhaps through a copy of it).
 bool serialClose(SerialHandle handle);
 
-}  // namespace platform
+} // namespace platform

@@ -16,16 +16,26 @@ namespace {
 
 speed_t speedFor(std::int32_t baudRate) {
     switch (baudRate) {
-    case 600: return B600;
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    default: return B9600;
+    case 600:
+        return B600;
+    case 1200:
+        return B1200;
+    case 2400:
+        return B2400;
+    case 4800:
+        return B4800;
+    case 9600:
+        return B9600;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    case 57600:
+        return B57600;
+    case 115200:
+        return B115200;
+    default:
+        return B9600;
     }
 }
 
@@ -70,7 +80,7 @@ bool deviceGoneError(int error) {
 }
 
 class PosixSerialPort final : public SerialPort {
-public:
+  public:
     explicit PosixSerialPort(int fd) : fd_(fd) {}
 
     ~PosixSerialPort() override {
@@ -166,14 +176,14 @@ public:
 
     bool gone() const override { return gone_; }
 
-private:
+  private:
     int fd_;
     bool hungUp_ = false; // waits only pause
     bool gone_ = false;   // the system said the device is gone
 };
 
 class PosixSerialBackend final : public SerialBackend {
-public:
+  public:
     std::unique_ptr<SerialPort> open(std::int32_t comNumber,
                                      const SerialLineSettings& settings) override {
         const std::string path = serialDevicePath(comNumber);
@@ -198,9 +208,11 @@ public:
 
 PosixSerialBackend theSystemBackend;
 
-}  // namespace
+} // namespace
 
-SerialBackend& systemSerialBackend() { return theSystemBackend; }
+SerialBackend& systemSerialBackend() {
+    return theSystemBackend;
+}
 
 std::string serialDevicePath(int comNumber) {
     std::string mapped = mappedSerialDevicePath(comNumber);
@@ -210,4 +222,4 @@ std::string serialDevicePath(int comNumber) {
     return "/dev/ttyS" + std::to_string(comNumber - 1);
 }
 
-}  // namespace platform
+} // namespace platform

@@ -23,7 +23,7 @@ void applyLineSettings(HANDLE port, const SerialLineSettings& settings) {
         } else {
             dcb.Parity = NOPARITY;
         }
-        dcb.fParity = FALSE;  // parity of received bytes is not checked
+        dcb.fParity = FALSE; // parity of received bytes is not checked
         dcb.fBinary = TRUE;
         dcb.fOutxCtsFlow = FALSE;
         dcb.fOutxDsrFlow = FALSE;
@@ -70,12 +70,11 @@ double nowMs() {
     LARGE_INTEGER counter{};
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) * 1000.0 /
-           static_cast<double>(frequency.QuadPart);
+    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
 class WinSerialPort final : public SerialPort {
-public:
+  public:
     explicit WinSerialPort(HANDLE port) : port_(port) {}
 
     ~WinSerialPort() override { CloseHandle(port_); }
@@ -142,7 +141,7 @@ public:
 
     bool gone() const override { return gone_; }
 
-private:
+  private:
     // Called right after the failed call, while its error is still the last.
     void fail() {
         const bool gone = deviceGoneError(GetLastError());
@@ -166,7 +165,7 @@ private:
 };
 
 class WinSerialBackend final : public SerialBackend {
-public:
+  public:
     std::unique_ptr<SerialPort> open(std::int32_t comNumber,
                                      const SerialLineSettings& settings) override {
         const std::string path = serialDevicePath(comNumber);
@@ -186,13 +185,15 @@ public:
 
 WinSerialBackend theSystemBackend;
 
-}  // namespace
+} // namespace
 
-SerialBackend& systemSerialBackend() { return theSystemBackend; }
+SerialBackend& systemSerialBackend() {
+    return theSystemBackend;
+}
 
 // The \\.\ form reaches every port number 1-255.
 std::string serialDevicePath(int comNumber) {
     return "\\\\.\\COM" + std::to_string(comNumber);
 }
 
-}  // namespace platform
+} // namespace platform

@@ -47,7 +47,9 @@ void setTrafficTap(TrafficTap* tap);
 
 #ifdef TK_WITHOUT_TRAFFIC_TAP
 // Only for the benchmark's baseline: the compiler drops every tap call.
-constexpr TrafficTap* trafficTap() { return nullptr; }
+constexpr TrafficTap* trafficTap() {
+    return nullptr;
+}
 #else
 inline TrafficTap* trafficTap() {
     return detail::installedTrafficTap.load(std::memory_order_relaxed);

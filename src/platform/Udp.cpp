@@ -32,7 +32,8 @@ std::string addressText(const UdpEndpoint& endpoint) {
     }
     unsigned groups[8];
     for (int i = 0; i < 8; ++i) {
-        groups[i] = (static_cast<unsigned>(endpoint.address[2 * i]) << 8) | endpoint.address[2 * i + 1];
+        groups[i] =
+            (static_cast<unsigned>(endpoint.address[2 * i]) << 8) | endpoint.address[2 * i + 1];
     }
     // The longest run of two or more zero groups is written as "::".
     int bestStart = -1;
@@ -81,7 +82,8 @@ bool isHostNameSyntax(const std::string& host) {
             }
             labelLength = 0;
         } else {
-            const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+            const bool alnum =
+                (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
             if (!alnum && !(c == '-' && labelLength > 0)) {
                 return false;
             }
@@ -118,7 +120,7 @@ bool resolveHost(const std::string& host, IpVersion version, std::uint16_t port,
             }
         }
         if (allNumeric) {
-            return false;  // e.g. "300.1.1.1": a bad IPv4 literal, not a name
+            return false; // e.g. "300.1.1.1": a bad IPv4 literal, not a name
         }
         ok = detail::systemResolve(host, version, false, found);
     }
@@ -130,7 +132,9 @@ bool resolveHost(const std::string& host, IpVersion version, std::uint16_t port,
     return true;
 }
 
-UdpSocket::~UdpSocket() { close(); }
+UdpSocket::~UdpSocket() {
+    close();
+}
 
 UdpSocket::UdpSocket(UdpSocket&& other) noexcept
     : handle_(other.handle_), version_(other.version_) {
@@ -170,8 +174,8 @@ UdpReceive UdpSocket::receiveFrom(std::uint8_t* buffer, std::size_t capacity, st
 
 bool UdpSocket::open(IpVersion version) {
     UdpEndpoint any;
-    any.version = version;  // zero address = wildcard, port 0 = system's choice
+    any.version = version; // zero address = wildcard, port 0 = system's choice
     return openBound(any);
 }
 
-}  // namespace platform
+} // namespace platform

@@ -15,7 +15,7 @@ struct UdpEndpoint {
     IpVersion version = IpVersion::V4;
     std::array<std::uint8_t, 16> address{};
     std::uint16_t port = 0;
-    std::uint32_t scopeId = 0;  // IPv6 link-local interface, 0 otherwise
+    std::uint32_t scopeId = 0; // IPv6 link-local interface, 0 otherwise
 
     bool sameAddress(const UdpEndpoint& other) const;
     bool operator==(const UdpEndpoint& other) const;
@@ -39,7 +39,7 @@ enum class UdpReceive { Datagram, Timeout, Error };
 
 // Move-only owner of one datagram socket; closed by the destructor.
 class UdpSocket {
-public:
+  public:
     UdpSocket() = default;
     ~UdpSocket();
     UdpSocket(UdpSocket&& other) noexcept;
@@ -67,7 +67,7 @@ public:
     UdpReceive receiveFrom(std::uint8_t* buffer, std::size_t capacity, std::size_t& length,
                            bool& truncated, UdpEndpoint& from, std::uint32_t timeoutMs);
 
-private:
+  private:
     // The system calls behind sendTo and receiveFrom, one per platform.
     bool systemSendTo(const UdpEndpoint& to, const std::uint8_t* data, std::size_t length);
     UdpReceive systemReceiveFrom(std::uint8_t* buffer, std::size_t capacity, std::size_t& length,
@@ -82,6 +82,6 @@ namespace detail {
 // name service lookup. Implemented per platform.
 bool systemResolve(const std::string& host, IpVersion version, bool numericOnly,
                    UdpEndpoint& result);
-}  // namespace detail
+} // namespace detail
 
-}  // namespace platform
+} // namespace platform

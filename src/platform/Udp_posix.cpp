@@ -17,8 +17,7 @@ namespace {
 
 #include "platform/Udp_sockaddr.inc"
 
-
-}  // namespace
+} // namespace
 
 namespace detail {
 
@@ -27,7 +26,7 @@ bool systemResolve(const std::string& host, IpVersion version, bool numericOnly,
     return resolveFirst(host, version, numericOnly, result);
 }
 
-}  // namespace detail
+} // namespace detail
 
 bool UdpSocket::openBound(const UdpEndpoint& local) {
     close();
@@ -36,7 +35,7 @@ bool UdpSocket::openBound(const UdpEndpoint& local) {
         return false;
     }
     if (local.version == IpVersion::V6) {
-        const int only = 1;  // IPv6 only: the link's version is chosen explicitly
+        const int only = 1; // IPv6 only: the link's version is chosen explicitly
         ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &only, sizeof only);
     }
     sockaddr_storage storage;
@@ -50,7 +49,9 @@ bool UdpSocket::openBound(const UdpEndpoint& local) {
     return true;
 }
 
-bool UdpSocket::isOpen() const { return handle_ >= 0; }
+bool UdpSocket::isOpen() const {
+    return handle_ >= 0;
+}
 
 void UdpSocket::close() {
     if (handle_ >= 0) {
@@ -65,7 +66,8 @@ std::uint16_t UdpSocket::localPort() const {
     }
     sockaddr_storage storage{};
     socklen_t length = sizeof storage;
-    if (::getsockname(static_cast<int>(handle_), reinterpret_cast<sockaddr*>(&storage), &length) != 0) {
+    if (::getsockname(static_cast<int>(handle_), reinterpret_cast<sockaddr*>(&storage), &length) !=
+        0) {
         return 0;
     }
     UdpEndpoint endpoint;
@@ -142,4 +144,4 @@ UdpReceive UdpSocket::systemReceiveFrom(std::uint8_t* buffer, std::size_t capaci
     }
 }
 
-}  // namespace platform
+} // namespace platform

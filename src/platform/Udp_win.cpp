@@ -2,6 +2,8 @@
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
+
+// After winsock2.h, whose types it uses.
 #include <mswsock.h>
 
 #include <chrono>
@@ -15,12 +17,13 @@ namespace {
 
 using detail::winsockReady;
 
-SOCKET toSocket(std::intptr_t handle) { return static_cast<SOCKET>(handle); }
+SOCKET toSocket(std::intptr_t handle) {
+    return static_cast<SOCKET>(handle);
+}
 
 #include "platform/Udp_sockaddr.inc"
 
-
-}  // namespace
+} // namespace
 
 namespace detail {
 
@@ -32,7 +35,7 @@ bool systemResolve(const std::string& host, IpVersion version, bool numericOnly,
     return resolveFirst(host, version, numericOnly, result);
 }
 
-}  // namespace detail
+} // namespace detail
 
 bool UdpSocket::openBound(const UdpEndpoint& local) {
     close();
@@ -45,13 +48,15 @@ bool UdpSocket::openBound(const UdpEndpoint& local) {
     }
     if (local.version == IpVersion::V6) {
         DWORD only = 1;
-        ::setsockopt(s, IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&only), sizeof only);
+        ::setsockopt(s, IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&only),
+                     sizeof only);
     }
     // Without this an ICMP "port unreachable" for an earlier datagram makes
     // the next receive fail on Windows instead of just waiting.
     BOOL report = FALSE;
     DWORD returned = 0;
-    ::WSAIoctl(s, SIO_UDP_CONNRESET, &report, sizeof report, nullptr, 0, &returned, nullptr, nullptr);
+    ::WSAIoctl(s, SIO_UDP_CONNRESET, &report, sizeof report, nullptr, 0, &returned, nullptr,
+               nullptr);
     sockaddr_storage storage;
     const int length = toSockaddr(local, storage);
     if (::bind(s, reinterpret_cast<sockaddr*>(&storage), length) != 0) {
@@ -63,7 +68,9 @@ bool UdpSocket::openBound(const UdpEndpoint& local) {
     return true;
 }
 
-bool UdpSocket::isOpen() const { return handle_ != -1; }
+bool UdpSocket::isOpen() const {
+    return handle_ != -1;
+}
 
 void UdpSocket::close() {
     if (handle_ != -1) {
@@ -91,9 +98,9 @@ bool UdpSocket::systemSendTo(const UdpEndpoint& to, const std::uint8_t* data, st
     }
     sockaddr_storage storage;
     const int addressLength = toSockaddr(to, storage);
-    const int sent = ::sendto(toSocket(handle_), reinterpret_cast<const char*>(data),
-                              static_cast<int>(length), 0, reinterpret_cast<sockaddr*>(&storage),
-                              addressLength);
+    const int sent =
+        ::sendto(toSocket(handle_), reinterpret_cast<const char*>(data), static_cast<int>(length),
+                 0, reinterpret_cast<sockaddr*>(&storage), addressLength);
     return sent == static_cast<int>(length);
 }
 
@@ -153,4 +160,4 @@ UdpReceive UdpSocket::systemReceiveFrom(std::uint8_t* buffer, std::size_t capaci
     }
 }
 
-}  // namespace platform
+} // namespace platform

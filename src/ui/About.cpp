@@ -28,12 +28,13 @@ constexpr TTextPolozka AboutTexts[] = {
 static_assert(TextTabulkaPlatna(AboutTexts));
 static_assert(std::size(AboutTexts) == 5);
 
-}  // namespace
+} // namespace
 
-TTextTabulka Texty() { return AboutTexts; }
+TTextTabulka Texty() {
+    return AboutTexts;
+}
 
-
-}  // namespace About
+} // namespace About
 
 namespace {
 
@@ -41,7 +42,9 @@ constexpr const char* kProgramName = "W_TK7713T";
 constexpr const char* kMakerLine1 = "W_tk7713t project team";
 constexpr const char* kMakerLine2 = "Configuration tool for TK-7713T converters";
 
-QString text(About::TextId id, std::int32_t lang) { return ui::tableText(About::Text(id, lang)); }
+QString text(About::TextId id, std::int32_t lang) {
+    return ui::tableText(About::Text(id, lang));
+}
 
 // The window's 93 x 52 picture, drawn in the 16 colours of the classic
 // palette: a converter front with its ports and status lights.
@@ -53,9 +56,9 @@ QPixmap converterPicture() {
     p.setBrush(QColor(0, 0, 128));
     p.drawRect(4, 6, 84, 40);
     p.setBrush(QColor(192, 192, 192));
-    p.drawRect(10, 30, 16, 10);  // Ethernet
-    p.drawRect(32, 32, 22, 8);   // RS-485
-    p.drawRect(60, 33, 10, 6);   // USB
+    p.drawRect(10, 30, 16, 10); // Ethernet
+    p.drawRect(32, 32, 22, 8);  // RS-485
+    p.drawRect(60, 33, 10, 6);  // USB
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0, 255, 0));
     p.drawEllipse(74, 12, 5, 5);
@@ -70,7 +73,7 @@ QPixmap converterPicture() {
     return picture;
 }
 
-}  // namespace
+} // namespace
 
 TFormOProgramu::TFormOProgramu(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("FormOProgramu"));
@@ -152,7 +155,8 @@ void TFormOProgramu::FormShow() {
 
 void TFormOProgramu::setTexts() {
     setWindowTitle(text(About::TEXT_CAPTION, lang_));
-    LabelVerze->setText(text(About::TEXT_VERSION, lang_) + QStringLiteral("  ") + QString::fromLatin1(About::PROGRAM_VERSION));
+    LabelVerze->setText(text(About::TEXT_VERSION, lang_) + QStringLiteral("  ") +
+                        QString::fromLatin1(About::PROGRAM_VERSION));
     LabelOdkaz->setText(text(About::TEXT_WEB_ADDRESS, lang_));
     Button1->setText(text(About::TEXT_CANCEL, lang_));
 }
@@ -173,4 +177,6 @@ void TFormOProgramu::LabelOdkazClick() {
     }
 }
 
-void TFormOProgramu::Button1Click() { reject(); }
+void TFormOProgramu::Button1Click() {
+    reject();
+}

@@ -19,7 +19,7 @@ inline constexpr TextLookup<TextId, &Texty> Text{};
 
 // The version shown after "Version" and two blanks: the build's one version.
 constexpr const char* PROGRAM_VERSION = buildinfo::kVersion;
-}  // namespace About
+} // namespace About
 
 class QFrame;
 class QLabel;
@@ -29,7 +29,7 @@ class QShowEvent;
 class TFormOProgramu : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     explicit TFormOProgramu(QWidget* parent = nullptr);
 
     // Set by the opener before showing; only Lang is read.
@@ -48,11 +48,11 @@ public:
     void LabelOdkazClick();
     void Button1Click();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void setTexts();
 
     std::int32_t lang_ = LANG_EN;

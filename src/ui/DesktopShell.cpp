@@ -71,14 +71,22 @@ DesktopShell& shellInUse() {
     return shell;
 }
 
-void processPendingEvents() { QCoreApplication::processEvents(); }
+void processPendingEvents() {
+    QCoreApplication::processEvents();
+}
 
-}  // namespace
+} // namespace
 
-DesktopShell& desktopShell() { return shellInUse(); }
+DesktopShell& desktopShell() {
+    return shellInUse();
+}
 
-void resetDesktopShell() { shellInUse() = realShell(); }
+void resetDesktopShell() {
+    shellInUse() = realShell();
+}
 
-void installEventPump() { platform::setEventPump(processPendingEvents); }
+void installEventPump() {
+    platform::setEventPump(processPendingEvents);
+}
 
-}  // namespace ui
+} // namespace ui

@@ -35,4 +35,4 @@ void resetDesktopShell();
 // calling again does nothing more).
 void installEventPump();
 
-}  // namespace ui
+} // namespace ui

@@ -26,7 +26,7 @@ constexpr int kWaitPeriodMs = 10;
 constexpr int kPollPeriodMs = 100;
 static_assert(static_cast<std::size_t>(UtilisationChart::kSamples) == TK7713T_MMRGV_VZORKU);
 
-}  // namespace
+} // namespace
 
 QString chartExportStem(const QDateTime& when) {
     return QStringLiteral("RS485-master-utilisation-") +
@@ -105,7 +105,9 @@ TFormDiagRS485::TFormDiagRS485(QWidget* parent) : QDialog(parent) {
     Timer1->start();
 }
 
-QString TFormDiagRS485::text(DiagRS485::TextId id) const { return ui::tableText(DiagRS485::Text(id, lang_)); }
+QString TFormDiagRS485::text(DiagRS485::TextId id) const {
+    return ui::tableText(DiagRS485::Text(id, lang_));
+}
 
 void TFormDiagRS485::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
@@ -131,8 +133,9 @@ void TFormDiagRS485::FormShow() {
     CopyAction->setText(text(DiagRS485::TEXT_COPY));
     SavePngAction->setText(text(DiagRS485::TEXT_SAVE_PNG));
     SaveCsvAction->setText(text(DiagRS485::TEXT_SAVE_CSV));
-    ui::setOverviewLabels(StringGrid1, [this](int id) { return text(static_cast<DiagRS485::TextId>(id)); }, DiagRS485::TEXT_MESSAGES,
-                          DiagRS485::TEXT_UTILISATION);
+    ui::setOverviewLabels(
+        StringGrid1, [this](int id) { return text(static_cast<DiagRS485::TextId>(id)); },
+        DiagRS485::TEXT_MESSAGES, DiagRS485::TEXT_UTILISATION);
     StringGrid1->setAccessibleName(GroupBox1->title());
     // The value column runs to the table's right edge.
     StringGrid1->setColumnWidth(1, 5000);
@@ -142,7 +145,8 @@ void TFormDiagRS485::FormShow() {
 }
 
 void TFormDiagRS485::showStatus(Dekl::TextId deklTextId) {
-    ui::showTickStatus(StatusBar1, QStringLiteral(" ") + ui::tableText(Dekl::Text(deklTextId, lang_)));
+    ui::showTickStatus(StatusBar1,
+                       QStringLiteral(" ") + ui::tableText(Dekl::Text(deklTextId, lang_)));
 }
 
 void TFormDiagRS485::Timer1Timer() {
@@ -154,7 +158,7 @@ void TFormDiagRS485::Timer1Timer() {
 
 void TFormDiagRS485::tick() {
     if (fVymazat) {
-        fVymazat = false;  // a failed clear is dropped, never repeated
+        fVymazat = false; // a failed clear is dropped, never repeated
         std::int32_t status = 0;
         if (!TK7713T_VymazStatistiku(Konvertor, status)) {
             showStatus(Dekl::TEXT_CONNECTION_ERROR);
@@ -168,7 +172,8 @@ void TFormDiagRS485::tick() {
     }
     const std::array<StatRow, 5> rows = StatRows(mmrd);
     for (int row = 0; row < kRows; ++row) {
-        ui::setOverviewValue(StringGrid1, row, QString::number(rows[static_cast<std::size_t>(row)].Value));
+        ui::setOverviewValue(StringGrid1, row,
+                             QString::number(rows[static_cast<std::size_t>(row)].Value));
     }
     if (!TK7713T_PrectiMmrgv(Konvertor, Mmrgv)) {
         showStatus(Dekl::TEXT_CONNECTION_ERROR);
@@ -209,7 +214,8 @@ bool TFormDiagRS485::writeChartPng(QIODevice& file) {
 
 bool TFormDiagRS485::writeSamplesCsv(QIODevice& file) {
     const std::string csv = HistoryCsv(Mmrgv);
-    return file.write(csv.data(), static_cast<qint64>(csv.size())) == static_cast<qint64>(csv.size());
+    return file.write(csv.data(), static_cast<qint64>(csv.size())) ==
+           static_cast<qint64>(csv.size());
 }
 
 bool TFormDiagRS485::saveChartPng(const QString& path) {

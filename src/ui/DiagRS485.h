@@ -28,7 +28,7 @@ QString chartExportStem(const QDateTime& when);
 class TFormDiagRS485 : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     explicit TFormDiagRS485(QWidget* parent = nullptr);
 
     // Set by the opener before showing.
@@ -41,17 +41,17 @@ public:
     // IndexZapisu of the history last drawn; 999 = nothing drawn yet.
     std::uint32_t PredchoziIndex = 999;
 
-    QGroupBox* GroupBox1 = nullptr;       // "Overview"
-    QTableWidget* StringGrid1 = nullptr;  // counters, 5 rows
-    QAction* CopyAction = nullptr;        // table's context menu
-    QPushButton* Button1 = nullptr;       // Clear
-    QGroupBox* GroupBox2 = nullptr;       // "Chart"
+    QGroupBox* GroupBox1 = nullptr;      // "Overview"
+    QTableWidget* StringGrid1 = nullptr; // counters, 5 rows
+    QAction* CopyAction = nullptr;       // table's context menu
+    QPushButton* Button1 = nullptr;      // Clear
+    QGroupBox* GroupBox2 = nullptr;      // "Chart"
     UtilisationChart* ChartView1 = nullptr;
-    QAction* SavePngAction = nullptr;     // chart's context menu
+    QAction* SavePngAction = nullptr; // chart's context menu
     QAction* SaveCsvAction = nullptr;
-    QPushButton* Button2 = nullptr;       // Cancel
-    QLabel* StatusBar1 = nullptr;         // status panel
-    QTimer* Timer1 = nullptr;             // 10 ms until connected, then 100 ms
+    QPushButton* Button2 = nullptr; // Cancel
+    QLabel* StatusBar1 = nullptr;   // status panel
+    QTimer* Timer1 = nullptr;       // 10 ms until connected, then 100 ms
 
     void FormShow();
     void Timer1Timer();
@@ -73,10 +73,10 @@ public:
 
     void done(int result) override;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     void tick();
     bool writeChartPng(QIODevice& file);
     bool writeSamplesCsv(QIODevice& file);

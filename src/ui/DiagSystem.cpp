@@ -19,7 +19,7 @@
 namespace {
 constexpr int kRows = 6;
 constexpr int kPeriodMs = 100;
-}  // namespace
+} // namespace
 
 TFormDiagPrehled::TFormDiagPrehled(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("FormDiagPrehled"));
@@ -56,7 +56,9 @@ TFormDiagPrehled::TFormDiagPrehled(QWidget* parent) : QDialog(parent) {
     Timer1->start();
 }
 
-QString TFormDiagPrehled::text(DiagSystem::TextId id) const { return ui::tableText(DiagSystem::Text(id, lang_)); }
+QString TFormDiagPrehled::text(DiagSystem::TextId id) const {
+    return ui::tableText(DiagSystem::Text(id, lang_));
+}
 
 void TFormDiagPrehled::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
@@ -74,14 +76,16 @@ void TFormDiagPrehled::FormShow() {
     GroupBox1->setTitle(text(DiagSystem::TEXT_OVERVIEW));
     Button1->setText(text(DiagSystem::TEXT_CANCEL));
     CopyAction->setText(text(DiagSystem::TEXT_COPY));
-    ui::setOverviewLabels(StringGrid1, [this](int id) { return text(static_cast<DiagSystem::TextId>(id)); }, DiagSystem::TEXT_FIRMWARE,
-                          DiagSystem::TEXT_RUN_TIME);
+    ui::setOverviewLabels(
+        StringGrid1, [this](int id) { return text(static_cast<DiagSystem::TextId>(id)); },
+        DiagSystem::TEXT_FIRMWARE, DiagSystem::TEXT_RUN_TIME);
     StringGrid1->setAccessibleName(GroupBox1->title());
     ui::showStatusLine(StatusBar1, QStringLiteral(" "));
 }
 
 void TFormDiagPrehled::showStatus(Dekl::TextId deklTextId) {
-    ui::showTickStatus(StatusBar1, QStringLiteral(" ") + ui::tableText(Dekl::Text(deklTextId, lang_)));
+    ui::showTickStatus(StatusBar1,
+                       QStringLiteral(" ") + ui::tableText(Dekl::Text(deklTextId, lang_)));
 }
 
 void TFormDiagPrehled::Timer1Timer() {
@@ -98,7 +102,8 @@ void TFormDiagPrehled::readSys() {
     }
     const std::array<InfoRow, 6> rows = InfoRows(sys);
     for (int row = 0; row < kRows; ++row) {
-        ui::setOverviewValue(StringGrid1, row, ui::converterText(rows[static_cast<std::size_t>(row)].Value));
+        ui::setOverviewValue(StringGrid1, row,
+                             ui::converterText(rows[static_cast<std::size_t>(row)].Value));
     }
     showStatus(Dekl::TEXT_OK);
 }

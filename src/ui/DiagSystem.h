@@ -19,18 +19,18 @@ class QTimer;
 class TFormDiagPrehled : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     explicit TFormDiagPrehled(QWidget* parent = nullptr);
 
     // Set by the opener before showing.
     PData Dat = nullptr;
 
-    QGroupBox* GroupBox1 = nullptr;     // "Overview"
-    QTableWidget* StringGrid1 = nullptr;  // labels and values, 6 rows
-    QAction* CopyAction = nullptr;      // table's context menu
-    QPushButton* Button1 = nullptr;     // Cancel
-    QLabel* StatusBar1 = nullptr;       // status panel
-    QTimer* Timer1 = nullptr;           // 100 ms polling
+    QGroupBox* GroupBox1 = nullptr;      // "Overview"
+    QTableWidget* StringGrid1 = nullptr; // labels and values, 6 rows
+    QAction* CopyAction = nullptr;       // table's context menu
+    QPushButton* Button1 = nullptr;      // Cancel
+    QLabel* StatusBar1 = nullptr;        // status panel
+    QTimer* Timer1 = nullptr;            // 100 ms polling
 
     void FormShow();
     void Timer1Timer();
@@ -41,10 +41,10 @@ public:
 
     void done(int result) override;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     void readSys();
     void showStatus(Dekl::TextId deklTextId);
     QString text(DiagSystem::TextId id) const;

@@ -45,7 +45,7 @@ QTableWidgetItem* cell(QTableWidget* table, int row, int column) {
     return item;
 }
 
-}  // namespace
+} // namespace
 
 QTableWidget* makeOverviewTable(QWidget* parent, const char* objectName, int rows, int labelWidth,
                                 int valueWidth, QAction** copyAction) {
@@ -89,7 +89,8 @@ QTableWidget* makeOverviewTable(QWidget* parent, const char* objectName, int row
     return table;
 }
 
-void setOverviewLabels(QTableWidget* table, const std::function<QString(int)>& text, int first, int last) {
+void setOverviewLabels(QTableWidget* table, const std::function<QString(int)>& text, int first,
+                       int last) {
     for (int row = 0; row < table->rowCount() && first + row <= last; ++row) {
         cell(table, row, 0)->setText(text(first + row));
     }
@@ -129,7 +130,9 @@ void showTickStatus(QLabel* line, const QString& text) {
     }
 }
 
-bool converterConnected(const TData* dat) { return dat != nullptr && dat->Init && Konvertor.Init; }
+bool converterConnected(const TData* dat) {
+    return dat != nullptr && dat->Init && Konvertor.Init;
+}
 
 void pollingTick(const TData* dat, QTimer* timer, int periodMs, TransferGuard& guard,
                  const std::function<void()>& notConnected, const std::function<void()>& work) {
@@ -171,11 +174,12 @@ bool saveWhole(QWidget* owner, const QString& path, const QString& failureText,
     return ok;
 }
 
-bool saveExport(QWidget* owner, const QString& caption, const QString& suggestedName, const QString& filter,
-                const QString& failureText, const std::function<bool(QIODevice&)>& write) {
+bool saveExport(QWidget* owner, const QString& caption, const QString& suggestedName,
+                const QString& filter, const QString& failureText,
+                const std::function<bool(QIODevice&)>& write) {
     const auto& choose = desktopShell().chooseSaveFile;
     const QString path = choose ? choose(owner, caption, suggestedName, filter) : QString();
     return !path.isEmpty() && saveWhole(owner, path, failureText, write);
 }
 
-}  // namespace ui
+} // namespace ui

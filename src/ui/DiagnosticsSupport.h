@@ -27,7 +27,8 @@ namespace ui {
 QTableWidget* makeOverviewTable(QWidget* parent, const char* objectName, int rows, int labelWidth,
                                 int valueWidth, QAction** copyAction);
 // Column 0 from the texts of ids first ... last; no cell selected.
-void setOverviewLabels(QTableWidget* table, const std::function<QString(int)>& text, int first, int last);
+void setOverviewLabels(QTableWidget* table, const std::function<QString(int)>& text, int first,
+                       int last);
 // Shows the value up to its first zero character.
 void setOverviewValue(QTableWidget* table, int row, const QString& value);
 // "label<TAB>value" per row, each line ended by a newline.
@@ -63,10 +64,11 @@ bool deferCloseAbortingTransfer(TransferGuard& guard, int result);
 // writes it through `write` so that it appears whole or not at all. On
 // failure the operator gets `failureText`, the file's name and the reason.
 // False when nothing was saved, the operator's cancel included.
-bool saveExport(QWidget* owner, const QString& caption, const QString& suggestedName, const QString& filter,
-                const QString& failureText, const std::function<bool(QIODevice&)>& write);
+bool saveExport(QWidget* owner, const QString& caption, const QString& suggestedName,
+                const QString& filter, const QString& failureText,
+                const std::function<bool(QIODevice&)>& write);
 // The writing part alone, to a given path.
 bool saveWhole(QWidget* owner, const QString& path, const QString& failureText,
                const std::function<bool(QIODevice&)>& write);
 
-}  // namespace ui
+} // namespace ui

@@ -219,16 +219,16 @@ void TFormGatewayTest::FormShow() {
     RequestGroup->setTitle(text(TEXT_REQUEST));
     AnswerGroup->setTitle(text(TEXT_ANSWER));
     const std::pair<const char*, TextId> labels[] = {{"UnitLabel", TEXT_UNIT},
-                                                           {"FunctionLabel", TEXT_FUNCTION},
-                                                           {"AddressLabel", TEXT_ADDRESS},
-                                                           {"CountLabel", TEXT_COUNT},
-                                                           {"ValuesLabel", TEXT_VALUES},
-                                                           {"PortLabel", TEXT_PORT},
-                                                           {"IntervalLabel", TEXT_INTERVAL},
-                                                           {"RoundTripLabel", TEXT_ROUND_TRIP},
-                                                           {"RequestLabel", TEXT_LAST_REQUEST},
-                                                           {"AnswerLabel", TEXT_LAST_ANSWER},
-                                                           {"ExplanationLabel", TEXT_EXPLANATION}};
+                                                     {"FunctionLabel", TEXT_FUNCTION},
+                                                     {"AddressLabel", TEXT_ADDRESS},
+                                                     {"CountLabel", TEXT_COUNT},
+                                                     {"ValuesLabel", TEXT_VALUES},
+                                                     {"PortLabel", TEXT_PORT},
+                                                     {"IntervalLabel", TEXT_INTERVAL},
+                                                     {"RoundTripLabel", TEXT_ROUND_TRIP},
+                                                     {"RequestLabel", TEXT_LAST_REQUEST},
+                                                     {"AnswerLabel", TEXT_LAST_ANSWER},
+                                                     {"ExplanationLabel", TEXT_EXPLANATION}};
     for (const auto& [name, id] : labels) {
         findChild<QLabel*>(QString::fromLatin1(name))->setText(text(id));
     }

@@ -41,7 +41,9 @@ namespace Hlavni {
 
 namespace {
 
-std::unique_ptr<TData> createData() { return std::unique_ptr<TData>(new (std::nothrow) TData()); }
+std::unique_ptr<TData> createData() {
+    return std::unique_ptr<TData>(new (std::nothrow) TData());
+}
 
 DataFactory dataFactory = createData;
 
@@ -84,10 +86,11 @@ constexpr TTextPolozka HlavniTexts[] = {
 static_assert(TextTabulkaPlatna(HlavniTexts));
 static_assert(std::size(HlavniTexts) == 27);
 
-}  // namespace
+} // namespace
 
-TTextTabulka Texty() { return HlavniTexts; }
-
+TTextTabulka Texty() {
+    return HlavniTexts;
+}
 
 QString FindHelpDocument(const QString& name, const QStringList& folders) {
     for (const QString& folder : folders) {
@@ -101,20 +104,23 @@ QString FindHelpDocument(const QString& name, const QStringList& folders) {
 }
 
 QStringList HelpDocumentFolders(const QString& programFolder, const QString& workingFolder) {
-    const QString installed = QDir::cleanPath(QDir(programFolder).filePath(QString::fromUtf8(buildinfo::kDocFolderFromProgram)));
+    const QString installed = QDir::cleanPath(
+        QDir(programFolder).filePath(QString::fromUtf8(buildinfo::kDocFolderFromProgram)));
     return {programFolder, workingFolder, installed};
 }
 
-void setDataFactory(DataFactory factory) { dataFactory = factory != nullptr ? factory : createData; }
+void setDataFactory(DataFactory factory) {
+    dataFactory = factory != nullptr ? factory : createData;
+}
 
-}  // namespace Hlavni
+} // namespace Hlavni
 
 namespace {
 
 // Places the menus after the menu bar's separator at its right end, where
 // the Help menu belongs, whatever the desktop's own style does.
 class RightJustifiedHelpStyle : public QProxyStyle {
-public:
+  public:
     explicit RightJustifiedHelpStyle(QObject* owner) : QProxyStyle() { setParent(owner); }
     int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
                   QStyleHintReturn* returnData) const override {
@@ -141,7 +147,7 @@ QAction* addCommand(TForm1* form, QMenu* menu, const char* name, void (TForm1::*
 constexpr const char* kHelpDocumentCz = "W_tk7713t_CZ.pdf";
 constexpr const char* kHelpDocumentEn = "W_tk7713t_EN.pdf";
 
-}  // namespace
+} // namespace
 
 TForm1::TForm1(QWidget* parent, std::int32_t language)
     : QMainWindow(parent), startLanguage_(language == LANG_CZ ? LANG_CZ : LANG_EN) {
@@ -149,7 +155,9 @@ TForm1::TForm1(QWidget* parent, std::int32_t language)
     FormCreate();
 }
 
-TForm1::~TForm1() { FormClose(); }
+TForm1::~TForm1() {
+    FormClose();
+}
 
 void TForm1::FormCreate() {
     ui::installEventPump();
@@ -159,17 +167,19 @@ void TForm1::FormCreate() {
     // Menus: Connection, Configuration, Diagnostics, then Help at the right
     // end of the bar.
     MenuPripojeni = addMenu(this, "MenuPripojeni");
-    Pipojenmodulu1 = addCommand(this, MenuPripojeni, "Pipojenmodulu1", &TForm1::Pipojenmodulu1Click);
+    Pipojenmodulu1 =
+        addCommand(this, MenuPripojeni, "Pipojenmodulu1", &TForm1::Pipojenmodulu1Click);
 
     MenuKonfigurace = addMenu(this, "MenuKonfigurace");
     NastavLAN = addCommand(this, MenuKonfigurace, "NastavLAN", &TForm1::NastavLANClick);
-    NastavModbusTCP = addCommand(this, MenuKonfigurace, "NastavModbusTCP", &TForm1::NastavModbusTCPClick);
-    NastavHlavniLinkaRS485 =
-        addCommand(this, MenuKonfigurace, "NastavHlavniLinkaRS485", &TForm1::NastavHlavniLinkaRS485Click);
-    NastavServisniLinkaRS485 =
-        addCommand(this, MenuKonfigurace, "NastavServisniLinkaRS485", &TForm1::NastavServisniLinkaRS485Click);
-    NastavServisniLinkaUSB =
-        addCommand(this, MenuKonfigurace, "NastavServisniLinkaUSB", &TForm1::NastavServisniLinkaUSBClick);
+    NastavModbusTCP =
+        addCommand(this, MenuKonfigurace, "NastavModbusTCP", &TForm1::NastavModbusTCPClick);
+    NastavHlavniLinkaRS485 = addCommand(this, MenuKonfigurace, "NastavHlavniLinkaRS485",
+                                        &TForm1::NastavHlavniLinkaRS485Click);
+    NastavServisniLinkaRS485 = addCommand(this, MenuKonfigurace, "NastavServisniLinkaRS485",
+                                          &TForm1::NastavServisniLinkaRS485Click);
+    NastavServisniLinkaUSB = addCommand(this, MenuKonfigurace, "NastavServisniLinkaUSB",
+                                        &TForm1::NastavServisniLinkaUSBClick);
     MenuKonfigurace->addSeparator();
     Restartzazen1 = addCommand(this, MenuKonfigurace, "Restartzazen1", &TForm1::Restartzazen1Click);
 
@@ -321,13 +331,21 @@ void TForm1::Pipojenmodulu1Click() {
     if (Dat->Init) {
         QString address;
         switch (Dat->Pripojeni.Rozhrani) {
-        case ROZHRANI_LAN: address = ui::tableText(Dat->Pripojeni.LAN_IP); break;
-        case ROZHRANI_COM: address = QString::number(Dat->Pripojeni.COM_Adresa); break;
-        case ROZHRANI_USBCOM: address = QString::number(Dat->Pripojeni.USBCOM_Adresa); break;
-        default: break;
+        case ROZHRANI_LAN:
+            address = ui::tableText(Dat->Pripojeni.LAN_IP);
+            break;
+        case ROZHRANI_COM:
+            address = QString::number(Dat->Pripojeni.COM_Adresa);
+            break;
+        case ROZHRANI_USBCOM:
+            address = QString::number(Dat->Pripojeni.USBCOM_Adresa);
+            break;
+        default:
+            break;
         }
         setPanels(text(Hlavni::TEXT_PANEL_CONVERTER) + ui::converterText(Dat->TypVerze),
-                  Dat->Pripojeni.Rozhrani >= ROZHRANI_LAN && Dat->Pripojeni.Rozhrani <= ROZHRANI_USBCOM
+                  Dat->Pripojeni.Rozhrani >= ROZHRANI_LAN &&
+                          Dat->Pripojeni.Rozhrani <= ROZHRANI_USBCOM
                       ? text(Hlavni::TEXT_PANEL_ADDRESS) + address
                       : QString());
     } else {
@@ -335,8 +353,7 @@ void TForm1::Pipojenmodulu1Click() {
     }
 }
 
-template <typename Window>
-void TForm1::openWindow() {
+template <typename Window> void TForm1::openWindow() {
     if (Dat == nullptr) {
         return;
     }
@@ -345,15 +362,33 @@ void TForm1::openWindow() {
     form.exec();
 }
 
-void TForm1::NastavLANClick() { openWindow<TFormNastavLanParam>(); }
-void TForm1::NastavModbusTCPClick() { openWindow<TFormNastavModbusTCP>(); }
-void TForm1::NastavHlavniLinkaRS485Click() { openWindow<TFormNastavHlavniLinka>(); }
-void TForm1::NastavServisniLinkaRS485Click() { openWindow<TFormNastavServisniLinka>(); }
-void TForm1::NastavServisniLinkaUSBClick() { openWindow<TFormNastavServisniLinkaUSB>(); }
-void TForm1::Restartzazen1Click() { openWindow<TFormRestart>(); }
-void TForm1::Pehled1Click() { openWindow<TFormDiagPrehled>(); }
-void TForm1::RozhranRS4851Click() { openWindow<TFormDiagRS485>(); }
-void TForm1::GatewayTest1Click() { openWindow<TFormGatewayTest>(); }
+void TForm1::NastavLANClick() {
+    openWindow<TFormNastavLanParam>();
+}
+void TForm1::NastavModbusTCPClick() {
+    openWindow<TFormNastavModbusTCP>();
+}
+void TForm1::NastavHlavniLinkaRS485Click() {
+    openWindow<TFormNastavHlavniLinka>();
+}
+void TForm1::NastavServisniLinkaRS485Click() {
+    openWindow<TFormNastavServisniLinka>();
+}
+void TForm1::NastavServisniLinkaUSBClick() {
+    openWindow<TFormNastavServisniLinkaUSB>();
+}
+void TForm1::Restartzazen1Click() {
+    openWindow<TFormRestart>();
+}
+void TForm1::Pehled1Click() {
+    openWindow<TFormDiagPrehled>();
+}
+void TForm1::RozhranRS4851Click() {
+    openWindow<TFormDiagRS485>();
+}
+void TForm1::GatewayTest1Click() {
+    openWindow<TFormGatewayTest>();
+}
 
 QString TForm1::helpDocumentName() const {
     const bool czech = Dat != nullptr && Dat->Lang == LANG_CZ;
@@ -362,7 +397,8 @@ QString TForm1::helpDocumentName() const {
 
 QString TForm1::helpDocumentPath() const {
     return Hlavni::FindHelpDocument(
-        helpDocumentName(), Hlavni::HelpDocumentFolders(ui::tableText(platform::programFolder()), QDir::currentPath()));
+        helpDocumentName(),
+        Hlavni::HelpDocumentFolders(ui::tableText(platform::programFolder()), QDir::currentPath()));
 }
 
 void TForm1::Npovda2Click() {

@@ -60,12 +60,12 @@ using DataFactory = std::unique_ptr<TData> (*)();
 // Replaces how TForm1 creates its record (tests simulate a failed
 // allocation); nullptr restores the real one.
 void setDataFactory(DataFactory factory);
-}  // namespace Hlavni
+} // namespace Hlavni
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
 
-public:
+  public:
     // The windows show their texts in `language` (LANG_EN or LANG_CZ).
     explicit TForm1(QWidget* parent = nullptr, std::int32_t language = LANG_EN);
     ~TForm1() override;
@@ -116,18 +116,17 @@ public:
     // Name of the help document for the current language.
     QString helpDocumentName() const;
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     void FormCreate();
     // Closing steps; run once, from the close event or the destructor.
     void FormClose();
     void setPanels(const QString& panel0, const QString& panel1);
     // A fresh modal instance of the window with Dat; destroyed when closed.
-    template <typename Window>
-    void openWindow();
+    template <typename Window> void openWindow();
     QString text(Hlavni::TextId id) const;
     void showMessage(const QString& message);
 

@@ -23,7 +23,8 @@ void TFormNastavHlavniLinka::setTexts() {
     Label2->setText(text(NastavHlavniLinka::TEXT_PARITY));
     Label3->setText(text(NastavHlavniLinka::TEXT_TIMEOUT));
     Label4->setText(text(NastavHlavniLinka::TEXT_RETRIES));
-    ui::fillList(ComboBox2, {text(NastavHlavniLinka::TEXT_PARITY_NONE), text(NastavHlavniLinka::TEXT_PARITY_EVEN),
+    ui::fillList(ComboBox2, {text(NastavHlavniLinka::TEXT_PARITY_NONE),
+                             text(NastavHlavniLinka::TEXT_PARITY_EVEN),
                              text(NastavHlavniLinka::TEXT_PARITY_ODD)});
     ComboBox2->setCurrentIndex(PARITA_SUDA);
 }
@@ -35,12 +36,17 @@ void TFormNastavHlavniLinka::showControls(const UartmControls& c) {
     Edit2->setText(tableText(c.Retries));
 }
 
-void TFormNastavHlavniLinka::ZapisOkno(const TCFGTK& cfg) { showControls(::ZapisOkno(cfg.UARTM)); }
-
-bool TFormNastavHlavniLinka::PrectiOkno(TCFGTK& cfg) {
-    return takeVerdict(::PrectiOkno(UartmControls{ComboBox1->currentIndex(), ComboBox2->currentIndex(),
-                                                  toUtf8(Edit1->text()), toUtf8(Edit2->text())},
-                                    cfg, lang()));
+void TFormNastavHlavniLinka::ZapisOkno(const TCFGTK& cfg) {
+    showControls(::ZapisOkno(cfg.UARTM));
 }
 
-void TFormNastavHlavniLinka::showDefaults() { showControls(DefaultUartmControls()); }
+bool TFormNastavHlavniLinka::PrectiOkno(TCFGTK& cfg) {
+    return takeVerdict(
+        ::PrectiOkno(UartmControls{ComboBox1->currentIndex(), ComboBox2->currentIndex(),
+                                   toUtf8(Edit1->text()), toUtf8(Edit2->text())},
+                     cfg, lang()));
+}
+
+void TFormNastavHlavniLinka::showDefaults() {
+    showControls(DefaultUartmControls());
+}

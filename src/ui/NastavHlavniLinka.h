@@ -7,25 +7,25 @@
 class TFormNastavHlavniLinka : public SettingsDialog {
     Q_OBJECT
 
-public:
+  public:
     explicit TFormNastavHlavniLinka(QWidget* parent = nullptr);
 
-    QLabel* Label1 = nullptr;        // "Baud rate"
-    QComboBox* ComboBox1 = nullptr;  // baud rate
-    QLabel* Label2 = nullptr;        // "Parity"
-    QComboBox* ComboBox2 = nullptr;  // parity
-    QLabel* Label3 = nullptr;        // "External module timeout [ms] (1-65535)"
+    QLabel* Label1 = nullptr;       // "Baud rate"
+    QComboBox* ComboBox1 = nullptr; // baud rate
+    QLabel* Label2 = nullptr;       // "Parity"
+    QComboBox* ComboBox2 = nullptr; // parity
+    QLabel* Label3 = nullptr;       // "External module timeout [ms] (1-65535)"
     QLineEdit* Edit1 = nullptr;
-    QLabel* Label4 = nullptr;  // "Number of retries on communication error (0-15)"
+    QLabel* Label4 = nullptr; // "Number of retries on communication error (0-15)"
     QLineEdit* Edit2 = nullptr;
 
     bool PrectiOkno(TCFGTK& cfg) override;
     void ZapisOkno(const TCFGTK& cfg) override;
 
-protected:
+  protected:
     void setTexts() override;
     void showDefaults() override;
 
-private:
+  private:
     void showControls(const UartmControls& c);
 };

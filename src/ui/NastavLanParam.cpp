@@ -8,7 +8,8 @@ using ui::tableText;
 using ui::toUtf8;
 
 TFormNastavLanParam::TFormNastavLanParam(QWidget* parent)
-    : SettingsDialog("FormNastavLanParam", ConfigDialog::Lan4, NastavLanParam::Texty(), NastavLanParam::IDS, parent) {
+    : SettingsDialog("FormNastavLanParam", ConfigDialog::Lan4, NastavLanParam::Texty(),
+                     NastavLanParam::IDS, parent) {
     ComboBox1 = addList(Label1, "Label1", "ComboBox1");
     Edit1 = addTextField(Label2, "Label2", "Edit1");
     Edit2 = addTextField(Label3, "Label3", "Edit2");
@@ -28,7 +29,8 @@ TFormNastavLanParam::TFormNastavLanParam(QWidget* parent)
         ui::labelFor(*labels[i], *edits[i]);
     }
     finishLayout();
-    connect(ComboBox1, &QComboBox::currentIndexChanged, this, &TFormNastavLanParam::ComboBox1Change);
+    connect(ComboBox1, &QComboBox::currentIndexChanged, this,
+            &TFormNastavLanParam::ComboBox1Change);
 }
 
 void TFormNastavLanParam::setTexts() {
@@ -37,7 +39,8 @@ void TFormNastavLanParam::setTexts() {
     Label3->setText(text(NastavLanParam::TEXT_IP4_MASK));
     Label4->setText(text(NastavLanParam::TEXT_IP4_GATEWAY));
     const int before = ComboBox1->currentIndex();
-    ui::fillList(ComboBox1, {text(NastavLanParam::TEXT_MODE_MANUAL), text(NastavLanParam::TEXT_MODE_DHCP)});
+    ui::fillList(ComboBox1,
+                 {text(NastavLanParam::TEXT_MODE_MANUAL), text(NastavLanParam::TEXT_MODE_DHCP)});
     ui::selectListPosition(ComboBox1, before);
 }
 
@@ -62,9 +65,9 @@ void TFormNastavLanParam::ZapisOkno(const TCFGTK& cfg) {
 }
 
 bool TFormNastavLanParam::PrectiOkno(TCFGTK& cfg) {
-    return takeVerdict(::PrectiOkno(
-        Lan4Controls{toUtf8(Edit1->text()), toUtf8(Edit2->text()), toUtf8(Edit3->text()), ComboBox1->currentIndex()},
-        cfg, lang()));
+    return takeVerdict(::PrectiOkno(Lan4Controls{toUtf8(Edit1->text()), toUtf8(Edit2->text()),
+                                                 toUtf8(Edit3->text()), ComboBox1->currentIndex()},
+                                    cfg, lang()));
 }
 
 void TFormNastavLanParam::showDefaults() {
@@ -75,9 +78,12 @@ void TFormNastavLanParam::showDefaults() {
 
 void TFormNastavLanParam::AktualizaceNastaveni() {
     const bool manual = ComboBox1->currentIndex() == 0;
-    for (QWidget* w : std::initializer_list<QWidget*>{Label2, Edit1, Label3, Edit2, Label4, Edit3}) {
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{Label2, Edit1, Label3, Edit2, Label4, Edit3}) {
         w->setEnabled(manual);
     }
 }
 
-void TFormNastavLanParam::ComboBox1Change() { AktualizaceNastaveni(); }
+void TFormNastavLanParam::ComboBox1Change() {
+    AktualizaceNastaveni();
+}

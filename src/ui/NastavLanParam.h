@@ -7,16 +7,16 @@
 class TFormNastavLanParam : public SettingsDialog {
     Q_OBJECT
 
-public:
+  public:
     explicit TFormNastavLanParam(QWidget* parent = nullptr);
 
-    QLabel* Label1 = nullptr;        // "IP4 protocol settings"
-    QComboBox* ComboBox1 = nullptr;  // address mode: manual, DHCP
-    QLabel* Label2 = nullptr;        // "IP4 address"
+    QLabel* Label1 = nullptr;       // "IP4 protocol settings"
+    QComboBox* ComboBox1 = nullptr; // address mode: manual, DHCP
+    QLabel* Label2 = nullptr;       // "IP4 address"
     QLineEdit* Edit1 = nullptr;
-    QLabel* Label3 = nullptr;  // "IP4 mask"
+    QLabel* Label3 = nullptr; // "IP4 mask"
     QLineEdit* Edit2 = nullptr;
-    QLabel* Label4 = nullptr;  // "IP4 gateway"
+    QLabel* Label4 = nullptr; // "IP4 gateway"
     QLineEdit* Edit3 = nullptr;
     // IPv6 fields, never shown: LLA, GUA, mask, gateway.
     QLabel* Label5 = nullptr;
@@ -34,11 +34,11 @@ public:
     void AktualizaceNastaveni();
     void ComboBox1Change();
 
-protected:
+  protected:
     void setTexts() override;
     void showDefaults() override;
 
-private:
+  private:
     void showControls(const Lan4Controls& c);
     void showIp6(const TCFG_LAN6& lan6);
 };

@@ -9,8 +9,8 @@ using ui::tableText;
 using ui::toUtf8;
 
 TFormNastavModbusTCP::TFormNastavModbusTCP(QWidget* parent)
-    : SettingsDialog("FormNastavModbusTCP", ConfigDialog::Mbtcp, NastavModbusTCP::Texty(), NastavModbusTCP::IDS,
-                     parent) {
+    : SettingsDialog("FormNastavModbusTCP", ConfigDialog::Mbtcp, NastavModbusTCP::Texty(),
+                     NastavModbusTCP::IDS, parent) {
     Edit1 = addTextField(Label1, "Label1", "Edit1");
     Edit1->setEnabled(false);
     Edit2 = addTextField(Label2, "Label2", "Edit2");
@@ -34,8 +34,8 @@ void TFormNastavModbusTCP::setTexts() {
     Edit2->setAccessibleDescription(Label3->text());
     Label4->setText(text(NastavModbusTCP::TEXT_TCP_TIMEOUT));
     Label5->setText(text(NastavModbusTCP::TEXT_ROUTING));
-    ui::fillList(ComboBox1,
-                 {text(NastavModbusTCP::TEXT_ROUTING_DISABLE), text(NastavModbusTCP::TEXT_ROUTING_ENABLE)});
+    ui::fillList(ComboBox1, {text(NastavModbusTCP::TEXT_ROUTING_DISABLE),
+                             text(NastavModbusTCP::TEXT_ROUTING_ENABLE)});
     ComboBox1->setCurrentIndex(1);
 }
 
@@ -45,10 +45,15 @@ void TFormNastavModbusTCP::showControls(const MbtcpControls& c) {
     Edit3->setText(tableText(c.Timeout));
 }
 
-void TFormNastavModbusTCP::ZapisOkno(const TCFGTK& cfg) { showControls(::ZapisOkno(cfg.MBTCP)); }
-
-bool TFormNastavModbusTCP::PrectiOkno(TCFGTK& cfg) {
-    return takeVerdict(::PrectiOkno(MbtcpControls{toUtf8(Edit2->text()), toUtf8(Edit3->text())}, cfg, lang()));
+void TFormNastavModbusTCP::ZapisOkno(const TCFGTK& cfg) {
+    showControls(::ZapisOkno(cfg.MBTCP));
 }
 
-void TFormNastavModbusTCP::showDefaults() { showControls(DefaultMbtcpControls()); }
+bool TFormNastavModbusTCP::PrectiOkno(TCFGTK& cfg) {
+    return takeVerdict(
+        ::PrectiOkno(MbtcpControls{toUtf8(Edit2->text()), toUtf8(Edit3->text())}, cfg, lang()));
+}
+
+void TFormNastavModbusTCP::showDefaults() {
+    showControls(DefaultMbtcpControls());
+}

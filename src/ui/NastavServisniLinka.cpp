@@ -8,12 +8,13 @@ using ui::tableText;
 using ui::toUtf8;
 
 TFormNastavServisniLinka::TFormNastavServisniLinka(QWidget* parent)
-    : TFormNastavServisniLinka("FormNastavServisniLinka", ConfigDialog::Uarts, NastavServisniLinka::Texty(),
-                               NastavServisniLinka::IDS, parent) {}
+    : TFormNastavServisniLinka("FormNastavServisniLinka", ConfigDialog::Uarts,
+                               NastavServisniLinka::Texty(), NastavServisniLinka::IDS, parent) {}
 
-TFormNastavServisniLinka::TFormNastavServisniLinka(const char* objectName, std::optional<ConfigDialog> file,
-                                                   TTextTabulka texts, const ConfigDialogTextIds& ids,
-                                                   QWidget* parent)
+TFormNastavServisniLinka::TFormNastavServisniLinka(const char* objectName,
+                                                   std::optional<ConfigDialog> file,
+                                                   TTextTabulka texts,
+                                                   const ConfigDialogTextIds& ids, QWidget* parent)
     : SettingsDialog(objectName, file, texts, ids, parent) {
     Edit1 = addTextField(Label1, "Label1", "Edit1");
     ComboBox1 = addList(Label2, "Label2", "ComboBox1");
@@ -28,11 +29,12 @@ void TFormNastavServisniLinka::setTexts() {
     Label2->setText(text(NastavServisniLinka::TEXT_BAUD_RATE));
     Label3->setText(text(NastavServisniLinka::TEXT_PARITY));
     Label4->setText(text(NastavServisniLinka::TEXT_ROUTING));
-    ui::fillList(ComboBox2, {text(NastavServisniLinka::TEXT_PARITY_NONE), text(NastavServisniLinka::TEXT_PARITY_EVEN),
+    ui::fillList(ComboBox2, {text(NastavServisniLinka::TEXT_PARITY_NONE),
+                             text(NastavServisniLinka::TEXT_PARITY_EVEN),
                              text(NastavServisniLinka::TEXT_PARITY_ODD)});
     ComboBox2->setCurrentIndex(PARITA_SUDA);
-    ui::fillList(ComboBox3,
-                 {text(NastavServisniLinka::TEXT_ROUTING_DISABLE), text(NastavServisniLinka::TEXT_ROUTING_ENABLE)});
+    ui::fillList(ComboBox3, {text(NastavServisniLinka::TEXT_ROUTING_DISABLE),
+                             text(NastavServisniLinka::TEXT_ROUTING_ENABLE)});
     ComboBox3->setCurrentIndex(1);
 }
 
@@ -43,12 +45,17 @@ void TFormNastavServisniLinka::showControls(const UartsControls& c) {
     ui::selectListPosition(ComboBox3, c.Routing);
 }
 
-void TFormNastavServisniLinka::ZapisOkno(const TCFGTK& cfg) { showControls(::ZapisOkno(cfg.UARTS)); }
-
-bool TFormNastavServisniLinka::PrectiOkno(TCFGTK& cfg) {
-    return takeVerdict(::PrectiOkno(UartsControls{toUtf8(Edit1->text()), ComboBox1->currentIndex(),
-                                                  ComboBox2->currentIndex(), ComboBox3->currentIndex()},
-                                    cfg, lang()));
+void TFormNastavServisniLinka::ZapisOkno(const TCFGTK& cfg) {
+    showControls(::ZapisOkno(cfg.UARTS));
 }
 
-void TFormNastavServisniLinka::showDefaults() { showControls(DefaultUartsControls()); }
+bool TFormNastavServisniLinka::PrectiOkno(TCFGTK& cfg) {
+    return takeVerdict(
+        ::PrectiOkno(UartsControls{toUtf8(Edit1->text()), ComboBox1->currentIndex(),
+                                   ComboBox2->currentIndex(), ComboBox3->currentIndex()},
+                     cfg, lang()));
+}
+
+void TFormNastavServisniLinka::showDefaults() {
+    showControls(DefaultUartsControls());
+}

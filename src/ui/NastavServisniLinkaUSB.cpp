@@ -5,8 +5,8 @@
 #include <QPushButton>
 
 TFormNastavServisniLinkaUSB::TFormNastavServisniLinkaUSB(QWidget* parent)
-    : TFormNastavServisniLinka("FormNastavServisniLinkaUSB", std::nullopt, NastavServisniLinkaUSB::Texty(),
-                               NastavServisniLinka::IDS, parent) {
+    : TFormNastavServisniLinka("FormNastavServisniLinkaUSB", std::nullopt,
+                               NastavServisniLinkaUSB::Texty(), NastavServisniLinka::IDS, parent) {
     for (QWidget* w : std::initializer_list<QWidget*>{Edit1, ComboBox1, ComboBox2, ComboBox3}) {
         w->setEnabled(false);
     }
@@ -23,6 +23,10 @@ TFormNastavServisniLinkaUSB::TFormNastavServisniLinkaUSB(QWidget* parent)
     Button4->setDefault(true);
 }
 
-bool TFormNastavServisniLinkaUSB::PrectiOkno(TCFGTK&) { return true; }
+bool TFormNastavServisniLinkaUSB::PrectiOkno(TCFGTK&) {
+    return true;
+}
 
-void TFormNastavServisniLinkaUSB::ZapisOkno(const TCFGTK& cfg) { showControls(::ZapisOkno(cfg.UARTCOM)); }
+void TFormNastavServisniLinkaUSB::ZapisOkno(const TCFGTK& cfg) {
+    showControls(::ZapisOkno(cfg.UARTCOM));
+}

@@ -8,7 +8,7 @@
 class TFormNastavServisniLinkaUSB : public TFormNastavServisniLinka {
     Q_OBJECT
 
-public:
+  public:
     explicit TFormNastavServisniLinkaUSB(QWidget* parent = nullptr);
 
     // Takes nothing from the window.
@@ -16,6 +16,6 @@ public:
     // Shows the UARTCOM part.
     void ZapisOkno(const TCFGTK& cfg) override;
 
-protected:
+  protected:
     void showDefaults() override {}
 };

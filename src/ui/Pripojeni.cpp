@@ -52,7 +52,7 @@ QLabel* label(QWidget* parent, const char* name) {
     return l;
 }
 
-}  // namespace
+} // namespace
 
 TFormPripojeni::TFormPripojeni(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("FormPripojeni"));
@@ -156,7 +156,9 @@ TFormPripojeni::TFormPripojeni(QWidget* parent) : QDialog(parent) {
     connect(Button2, &QPushButton::clicked, this, &TFormPripojeni::Button2Click);
 }
 
-QString TFormPripojeni::text(Pripojeni::TextId id) const { return ui::tableText(Pripojeni::Text(id, lang_)); }
+QString TFormPripojeni::text(Pripojeni::TextId id) const {
+    return ui::tableText(Pripojeni::Text(id, lang_));
+}
 
 void TFormPripojeni::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
@@ -196,8 +198,10 @@ void TFormPripojeni::FormShow() {
     QWidget* const usbColumn[] = {Edit6, ComboBox5, ComboBox6, Edit7, Edit8};
     ui::nameInputsAfterLabels(this);
     for (int row = 0; row < 5; ++row) {
-        comColumn[row]->setAccessibleName(Label4->text() + QStringLiteral(" - ") + rowLabels[row]->text());
-        usbColumn[row]->setAccessibleName(Label5->text() + QStringLiteral(" - ") + rowLabels[row]->text());
+        comColumn[row]->setAccessibleName(Label4->text() + QStringLiteral(" - ") +
+                                          rowLabels[row]->text());
+        usbColumn[row]->setAccessibleName(Label5->text() + QStringLiteral(" - ") +
+                                          rowLabels[row]->text());
     }
 
     for (QComboBox* parity : {ComboBox4, ComboBox6}) {
@@ -231,7 +235,9 @@ void TFormPripojeni::FormShow() {
     showStatus(QStringLiteral(" ") + ui::tableText(Dat->SPripojeni));
 }
 
-void TFormPripojeni::ComboBox1Change() { applyEnablingRules(); }
+void TFormPripojeni::ComboBox1Change() {
+    applyEnablingRules();
+}
 
 void TFormPripojeni::applyEnablingRules() {
     const int rozhrani = ComboBox1->currentIndex();
@@ -242,8 +248,8 @@ void TFormPripojeni::applyEnablingRules() {
         w->setEnabled(lan);
     }
     Label6->setEnabled(com || usb);
-    for (QWidget* w : std::initializer_list<QWidget*>{Label7, Label8, Label9, Label10, Label4, Edit3, ComboBox3,
-                                                      ComboBox4, Edit4, Edit5}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{Label7, Label8, Label9, Label10, Label4,
+                                                      Edit3, ComboBox3, ComboBox4, Edit4, Edit5}) {
         w->setEnabled(com);
     }
     Label5->setEnabled(usb);
@@ -254,7 +260,9 @@ void TFormPripojeni::applyEnablingRules() {
     }
 }
 
-void TFormPripojeni::showStatus(const QString& line) { ui::showStatusLine(Panel1, line); }
+void TFormPripojeni::showStatus(const QString& line) {
+    ui::showStatusLine(Panel1, line);
+}
 
 void TFormPripojeni::Button1Click() {
     // Events are processed while the converter answers; a second press must
@@ -274,29 +282,37 @@ void TFormPripojeni::InicializacePripojeni() {
     c.IpAddress = toUtf8(Edit1->text());
     c.IpVersion = ComboBox2->currentIndex();
     c.LanTimeout = toUtf8(Edit2->text());
-    c.Com = SerialControls{toUtf8(Edit3->text()), ComboBox3->currentIndex(), ComboBox4->currentIndex(),
-                           toUtf8(Edit4->text()), toUtf8(Edit5->text())};
-    c.UsbCom = SerialControls{toUtf8(Edit6->text()), ComboBox5->currentIndex(), ComboBox6->currentIndex(),
-                              toUtf8(Edit7->text()), toUtf8(Edit8->text())};
+    c.Com = SerialControls{toUtf8(Edit3->text()), ComboBox3->currentIndex(),
+                           ComboBox4->currentIndex(), toUtf8(Edit4->text()), toUtf8(Edit5->text())};
+    c.UsbCom =
+        SerialControls{toUtf8(Edit6->text()), ComboBox5->currentIndex(), ComboBox6->currentIndex(),
+                       toUtf8(Edit7->text()), toUtf8(Edit8->text())};
 
     ConnectionHooks hooks;
     hooks.showStatus = [this](const std::string& text, const std::string& converterText) {
-        showStatus(QStringLiteral(" ") + ui::tableText(text) +
-                   ui::converterText(converterText));
+        showStatus(QStringLiteral(" ") + ui::tableText(text) + ui::converterText(converterText));
     };
     hooks.pause = ui::pauseProcessingEvents;
     const ConnectionResult result = ::InicializacePripojeni(c, Dat, Konvertor, lang_, hooks);
 
     const ListCorrections& k = result.Corrections;
-    if (k.Interface) ComboBox1->setCurrentIndex(*k.Interface);
-    if (k.IpVersion) ComboBox2->setCurrentIndex(*k.IpVersion);
-    if (k.ComBaud) ComboBox3->setCurrentIndex(*k.ComBaud);
-    if (k.ComParity) ComboBox4->setCurrentIndex(*k.ComParity);
-    if (k.UsbBaud) ComboBox5->setCurrentIndex(*k.UsbBaud);
-    if (k.UsbParity) ComboBox6->setCurrentIndex(*k.UsbParity);
+    if (k.Interface)
+        ComboBox1->setCurrentIndex(*k.Interface);
+    if (k.IpVersion)
+        ComboBox2->setCurrentIndex(*k.IpVersion);
+    if (k.ComBaud)
+        ComboBox3->setCurrentIndex(*k.ComBaud);
+    if (k.ComParity)
+        ComboBox4->setCurrentIndex(*k.ComParity);
+    if (k.UsbBaud)
+        ComboBox5->setCurrentIndex(*k.UsbBaud);
+    if (k.UsbParity)
+        ComboBox6->setCurrentIndex(*k.UsbParity);
 }
 
-void TFormPripojeni::Button2Click() { reject(); }
+void TFormPripojeni::Button2Click() {
+    reject();
+}
 
 void TFormPripojeni::done(int result) {
     // Closing waits until the running attempt returns.

@@ -18,20 +18,20 @@ class QShowEvent;
 class TFormPripojeni : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     explicit TFormPripojeni(QWidget* parent = nullptr);
 
     // Set by the opener before showing.
     PData Dat = nullptr;
 
     // Interface and LAN settings.
-    QLabel* Label1 = nullptr;        // "Interface"
-    QComboBox* ComboBox1 = nullptr;  // LAN / COM port / USB COM port
-    QLabel* Label2 = nullptr;        // "IP address"
-    QLineEdit* Edit1 = nullptr;      // IP address
-    QComboBox* ComboBox2 = nullptr;  // IP version, never visible
-    QLabel* Label3 = nullptr;        // "LAN timeout [ms]"
-    QLineEdit* Edit2 = nullptr;      // LAN timeout
+    QLabel* Label1 = nullptr;       // "Interface"
+    QComboBox* ComboBox1 = nullptr; // LAN / COM port / USB COM port
+    QLabel* Label2 = nullptr;       // "IP address"
+    QLineEdit* Edit1 = nullptr;     // IP address
+    QComboBox* ComboBox2 = nullptr; // IP version, never visible
+    QLabel* Label3 = nullptr;       // "LAN timeout [ms]"
+    QLineEdit* Edit2 = nullptr;     // LAN timeout
 
     // Serial columns: headings and the shared row labels.
     QLabel* Label4 = nullptr;  // "COM port" heading
@@ -43,24 +43,24 @@ public:
     QLabel* Label10 = nullptr; // address row
 
     // COM port column.
-    QLineEdit* Edit3 = nullptr;      // port number
-    QComboBox* ComboBox3 = nullptr;  // baud rate
-    QComboBox* ComboBox4 = nullptr;  // parity
-    QLineEdit* Edit4 = nullptr;      // timeout
-    QLineEdit* Edit5 = nullptr;      // address
+    QLineEdit* Edit3 = nullptr;     // port number
+    QComboBox* ComboBox3 = nullptr; // baud rate
+    QComboBox* ComboBox4 = nullptr; // parity
+    QLineEdit* Edit4 = nullptr;     // timeout
+    QLineEdit* Edit5 = nullptr;     // address
 
     // USB COM port column.
-    QLineEdit* Edit6 = nullptr;      // port number
-    QComboBox* ComboBox5 = nullptr;  // baud rate (fixed)
-    QComboBox* ComboBox6 = nullptr;  // parity (fixed)
-    QLineEdit* Edit7 = nullptr;      // timeout (fixed)
-    QLineEdit* Edit8 = nullptr;      // address (fixed)
+    QLineEdit* Edit6 = nullptr;     // port number
+    QComboBox* ComboBox5 = nullptr; // baud rate (fixed)
+    QComboBox* ComboBox6 = nullptr; // parity (fixed)
+    QLineEdit* Edit7 = nullptr;     // timeout (fixed)
+    QLineEdit* Edit8 = nullptr;     // address (fixed)
 
     // Status and buttons.
-    QLabel* Label11 = nullptr;        // "Connection status"
-    QLabel* Panel1 = nullptr;         // status panel
-    QPushButton* Button1 = nullptr;   // Connect
-    QPushButton* Button2 = nullptr;   // Cancel
+    QLabel* Label11 = nullptr;      // "Connection status"
+    QLabel* Panel1 = nullptr;       // status panel
+    QPushButton* Button1 = nullptr; // Connect
+    QPushButton* Button2 = nullptr; // Cancel
 
     void FormShow();
     void ComboBox1Change();
@@ -72,10 +72,10 @@ public:
 
     void done(int result) override;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     void InicializacePripojeni();
     void applyEnablingRules();
     void showStatus(const QString& text);

@@ -54,9 +54,13 @@ TFormRestart::TFormRestart(QWidget* parent) : QDialog(parent) {
     connect(Button2, &QPushButton::clicked, this, &TFormRestart::Button2Click);
 }
 
-QString TFormRestart::text(RestartZarizeni::TextId id) const { return ui::tableText(RestartZarizeni::Text(id, lang_)); }
+QString TFormRestart::text(RestartZarizeni::TextId id) const {
+    return ui::tableText(RestartZarizeni::Text(id, lang_));
+}
 
-void TFormRestart::showStatus(const std::string& line) { ui::showStatusLine(StatusBar1, ui::tableText(line)); }
+void TFormRestart::showStatus(const std::string& line) {
+    ui::showStatusLine(StatusBar1, ui::tableText(line));
+}
 
 void TFormRestart::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
@@ -94,7 +98,9 @@ void TFormRestart::Button1Click() {
     });
 }
 
-void TFormRestart::Button2Click() { reject(); }
+void TFormRestart::Button2Click() {
+    reject();
+}
 
 void TFormRestart::done(int result) {
     // Closing waits until the running restart returns.

@@ -15,17 +15,17 @@ class QShowEvent;
 class TFormRestart : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     explicit TFormRestart(QWidget* parent = nullptr);
 
     // Set by the opener before showing.
     PData Dat = nullptr;
 
-    QLabel* Image1 = nullptr;        // warning sign
-    QLabel* Label1 = nullptr;        // the question, bold
-    QPushButton* Button1 = nullptr;  // Restart
-    QPushButton* Button2 = nullptr;  // Cancel
-    QLabel* StatusBar1 = nullptr;    // status line
+    QLabel* Image1 = nullptr;       // warning sign
+    QLabel* Label1 = nullptr;       // the question, bold
+    QPushButton* Button1 = nullptr; // Restart
+    QPushButton* Button2 = nullptr; // Cancel
+    QLabel* StatusBar1 = nullptr;   // status line
 
     void FormShow();
     void Button1Click();
@@ -37,10 +37,10 @@ public:
     // How long "Converter restarted" shows before the dialog closes.
     static constexpr std::uint32_t SHOW_RESTARTED_MS = 1000;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     QString text(RestartZarizeni::TextId id) const;
     void showStatus(const std::string& line);
 

@@ -11,8 +11,8 @@
 #include "link/U_TK7713T.h"
 #include "ui/DesktopShell.h"
 
-SettingsDialog::SettingsDialog(const char* objectName, std::optional<ConfigDialog> file, TTextTabulka texts,
-                               const ConfigDialogTextIds& ids, QWidget* parent)
+SettingsDialog::SettingsDialog(const char* objectName, std::optional<ConfigDialog> file,
+                               TTextTabulka texts, const ConfigDialogTextIds& ids, QWidget* parent)
     : QDialog(parent), file_(file), texts_(texts), ids_(ids) {
     setObjectName(QString::fromLatin1(objectName));
     ui::installEventPump();
@@ -60,7 +60,8 @@ Input* SettingsDialog::addInput(QLabel*& label, const char* labelName, const cha
     return input;
 }
 
-QLineEdit* SettingsDialog::addTextField(QLabel*& label, const char* labelName, const char* fieldName) {
+QLineEdit* SettingsDialog::addTextField(QLabel*& label, const char* labelName,
+                                        const char* fieldName) {
     return addInput<QLineEdit>(label, labelName, fieldName);
 }
 
@@ -95,7 +96,9 @@ void SettingsDialog::finishLayout() {
     }
 }
 
-QString SettingsDialog::text(std::int32_t id) const { return ui::tableText(::Text(texts_, id, lang_)); }
+QString SettingsDialog::text(std::int32_t id) const {
+    return ui::tableText(::Text(texts_, id, lang_));
+}
 
 void SettingsDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
@@ -122,7 +125,9 @@ void SettingsDialog::FormShow() {
     showStatus(" ");
 }
 
-void SettingsDialog::showStatus(const std::string& line) { ui::showStatusLine(StatusBar1, ui::tableText(line)); }
+void SettingsDialog::showStatus(const std::string& line) {
+    ui::showStatusLine(StatusBar1, ui::tableText(line));
+}
 
 DialogHooks SettingsDialog::hooks() {
     DialogHooks h;
@@ -180,7 +185,9 @@ void SettingsDialog::Button3Click() {
     }
 }
 
-void SettingsDialog::Button4Click() { reject(); }
+void SettingsDialog::Button4Click() {
+    reject();
+}
 
 void SettingsDialog::Button6Click() {
     if (!transfer_.running()) {

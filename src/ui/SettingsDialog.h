@@ -25,26 +25,26 @@ class QVBoxLayout;
 class SettingsDialog : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     // Set by the opener before showing.
     PData Dat = nullptr;
     // The working copy: Read, Write and OK work on it; only OK copies it
     // into TData.CFGTK.
     TCFGTK CFGTK;
 
-    QPushButton* Button1 = nullptr;  // Read
-    QPushButton* Button2 = nullptr;  // Write
-    QPushButton* Button3 = nullptr;  // OK
-    QPushButton* Button4 = nullptr;  // Cancel
-    QPushButton* Button6 = nullptr;  // Default parameters
-    QLabel* StatusBar1 = nullptr;    // status line
+    QPushButton* Button1 = nullptr; // Read
+    QPushButton* Button2 = nullptr; // Write
+    QPushButton* Button3 = nullptr; // OK
+    QPushButton* Button4 = nullptr; // Cancel
+    QPushButton* Button6 = nullptr; // Default parameters
+    QLabel* StatusBar1 = nullptr;   // status line
 
     void FormShow();
-    void Button1Click();  // Read
-    void Button2Click();  // Write
-    void Button3Click();  // OK
-    void Button4Click();  // Cancel
-    void Button6Click();  // Default parameters
+    void Button1Click(); // Read
+    void Button2Click(); // Write
+    void Button3Click(); // OK
+    void Button4Click(); // Cancel
+    void Button6Click(); // Default parameters
 
     // Reads the dialog's file; on success stores it in cfg's part.
     bool PrectiData(TCFGTK& cfg);
@@ -61,7 +61,7 @@ public:
 
     void done(int result) override;
 
-protected:
+  protected:
     // file: the converter file the dialog reads and writes; none for a view
     // that makes no transfer.
     SettingsDialog(const char* objectName, std::optional<ConfigDialog> file, TTextTabulka texts,
@@ -88,7 +88,7 @@ protected:
 
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     void showStatus(const std::string& line);
     DialogHooks hooks();
     template <typename Input>

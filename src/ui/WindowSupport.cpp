@@ -48,7 +48,9 @@ QString converterText(const std::string& bytes) {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
-std::string toUtf8(const QString& text) { return text.toUtf8().toStdString(); }
+std::string toUtf8(const QString& text) {
+    return text.toUtf8().toStdString();
+}
 
 QFont windowFont(int pixelSize, bool bold) {
     QFont font(QStringLiteral("Tahoma"));
@@ -147,7 +149,8 @@ void TransferGuard::runConnected(PData Dat, std::int32_t lang, QLabel* statusLin
     }
     run([&] {
         if (!Dat->Init) {
-            showStatusLine(statusLine, QStringLiteral(" ") + tableText(Dekl::Text(Dekl::TEXT_NOT_INITIALIZED, lang)));
+            showStatusLine(statusLine, QStringLiteral(" ") +
+                                           tableText(Dekl::Text(Dekl::TEXT_NOT_INITIALIZED, lang)));
             return;
         }
         work();
@@ -163,4 +166,4 @@ bool TransferGuard::deferClose(int result) {
     return true;
 }
 
-}  // namespace ui
+} // namespace ui

@@ -82,7 +82,7 @@ void pauseProcessingEvents(std::uint32_t milliseconds);
 // guard refuses a second transfer and holds a close back until the running
 // transfer has returned.
 class TransferGuard {
-public:
+  public:
     explicit TransferGuard(QDialog* dialog) : dialog_(dialog) {}
     TransferGuard(const TransferGuard&) = delete;
     TransferGuard& operator=(const TransferGuard&) = delete;
@@ -96,17 +96,18 @@ public:
     // A button that talks to the converter: nothing without Dat or while a
     // transfer runs; without a connection only " " + "Connection not
     // initialized" in the status line; else work, guarded as run().
-    void runConnected(PData Dat, std::int32_t lang, QLabel* statusLine, const std::function<void()>& work);
+    void runConnected(PData Dat, std::int32_t lang, QLabel* statusLine,
+                      const std::function<void()>& work);
 
     // For the dialog's done(): true when a transfer runs, and the close with
     // this result is to happen once it returns.
     bool deferClose(int result);
 
-private:
+  private:
     QDialog* dialog_;
     bool running_ = false;
     bool closeRequested_ = false;
     int closeResult_ = 0;
 };
 
-}  // namespace ui
+} // namespace ui

@@ -7,7 +7,8 @@
 std::string RunTimeText(std::uint32_t s) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%lu (%lu:%02lu:%02lu:%02lu)", static_cast<unsigned long>(s),
-                  static_cast<unsigned long>(s / 86400u), static_cast<unsigned long>((s / 3600u) % 24u),
+                  static_cast<unsigned long>(s / 86400u),
+                  static_cast<unsigned long>((s / 3600u) % 24u),
                   static_cast<unsigned long>((s / 60u) % 60u), static_cast<unsigned long>(s % 60u));
     return buf;
 }

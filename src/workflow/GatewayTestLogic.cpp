@@ -166,8 +166,7 @@ std::string hex4(std::uint32_t v) {
     return text;
 }
 
-GatewayVerdict refused(TextId id, std::int32_t lang,
-                       const std::vector<std::string>& args = {}) {
+GatewayVerdict refused(TextId id, std::int32_t lang, const std::vector<std::string>& args = {}) {
     GatewayVerdict v;
     v.Message = Format(id, lang, args);
     return v;
@@ -327,11 +326,13 @@ GatewayVerdict ValidateGatewayFields(const GatewayFields& f, bool repeating, std
 }
 
 std::string ExceptionName(std::uint8_t code, std::int32_t lang) {
-    return GatewayTest::Text(static_cast<TextId>(TEXT_EXCEPTION_NAME + (code >= 1 && code <= 11 ? code : 0)), lang);
+    return GatewayTest::Text(
+        static_cast<TextId>(TEXT_EXCEPTION_NAME + (code >= 1 && code <= 11 ? code : 0)), lang);
 }
 
 std::string ExceptionHint(std::uint8_t code, std::int32_t lang) {
-    return GatewayTest::Text(static_cast<TextId>(TEXT_EXCEPTION_HINT + (code >= 1 && code <= 11 ? code : 0)), lang);
+    return GatewayTest::Text(
+        static_cast<TextId>(TEXT_EXCEPTION_HINT + (code >= 1 && code <= 11 ? code : 0)), lang);
 }
 
 bool IsGatewayException(std::uint8_t code) {

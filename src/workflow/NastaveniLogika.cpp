@@ -12,10 +12,14 @@ constexpr std::uint32_t PAUSE_BEFORE_TRANSFER_MS = 32;
 
 const ConfigDialogTextIds& idsOf(ConfigDialog d) {
     switch (d) {
-    case ConfigDialog::Lan4: return NastavLanParam::IDS;
-    case ConfigDialog::Mbtcp: return NastavModbusTCP::IDS;
-    case ConfigDialog::Uartm: return NastavHlavniLinka::IDS;
-    case ConfigDialog::Uarts: break;
+    case ConfigDialog::Lan4:
+        return NastavLanParam::IDS;
+    case ConfigDialog::Mbtcp:
+        return NastavModbusTCP::IDS;
+    case ConfigDialog::Uartm:
+        return NastavHlavniLinka::IDS;
+    case ConfigDialog::Uarts:
+        break;
     }
     return NastavServisniLinka::IDS;
 }
@@ -24,10 +28,14 @@ const ConfigDialogTextIds& idsOf(ConfigDialog d) {
 // table by number.
 std::string dialogText(ConfigDialog d, std::int32_t id, std::int32_t lang) {
     switch (d) {
-    case ConfigDialog::Lan4: return ::Text(NastavLanParam::Texty(), id, lang);
-    case ConfigDialog::Mbtcp: return ::Text(NastavModbusTCP::Texty(), id, lang);
-    case ConfigDialog::Uartm: return ::Text(NastavHlavniLinka::Texty(), id, lang);
-    case ConfigDialog::Uarts: break;
+    case ConfigDialog::Lan4:
+        return ::Text(NastavLanParam::Texty(), id, lang);
+    case ConfigDialog::Mbtcp:
+        return ::Text(NastavModbusTCP::Texty(), id, lang);
+    case ConfigDialog::Uartm:
+        return ::Text(NastavHlavniLinka::Texty(), id, lang);
+    case ConfigDialog::Uarts:
+        break;
     }
     return ::Text(NastavServisniLinka::Texty(), id, lang);
 }
@@ -40,8 +48,12 @@ bool inRange(const std::string& text, const tk7713t::Field& f, std::int32_t& v) 
     return ParseWholeNumberIn(text, f.min, f.max, v);
 }
 
-Verdict refused(std::string message) { return Verdict{false, " " + message}; }
-Verdict accepted() { return Verdict{true, " "}; }
+Verdict refused(std::string message) {
+    return Verdict{false, " " + message};
+}
+Verdict accepted() {
+    return Verdict{true, " "};
+}
 
 // List positions: a position outside the list keeps the stored code.
 void takeBaud(std::int32_t position, std::uint8_t& code) {
@@ -57,7 +69,7 @@ void takeChoice(std::int32_t position, std::int32_t count, std::uint8_t& value) 
 
 // Shows a status line through the hook and records it.
 class StatusLine {
-public:
+  public:
     StatusLine(const DialogHooks& hooks, std::vector<std::string>& lines)
         : hooks_(hooks), lines_(lines) {}
     void show(const std::string& text) {
@@ -74,7 +86,7 @@ public:
         }
     }
 
-private:
+  private:
     const DialogHooks& hooks_;
     std::vector<std::string>& lines_;
 };
@@ -84,8 +96,7 @@ constexpr std::tuple kReads{&TK7713T_PrectiLan4, &TK7713T_PrectiMbtcp, &TK7713T_
                             &TK7713T_PrectiUarts};
 constexpr std::tuple kWrites{&TK7713T_ZapisLan4, &TK7713T_ZapisMbtcp, &TK7713T_ZapisUartm,
                              &TK7713T_ZapisUarts};
-template <class Record>
-using Access = bool (*)(TTK7713T&, Record&);
+template <class Record> using Access = bool (*)(TTK7713T&, Record&);
 
 // One read of the dialog's file into its part of cfg; false on a failed transfer.
 bool readPart(ConfigDialog d, TTK7713T& tk, TCFGTK& cfg) {
@@ -107,11 +118,12 @@ bool writePart(ConfigDialog d, TTK7713T& tk, const TCFGTK& cfg) {
     });
 }
 
-}  // namespace
+} // namespace
 
 Lan4Controls ZapisOkno(const TCFG_LAN4& LAN4) {
     return Lan4Controls{IP4NaText(LAN4.IP4_Adresa), IP4NaText(LAN4.IP4_Maska),
-                        IP4NaText(LAN4.IP4_Brana), ListPosition(LAN4.IP4_DHCP, ADDRESS_MODE_LIST_SIZE)};
+                        IP4NaText(LAN4.IP4_Brana),
+                        ListPosition(LAN4.IP4_DHCP, ADDRESS_MODE_LIST_SIZE)};
 }
 
 MbtcpControls ZapisOkno(const TCFG_MBTCP& MBTCP) {
@@ -119,7 +131,8 @@ MbtcpControls ZapisOkno(const TCFG_MBTCP& MBTCP) {
 }
 
 UartmControls ZapisOkno(const TCFG_UARTM& UARTM) {
-    return UartmControls{BaudListPosition(UARTM.KodBaud), ListPosition(UARTM.KodParita, PARITY_LIST_SIZE),
+    return UartmControls{BaudListPosition(UARTM.KodBaud),
+                         ListPosition(UARTM.KodParita, PARITY_LIST_SIZE),
                          std::to_string(UARTM.Timeout), std::to_string(UARTM.Opakovani)};
 }
 
@@ -129,10 +142,18 @@ UartsControls ZapisOkno(const TCFG_UARTS& UARTS) {
                          ListPosition(UARTS.Repeater, ROUTING_LIST_SIZE)};
 }
 
-Lan4Controls DefaultLan4Controls() { return Lan4Controls{"192.168.0.99", "255.255.255.0", "192.168.0.200", 0}; }
-MbtcpControls DefaultMbtcpControls() { return MbtcpControls{"255", "5"}; }
-UartmControls DefaultUartmControls() { return UartmControls{2, 1, "330", "0"}; }
-UartsControls DefaultUartsControls() { return UartsControls{"247", 2, 1, 0}; }
+Lan4Controls DefaultLan4Controls() {
+    return Lan4Controls{"192.168.0.99", "255.255.255.0", "192.168.0.200", 0};
+}
+MbtcpControls DefaultMbtcpControls() {
+    return MbtcpControls{"255", "5"};
+}
+UartmControls DefaultUartmControls() {
+    return UartmControls{2, 1, "330", "0"};
+}
+UartsControls DefaultUartsControls() {
+    return UartsControls{"247", 2, 1, 0};
+}
 
 Verdict PrectiOkno(const Lan4Controls& Okno, TCFGTK& CFGTK, std::int32_t Lang) {
     TAdresa4B a{};
@@ -243,10 +264,14 @@ WriteResult ZapisData(ConfigDialog Dialog, const TCFGTK& CFGTK, PData Dat, TTK77
 
 bool SamePart(ConfigDialog Dialog, const TCFGTK& a, const TCFGTK& b) {
     switch (Dialog) {
-    case ConfigDialog::Lan4: return a.LAN4 == b.LAN4;
-    case ConfigDialog::Mbtcp: return a.MBTCP == b.MBTCP;
-    case ConfigDialog::Uartm: return a.UARTM == b.UARTM;
-    case ConfigDialog::Uarts: break;
+    case ConfigDialog::Lan4:
+        return a.LAN4 == b.LAN4;
+    case ConfigDialog::Mbtcp:
+        return a.MBTCP == b.MBTCP;
+    case ConfigDialog::Uartm:
+        return a.UARTM == b.UARTM;
+    case ConfigDialog::Uarts:
+        break;
     }
     return a.UARTS == b.UARTS;
 }

@@ -17,23 +17,26 @@
 
 // Which dialog (and so which converter file and part of TCFGTK).
 enum class ConfigDialog {
-    Lan4,   // lan4.cfg, TCFGTK.LAN4, unit NastavLanParam
-    Mbtcp,  // mbtcp.cfg, TCFGTK.MBTCP, unit NastavModbusTCP
-    Uartm,  // uartm.cfg, TCFGTK.UARTM, unit NastavHlavniLinka
-    Uarts,  // uarts.cfg, TCFGTK.UARTS, unit NastavServisniLinka
+    Lan4,  // lan4.cfg, TCFGTK.LAN4, unit NastavLanParam
+    Mbtcp, // mbtcp.cfg, TCFGTK.MBTCP, unit NastavModbusTCP
+    Uartm, // uartm.cfg, TCFGTK.UARTM, unit NastavHlavniLinka
+    Uarts, // uarts.cfg, TCFGTK.UARTS, unit NastavServisniLinka
 };
 
 // Calls f(fields, part): the tk7713t::FileFields of the dialog's file and
 // the dialog's part of cfg, whose members it names.
-template <class Cfg, class F>
-decltype(auto) WithPart(ConfigDialog dialog, Cfg& cfg, F&& f) {
+template <class Cfg, class F> decltype(auto) WithPart(ConfigDialog dialog, Cfg& cfg, F&& f) {
     using tk7713t::FileFields;
     using tk7713t::FileId;
     switch (dialog) {
-    case ConfigDialog::Lan4: return f(FileFields<FileId::Lan4>{}, cfg.LAN4);
-    case ConfigDialog::Mbtcp: return f(FileFields<FileId::Mbtcp>{}, cfg.MBTCP);
-    case ConfigDialog::Uartm: return f(FileFields<FileId::Uartm>{}, cfg.UARTM);
-    case ConfigDialog::Uarts: break;
+    case ConfigDialog::Lan4:
+        return f(FileFields<FileId::Lan4>{}, cfg.LAN4);
+    case ConfigDialog::Mbtcp:
+        return f(FileFields<FileId::Mbtcp>{}, cfg.MBTCP);
+    case ConfigDialog::Uartm:
+        return f(FileFields<FileId::Uartm>{}, cfg.UARTM);
+    case ConfigDialog::Uarts:
+        break;
     }
     return f(FileFields<FileId::Uarts>{}, cfg.UARTS);
 }
@@ -52,26 +55,26 @@ struct Lan4Controls {
 };
 
 struct MbtcpControls {
-    std::string AlternativeAddress;  // alternative UnitID field, 1-255
-    std::string Timeout;             // inactive TCP connection timeout field, s, 1-255
+    std::string AlternativeAddress; // alternative UnitID field, 1-255
+    std::string Timeout;            // inactive TCP connection timeout field, s, 1-255
 
     bool operator==(const MbtcpControls&) const = default;
 };
 
 struct UartmControls {
-    std::int32_t Baud = 2;    // baud-rate list position (code - 2)
-    std::int32_t Parity = 1;  // parity list position (= parity code)
-    std::string Timeout;      // external module timeout field, ms, 1-65535
-    std::string Retries;      // retries field, 0-15
+    std::int32_t Baud = 2;   // baud-rate list position (code - 2)
+    std::int32_t Parity = 1; // parity list position (= parity code)
+    std::string Timeout;     // external module timeout field, ms, 1-65535
+    std::string Retries;     // retries field, 0-15
 
     bool operator==(const UartmControls&) const = default;
 };
 
 struct UartsControls {
-    std::string Address;       // converter address field, 1-255
-    std::int32_t Baud = 2;     // baud-rate list position (code - 2)
-    std::int32_t Parity = 1;   // parity list position
-    std::int32_t Routing = 0;  // routing list: 0 disable, 1 enable
+    std::string Address;      // converter address field, 1-255
+    std::int32_t Baud = 2;    // baud-rate list position (code - 2)
+    std::int32_t Parity = 1;  // parity list position
+    std::int32_t Routing = 0; // routing list: 0 disable, 1 enable
 
     bool operator==(const UartsControls&) const = default;
 };
@@ -118,14 +121,14 @@ struct DialogHooks {
 };
 
 enum class ReadOutcome {
-    NotRun,           // Dat null, TData.Init false or Konvertor.Init false: nothing sent, nothing shown
-    ConnectionError,  // " " + "Converter connection error"; CFGTK unchanged
-    Read,             // " " + "Configuration read successfully"; the part of CFGTK set
+    NotRun, // Dat null, TData.Init false or Konvertor.Init false: nothing sent, nothing shown
+    ConnectionError, // " " + "Converter connection error"; CFGTK unchanged
+    Read,            // " " + "Configuration read successfully"; the part of CFGTK set
 };
 
 struct ReadResult {
     ReadOutcome Outcome = ReadOutcome::NotRun;
-    std::vector<std::string> StatusLines;  // every status line shown, in order
+    std::vector<std::string> StatusLines; // every status line shown, in order
 };
 
 // PrectiData: reads the dialog's file and on success stores its fields in the
@@ -134,10 +137,10 @@ ReadResult PrectiData(ConfigDialog Dialog, TCFGTK& CFGTK, PData Dat, TTK7713T& T
                       std::int32_t Lang, const DialogHooks& Hooks = {});
 
 enum class WriteOutcome {
-    NotRun,             // Dat null or TData.Init false: nothing sent, nothing shown
-    ConnectionError,    // the write failed: " " + "Converter connection error"
-    VerificationError,  // read-back failed or differs: " " + "Write verification error"
-    Written,            // read back equal: " " + "Configuration write successfully"
+    NotRun,            // Dat null or TData.Init false: nothing sent, nothing shown
+    ConnectionError,   // the write failed: " " + "Converter connection error"
+    VerificationError, // read-back failed or differs: " " + "Write verification error"
+    Written,           // read back equal: " " + "Configuration write successfully"
 };
 
 struct WriteResult {
@@ -146,8 +149,8 @@ struct WriteResult {
     // progress ...", "Read in progress ...", "Configuration read
     // successfully", "Configuration write successfully".
     std::vector<std::string> StatusLines;
-    bool ReadBackDone = false;  // the read-back transferred the file
-    TCFGTK ReadBack;            // the read-back values (its dialog's part), when ReadBackDone
+    bool ReadBackDone = false; // the read-back transferred the file
+    TCFGTK ReadBack;           // the read-back values (its dialog's part), when ReadBackDone
 };
 
 // ZapisData: writes the dialog's part of CFGTK to the converter, reads the

@@ -10,8 +10,8 @@
 namespace {
 
 constexpr std::uint32_t PAUSE_AFTER_START_MS = 100;
-constexpr std::int32_t KOD_BAUD_ZALOHA = 4;  // 9600 Bd
-constexpr std::int32_t USB_KOD_BAUD = 8;     // 115200 Bd, fixed in the USB column
+constexpr std::int32_t KOD_BAUD_ZALOHA = 4; // 9600 Bd
+constexpr std::int32_t USB_KOD_BAUD = 8;    // 115200 Bd, fixed in the USB column
 
 // Item numbers of the five identification exchanges, in order.
 constexpr std::array<std::uint8_t, 5> IDENTIFICATION_ITEMS = {0x00, 0x01, 0x02, 0x0A, 0x0B};
@@ -28,7 +28,7 @@ struct SerialSide {
 };
 
 class Attempt {
-public:
+  public:
     Attempt(const ConnectionHooks& hooks, std::int32_t lang, ConnectionResult& result)
         : hooks_(hooks), lang_(lang), result_(result) {}
 
@@ -55,16 +55,17 @@ public:
         return stop(outcome, Pripojeni::Text(pripojeniText, lang_));
     }
     ConnectionResult& connectionError() {
-        return stop(ConnectionOutcome::ConnectionError, Dekl::Text(Dekl::TEXT_CONNECTION_ERROR, lang_));
+        return stop(ConnectionOutcome::ConnectionError,
+                    Dekl::Text(Dekl::TEXT_CONNECTION_ERROR, lang_));
     }
 
-private:
+  private:
     const ConnectionHooks& hooks_;
     std::int32_t lang_;
     ConnectionResult& result_;
 };
 
-}  // namespace
+} // namespace
 
 bool IdentificationExchange(TTK7713T& tk, std::uint8_t address, std::uint8_t item,
                             std::string& fourChars, bool* echo) {
@@ -89,7 +90,8 @@ bool IdentificationExchange(TTK7713T& tk, std::uint8_t address, std::uint8_t ite
 
 ConnectionControls ControlsForSettings(const TPripojeni& p) {
     ConnectionControls c;
-    c.Interface = p.Rozhrani >= ROZHRANI_LAN && p.Rozhrani <= ROZHRANI_USBCOM ? p.Rozhrani : ROZHRANI_LAN;
+    c.Interface =
+        p.Rozhrani >= ROZHRANI_LAN && p.Rozhrani <= ROZHRANI_USBCOM ? p.Rozhrani : ROZHRANI_LAN;
     c.IpAddress = p.LAN_IP;
     c.IpVersion = p.LAN_VerzeIP;
     c.LanTimeout = std::to_string(p.LAN_Timeout);
@@ -106,9 +108,8 @@ ConnectionControls ControlsForSettings(const TPripojeni& p) {
     return c;
 }
 
-ConnectionResult InicializacePripojeni(const ConnectionControls& Ovladani, PData Dat,
-                                       TTK7713T& TK, std::int32_t Lang,
-                                       const ConnectionHooks& Hooks) {
+ConnectionResult InicializacePripojeni(const ConnectionControls& Ovladani, PData Dat, TTK7713T& TK,
+                                       std::int32_t Lang, const ConnectionHooks& Hooks) {
     ConnectionResult result;
     if (Dat == nullptr) {
         return result;
@@ -160,19 +161,20 @@ ConnectionResult InicializacePripojeni(const ConnectionControls& Ovladani, PData
             return a.connectionError();
         }
         if (info.Text.empty()) {
-            return a.stopWith(ConnectionOutcome::UnknownConverter, Pripojeni::TEXT_UNKNOWN_CONVERTER);
+            return a.stopWith(ConnectionOutcome::UnknownConverter,
+                              Pripojeni::TEXT_UNKNOWN_CONVERTER);
         }
         RozdelInfoText(info.Text, typ, verze, vyrCislo);
     } else {
         const bool usb = P.Rozhrani == ROZHRANI_USBCOM;
         const SerialControls& c = usb ? Ovladani.UsbCom : Ovladani.Com;
         const SerialSide side =
-            usb ? SerialSide{Pripojeni::TEXT_INVALID_USB_NUMBER, Pripojeni::TEXT_INVALID_USB_TIMEOUT,
-                             Pripojeni::TEXT_USB_ERROR, &ListCorrections::UsbBaud,
-                             &ListCorrections::UsbParity}
-                : SerialSide{Pripojeni::TEXT_INVALID_COM_NUMBER, Pripojeni::TEXT_INVALID_COM_TIMEOUT,
-                             Pripojeni::TEXT_COM_ERROR, &ListCorrections::ComBaud,
-                             &ListCorrections::ComParity};
+            usb ? SerialSide{Pripojeni::TEXT_INVALID_USB_NUMBER,
+                             Pripojeni::TEXT_INVALID_USB_TIMEOUT, Pripojeni::TEXT_USB_ERROR,
+                             &ListCorrections::UsbBaud, &ListCorrections::UsbParity}
+                : SerialSide{Pripojeni::TEXT_INVALID_COM_NUMBER,
+                             Pripojeni::TEXT_INVALID_COM_TIMEOUT, Pripojeni::TEXT_COM_ERROR,
+                             &ListCorrections::ComBaud, &ListCorrections::ComParity};
         std::int32_t& cislo = usb ? P.USBCOM_CisloCOM : P.COM_CisloCOM;
         std::int32_t& kodBaud = usb ? P.USBCOM_KodBaud : P.COM_KodBaud;
         std::int32_t& kodParita = usb ? P.USBCOM_KodParita : P.COM_KodParita;
@@ -221,11 +223,21 @@ ConnectionResult InicializacePripojeni(const ConnectionControls& Ovladani, PData
                 return a.connectionError();
             }
             switch (i) {
-            case 0: typ = four; break;
-            case 1: typ += four; break;
-            case 2: verze = four; break;
-            case 3: vyrCislo = four; break;
-            default: vyrCislo += four; break;
+            case 0:
+                typ = four;
+                break;
+            case 1:
+                typ += four;
+                break;
+            case 2:
+                verze = four;
+                break;
+            case 3:
+                vyrCislo = four;
+                break;
+            default:
+                vyrCislo += four;
+                break;
             }
             result.Type = typ;
             result.Version = verze;
@@ -240,12 +252,12 @@ ConnectionResult InicializacePripojeni(const ConnectionControls& Ovladani, PData
     if (!PodporovanyTyp(typ)) {
         return a.stop(ConnectionOutcome::UnsupportedType,
                       Pripojeni::Text(Pripojeni::TEXT_UNSUPPORTED_TYPE, Lang),
-                  result.TypeAndVersion);
+                      result.TypeAndVersion);
     }
     if (!PodporovanaVerze(typ, verze)) {
         return a.stop(ConnectionOutcome::UnsupportedVersion,
                       Pripojeni::Text(Pripojeni::TEXT_UNSUPPORTED_VERSION, Lang),
-                  result.TypeAndVersion);
+                      result.TypeAndVersion);
     }
     Dat->Init = true;
     Dat->SPripojeni = Dekl::Text(Dekl::TEXT_OK, Lang);
@@ -254,7 +266,6 @@ ConnectionResult InicializacePripojeni(const ConnectionControls& Ovladani, PData
     Dat->TypModulu = typ;
     Dat->VerzeModulu = verze;
     Dat->VyrCislo = vyrCislo;
-    return a.stop(ConnectionOutcome::Connected,
-                  Pripojeni::Text(Pripojeni::TEXT_CONNECTED, Lang),
+    return a.stop(ConnectionOutcome::Connected, Pripojeni::Text(Pripojeni::TEXT_CONNECTED, Lang),
                   result.TypeAndVersion);
 }

@@ -15,11 +15,12 @@
 // One serial column of the dialog (COM port or USB COM port), as its
 // controls hold it when Connect is pressed.
 struct SerialControls {
-    std::string PortNumber;   // port number field text, e.g. "3"
-    std::int32_t Baud = 2;    // baud-rate list position: code - 2 (0 "2400 Bd" .. 6 "115200 Bd"), -1 none
-    std::int32_t Parity = 1;  // parity list position = parity code (0 none, 1 even, 2 odd), -1 none
-    std::string Timeout;      // timeout field text, milliseconds
-    std::string Address;      // converter address field text
+    std::string PortNumber; // port number field text, e.g. "3"
+    std::int32_t Baud =
+        2; // baud-rate list position: code - 2 (0 "2400 Bd" .. 6 "115200 Bd"), -1 none
+    std::int32_t Parity = 1; // parity list position = parity code (0 none, 1 even, 2 odd), -1 none
+    std::string Timeout;     // timeout field text, milliseconds
+    std::string Address;     // converter address field text
 };
 
 // Everything the connection dialog's controls hold when Connect is pressed.
@@ -27,12 +28,12 @@ struct SerialControls {
 // report them (-1 when nothing is selected); texts are the fields' texts as
 // typed, untrimmed. Nothing here has been validated yet.
 struct ConnectionControls {
-    std::int32_t Interface = 0;  // interface list position: 0 LAN, 1 COM port, 2 USB COM port
-    std::string IpAddress;       // IP address field text (only emptiness is checked)
-    std::int32_t IpVersion = 0;  // IP version list position (hidden list): 0 IPv4, 1 IPv6
-    std::string LanTimeout;      // LAN timeout field text, milliseconds
-    SerialControls Com;          // COM port column
-    SerialControls UsbCom;       // USB COM port column
+    std::int32_t Interface = 0; // interface list position: 0 LAN, 1 COM port, 2 USB COM port
+    std::string IpAddress;      // IP address field text (only emptiness is checked)
+    std::int32_t IpVersion = 0; // IP version list position (hidden list): 0 IPv4, 1 IPv6
+    std::string LanTimeout;     // LAN timeout field text, milliseconds
+    SerialControls Com;         // COM port column
+    SerialControls UsbCom;      // USB COM port column
 };
 
 // The controls as the dialog fills them from connection settings when it is
@@ -44,26 +45,26 @@ ConnectionControls ControlsForSettings(const TPripojeni& Pripojeni);
 // List positions the dialog must set after the attempt because a list held a
 // position outside its range and a fall-back was used. Empty = leave the list.
 struct ListCorrections {
-    std::optional<std::int32_t> Interface;   // 0 (LAN)
-    std::optional<std::int32_t> IpVersion;   // 0 (IPv4)
-    std::optional<std::int32_t> ComBaud;     // 2 ("9600 Bd")
-    std::optional<std::int32_t> ComParity;   // 1 (even)
-    std::optional<std::int32_t> UsbBaud;     // 2 ("9600 Bd")
-    std::optional<std::int32_t> UsbParity;   // 1 (even)
+    std::optional<std::int32_t> Interface; // 0 (LAN)
+    std::optional<std::int32_t> IpVersion; // 0 (IPv4)
+    std::optional<std::int32_t> ComBaud;   // 2 ("9600 Bd")
+    std::optional<std::int32_t> ComParity; // 1 (even)
+    std::optional<std::int32_t> UsbBaud;   // 2 ("9600 Bd")
+    std::optional<std::int32_t> UsbParity; // 1 (even)
 
     bool operator==(const ListCorrections&) const = default;
 };
 
 // How the attempt ended; each outcome has exactly one final status text.
 enum class ConnectionOutcome {
-    NoData,              // PData was null: nothing happened, no text shown
-    InvalidInput,        // a field failed validation (texts 19, 20, 22, 23, 24, 26, 27)
-    PortError,           // the serial port could not be opened (texts 25, 28)
-    ConnectionError,     // info.txt not read, or an identification exchange failed (shared text 3)
-    UnknownConverter,    // info.txt read but empty (text 21)
-    UnsupportedType,     // text 29 + type-and-version text
-    UnsupportedVersion,  // text 30 + type-and-version text
-    Connected,           // text 31 + type-and-version text
+    NoData,             // PData was null: nothing happened, no text shown
+    InvalidInput,       // a field failed validation (texts 19, 20, 22, 23, 24, 26, 27)
+    PortError,          // the serial port could not be opened (texts 25, 28)
+    ConnectionError,    // info.txt not read, or an identification exchange failed (shared text 3)
+    UnknownConverter,   // info.txt read but empty (text 21)
+    UnsupportedType,    // text 29 + type-and-version text
+    UnsupportedVersion, // text 30 + type-and-version text
+    Connected,          // text 31 + type-and-version text
 };
 
 struct ConnectionResult {
@@ -113,9 +114,8 @@ struct ConnectionHooks {
 //   Dat->TypVerze, TypModulu, VerzeModulu, VyrCislo from the converter.
 // A failed attempt never changes Dat->Pripojeni or the identity texts.
 // Lang: 0 Czech, 1 English (the dialog's copy of TData.Lang).
-ConnectionResult InicializacePripojeni(const ConnectionControls& Ovladani, PData Dat,
-                                       TTK7713T& TK, std::int32_t Lang,
-                                       const ConnectionHooks& Hooks = {});
+ConnectionResult InicializacePripojeni(const ConnectionControls& Ovladani, PData Dat, TTK7713T& TK,
+                                       std::int32_t Lang, const ConnectionHooks& Hooks = {});
 
 // One 0x45 identification exchange with the converter at `address` over the
 // open serial link; the four characters of the item, or false when the

@@ -121,7 +121,8 @@ constexpr TTextPolozka UartmTexts[] = {
     {16, "Probíhá zápis ...", "Write in progress ..."},
     {17, "Konfigurace zapsána", "Configuration write successfully"},
     {18, "Chyba verifikace zápisu", "Write verification error"},
-    {19, "Neplatný Timeout externího modulu (1-65535)", "Invalid External module timeout (1-65535)"},
+    {19, "Neplatný Timeout externího modulu (1-65535)",
+     "Invalid External module timeout (1-65535)"},
     {20, "Neplatný Počet opakování při chybě komunikace (0-15)",
      "Invalid Number of retries on communication error (0-15)"},
 };
@@ -220,40 +221,58 @@ constexpr TTextPolozka RestartTexts[] = {
 static_assert(TextTabulkaPlatna(RestartTexts));
 static_assert(std::size(RestartTexts) == 7);
 
-}  // namespace
+} // namespace
 
 namespace Pripojeni {
-TTextTabulka Texty() { return PripojeniTexts; }
-}  // namespace Pripojeni
+TTextTabulka Texty() {
+    return PripojeniTexts;
+}
+} // namespace Pripojeni
 
 namespace NastavLanParam {
-TTextTabulka Texty() { return LanTexts; }
-}  // namespace NastavLanParam
+TTextTabulka Texty() {
+    return LanTexts;
+}
+} // namespace NastavLanParam
 
 namespace NastavModbusTCP {
-TTextTabulka Texty() { return MbtcpTexts; }
-}  // namespace NastavModbusTCP
+TTextTabulka Texty() {
+    return MbtcpTexts;
+}
+} // namespace NastavModbusTCP
 
 namespace NastavHlavniLinka {
-TTextTabulka Texty() { return UartmTexts; }
-}  // namespace NastavHlavniLinka
+TTextTabulka Texty() {
+    return UartmTexts;
+}
+} // namespace NastavHlavniLinka
 
 namespace NastavServisniLinka {
-TTextTabulka Texty() { return UartsTexts; }
-}  // namespace NastavServisniLinka
+TTextTabulka Texty() {
+    return UartsTexts;
+}
+} // namespace NastavServisniLinka
 
 namespace NastavServisniLinkaUSB {
-TTextTabulka Texty() { return UartsUsbTexts; }
-}  // namespace NastavServisniLinkaUSB
+TTextTabulka Texty() {
+    return UartsUsbTexts;
+}
+} // namespace NastavServisniLinkaUSB
 
 namespace DiagSystem {
-TTextTabulka Texty() { return DiagSystemTexts; }
-}  // namespace DiagSystem
+TTextTabulka Texty() {
+    return DiagSystemTexts;
+}
+} // namespace DiagSystem
 
 namespace DiagRS485 {
-TTextTabulka Texty() { return DiagRS485Texts; }
-}  // namespace DiagRS485
+TTextTabulka Texty() {
+    return DiagRS485Texts;
+}
+} // namespace DiagRS485
 
 namespace RestartZarizeni {
-TTextTabulka Texty() { return RestartTexts; }
-}  // namespace RestartZarizeni
+TTextTabulka Texty() {
+    return RestartTexts;
+}
+} // namespace RestartZarizeni

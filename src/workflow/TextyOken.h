@@ -46,7 +46,7 @@ enum TextId : std::int32_t {
 
 TTextTabulka Texty();
 inline constexpr TextLookup<TextId, &Texty> Text{};
-}  // namespace Pripojeni
+} // namespace Pripojeni
 
 // Ids shared in meaning by the four configuration dialogs; each unit has its
 // own copy of these texts under its own ids.
@@ -81,7 +81,7 @@ constexpr ConfigDialogTextIds IDS{1, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17};
 
 TTextTabulka Texty();
 inline constexpr TextLookup<TextId, &Texty> Text{};
-}  // namespace NastavLanParam
+} // namespace NastavLanParam
 
 namespace NastavModbusTCP {
 enum TextId : std::int32_t {
@@ -100,7 +100,7 @@ constexpr ConfigDialogTextIds IDS{1, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18};
 
 TTextTabulka Texty();
 inline constexpr TextLookup<TextId, &Texty> Text{};
-}  // namespace NastavModbusTCP
+} // namespace NastavModbusTCP
 
 namespace NastavHlavniLinka {
 enum TextId : std::int32_t {
@@ -119,7 +119,7 @@ constexpr ConfigDialogTextIds IDS{1, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18};
 
 TTextTabulka Texty();
 inline constexpr TextLookup<TextId, &Texty> Text{};
-}  // namespace NastavHlavniLinka
+} // namespace NastavHlavniLinka
 
 namespace NastavServisniLinka {
 enum TextId : std::int32_t {
@@ -139,7 +139,7 @@ constexpr ConfigDialogTextIds IDS{1, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20};
 
 TTextTabulka Texty();
 inline constexpr TextLookup<TextId, &Texty> Text{};
-}  // namespace NastavServisniLinka
+} // namespace NastavServisniLinka
 
 // The USB slave view: the RS-485 slave dialog's texts under the same ids,
 // with a caption of its own.
@@ -151,10 +151,10 @@ enum TextId : std::int32_t {
 
 TTextTabulka Texty();
 inline constexpr TextLookup<TextId, &Texty> Text{};
-}  // namespace NastavServisniLinkaUSB
+} // namespace NastavServisniLinkaUSB
 
 // The fixed items of every baud-rate list, position 0 "2400 Bd" .. 6 "115200 Bd".
-constexpr const char* BAUD_LIST_ITEMS[] = {"2400 Bd",  "4800 Bd",  "9600 Bd", "19200 Bd",
+constexpr const char* BAUD_LIST_ITEMS[] = {"2400 Bd",  "4800 Bd",  "9600 Bd",  "19200 Bd",
                                            "38400 Bd", "57600 Bd", "115200 Bd"};
 constexpr std::int32_t BAUD_LIST_SIZE = 7;
 // Entries of the word lists: parity (none, even, odd), routing (disable,
@@ -193,7 +193,7 @@ enum TextId : std::int32_t {
 
 TTextTabulka Texty();
 inline constexpr TextLookup<TextId, &Texty> Text{};
-}  // namespace DiagSystem
+} // namespace DiagSystem
 
 namespace DiagRS485 {
 enum TextId : std::int32_t {
@@ -221,7 +221,7 @@ enum TextId : std::int32_t {
 
 TTextTabulka Texty();
 inline constexpr TextLookup<TextId, &Texty> Text{};
-}  // namespace DiagRS485
+} // namespace DiagRS485
 
 namespace RestartZarizeni {
 enum TextId : std::int32_t {
@@ -235,4 +235,4 @@ enum TextId : std::int32_t {
 
 TTextTabulka Texty();
 inline constexpr TextLookup<TextId, &Texty> Text{};
-}  // namespace RestartZarizeni
+} // namespace RestartZarizeni

@@ -55,29 +55,21 @@ struct SupportCase {
 
 TEST(Podporovany, TypeAndVersionSeries) {
     const SupportCase cases[] = {
-        {"TK-7713T", "1.00", true, true},
-        {"TK-7713T", "1.0x", true, true},
-        {"TK-7713T", "1.09", true, true},
-        {"TK-7713T", "2.05", true, true},
-        {"TK-7713T", "2.0", true, true},
-        {"TK-7713T", "0.08", true, true},
-        {"TK-7713T", "0.09", true, false},
-        {"TK-7713T", "0.080", true, false},
-        {"TK-7713T", "1.10", true, false},
-        {"TK-7713T", "3.00", true, false},
-        {"TK-7713T", "1.", true, false},
-        {"TK-7713T", "", true, false},
-        {"TK-7713T", " 1.0", true, false},
-        {"tk-7713t", "1.00", false, false},
-        {"TK-7713T ", "1.00", false, false},
-        {"TK-7713T\0"s, "1.00", false, false},
-        {" TK-7713T", "1.00", false, false},
-        {"TK-7713", "1.00", false, false},
+        {"TK-7713T", "1.00", true, true},    {"TK-7713T", "1.0x", true, true},
+        {"TK-7713T", "1.09", true, true},    {"TK-7713T", "2.05", true, true},
+        {"TK-7713T", "2.0", true, true},     {"TK-7713T", "0.08", true, true},
+        {"TK-7713T", "0.09", true, false},   {"TK-7713T", "0.080", true, false},
+        {"TK-7713T", "1.10", true, false},   {"TK-7713T", "3.00", true, false},
+        {"TK-7713T", "1.", true, false},     {"TK-7713T", "", true, false},
+        {"TK-7713T", " 1.0", true, false},   {"tk-7713t", "1.00", false, false},
+        {"TK-7713T ", "1.00", false, false}, {"TK-7713T\0"s, "1.00", false, false},
+        {" TK-7713T", "1.00", false, false}, {"TK-7713", "1.00", false, false},
         {"", "1.00", false, false},
     };
     for (const SupportCase& c : cases) {
         EXPECT_EQ(PodporovanyTyp(c.typ), c.typOk) << '"' << c.typ << '"';
-        EXPECT_EQ(PodporovanaVerze(c.typ, c.verze), c.verzeOk) << '"' << c.typ << "\" \"" << c.verze << '"';
+        EXPECT_EQ(PodporovanaVerze(c.typ, c.verze), c.verzeOk)
+            << '"' << c.typ << "\" \"" << c.verze << '"';
     }
 }
 
@@ -87,4 +79,4 @@ TEST(TypeAndVersionText, TypeTwoBlanksVThenVersion) {
     EXPECT_EQ(TypeAndVersionText("TK\0"s, "1\0"s), "TK\0  v.1\0"s);
 }
 
-}  // namespace
+} // namespace

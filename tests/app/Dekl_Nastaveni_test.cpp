@@ -27,7 +27,7 @@ using support::writeBytes;
 // Every test gets its own settings folder and leaves the program-wide
 // settings folder and serial device map as it found them.
 class SettingsFile : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         temp_ = std::make_unique<support::TempFolder>("nastaveni");
         ASSERT_FALSE(temp_->path().empty());
@@ -59,32 +59,31 @@ protected:
     TData data_;
 };
 
-const std::string DefaultsFile =
-    "[Interface]\n"
-    "Interface=0\n"
-    "\n"
-    "[LAN]\n"
-    "IP address=192.168.0.99\n"
-    "IP version=0\n"
-    "Timeout=1000\n"
-    "\n"
-    "[COM]\n"
-    "COM port=1\n"
-    "Baud=4\n"
-    "Parity=1\n"
-    "Timeout=330\n"
-    "Address=247\n"
-    "\n"
-    "[USB COM]\n"
-    "COM port=1\n"
-    "Baud=8\n"
-    "Parity=1\n"
-    "Timeout=330\n"
-    "Address=255\n";
+const std::string DefaultsFile = "[Interface]\n"
+                                 "Interface=0\n"
+                                 "\n"
+                                 "[LAN]\n"
+                                 "IP address=192.168.0.99\n"
+                                 "IP version=0\n"
+                                 "Timeout=1000\n"
+                                 "\n"
+                                 "[COM]\n"
+                                 "COM port=1\n"
+                                 "Baud=4\n"
+                                 "Parity=1\n"
+                                 "Timeout=330\n"
+                                 "Address=247\n"
+                                 "\n"
+                                 "[USB COM]\n"
+                                 "COM port=1\n"
+                                 "Baud=8\n"
+                                 "Parity=1\n"
+                                 "Timeout=330\n"
+                                 "Address=255\n";
 
 struct LoadCase {
     const char* name;
-    std::string file;  // empty: no file at all
+    std::string file; // empty: no file at all
     bool loaded;
     std::function<void(TPripojeni&)> expectedChange;
 };
@@ -111,15 +110,17 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, SettingsLoad,
     testing::Values(
         LoadCase{"NoFile", "", false, nullptr},
-        LoadCase{"OnlyInterface", "[Interface]\nInterface=2\n", true, [](TPripojeni& p) { p.Rozhrani = 2; }},
+        LoadCase{"OnlyInterface", "[Interface]\nInterface=2\n", true,
+                 [](TPripojeni& p) { p.Rozhrani = 2; }},
         LoadCase{"SentinelMeansNoSettings",
                  "[Interface]\nInterface=jkl\n[LAN]\nTimeout=5\n[COM]\nBaud=6\n", false, nullptr},
-        LoadCase{"NoInterfaceKeyMeansNoSettings", "[LAN]\nTimeout=5\n[COM]\nBaud=6\n", false, nullptr},
+        LoadCase{"NoInterfaceKeyMeansNoSettings", "[LAN]\nTimeout=5\n[COM]\nBaud=6\n", false,
+                 nullptr},
         LoadCase{"NonNumericInterfaceCountsAsPresent",
                  "[Interface]\nInterface=abc\n[COM]\nBaud=6\n", true,
                  [](TPripojeni& p) { p.COM_KodBaud = 6; }},
-        LoadCase{"EmptyInterfaceCountsAsPresent", "[Interface]\nInterface=\n[LAN]\nTimeout=5\n", true,
-                 [](TPripojeni& p) { p.LAN_Timeout = 5; }},
+        LoadCase{"EmptyInterfaceCountsAsPresent", "[Interface]\nInterface=\n[LAN]\nTimeout=5\n",
+                 true, [](TPripojeni& p) { p.LAN_Timeout = 5; }},
         LoadCase{"SentinelIsCaseSensitive", "[Interface]\nInterface=JKL\n[LAN]\nTimeout=5\n", true,
                  [](TPripojeni& p) { p.LAN_Timeout = 5; }},
         LoadCase{"HexBaudAndTimeoutWithUnit",
@@ -132,49 +133,55 @@ INSTANTIATE_TEST_SUITE_P(
                  [](TPripojeni& p) { p.Rozhrani = 7; }},
         LoadCase{"EmptyAddressIsTaken", "[Interface]\nInterface=0\n[LAN]\nIP address=\n", true,
                  [](TPripojeni& p) { p.LAN_IP = ""; }},
-        LoadCase{"EveryKey", std::string() +
-                                 "[Interface]\nInterface=2\n[LAN]\nIP address=fe80::1\nIP version=1\n"
-                                 "Timeout=2500\n[COM]\nCOM port=12\nBaud=7\nParity=2\nTimeout=90\n"
-                                 "Address=17\n[USB COM]\nCOM port=255\nBaud=5\nParity=0\nTimeout=65535\n"
-                                 "Address=1\n",
+        LoadCase{"EveryKey",
+                 std::string() +
+                     "[Interface]\nInterface=2\n[LAN]\nIP address=fe80::1\nIP version=1\n"
+                     "Timeout=2500\n[COM]\nCOM port=12\nBaud=7\nParity=2\nTimeout=90\n"
+                     "Address=17\n[USB COM]\nCOM port=255\nBaud=5\nParity=0\nTimeout=65535\n"
+                     "Address=1\n",
                  true,
                  [](TPripojeni& p) {
                      p = TPripojeni{2, "fe80::1", 1, 2500, 12, 7, 2, 90, 17, 255, 5, 0, 65535, 1};
                  }},
-        LoadCase{"IntegerForms",
-                 "[Interface]\nInterface=+2\n[LAN]\nIP version=-1\nTimeout=0X1f\n[COM]\n"
-                 "COM port=2147483647\nBaud=-2147483648\nParity=2147483648\nTimeout=0x\nAddress=0x7FFFFFFF\n"
-                 "[USB COM]\nCOM port=0x80000000\nBaud=1 2\nParity=007\nTimeout=-0x10\nAddress=$10\n",
-                 true,
-                 [](TPripojeni& p) {
-                     p.Rozhrani = 2;
-                     p.LAN_VerzeIP = -1;
-                     p.LAN_Timeout = 31;
-                     p.COM_CisloCOM = 2147483647;
-                     p.COM_KodBaud = INT32_MIN;
-                     p.COM_Adresa = 0x7FFFFFFF;
-                     p.USBCOM_KodParita = 7;
-                     p.USBCOM_Timeout = -16;
-                 }},
+        LoadCase{
+            "IntegerForms",
+            "[Interface]\nInterface=+2\n[LAN]\nIP version=-1\nTimeout=0X1f\n[COM]\n"
+            "COM "
+            "port=2147483647\nBaud=-2147483648\nParity=2147483648\nTimeout=0x\nAddress=0x7FFFFFFF\n"
+            "[USB COM]\nCOM port=0x80000000\nBaud=1 2\nParity=007\nTimeout=-0x10\nAddress=$10\n",
+            true,
+            [](TPripojeni& p) {
+                p.Rozhrani = 2;
+                p.LAN_VerzeIP = -1;
+                p.LAN_Timeout = 31;
+                p.COM_CisloCOM = 2147483647;
+                p.COM_KodBaud = INT32_MIN;
+                p.COM_Adresa = 0x7FFFFFFF;
+                p.USBCOM_KodParita = 7;
+                p.USBCOM_Timeout = -16;
+            }},
         LoadCase{"NamesInOtherCaseAndBlanks",
                  "[ interface ]\r\n interface = 1 \r\n[usb com]\r\nbaud\t=\t6\r\n", true,
                  [](TPripojeni& p) {
                      p.Rozhrani = 1;
                      p.USBCOM_KodBaud = 6;
                  }},
-        LoadCase{"ByteOrderMarkAndGarbage",
-                 "\xEF\xBB\xBFjunk\x01\xFF\n[Interface]\nInterface=1\nno equals sign\n[LAN\nTimeout=9\n", true,
-                 // "[LAN" is no header: its Timeout line belongs to [Interface].
-                 [](TPripojeni& p) { p.Rozhrani = 1; }},
+        LoadCase{
+            "ByteOrderMarkAndGarbage",
+            "\xEF\xBB\xBFjunk\x01\xFF\n[Interface]\nInterface=1\nno equals sign\n[LAN\nTimeout=9\n",
+            true,
+            // "[LAN" is no header: its Timeout line belongs to [Interface].
+            [](TPripojeni& p) { p.Rozhrani = 1; }},
         LoadCase{"DuplicatesFirstWins",
-                 "[Interface]\nInterface=1\nInterface=2\n[COM]\nBaud=5\n[COM]\nBaud=6\nParity=2\n", true,
+                 "[Interface]\nInterface=1\nInterface=2\n[COM]\nBaud=5\n[COM]\nBaud=6\nParity=2\n",
+                 true,
                  [](TPripojeni& p) {
                      p.Rozhrani = 1;
                      p.COM_KodBaud = 5;
                  }},
         LoadCase{"CzechAndInvalidUtf8InAddress",
-                 "[Interface]\nInterface=0\n[LAN]\nIP address=p\xC5\x99\xC3\xADklad\xFF.local\n", true,
-                 [](TPripojeni& p) { p.LAN_IP = "p\xC5\x99\xC3\xADklad\xFF.local"; }},
+                 "[Interface]\nInterface=0\n[LAN]\nIP address=p\xC5\x99\xC3\xADklad\xFF.local\n",
+                 true, [](TPripojeni& p) { p.LAN_IP = "p\xC5\x99\xC3\xADklad\xFF.local"; }},
         LoadCase{"VeryLongLines",
                  std::string(200000, '#') + "\n[Interface]\nInterface=1\n[LAN]\nIP address=" +
                      std::string(100000, 'a') + "\n",
@@ -205,7 +212,7 @@ TEST_F(SettingsFile, UnreadableFileLoadsNothingAndIsNeverReplaced) {
 // replace it by the fourteen keys alone.
 TEST_F(SettingsFile, OversizedFileIsNeverReplaced) {
     writeBytes(iniPath(), "[Interface]\nInterface=1\n");
-    fs::resize_file(iniPath(), 1024u * 1024u + 1u);  // one byte over the cap
+    fs::resize_file(iniPath(), 1024u * 1024u + 1u); // one byte over the cap
     EXPECT_FALSE(NactiNastaveni(&data_));
     EXPECT_EQ(data_.Pripojeni, VychoziPripojeni());
     EXPECT_FALSE(UlozNastaveni(&data_));
@@ -220,66 +227,64 @@ TEST_F(SettingsFile, DefaultsMakeTheFourSectionsInOrder) {
 }
 
 TEST_F(SettingsFile, SaveKeepsForeignLinesByteForByte) {
-    const std::string before =
-        "\xEF\xBB\xBF; written by hand\r\n"
-        "[Serial ports]\r\n"
-        "COM3=/dev/ttyUSB0\r\n"
-        "\r\n"
-        "[interface]\r\n"
-        "interface = 0\r\n"
-        "Extra=\xFF\xFE keep\r\n"
-        "[LAN]\r\n"
-        "IP address = 10.0.0.5   \r\n"
-        "; a comment inside\r\n"
-        "Timeout=1000\r\n"
-        "\r\n"
-        "[Mine]\r\n"
-        "Timeout=1\r\n"
-        "[COM]\r\n"
-        "Baud=4\r\n"
-        "Baud=99\r\n"
-        "garbage without equals\r\n"
-        "[COM]\r\n"
-        "Parity=2";
+    const std::string before = "\xEF\xBB\xBF; written by hand\r\n"
+                               "[Serial ports]\r\n"
+                               "COM3=/dev/ttyUSB0\r\n"
+                               "\r\n"
+                               "[interface]\r\n"
+                               "interface = 0\r\n"
+                               "Extra=\xFF\xFE keep\r\n"
+                               "[LAN]\r\n"
+                               "IP address = 10.0.0.5   \r\n"
+                               "; a comment inside\r\n"
+                               "Timeout=1000\r\n"
+                               "\r\n"
+                               "[Mine]\r\n"
+                               "Timeout=1\r\n"
+                               "[COM]\r\n"
+                               "Baud=4\r\n"
+                               "Baud=99\r\n"
+                               "garbage without equals\r\n"
+                               "[COM]\r\n"
+                               "Parity=2";
     writeBytes(iniPath(), before);
     ASSERT_TRUE(NactiNastaveni(&data_));
     data_.Pripojeni.Rozhrani = 1;
     data_.Pripojeni.LAN_IP = "10.0.0.5";
     data_.Pripojeni.COM_KodBaud = 6;
     ASSERT_TRUE(UlozNastaveni(&data_));
-    const std::string after =
-        "\xEF\xBB\xBF; written by hand\r\n"
-        "[Serial ports]\r\n"
-        "COM3=/dev/ttyUSB0\r\n"
-        "\r\n"
-        "[interface]\r\n"
-        "interface = 1\r\n"
-        "Extra=\xFF\xFE keep\r\n"
-        "[LAN]\r\n"
-        "IP address = 10.0.0.5   \r\n"
-        "; a comment inside\r\n"
-        "Timeout=1000\r\n"
-        "IP version=0\r\n"
-        "\r\n"
-        "[Mine]\r\n"
-        "Timeout=1\r\n"
-        "[COM]\r\n"
-        "Baud=6\r\n"
-        "Baud=99\r\n"
-        "COM port=1\r\n"
-        "Parity=1\r\n"
-        "Timeout=330\r\n"
-        "Address=247\r\n"
-        "garbage without equals\r\n"
-        "[COM]\r\n"
-        "Parity=2\r\n"
-        "\r\n"
-        "[USB COM]\r\n"
-        "COM port=1\r\n"
-        "Baud=8\r\n"
-        "Parity=1\r\n"
-        "Timeout=330\r\n"
-        "Address=255\r\n";
+    const std::string after = "\xEF\xBB\xBF; written by hand\r\n"
+                              "[Serial ports]\r\n"
+                              "COM3=/dev/ttyUSB0\r\n"
+                              "\r\n"
+                              "[interface]\r\n"
+                              "interface = 1\r\n"
+                              "Extra=\xFF\xFE keep\r\n"
+                              "[LAN]\r\n"
+                              "IP address = 10.0.0.5   \r\n"
+                              "; a comment inside\r\n"
+                              "Timeout=1000\r\n"
+                              "IP version=0\r\n"
+                              "\r\n"
+                              "[Mine]\r\n"
+                              "Timeout=1\r\n"
+                              "[COM]\r\n"
+                              "Baud=6\r\n"
+                              "Baud=99\r\n"
+                              "COM port=1\r\n"
+                              "Parity=1\r\n"
+                              "Timeout=330\r\n"
+                              "Address=247\r\n"
+                              "garbage without equals\r\n"
+                              "[COM]\r\n"
+                              "Parity=2\r\n"
+                              "\r\n"
+                              "[USB COM]\r\n"
+                              "COM port=1\r\n"
+                              "Baud=8\r\n"
+                              "Parity=1\r\n"
+                              "Timeout=330\r\n"
+                              "Address=255\r\n";
     EXPECT_EQ(readBytes(iniPath()), after);
 }
 
@@ -330,16 +335,15 @@ TEST_F(SettingsFile, AddressWithALineBreakIsRefusedButTheRestIsSaved) {
 }
 
 TEST_F(SettingsFile, SerialDeviceMapIsLoadedAndSurvivesSaves) {
-    const std::string serialSection =
-        "[Serial ports]\n"
-        "COM3=/dev/ttyUSB0\n"
-        "com12 =  /dev/pts/7 \n"
-        "COM0=/dev/zero0\n"
-        "COM256=/dev/big\n"
-        "COM03=/dev/padded\n"
-        "COMx=/dev/x\n"
-        "COM5=\n"
-        "COM255=/dev/last\n";
+    const std::string serialSection = "[Serial ports]\n"
+                                      "COM3=/dev/ttyUSB0\n"
+                                      "com12 =  /dev/pts/7 \n"
+                                      "COM0=/dev/zero0\n"
+                                      "COM256=/dev/big\n"
+                                      "COM03=/dev/padded\n"
+                                      "COMx=/dev/x\n"
+                                      "COM5=\n"
+                                      "COM255=/dev/last\n";
     // The map is machine set-up, so it is loaded even from a file that
     // holds no connection settings.
     writeBytes(iniPath(), serialSection + "[Interface]\nInterface=jkl\n");
@@ -467,4 +471,4 @@ TEST_F(SettingsFile, PerUserFolderThatCannotBeMadeFailsTheSave) {
     EXPECT_EQ(folderNames(), std::vector<std::string>{"user"});
 }
 
-}  // namespace
+} // namespace

@@ -18,8 +18,10 @@ TEST(DeklText, SharedTextsInBothLanguages) {
         {static_cast<Dekl::TextId>(0), "", ""},
         {Dekl::TEXT_OK, "OK", "OK"},
         // "ř" is C5 99 and "í" C3 AD in UTF-8: the bytes must arrive unchanged.
-        {Dekl::TEXT_NOT_INITIALIZED, "P\xC5\x99ipojen\xC3\xAD neinicializov\xC3\xA1no", "Connection not initialized"},
-        {Dekl::TEXT_CONNECTION_ERROR, "Chyba spojen\xC3\xAD s konvertorem", "Converter connection error"},
+        {Dekl::TEXT_NOT_INITIALIZED, "P\xC5\x99ipojen\xC3\xAD neinicializov\xC3\xA1no",
+         "Connection not initialized"},
+        {Dekl::TEXT_CONNECTION_ERROR, "Chyba spojen\xC3\xAD s konvertorem",
+         "Converter connection error"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Dekl::Text(c.id, LANG_CZ), c.cz) << c.id;
@@ -54,7 +56,9 @@ static_assert(!TextTabulkaPlatna(TTextTabulka{}));
 // numbers do not compile.
 enum GoodId : std::int32_t { GOOD_WINDOW = 1 };
 enum OtherId : std::int32_t { OTHER_WINDOW = 1 };
-TTextTabulka goodTable() { return GoodTable; }
+TTextTabulka goodTable() {
+    return GoodTable;
+}
 constexpr TextLookup<GoodId, &goodTable> GoodText{};
 static_assert(std::is_invocable_v<decltype(GoodText), GoodId, std::int32_t>);
 static_assert(!std::is_invocable_v<decltype(GoodText), OtherId, std::int32_t>);
@@ -130,7 +134,8 @@ TEST(IP6NaText, EightFullUpperCaseGroups) {
          "FE80:0000:0000:0000:0211:22FF:FE33:4455"},
         {{0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x01},
          "2001:0DB8:0000:0000:0000:0000:0000:0001"},
-        {{0xab, 0xcd, 0xef, 0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF, 0xff, 0xff, 0xff, 0xff, 0xff},
+        {{0xab, 0xcd, 0xef, 0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF, 0xff, 0xff, 0xff, 0xff,
+          0xff},
          "ABCD:EF01:2345:6789:ABCD:EFFF:FFFF:FFFF"},
     };
     for (const auto& [bytes, text] : cases) {
@@ -138,4 +143,4 @@ TEST(IP6NaText, EightFullUpperCaseGroups) {
     }
 }
 
-}  // namespace
+} // namespace

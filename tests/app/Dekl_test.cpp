@@ -24,7 +24,9 @@ TEST(InitData, FillsDefaultsAndKeepsLanguage) {
     EXPECT_EQ(d.CFGTK, VychoziCFGTK());
 }
 
-TEST(InitData, NullPointerIsHarmless) { InitData(nullptr); }
+TEST(InitData, NullPointerIsHarmless) {
+    InitData(nullptr);
+}
 
 TEST(VychoziPripojeni, FactoryConnectionSettings) {
     const TPripojeni p = VychoziPripojeni();

@@ -45,7 +45,9 @@ Bytes withCrc(Bytes frame) {
     return frame;
 }
 
-ScriptedSerialPort::Answer at(std::uint32_t ms, Bytes bytes) { return {{ms, std::move(bytes)}}; }
+ScriptedSerialPort::Answer at(std::uint32_t ms, Bytes bytes) {
+    return {{ms, std::move(bytes)}};
+}
 
 // --- CRC, baud rates, silence limits ----------------------------------------
 
@@ -77,8 +79,8 @@ TEST(MBRTU_CRC16, HandBuiltFramesCheckOut) {
 
 TEST(MBRTU_Rychlost, MapsCodesAndFallsBackTo9600) {
     const std::pair<std::int32_t, std::int32_t> cases[] = {
-        {0, 600},    {1, 1200},   {2, 2400},  {3, 4800},   {4, 9600},  {5, 19200},
-        {6, 38400},  {7, 57600},  {8, 115200}, {9, 9600},  {-1, 9600}, {1000, 9600},
+        {0, 600},   {1, 1200},  {2, 2400},   {3, 4800}, {4, 9600},  {5, 19200},
+        {6, 38400}, {7, 57600}, {8, 115200}, {9, 9600}, {-1, 9600}, {1000, 9600},
     };
     for (const auto& [code, rate] : cases) {
         EXPECT_EQ(MBRTU_Rychlost(code), rate) << code;
@@ -98,14 +100,12 @@ TEST(MBRTU_Time, CasMsCountsFromLocalMidnight) {
 TEST(MBRTU_Time, UplynuloMsWrapsAtMidnightAndCapsLeapSecond) {
     struct Case {
         std::uint32_t t0;
-        std::uint32_t now;  // ms since midnight; past the day's end is the leap second
+        std::uint32_t now; // ms since midnight; past the day's end is the leap second
         std::uint32_t elapsed;
     };
     const Case cases[] = {
-        {1000, 1500, 500},
-        {86399990, 5, 15},
-        {86399999, 0, 1},
-        {86399000, 86400500, 1000},  // 23:59:60.500 counts as the day's end
+        {1000, 1500, 500},       {86399990, 5, 15},
+        {86399999, 0, 1},        {86399000, 86400500, 1000}, // 23:59:60.500 counts as the day's end
         {0, 86400999, 86400000},
     };
     FakeClock clock;
@@ -161,7 +161,7 @@ TEST(MBRTU_Zavri, TimerResolutionStaysBalanced) {
     ScriptedSerialPort port(clock);
     const std::uint32_t base = platform::timerResolutionRequests();
     TMBRTU mb;
-    MBRTU_Zavri(mb);  // closed record: must not give back a request it never made
+    MBRTU_Zavri(mb); // closed record: must not give back a request it never made
     EXPECT_EQ(platform::timerResolutionRequests(), base);
     ASSERT_EQ(MBRTU_Init(1, 4, 0, 100, mb), 0);
     EXPECT_EQ(platform::timerResolutionRequests(), base + 1);
@@ -182,10 +182,12 @@ TEST(MBRTU_Zavri, TimerResolutionStaysBalanced) {
 // --- Transactions on the scripted port ----------------------------------------
 
 int pumpCalls = 0;
-void countPump() { ++pumpCalls; }
+void countPump() {
+    ++pumpCalls;
+}
 
 class Link : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { open(4, 1000); }
     void TearDown() override {
         MBRTU_Zavri(mb);
@@ -221,7 +223,7 @@ TEST_F(Link, AnswerShapesGiveTheirCodes) {
         const char* name;
         Bytes bytes;
         std::int32_t code;
-        std::uint16_t length;  // checked when the code is 0 or 4
+        std::uint16_t length; // checked when the code is 0 or 4
     };
     const Case cases[] = {
         {"exactly 4 bytes", hex("01 43 41 D1"), 0, 2},
@@ -249,7 +251,7 @@ TEST_F(Link, AnswerShapesGiveTheirCodes) {
             EXPECT_EQ(length, c.length);
             EXPECT_TRUE(std::equal(answer.begin(), answer.begin() + c.length, c.bytes.begin()));
         } else {
-            EXPECT_EQ(length, 0xFFFF);  // untouched
+            EXPECT_EQ(length, 0xFFFF); // untouched
         }
     }
 }
@@ -283,7 +285,7 @@ TEST_F(Link, SilenceLimitPerBaudCodeEndsOnlyFramesThatCheck) {
     const Case cases[] = {{0, 4}, {1, 4}, {2, 19}, {3, 13}, {4, 10}, {5, 7},
                           {6, 4}, {7, 4}, {8, 4},  {9, 4},  {-3, 4}};
     const Bytes frame = hex("01 43 FE 10 20 30 40 50 60 ED 21");
-    const Bytes head(frame.begin(), frame.begin() + 4);  // its last two bytes are no CRC
+    const Bytes head(frame.begin(), frame.begin() + 4); // its last two bytes are no CRC
     const Bytes tail(frame.begin() + 4, frame.end());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.baudCode);
@@ -308,7 +310,7 @@ TEST_F(Link, SilenceLimitPerBaudCodeEndsOnlyFramesThatCheck) {
 
 // Requests whose answer length is fixed end as soon as that answer is in.
 TEST_F(Link, AnswerEndsWhenCompleteOrOnSilenceAfterAFrameThatChecks) {
-    const Bytes read6 = hex("01 43 FE 17 00 00 06");  // answer: 9 bytes and CRC
+    const Bytes read6 = hex("01 43 FE 17 00 00 06"); // answer: 9 bytes and CRC
     const Bytes write1 = hex("01 44 FE 16 00 00 01 AA");
     const Bytes message = hex("01 45 00 04 01 C8 00 00");
     const Bytes block = hex("01 43 FE 10 20 30 40 50 60 ED 21");
@@ -325,7 +327,7 @@ TEST_F(Link, AnswerEndsWhenCompleteOrOnSilenceAfterAFrameThatChecks) {
         Bytes request;
         ScriptedSerialPort::Answer answer;
         std::int32_t code;
-        std::uint16_t length;  // checked when the code is 0 or 4
+        std::uint16_t length; // checked when the code is 0 or 4
         std::uint64_t returnsAt;
     };
     const Case cases[] = {
@@ -342,8 +344,12 @@ TEST_F(Link, AnswerEndsWhenCompleteOrOnSilenceAfterAFrameThatChecks) {
         {"fragment that never checks: timeout", read6, at(2, part(block, 0, 6)), 3, 0, 1001},
         {"fragment under 4 bytes: timeout", read6, at(2, part(block, 0, 3)), 2, 0, 1001},
         {"exception at once", read6, at(3, exception), 4, 3, 3},
-        {"exception in chunks", read6, {{2, part(exception, 0, 2)}, {40, part(exception, 2, 5)}},
-         4, 3, 40},
+        {"exception in chunks",
+         read6,
+         {{2, part(exception, 0, 2)}, {40, part(exception, 2, 5)}},
+         4,
+         3,
+         40},
         {"write answer at once", write1, at(3, hex("01 44 00 13 00")), 0, 3, 3},
         {"message: silence", message, at(2, ident), 0, 8, 13},
         {"message in chunks, gap over S",
@@ -381,7 +387,7 @@ TEST_F(Link, BytesAfterACompleteAnswerAreDroppedBeforeTheNextRequest) {
 
 TEST_F(Link, LeftoversOfATimedOutAnswerAreDroppedBeforeTheNextRequest) {
     open(4, 100);
-    port.queueAnswer(at(150, hex("01 43 41 D1")));  // arrives after the timeout
+    port.queueAnswer(at(150, hex("01 43 41 D1"))); // arrives after the timeout
     EXPECT_EQ(transact(hex("01 43")), 2);
     clock.advance(100);
     ASSERT_EQ(port.unreadBytes(), 4u);
@@ -418,13 +424,13 @@ TEST_F(Link, TimeoutPassRefusesJustCompletedAnswer) {
 TEST_F(Link, ElapsedTimeContinuesAcrossMidnight) {
     struct Case {
         std::uint32_t startMs;
-        std::uint32_t arrivesAt;  // 0 = no answer
+        std::uint32_t arrivesAt; // 0 = no answer
         std::int32_t code;
         std::uint64_t returnsAt;
     };
     const Case cases[] = {
-        {86399990, 20, 0, 31},   // answer after midnight
-        {86399995, 0, 2, 101},   // timeout runs on past midnight
+        {86399990, 20, 0, 31}, // answer after midnight
+        {86399995, 0, 2, 101}, // timeout runs on past midnight
         {86399999, 80, 0, 91},
     };
     for (const auto& c : cases) {
@@ -473,7 +479,7 @@ TEST_F(Link, ReceiveLoopPumpsEventsAndWaitsWithoutSpinning) {
     EXPECT_EQ(transact(hex("01 43")), 2);
     EXPECT_EQ(took(), 101u);
     // Waits of 10 ms until the last, which ends exactly at the timeout.
-    EXPECT_EQ(pumpCalls, 12);  // passes at 0, 10, .., 100, 101 ms
+    EXPECT_EQ(pumpCalls, 12); // passes at 0, 10, .., 100, 101 ms
     EXPECT_EQ(port.waitCalls(), 11u);
     EXPECT_EQ(port.waitedMs(), 101u);
 }
@@ -494,13 +500,13 @@ void abortOnThirdPump() {
 
 TEST_F(Link, AbortFromThePumpEndsTheWaitAtOnceAndRefusesNesting) {
     open(4, 1000);
-    MBRTU_Abort(mb);  // nothing runs: no effect on the next transaction
+    MBRTU_Abort(mb); // nothing runs: no effect on the next transaction
     pumpCalls = 0;
     abortTarget = &mb;
     platform::setEventPump(abortOnThirdPump);
     markStart();
     EXPECT_EQ(transact(hex("01 43")), 2);
-    EXPECT_EQ(took(), 20u);  // pumps at 0, 10 and 20 ms
+    EXPECT_EQ(took(), 20u); // pumps at 0, 10 and 20 ms
     EXPECT_EQ(nestedResult, 1);
     EXPECT_EQ(port.writes().size(), 1u);
     EXPECT_FALSE(mb.ID.Transfer.Busy);
@@ -517,12 +523,12 @@ TEST_F(Link, EndlessTalkerEndsAtOverrunOrTimeout) {
     port.talkEndlessly(0x55, 1);
     markStart();
     EXPECT_EQ(transact(hex("01 43")), 2);
-    EXPECT_EQ(took(), 260u);  // the 260th byte ends it
+    EXPECT_EQ(took(), 260u); // the 260th byte ends it
 
     open(4, 100);
     markStart();
     EXPECT_EQ(transact(hex("01 43")), 2);
-    EXPECT_EQ(took(), 101u);  // 101 bytes: under 260, so the timeout ends it
+    EXPECT_EQ(took(), 101u); // 101 bytes: under 260, so the timeout ends it
 }
 
 // A port the system reports gone is opened again under the same handle and
@@ -532,8 +538,8 @@ TEST_F(Link, GonePortIsOpenedAgainOnceAndTheRequestRetried) {
     const Bytes block = hex("01 43 FE 10 20 30 40 50 60 ED 21");
     struct Case {
         const char* name;
-        bool gone;       // the system reports the device gone
-        bool comesBack;  // the device can be opened again
+        bool gone;      // the system reports the device gone
+        bool comesBack; // the device can be opened again
         Bytes answer;
         std::int32_t code;
         std::uint64_t returnsAt;
@@ -566,7 +572,7 @@ TEST_F(Link, GonePortIsOpenedAgainOnceAndTheRequestRetried) {
         EXPECT_EQ(took(), c.returnsAt);
         EXPECT_EQ(port.openAttempts() - attempts, c.reopens);
         EXPECT_EQ(port.writes().size() - writes, c.requestsHeard);
-        EXPECT_EQ(mb.ID.HNDL, handle);  // copies of the record follow
+        EXPECT_EQ(mb.ID.HNDL, handle); // copies of the record follow
         EXPECT_EQ(platform::timerResolutionRequests(), timerRequests);
         EXPECT_EQ(port.lastComNumber(), 2);
     }
@@ -652,7 +658,7 @@ TEST_F(Link, ZapisBlokFramesRequestAndJudgesStatus) {
 TEST_F(Link, ZapisBlokBeyondRequestLimitIsRefusedWithoutTraffic) {
     const Bytes data(255, 0x77);
     port.setResponder([](const Bytes&) { return at(1, hex("01 44 00 13 00")); });
-    EXPECT_EQ(MBRTU_ZapisBlok(mb, 1, 0, 253, data.data()), 0);  // 260 request bytes
+    EXPECT_EQ(MBRTU_ZapisBlok(mb, 1, 0, 253, data.data()), 0); // 260 request bytes
     EXPECT_EQ(port.writes().back().size(), 262u);
     EXPECT_EQ(MBRTU_ZapisBlok(mb, 1, 0, 254, data.data()), 1);
     EXPECT_EQ(MBRTU_ZapisBlok(mb, 1, 0, 255, data.data()), 1);
@@ -690,11 +696,11 @@ TEST_F(Link, ZpravaResultCodes) {
 
     z.DelkaDat = 256;
     port.queueAnswer(at(1, withCrc(hex("01 C5 01"))));
-    EXPECT_EQ(MBRTU_Zprava(&mb, z), 3);  // exception
+    EXPECT_EQ(MBRTU_Zprava(&mb, z), 3); // exception
     EXPECT_EQ(port.writes().back().size(), 262u);
 
     z.DelkaDat = 0;
-    port.queueAnswer(at(1, withCrc(hex("01 45"))));  // answer of 2 bytes: nothing to copy
+    port.queueAnswer(at(1, withCrc(hex("01 45")))); // answer of 2 bytes: nothing to copy
     z.DelkaOdpovedi = 99;
     EXPECT_EQ(MBRTU_Zprava(&mb, z), 0);
     EXPECT_EQ(z.DelkaOdpovedi, 0);
@@ -705,7 +711,7 @@ TEST_F(Link, ZpravaResultCodes) {
 
 // Answers 0x43, 0x44 and 0x45 requests on the master side until stopped.
 class PtyResponder {
-public:
+  public:
     explicit PtyResponder(support::PtyPair& pty) : pty_(pty), thread_([this] { run(); }) {}
     ~PtyResponder() {
         stop_ = true;
@@ -716,7 +722,7 @@ public:
         return lastWritten_;
     }
 
-private:
+  private:
     void run() {
         Bytes buffer;
         while (!stop_) {
@@ -770,7 +776,7 @@ TEST(MBRTU_EndToEnd, TalksToAResponderOverAPseudoTerminal) {
     pty.mapAsCom(7);
     PtyResponder responder(pty);
     TMBRTU mb;
-    ASSERT_EQ(MBRTU_Init(7, 8, 1, 1000, mb), 0);  // a pty may drop parity: still opened
+    ASSERT_EQ(MBRTU_Init(7, 8, 1, 1000, mb), 0); // a pty may drop parity: still opened
     mb.CFG.Adresa = 0x11;
 
     std::array<std::uint8_t, 200> block{};
@@ -801,4 +807,4 @@ TEST(MBRTU_EndToEnd, TalksToAResponderOverAPseudoTerminal) {
     MBRTU_Zavri(second);
 }
 
-}  // namespace
+} // namespace

@@ -12,23 +12,27 @@
 #include "support/Wine.h"
 
 using namespace std::chrono_literals;
-using tftptest::Bytes;
-using tftptest::Socket;
-using tftptest::TestTftpPeer;
 using tftptest::ackPacket;
+using tftptest::Bytes;
 using tftptest::dataPacket;
 using tftptest::errorPacket;
 using tftptest::fromHex;
 using tftptest::oackPacket;
 using tftptest::patternBytes;
+using tftptest::Socket;
+using tftptest::TestTftpPeer;
 using tftptest::toHex;
 
 namespace {
 
 int pumps = 0;
-void countPump() { ++pumps; }
+void countPump() {
+    ++pumps;
+}
 int waits = 0;
-void countWait() { ++waits; }
+void countWait() {
+    ++waits;
+}
 
 constexpr std::int32_t kTimeout = 1000;
 
@@ -37,7 +41,8 @@ Bytes readRequest(const std::string& name) {
 }
 
 Bytes writeRequest(const std::string& name, std::size_t size) {
-    return tftptest::requestPacket(2, name, "octet", {{"blksize", "1500"}, {"tsize", std::to_string(size)}});
+    return tftptest::requestPacket(2, name, "octet",
+                                   {{"blksize", "1500"}, {"tsize", std::to_string(size)}});
 }
 
 Bytes slice(const Bytes& b, std::size_t from, std::size_t count) {
@@ -49,9 +54,9 @@ struct ReadResult {
     bool ok = false;
     std::int32_t status = -1;
     std::int32_t length = -1;
-    Bytes data;              // the first `length` bytes of the buffer
+    Bytes data; // the first `length` bytes of the buffer
     bool untouchedPastLength = true;
-    bool untouched = true;   // whole buffer still holds the fill byte
+    bool untouched = true; // whole buffer still holds the fill byte
 };
 
 // The buffer is larger than the 10000 bytes the link may use, to catch overruns.
@@ -87,7 +92,7 @@ int openFileDescriptors() {
 enum class Direction { Read, Write, Both };
 
 class TftpLink : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         pumps = 0;
         platform::setEventPump(&countPump);
@@ -108,7 +113,8 @@ protected:
             lastRead = readFile(tf, "sys.bin");
             return lastRead.ok;
         }
-        return TFTP_ZapisSoubor(tf, "ctrl.bin", data.data(), static_cast<std::int32_t>(data.size()));
+        return TFTP_ZapisSoubor(tf, "ctrl.bin", data.data(),
+                                static_cast<std::int32_t>(data.size()));
     }
 
     // Failed with status 3, and a read left the buffer alone.
@@ -126,7 +132,7 @@ protected:
     ReadResult lastRead;
 };
 
-}  // namespace
+} // namespace
 
 // ---------------------------------------------------------------------------
 // Address text
@@ -152,51 +158,37 @@ TEST_P(ServerAddress, SplitsHostAndOptionalPort) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ServerAddress,
-    ::testing::Values(AddressCase{"192.168.0.99", true, "192.168.0.99", 69},
-                      AddressCase{"127.0.0.1:6969", true, "127.0.0.1", 6969},
-                      AddressCase{"converter.lan:1069", true, "converter.lan", 1069},
-                      AddressCase{"converter", true, "converter", 69},
-                      AddressCase{"  10.0.0.1  ", true, "10.0.0.1", 69},
-                      AddressCase{"127.0.0.1:65535", true, "127.0.0.1", 65535},
-                      AddressCase{"127.0.0.1:1", true, "127.0.0.1", 1},
-                      AddressCase{"127.0.0.1:00069", true, "127.0.0.1", 69},
-                      AddressCase{"::1", true, "::1", 69},
-                      AddressCase{"fe80::1:2", true, "fe80::1:2", 69},  // several colons: a host
-                      AddressCase{"2001:db8::1", true, "2001:db8::1", 69},
-                      AddressCase{"[::1]", true, "::1", 69},
-                      AddressCase{"[::1]:6969", true, "::1", 6969},
-                      AddressCase{"[fe80::1%2]:70", true, "fe80::1%2", 70},
-                      AddressCase{"fe80::1%eth0", true, "fe80::1%eth0", 69},
-                      AddressCase{"::ffff:127.0.0.1", true, "::ffff:127.0.0.1", 69},
-                      AddressCase{"1:2:3:4:5:6:7:8", true, "1:2:3:4:5:6:7:8", 69},
-                      AddressCase{"::", true, "::", 69},
-                      // Several colons are an IPv6 address or a typo.
-                      AddressCase{"127.0.0.1:69:69", false, "", 0},
-                      AddressCase{"host:69:69", false, "", 0},
-                      AddressCase{"1:2:3:4:5:6:7", false, "", 0},
-                      AddressCase{"1:2:3:4:5:6:7:8:9", false, "", 0},
-                      AddressCase{"1::2::3", false, "", 0},
-                      AddressCase{"1:::3", false, "", 0},
-                      AddressCase{"12345::1", false, "", 0},
-                      AddressCase{"::1%", false, "", 0},
-                      AddressCase{"::256.0.0.1", false, "", 0},
-                      AddressCase{"[converter]:69", false, "", 0},
-                      AddressCase{"", false, "", 0},
-                      AddressCase{"   ", false, "", 0},
-                      AddressCase{"host:", false, "", 0},
-                      AddressCase{":69", false, "", 0},
-                      AddressCase{"host:0", false, "", 0},
-                      AddressCase{"host:65536", false, "", 0},
-                      AddressCase{"host:123456", false, "", 0},
-                      AddressCase{"host:6a", false, "", 0},
-                      AddressCase{"host:-1", false, "", 0},
-                      AddressCase{"host: 69", false, "", 0},
-                      AddressCase{"[::1", false, "", 0},
-                      AddressCase{"[]:69", false, "", 0},
-                      AddressCase{"[::1]x", false, "", 0},
-                      AddressCase{"[::1]:", false, "", 0},
-                      AddressCase{"[::1]:0", false, "", 0},
-                      AddressCase{"[[::1]]", false, "", 0}));
+    ::testing::Values(
+        AddressCase{"192.168.0.99", true, "192.168.0.99", 69},
+        AddressCase{"127.0.0.1:6969", true, "127.0.0.1", 6969},
+        AddressCase{"converter.lan:1069", true, "converter.lan", 1069},
+        AddressCase{"converter", true, "converter", 69},
+        AddressCase{"  10.0.0.1  ", true, "10.0.0.1", 69},
+        AddressCase{"127.0.0.1:65535", true, "127.0.0.1", 65535},
+        AddressCase{"127.0.0.1:1", true, "127.0.0.1", 1},
+        AddressCase{"127.0.0.1:00069", true, "127.0.0.1", 69}, AddressCase{"::1", true, "::1", 69},
+        AddressCase{"fe80::1:2", true, "fe80::1:2", 69}, // several colons: a host
+        AddressCase{"2001:db8::1", true, "2001:db8::1", 69}, AddressCase{"[::1]", true, "::1", 69},
+        AddressCase{"[::1]:6969", true, "::1", 6969},
+        AddressCase{"[fe80::1%2]:70", true, "fe80::1%2", 70},
+        AddressCase{"fe80::1%eth0", true, "fe80::1%eth0", 69},
+        AddressCase{"::ffff:127.0.0.1", true, "::ffff:127.0.0.1", 69},
+        AddressCase{"1:2:3:4:5:6:7:8", true, "1:2:3:4:5:6:7:8", 69},
+        AddressCase{"::", true, "::", 69},
+        // Several colons are an IPv6 address or a typo.
+        AddressCase{"127.0.0.1:69:69", false, "", 0}, AddressCase{"host:69:69", false, "", 0},
+        AddressCase{"1:2:3:4:5:6:7", false, "", 0}, AddressCase{"1:2:3:4:5:6:7:8:9", false, "", 0},
+        AddressCase{"1::2::3", false, "", 0}, AddressCase{"1:::3", false, "", 0},
+        AddressCase{"12345::1", false, "", 0}, AddressCase{"::1%", false, "", 0},
+        AddressCase{"::256.0.0.1", false, "", 0}, AddressCase{"[converter]:69", false, "", 0},
+        AddressCase{"", false, "", 0}, AddressCase{"   ", false, "", 0},
+        AddressCase{"host:", false, "", 0}, AddressCase{":69", false, "", 0},
+        AddressCase{"host:0", false, "", 0}, AddressCase{"host:65536", false, "", 0},
+        AddressCase{"host:123456", false, "", 0}, AddressCase{"host:6a", false, "", 0},
+        AddressCase{"host:-1", false, "", 0}, AddressCase{"host: 69", false, "", 0},
+        AddressCase{"[::1", false, "", 0}, AddressCase{"[]:69", false, "", 0},
+        AddressCase{"[::1]x", false, "", 0}, AddressCase{"[::1]:", false, "", 0},
+        AddressCase{"[::1]:0", false, "", 0}, AddressCase{"[[::1]]", false, "", 0}));
 
 // ---------------------------------------------------------------------------
 // Set-up and missing client
@@ -235,7 +227,7 @@ TEST_F(TftpLink, InitSendsNothingAndReplacesTheClient) {
     EXPECT_EQ(tf.ID.IdTrivialFTP1->Port, 69);
     EXPECT_EQ(tf.ID.IdTrivialFTP1->Version, platform::IpVersion::V6);
 
-    TFTP_Init(tf, "127.0.0.1", 7, 300);  // any value but 1 is IPv4
+    TFTP_Init(tf, "127.0.0.1", 7, 300); // any value but 1 is IPv4
     EXPECT_EQ(tf.ID.IdTrivialFTP1->Version, platform::IpVersion::V4);
     EXPECT_EQ(peer.drainPending(), 0u);
 }
@@ -267,7 +259,7 @@ TEST_F(TftpLink, RequestBytesAskForBlockSizeAndAnnounceTheSize) {
 struct ReadCase {
     const char* name;
     std::size_t size;
-    std::uint16_t oackBlock;  // 0: server ignores the options
+    std::uint16_t oackBlock; // 0: server ignores the options
 };
 
 class TftpRead : public TftpLink, public ::testing::WithParamInterface<ReadCase> {};
@@ -299,7 +291,7 @@ TEST_P(TftpRead, ReceivesTheFileAndAcknowledgesEveryBlock) {
     }
     EXPECT_EQ(peer.receivedAt(Socket::Transfer), expected);
     EXPECT_EQ(peer.requests(), std::vector<Bytes>{readRequest("mmrd.bin")});
-    EXPECT_EQ(pumps, static_cast<int>(blocks));  // the hook runs once per data block
+    EXPECT_EQ(pumps, static_cast<int>(blocks)); // the hook runs once per data block
     EXPECT_EQ(peer.drainPending(), 0u);
 }
 
@@ -320,10 +312,10 @@ TEST_F(TftpLink, BlocksOutOfOrderAndRepeatedAreIgnoredWithoutAnswer) {
     const Bytes contents = patternBytes(700, 5);
     const Bytes block1 = dataPacket(1, slice(contents, 0, 512));
     peer.receiveRequest()
-        .send(dataPacket(2, fromHex("deadbeef")))  // ahead of block 1
+        .send(dataPacket(2, fromHex("deadbeef"))) // ahead of block 1
         .send(block1)
         .receive()
-        .send(block1)  // repeated after block 2 was expected
+        .send(block1) // repeated after block 2 was expected
         .send(dataPacket(2, slice(contents, 512, 188)))
         .receive();
     peer.start();
@@ -365,7 +357,7 @@ TEST_F(TftpLink, EachTransferStartsAfreshOnANewLocalPort) {
 struct WriteCase {
     const char* name;
     std::size_t size;
-    std::uint16_t oackBlock;  // 0: server answers with ACK 0
+    std::uint16_t oackBlock; // 0: server answers with ACK 0
 };
 
 class TftpWrite : public TftpLink, public ::testing::WithParamInterface<WriteCase> {};
@@ -376,7 +368,8 @@ TEST_P(TftpWrite, SendsTheFileInBlocksOfTheAgreedSize) {
     peer.serveWrite(c.oackBlock);
     peer.start();
     init();
-    const bool ok = TFTP_ZapisSoubor(tf, "uartm.cfg", contents.data(), static_cast<std::int32_t>(c.size));
+    const bool ok =
+        TFTP_ZapisSoubor(tf, "uartm.cfg", contents.data(), static_cast<std::int32_t>(c.size));
     ASSERT_TRUE(peer.finish()) << peer.failure();
     ASSERT_TRUE(ok);
     EXPECT_EQ(tf.ED.Status, 0);
@@ -414,11 +407,11 @@ TEST_F(TftpLink, WriteIgnoresAcknowledgementsOfOtherBlocks) {
     const Bytes contents = patternBytes(600, 8);
     peer.receiveRequest()
         .send(ackPacket(0))
-        .receive()            // data 1
-        .send(ackPacket(0))   // stale
-        .send(ackPacket(7))   // never sent
+        .receive()          // data 1
+        .send(ackPacket(0)) // stale
+        .send(ackPacket(7)) // never sent
         .send(ackPacket(1))
-        .receive()            // data 2
+        .receive() // data 2
         .send(ackPacket(2));
     peer.start();
     init();
@@ -490,13 +483,14 @@ TEST_P(OptionAccepted, ReadUsesTheAcknowledgedBlockSize) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, OptionAccepted,
-    ::testing::Values(AcceptCase{"UpperCaseBlksize", oackPacket({{"BLKSIZE", "1500"}}), 1500},
-                      AcceptCase{"TsizeIgnored", oackPacket({{"TSize", "3000"}, {"blksize", "1000"}}), 1000},
-                      AcceptCase{"OnlyTsizeKeeps512", oackPacket({{"tsize", "3000"}}), 512},
-                      AcceptCase{"EmptyPairSkipped", oackPacket({{"", ""}, {"blksize", "1500"}}), 1500},
-                      AcceptCase{"LeadingZeros", oackPacket({{"blksize", "0001500"}}), 1500},
-                      AcceptCase{"Smallest", oackPacket({{"blksize", "8"}}), 8},
-                      AcceptCase{"NoPairsKeeps512", fromHex("0006"), 512}),
+    ::testing::Values(
+        AcceptCase{"UpperCaseBlksize", oackPacket({{"BLKSIZE", "1500"}}), 1500},
+        AcceptCase{"TsizeIgnored", oackPacket({{"TSize", "3000"}, {"blksize", "1000"}}), 1000},
+        AcceptCase{"OnlyTsizeKeeps512", oackPacket({{"tsize", "3000"}}), 512},
+        AcceptCase{"EmptyPairSkipped", oackPacket({{"", ""}, {"blksize", "1500"}}), 1500},
+        AcceptCase{"LeadingZeros", oackPacket({{"blksize", "0001500"}}), 1500},
+        AcceptCase{"Smallest", oackPacket({{"blksize", "8"}}), 8},
+        AcceptCase{"NoPairsKeeps512", fromHex("0006"), 512}),
     [](const auto& p) { return std::string(p.param.name); });
 
 // The client never retransmits: answering every option acknowledgement
@@ -517,7 +511,11 @@ TEST_F(TftpLink, ReadAnswersEveryRepeatedOptionAcknowledgementKeepingTheFirst) {
         const Bytes contents = patternBytes(900, 22);
         TestTftpPeer server;
         ASSERT_TRUE(server.ready());
-        server.receiveRequest().send(oackPacket({{"blksize", "1000"}})).receive().send(c.repeat).receive();
+        server.receiveRequest()
+            .send(oackPacket({{"blksize", "1000"}}))
+            .receive()
+            .send(c.repeat)
+            .receive();
         if (c.accepted) {
             server.send(dataPacket(1, contents)).receive();
         }
@@ -530,7 +528,7 @@ TEST_F(TftpLink, ReadAnswersEveryRepeatedOptionAcknowledgementKeepingTheFirst) {
         ASSERT_EQ(sent.size(), c.accepted ? 3u : 2u);
         EXPECT_EQ(sent[0], ackPacket(0));
         if (c.accepted) {
-            EXPECT_EQ(r.data, contents);  // one block of the first size
+            EXPECT_EQ(r.data, contents); // one block of the first size
             EXPECT_EQ(sent[1], ackPacket(0));
             EXPECT_EQ(sent[2], ackPacket(1));
         } else {
@@ -551,7 +549,8 @@ TEST_F(TftpLink, WriteAfterOackSendsBlockOneAtOnce) {
         peer.receiveRequest().send(oack);
         for (std::size_t offset = 0, b = 1; offset <= contents.size(); offset += block, ++b) {
             const std::size_t n = std::min(block, contents.size() - offset);
-            expected.push_back(dataPacket(static_cast<std::uint16_t>(b), slice(contents, offset, n)));
+            expected.push_back(
+                dataPacket(static_cast<std::uint16_t>(b), slice(contents, offset, n)));
             peer.receive().send(ackPacket(static_cast<std::uint16_t>(b)));
         }
     }
@@ -569,10 +568,10 @@ TEST_F(TftpLink, WriteAfterOackSendsBlockOneAtOnce) {
 
 struct BadAnswerCase {
     std::string name;
-    Direction direction;   // Both: one case each way
-    bool afterFirstBlock;  // the server had answered once before
+    Direction direction;  // Both: one case each way
+    bool afterFirstBlock; // the server had answered once before
     Bytes answer;
-    Bytes reply;  // the client's answer; empty: none
+    Bytes reply; // the client's answer; empty: none
     TftpClient::Result result;
     std::uint16_t serverCode = 0;
     const char* serverMessage = "";
@@ -621,11 +620,15 @@ TEST_P(BadAnswer, EndsTheTransferAndTellsThePeerWhy) {
     EXPECT_EQ(client.LastServerErrorMessage, c.serverMessage);
 }
 
-void PrintTo(const BadAnswerCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const BadAnswerCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 using R = TftpClient::Result;
 const Bytes kIllegal = fromHex("0005 0004 00");
-Bytes optionError(const std::string& message) { return errorPacket(8, message); }
+Bytes optionError(const std::string& message) {
+    return errorPacket(8, message);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Table, BadAnswer,
@@ -657,13 +660,13 @@ INSTANTIATE_TEST_SUITE_P(
         {"EmptyNameWithValue", Direction::Both, false, oackPacket({{"", "1"}}),
          optionError("Unsupported option: \"\""), R::OptionRefused},
         // A broken pair is refused without a reason, after the pairs before it.
-        {"NameWithoutValue", Direction::Both, false, fromHex("0006 626c6b73697a6500"), optionError(""),
-         R::OptionRefused},
+        {"NameWithoutValue", Direction::Both, false, fromHex("0006 626c6b73697a6500"),
+         optionError(""), R::OptionRefused},
         {"ValueWithoutZero", Direction::Both, false, fromHex("0006 626c6b73697a6500 313530"),
          optionError(""), R::OptionRefused},
         {"UnknownBeforeABrokenPair", Direction::Both, false,
-         fromHex("0006 74696d656f757400 3500 626c6b"), optionError("Unsupported option: \"timeout\""),
-         R::OptionRefused},
+         fromHex("0006 74696d656f757400 3500 626c6b"),
+         optionError("Unsupported option: \"timeout\""), R::OptionRefused},
         {"OackAfterData", Direction::Both, true, oackPacket({{"blksize", "1500"}}), kIllegal,
          R::IllegalPacket},
         {"UnknownOpcode", Direction::Both, false, fromHex("0007 0001"), kIllegal, R::IllegalPacket},
@@ -672,18 +675,37 @@ INSTANTIATE_TEST_SUITE_P(
          R::IllegalPacket},
         {"RequestFromServer", Direction::Both, false, readRequest("x"), kIllegal, R::IllegalPacket},
         {"EmptyDatagram", Direction::Both, false, Bytes{}, kIllegal, R::IllegalPacket},
-        {"DataWithoutBlock", Direction::Read, false, fromHex("0003 00"), kIllegal, R::IllegalPacket},
+        {"DataWithoutBlock", Direction::Read, false, fromHex("0003 00"), kIllegal,
+         R::IllegalPacket},
         {"AckWithoutBlock", Direction::Write, false, fromHex("0004"), kIllegal, R::IllegalPacket},
         // 513 data bytes in a 512-byte block: never cut silently
         {"OversizedBlock", Direction::Read, false, dataPacket(1, patternBytes(513)), kIllegal,
          R::IllegalPacket},
         // A server error is never answered.
-        {"ServerErrorAtOnce", Direction::Both, false, errorPacket(2, "Access violation"), {},
-         R::ServerError, 2, "Access violation"},
-        {"ServerErrorMidway", Direction::Both, true, errorPacket(2, "Access violation"), {},
-         R::ServerError, 2, "Access violation"},
-        {"ServerErrorWithoutZero", Direction::Read, false, fromHex("0005 0001 6f6f7073"), {},
-         R::ServerError, 1, "oops"},
+        {"ServerErrorAtOnce",
+         Direction::Both,
+         false,
+         errorPacket(2, "Access violation"),
+         {},
+         R::ServerError,
+         2,
+         "Access violation"},
+        {"ServerErrorMidway",
+         Direction::Both,
+         true,
+         errorPacket(2, "Access violation"),
+         {},
+         R::ServerError,
+         2,
+         "Access violation"},
+        {"ServerErrorWithoutZero",
+         Direction::Read,
+         false,
+         fromHex("0005 0001 6f6f7073"),
+         {},
+         R::ServerError,
+         1,
+         "oops"},
         {"ServerErrorWithoutCode", Direction::Write, false, fromHex("0005 00"), {}, R::ServerError},
     })),
     [](const auto& p) { return p.param.name; });
@@ -697,7 +719,7 @@ TEST_F(TftpLink, ReadFullBlock65535IsAnOverflow) {
     for (std::uint32_t b = 1; b <= 65535; ++b) {
         peer.send(dataPacket(static_cast<std::uint16_t>(b), eight)).receive();
     }
-    peer.receive();  // the error that ends it
+    peer.receive(); // the error that ends it
     peer.start();
     init();
     const ReadResult r = readFile(tf, "huge.bin");
@@ -731,7 +753,7 @@ TEST_F(TftpLink, ReadPassing1MiBStopsWithErrorThree) {
         ASSERT_TRUE(server.finish()) << server.failure();
         const auto sent = server.receivedAt(Socket::Transfer);
         ASSERT_EQ(sent.size(), 34u);
-        if (lastBlock == 0) {  // exactly 1 MiB
+        if (lastBlock == 0) { // exactly 1 MiB
             EXPECT_TRUE(r.ok);
             EXPECT_EQ(sent.back(), ackPacket(33));
         } else {
@@ -755,7 +777,7 @@ TEST_F(TftpLink, ReadShortBlock65535EndsTheFile) {
     const ReadResult r = readFile(tf, "huge.bin");
     ASSERT_TRUE(peer.finish()) << peer.failure();
     ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.length, 10000);  // 524274 bytes received, 10000 kept
+    EXPECT_EQ(r.length, 10000); // 524274 bytes received, 10000 kept
     EXPECT_EQ(slice(r.data, 0, 8), eight);
     EXPECT_EQ(peer.receivedAt(Socket::Transfer).back(), ackPacket(65535));
     EXPECT_EQ(peer.drainPending(), 0u);
@@ -788,7 +810,7 @@ struct WaitCase {
     const char* name;
     Direction direction;
     std::int32_t timeout;
-    int answerAfterMs;  // -1: never
+    int answerAfterMs; // -1: never
     bool succeeds;
     std::uint64_t waitedMs; // all the waiting before giving up
 };
@@ -849,9 +871,7 @@ TEST_F(TftpLink, ForeignPortDuringReadIsIgnoredAndToldUnknownTransferId) {
     for (int i = 0; i < 4; ++i) {
         peer.send(dataPacket(2, fromHex("ee")), Socket::ForeignPort);
     }
-    peer.receiveAt(Socket::ForeignPort)
-        .send(dataPacket(2, slice(contents, 512, 88)))
-        .receive();
+    peer.receiveAt(Socket::ForeignPort).send(dataPacket(2, slice(contents, 512, 88))).receive();
     peer.start();
     init();
     const ReadResult r = readFile(tf, "sys.bin");
@@ -907,11 +927,11 @@ TEST_F(TftpLink, ForeignAcknowledgementDuringWriteIsIgnored) {
     const Bytes contents = patternBytes(700, 20);
     peer.receiveRequest()
         .send(ackPacket(0))
-        .receive()                             // data 1
+        .receive() // data 1
         .send(ackPacket(1), Socket::ForeignPort)
-        .receiveAt(Socket::ForeignPort)        // error 5
+        .receiveAt(Socket::ForeignPort) // error 5
         .send(ackPacket(1))
-        .receive()                             // data 2
+        .receive() // data 2
         .send(ackPacket(2));
     peer.start();
     init();
@@ -919,7 +939,8 @@ TEST_F(TftpLink, ForeignAcknowledgementDuringWriteIsIgnored) {
     ASSERT_TRUE(peer.finish()) << peer.failure();
     EXPECT_EQ(peer.written(), contents);
     EXPECT_EQ(peer.receivedAt(Socket::Transfer).size(), 2u);
-    EXPECT_EQ(peer.receivedAt(Socket::ForeignPort), std::vector<Bytes>{errorPacket(5, "Unknown transfer ID")});
+    EXPECT_EQ(peer.receivedAt(Socket::ForeignPort),
+              std::vector<Bytes>{errorPacket(5, "Unknown transfer ID")});
 }
 
 TEST_F(TftpLink, ServerMayAnswerFromItsRequestPort) {
@@ -972,15 +993,15 @@ TEST_P(Unreachable, FailsAtOnceWithStatusThree) {
     EXPECT_EQ(tf.ID.IdTrivialFTP1->LastResult, TftpClient::Result::NoAddress);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, Unreachable,
-    ::testing::Values(UnreachableCase{"Empty", "", 0}, UnreachableCase{"JunkName", "no such host!", 0},
-                      UnreachableCase{"Ipv6LiteralOnIpv4Link", "::1", 0},
-                      UnreachableCase{"Ipv4LiteralOnIpv6Link", "127.0.0.1", 1},
-                      UnreachableCase{"BadIpv4Literal", "127.0.0.256", 0},
-                      UnreachableCase{"PortZero", "127.0.0.1:0", 0},
-                      UnreachableCase{"UnclosedBracket", "[::1:69", 1}),
-    [](const auto& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, Unreachable,
+                         ::testing::Values(UnreachableCase{"Empty", "", 0},
+                                           UnreachableCase{"JunkName", "no such host!", 0},
+                                           UnreachableCase{"Ipv6LiteralOnIpv4Link", "::1", 0},
+                                           UnreachableCase{"Ipv4LiteralOnIpv6Link", "127.0.0.1", 1},
+                                           UnreachableCase{"BadIpv4Literal", "127.0.0.256", 0},
+                                           UnreachableCase{"PortZero", "127.0.0.1:0", 0},
+                                           UnreachableCase{"UnclosedBracket", "[::1:69", 1}),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(TftpLink, NoSocketIsLeftOpenAfterSuccessOrFailure) {
     const int before = openFileDescriptors();
@@ -998,7 +1019,7 @@ TEST_F(TftpLink, NoSocketIsLeftOpenAfterSuccessOrFailure) {
         EXPECT_TRUE(readFile(tf, "a").ok);
         EXPECT_FALSE(readFile(tf, "b").ok);
         EXPECT_FALSE(readFile(tf, "c").ok);
-        EXPECT_FALSE(readFile(tf, "d").ok);  // timeout: nobody answers
+        EXPECT_FALSE(readFile(tf, "d").ok); // timeout: nobody answers
         const Bytes data = patternBytes(10);
         EXPECT_FALSE(TFTP_ZapisSoubor(tf, "e", data.data(), 10));
         TFTP_Init(tf, "bad name!", 0, 300);
@@ -1040,7 +1061,7 @@ void abortOnSecondWait() {
 struct AbortCase {
     const char* name;
     Direction direction;
-    bool peerAnswered;  // the server had answered before the abort
+    bool peerAnswered; // the server had answered before the abort
 };
 
 class Abort : public TftpLink, public ::testing::WithParamInterface<AbortCase> {};
@@ -1051,7 +1072,7 @@ TEST_P(Abort, EndsTheTransferAtOnceAndTellsThePeer) {
     const Bytes told = errorPacket(0, "Transfer aborted");
     peer.receiveRequest();
     if (!c.peerAnswered) {
-        peer.receiveAt(Socket::Listen);  // nobody answered: the server asked hears it
+        peer.receiveAt(Socket::Listen); // nobody answered: the server asked hears it
     } else if (c.direction == Direction::Read) {
         peer.send(dataPacket(1, slice(contents, 0, 512))).receive().receive();
     } else {
@@ -1080,6 +1101,7 @@ TEST_P(Abort, EndsTheTransferAtOnceAndTellsThePeer) {
 INSTANTIATE_TEST_SUITE_P(Table, Abort,
                          ::testing::Values(AbortCase{"ReadBeforeAnyAnswer", Direction::Read, false},
                                            AbortCase{"ReadAfterData", Direction::Read, true},
-                                           AbortCase{"WriteBeforeAnyAnswer", Direction::Write, false},
+                                           AbortCase{"WriteBeforeAnyAnswer", Direction::Write,
+                                                     false},
                                            AbortCase{"WriteAfterAck", Direction::Write, true}),
                          [](const auto& p) { return std::string(p.param.name); });

@@ -15,7 +15,7 @@ namespace {
 
 // One server per test suite; each suite starts and kills its own.
 class TftpdFixture : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { server = new TftpdHpa(); }
     static void TearDownTestSuite() {
         delete server;
@@ -37,7 +37,7 @@ TftpdHpa* TftpdFixture::server = nullptr;
 class TftpdInterop : public TftpdFixture, public ::testing::WithParamInterface<std::size_t> {};
 class TftpdFailures : public TftpdFixture {};
 
-}  // namespace
+} // namespace
 
 TEST_P(TftpdInterop, ReadIsByteExact) {
     const std::size_t size = GetParam();

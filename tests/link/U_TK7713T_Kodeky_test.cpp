@@ -31,12 +31,13 @@ Bytes hex(const std::string& s) {
     return out;
 }
 
-template <std::size_t N>
-Bytes toBytes(const std::array<std::uint8_t, N>& a) {
+template <std::size_t N> Bytes toBytes(const std::array<std::uint8_t, N>& a) {
     return Bytes(a.begin(), a.end());
 }
 
-unsigned sum(const Bytes& b) { return std::accumulate(b.begin(), b.end(), 0u) % 256u; }
+unsigned sum(const Bytes& b) {
+    return std::accumulate(b.begin(), b.end(), 0u) % 256u;
+}
 
 // ---------------------------------------------------------------------------
 // Encoded images
@@ -75,7 +76,8 @@ TEST(TK7713TEncode, ImagesAreExactAndSumToZero) {
     uarts.Status = 1;
 
     const std::vector<ImageCase> cases = {
-        {"lan4 default", toBytes(encodeLan4(defaultLan4())), "C0A80063 FFFFFF00 C0A800C8 00 0000 08"},
+        {"lan4 default", toBytes(encodeLan4(defaultLan4())),
+         "C0A80063 FFFFFF00 C0A800C8 00 0000 08"},
         {"mbtcp 255/5", toBytes(encodeMbtcp(mbtcp)), "FF 05 FC"},
         {"uarts 247/4/1/0", toBytes(encodeUarts(uarts)), "F7 04 01 00 04"},
         {"uartm 4/1/330/0", toBytes(encodeUartm(uartm)), "04 01 4A01 00 B0"},
@@ -216,8 +218,7 @@ std::uint32_t le32At(const Bytes& b, std::size_t o) {
     return b[o] | (b[o + 1] << 8) | (b[o + 2] << 16) | (static_cast<std::uint32_t>(b[o + 3]) << 24);
 }
 
-template <std::size_t N>
-std::array<std::uint8_t, N> bytesAt(const Bytes& b, std::size_t o) {
+template <std::size_t N> std::array<std::uint8_t, N> bytesAt(const Bytes& b, std::size_t o) {
     std::array<std::uint8_t, N> a{};
     std::memcpy(a.data(), b.data() + o, N);
     return a;
@@ -302,9 +303,13 @@ TEST(TK7713TSys, EveryFieldComesFromItsOwnOffset) {
         {"offset low byte", [](std::size_t i) { return static_cast<std::uint8_t>(i); }},
         {"offset halved", [](std::size_t i) { return static_cast<std::uint8_t>(i >> 1); }},
         {"quiet NaN",
-         [](std::size_t i) { return std::array<std::uint8_t, 4>{0, 0, 0xC0, 0x7F}[i % 4]; }},
+         [](std::size_t i) {
+             return std::array<std::uint8_t, 4>{0, 0, 0xC0, 0x7F}[i % 4];
+         }},
         {"infinity",
-         [](std::size_t i) { return std::array<std::uint8_t, 4>{0, 0, 0x80, 0x7F}[i % 4]; }},
+         [](std::size_t i) {
+             return std::array<std::uint8_t, 4>{0, 0, 0x80, 0x7F}[i % 4];
+         }},
     };
     for (const auto& p : patterns) {
         SCOPED_TRACE(p.name);
@@ -332,12 +337,15 @@ TEST(TK7713TSys, ZeroPaddedTextsKeepTheirZeroCharacters) {
     Bytes img(kSysLen, 0x00);
     const std::string fw = "TK-7713T";
     std::memcpy(img.data(), fw.data(), fw.size());
-    img[48] = 0xE1;  // a byte above 127 is one character of that code
+    img[48] = 0xE1; // a byte above 127 is one character of that code
     img[49] = '7';
     TTK7713T_SysBin r;
     ASSERT_TRUE(decodeSys(img.data(), img.size(), r));
     EXPECT_EQ(r.TypFW, fw + std::string(16, '\0'));
-    EXPECT_EQ(r.VyrCislo, std::string("\xE1" "7", 2) + std::string(6, '\0'));
+    EXPECT_EQ(r.VyrCislo, std::string("\xE1"
+                                      "7",
+                                      2) +
+                              std::string(6, '\0'));
     EXPECT_EQ(r.AktualHBIN.NazevFW, std::string(38, '\0'));
     EXPECT_EQ(r.TypLoader, std::string(21, '\0'));
 }
@@ -352,15 +360,15 @@ TEST(TK7713TReal4, SpecialAndOrdinaryValues) {
         double expected;
     };
     const std::vector<Case> cases = {
-        {"00 00 C0 7F", 0.0},           // quiet NaN
-        {"01 00 80 7F", 0.0},           // signalling NaN
-        {"FF FF FF FF", 0.0},           // negative NaN
+        {"00 00 C0 7F", 0.0}, // quiet NaN
+        {"01 00 80 7F", 0.0}, // signalling NaN
+        {"FF FF FF FF", 0.0}, // negative NaN
         {"00 00 80 3F", 1.0},
         {"00 00 80 7F", inf},
         {"00 00 80 FF", -inf},
         {"00 00 20 C0", -2.5},
         {"00 00 00 00", 0.0},
-        {"01 00 00 00", std::ldexp(1.0, -149)},  // smallest subnormal survives
+        {"01 00 00 00", std::ldexp(1.0, -149)}, // smallest subnormal survives
         {"FF FF 7F 7F", static_cast<double>(std::numeric_limits<float>::max())},
         {"CD CC CC 41", static_cast<double>(25.6f)},
     };
@@ -378,7 +386,7 @@ TEST(TK7713TReal4, SpecialAndOrdinaryValues) {
 
 TEST(TK7713TMmrd, FieldsAndWidths) {
     Bytes img = hex("01020304 FFFFFFFF 00000080 3412 64 A5");
-    img.resize(240, 0xEE);  // the serial block is longer than the decoded part
+    img.resize(240, 0xEE); // the serial block is longer than the decoded part
     TTK7713T_MmrdBin r;
     ASSERT_TRUE(decodeMmrd(img.data(), img.size(), r));
     EXPECT_EQ(r.PocetZprav, 0x04030201u);
@@ -391,13 +399,13 @@ TEST(TK7713TMmrd, FieldsAndWidths) {
 
 Bytes mmrgvImage(std::uint32_t index) {
     Bytes img(240, 0xEE);
-    const std::uint8_t head[] = {0xB4, 0, 0, 0, 0xB4, 0, 0, 0};  // 180 held, 180 capacity
+    const std::uint8_t head[] = {0xB4, 0, 0, 0, 0xB4, 0, 0, 0}; // 180 held, 180 capacity
     std::memcpy(img.data(), head, sizeof head);
     for (int i = 0; i < 4; ++i) {
         img[8 + i] = static_cast<std::uint8_t>(index >> (8 * i));
     }
     for (std::size_t p = 0; p < 180; ++p) {
-        img[12 + p] = static_cast<std::uint8_t>(p);  // sample value = ring position
+        img[12 + p] = static_cast<std::uint8_t>(p); // sample value = ring position
     }
     return img;
 }
@@ -408,13 +416,10 @@ TEST(TK7713TMmrgv, RingIsUnrolledOldestFirst) {
         std::uint8_t first, second, last;
     };
     const std::vector<Case> cases = {
-        {0, 0, 1, 179},
-        {1, 1, 2, 0},
-        {90, 90, 91, 89},
-        {179, 179, 0, 178},
-        {180, 0, 1, 179},        // out of range: modulo 180
-        {359, 179, 0, 178},
-        {0xFFFFFFFFu, 75, 76, 74},  // 4294967295 mod 180 = 75
+        {0, 0, 1, 179},     {1, 1, 2, 0},
+        {90, 90, 91, 89},   {179, 179, 0, 178},
+        {180, 0, 1, 179},                              // out of range: modulo 180
+        {359, 179, 0, 178}, {0xFFFFFFFFu, 75, 76, 74}, // 4294967295 mod 180 = 75
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.index);
@@ -485,4 +490,4 @@ TEST(TK7713TCatalogue, LookupIsExact) {
     }
 }
 
-}  // namespace
+} // namespace

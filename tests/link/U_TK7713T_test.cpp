@@ -20,7 +20,9 @@ using Bytes = std::vector<std::uint8_t>;
 using support::FakeClock;
 using support::ScriptedSerialPort;
 
-Bytes hex(const std::string& s) { return tftptest::fromHex(s); }
+Bytes hex(const std::string& s) {
+    return tftptest::fromHex(s);
+}
 
 // Modbus CRC-16 computed here, independent of the link.
 std::uint16_t crc16(const Bytes& b, std::size_t n) {
@@ -57,12 +59,11 @@ Bytes pattern(std::size_t n, unsigned seed) {
 struct OpResult {
     bool ok = false;
     std::int32_t status = -1;
-    bool fieldsAsBefore = false;  // every field but Status unchanged
-    bool untouched = false;       // the whole record unchanged, Status included
+    bool fieldsAsBefore = false; // every field but Status unchanged
+    bool untouched = false;      // the whole record unchanged, Status included
 };
 
-template <class Record>
-OpResult runOp(bool (*op)(TTK7713T&, Record&), TTK7713T& tk, Record& rec) {
+template <class Record> OpResult runOp(bool (*op)(TTK7713T&, Record&), TTK7713T& tk, Record& rec) {
     Record before = rec;
     OpResult r;
     r.ok = op(tk, rec);
@@ -75,15 +76,13 @@ OpResult runOp(bool (*op)(TTK7713T&, Record&), TTK7713T& tk, Record& rec) {
 }
 
 // A record with Status 77 and some fields set, to see whether it was touched.
-template <class Record>
-Record sentinel();
-#define TK_SENTINEL(Type, ...) \
-    template <>                \
-    Type sentinel() {          \
-        Type r;                \
-        r.Status = 77;         \
-        __VA_ARGS__;           \
-        return r;              \
+template <class Record> Record sentinel();
+#define TK_SENTINEL(Type, ...)                                                                     \
+    template <> Type sentinel() {                                                                  \
+        Type r;                                                                                    \
+        r.Status = 77;                                                                             \
+        __VA_ARGS__;                                                                               \
+        return r;                                                                                  \
     }
 TK_SENTINEL(TTK7713T_InfoTxt, r.Text = "earlier text")
 TK_SENTINEL(TTK7713T_SysBin, r.TypFW = "earlier"; r.UptimeS = 1234; r.TeplotaUP = 21.5;
@@ -118,8 +117,7 @@ OpCase opCase(const char* name, tk7713t::FileId file, bool (*op)(TTK7713T&, Reco
                   std::move(image)};
 }
 
-template <std::size_t N>
-Bytes toBytes(const std::array<std::uint8_t, N>& a) {
+template <std::size_t N> Bytes toBytes(const std::array<std::uint8_t, N>& a) {
     return Bytes(a.begin(), a.end());
 }
 
@@ -153,8 +151,8 @@ std::vector<OpCase> allOps() {
 
 struct FakeConverter {
     std::map<std::uint8_t, Bytes> files;
-    std::set<std::pair<std::uint8_t, std::uint16_t>> silentBlocks;     // no answer at all
-    std::set<std::pair<std::uint8_t, std::uint16_t>> exceptionBlocks;  // exception answer
+    std::set<std::pair<std::uint8_t, std::uint16_t>> silentBlocks;    // no answer at all
+    std::set<std::pair<std::uint8_t, std::uint16_t>> exceptionBlocks; // exception answer
     std::uint8_t writeStatus = 0;
     std::map<std::uint8_t, Bytes> written;
 
@@ -192,7 +190,7 @@ struct FakeConverter {
 };
 
 class SerialLink : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         port_.setResponder([this](const Bytes& req) { return converter_.answer(req); });
     }
@@ -245,9 +243,8 @@ const std::map<std::string, std::vector<std::string>> kSerialRequests = {
 };
 
 TEST_F(SerialLink, EachOperationSendsExactlyItsCatalogueBlocks) {
-    for (const auto& [rozhrani, address] :
-         std::vector<std::pair<std::int32_t, std::uint8_t>>{{ROZHRANI_COM, 0xF7},
-                                                            {ROZHRANI_USBCOM, 0x05}}) {
+    for (const auto& [rozhrani, address] : std::vector<std::pair<std::int32_t, std::uint8_t>>{
+             {ROZHRANI_COM, 0xF7}, {ROZHRANI_USBCOM, 0x05}}) {
         SCOPED_TRACE(rozhrani);
         MBRTU_Zavri(tk_.MBRTU);
         connect(rozhrani, address);
@@ -258,7 +255,8 @@ TEST_F(SerialLink, EachOperationSendsExactlyItsCatalogueBlocks) {
             EXPECT_TRUE(r.ok);
             EXPECT_EQ(r.status, 0);
             const std::vector<Bytes> all = requests();
-            const std::vector<Bytes> sent(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
+            const std::vector<Bytes> sent(all.begin() + static_cast<std::ptrdiff_t>(before),
+                                          all.end());
             const auto& expected = kSerialRequests.at(c.name);
             ASSERT_EQ(sent.size(), expected.size());
             for (std::size_t i = 0; i < sent.size(); ++i) {
@@ -285,7 +283,7 @@ TEST_F(SerialLink, SysBinIsTheTwoBlocksConcatenated) {
 
 TEST_F(SerialLink, InfoOverSerialIsAlways31Characters) {
     connect(ROZHRANI_COM, 0xF7);
-    converter_.files[0] = Bytes{'T', 'K', '-', '7', '7', '1', '3', 'T'};  // shorter than the block
+    converter_.files[0] = Bytes{'T', 'K', '-', '7', '7', '1', '3', 'T'}; // shorter than the block
     TTK7713T_InfoTxt info = sentinel<TTK7713T_InfoTxt>();
     ASSERT_TRUE(TK7713T_PrectiInfo(tk_, info));
     EXPECT_EQ(info.Text, std::string("TK-7713T") + std::string(23, '\0'));
@@ -293,7 +291,7 @@ TEST_F(SerialLink, InfoOverSerialIsAlways31Characters) {
 
 struct SysFailure {
     const char* name;
-    bool silent;         // no answer rather than an exception answer
+    bool silent; // no answer rather than an exception answer
     std::uint16_t block;
     std::size_t requests;
 };
@@ -319,7 +317,7 @@ TEST_F(SerialLink, SysBinStopsAtTheFirstFailedBlockAndKeepsTheRecord) {
         EXPECT_EQ(r.status, 1);
         EXPECT_TRUE(r.fieldsAsBefore) << "half-decoded record";
         EXPECT_EQ(port_.writes().size() - before, c.requests);
-        clock_.advance(100);  // let a late answer pass before the next case
+        clock_.advance(100); // let a late answer pass before the next case
     }
 }
 
@@ -447,8 +445,9 @@ TEST_F(SerialLink, GenericTransfersRespectDirectionAndBlockLimit) {
     EXPECT_EQ(tk7713t::writeImage(tk_, tk7713t::file(tk7713t::FileId::Sys), sys.data(), 5),
               tk7713t::Transfer::Failed);
     const Bytes big(241, 0);
-    EXPECT_EQ(tk7713t::writeImage(tk_, tk7713t::file(tk7713t::FileId::Lan4), big.data(), big.size()),
-              tk7713t::Transfer::Failed);
+    EXPECT_EQ(
+        tk7713t::writeImage(tk_, tk7713t::file(tk7713t::FileId::Lan4), big.data(), big.size()),
+        tk7713t::Transfer::Failed);
     EXPECT_TRUE(port_.writes().empty());
 
     converter_.files[7] = pattern(240, 3);
@@ -483,7 +482,7 @@ std::string requestedName(const Bytes& request) {
 }
 
 class LanLink : public ::testing::Test {
-protected:
+  protected:
     void connect() {
         ASSERT_TRUE(peer_.ready());
         TFTP_Init(tk_.TFTP, peer_.address(), 0, 1000);
@@ -528,9 +527,9 @@ TEST(TK7713TLan, EachOperationRequestsItsFileByName) {
         if (c.write) {
             EXPECT_EQ(peer.written(), c.image);
             EXPECT_EQ(requests[0],
-                      tftptest::requestPacket(2, names.at(c.name), "octet",
-                                              {{"blksize", "1500"},
-                                               {"tsize", std::to_string(c.image.size())}}));
+                      tftptest::requestPacket(
+                          2, names.at(c.name), "octet",
+                          {{"blksize", "1500"}, {"tsize", std::to_string(c.image.size())}}));
         }
     }
 }
@@ -625,7 +624,7 @@ TEST_F(LanLink, RefusedWriteIsStatus1) {
 TEST_F(LanLink, NoClientFailsWithoutTraffic) {
     ASSERT_TRUE(peer_.ready());
     tk_.Rozhrani = ROZHRANI_LAN;
-    tk_.Init = true;  // but TFTP_Init never ran
+    tk_.Init = true; // but TFTP_Init never ran
     for (const OpCase& c : allOps()) {
         SCOPED_TRACE(c.name);
         const OpResult r = c.run(tk_);
@@ -639,9 +638,10 @@ TEST_F(LanLink, NoClientFailsWithoutTraffic) {
 TEST_F(LanLink, OversizedImageIsRefusedRatherThanCut) {
     connect();
     const Bytes big(tk7713t::kImageCapacity + 1, 0x41);
-    EXPECT_EQ(tk7713t::writeImage(tk_, tk7713t::file(tk7713t::FileId::Lan4), big.data(), big.size()),
-              tk7713t::Transfer::Failed);
+    EXPECT_EQ(
+        tk7713t::writeImage(tk_, tk7713t::file(tk7713t::FileId::Lan4), big.data(), big.size()),
+        tk7713t::Transfer::Failed);
     EXPECT_EQ(peer_.drainPending(), 0u);
 }
 
-}  // namespace
+} // namespace

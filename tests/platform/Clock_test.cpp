@@ -28,8 +28,8 @@ TEST(Clock, FakeClockReplacesTimeAndPausesUntilDestroyed) {
         struct Case {
             std::uint32_t h, m, s, ms;
         };
-        for (const Case c : {Case{0, 0, 0, 0}, Case{23, 59, 59, 999}, Case{7, 8, 9, 10},
-                             Case{23, 59, 60, 500}}) {
+        for (const Case c :
+             {Case{0, 0, 0, 0}, Case{23, 59, 59, 999}, Case{7, 8, 9, 10}, Case{23, 59, 60, 500}}) {
             clock.set(c.h, c.m, c.s, c.ms);
             const platform::TimeOfDay t = platform::localTimeOfDay();
             EXPECT_EQ(t.hour, c.h);
@@ -38,7 +38,7 @@ TEST(Clock, FakeClockReplacesTimeAndPausesUntilDestroyed) {
             EXPECT_EQ(t.millisecond, c.ms);
         }
         clock.set(23, 59, 59, 990);
-        platform::pauseMs(32);  // never really sleeps
+        platform::pauseMs(32); // never really sleeps
         platform::pauseMs(1000);
         const platform::TimeOfDay t = platform::localTimeOfDay();
         EXPECT_EQ(t.hour * 3600000 + t.minute * 60000 + t.second * 1000 + t.millisecond, 1022u);
@@ -59,4 +59,4 @@ TEST(Clock, FakeClockReplacesTimeAndPausesUntilDestroyed) {
     EXPECT_LT(t.millisecond, 1000u);
 }
 
-}  // namespace
+} // namespace

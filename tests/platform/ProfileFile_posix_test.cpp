@@ -96,7 +96,7 @@ TEST(ProfileFilePosix, ReplaceWritesThroughLinksAndLeavesWhatItMustNotWrite) {
     EXPECT_EQ(support::readBytes(file("ro.ini")), "kept");
     EXPECT_TRUE(fs::is_fifo(file("fifo.ini")));
     EXPECT_TRUE(fs::is_symlink(file("null.ini")));
-    EXPECT_EQ(entries(), 5u);  // no temporary file left beside them
+    EXPECT_EQ(entries(), 5u); // no temporary file left beside them
 }
 
-}  // namespace
+} // namespace

@@ -20,7 +20,7 @@ namespace {
 using namespace std::string_literals;
 
 class ScratchFolder {
-public:
+  public:
     std::string file(const std::string& name) const { return folder_.path() + "/" + name; }
     // UTF-8 names of the folder's entries.
     std::vector<std::string> names() const {
@@ -33,7 +33,7 @@ public:
     }
     const std::string& path() const { return folder_.path(); }
 
-private:
+  private:
     support::TempFolder folder_{"profilefile"};
 };
 
@@ -66,8 +66,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         ReadCase{"Plain", "[A]\nk=v\n", "A", "k", "v"},
         ReadCase{"NamesIgnoreCase", "[usb com]\ncom PORT=3\n", "USB COM", "COM port", "3"},
-        ReadCase{"BlanksAroundNamesAndValue", "  [ USB COM ]  \r\n  COM port  =  7 8 \t\r\n", "USB COM",
-                 "COM port", "7 8"},
+        ReadCase{"BlanksAroundNamesAndValue", "  [ USB COM ]  \r\n  COM port  =  7 8 \t\r\n",
+                 "USB COM", "COM port", "7 8"},
         ReadCase{"EmptyValue", "[LAN]\nIP address=\n", "LAN", "IP address", ""},
         ReadCase{"ValueWithEquals", "[A]\nk=a=b\n", "A", "k", "a=b"},
         ReadCase{"NoFinalLineBreak", "[A]\nk=v", "A", "k", "v"},
@@ -81,7 +81,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"LineAfterBrokenHeaderStaysInSection", "[A]\n[B\nk=1\n", "A", "k", "1"},
         ReadCase{"FirstDuplicateKeyWins", "[A]\nk=1\nK=2\n", "A", "k", "1"},
         ReadCase{"FirstDuplicateSectionWins", "[A]\nk=1\n[a]\nk=2\n", "A", "k", "1"},
-        ReadCase{"LaterDuplicateSectionIsNotSearched", "[A]\nx=1\n[A]\nk=2\n", "A", "k", std::nullopt},
+        ReadCase{"LaterDuplicateSectionIsNotSearched", "[A]\nx=1\n[A]\nk=2\n", "A", "k",
+                 std::nullopt},
         ReadCase{"GarbageAround", "\x01\x02garbage\n\xFF\xFE\n[A]\n###\nk=1\n]]]\n", "A", "k", "1"},
         ReadCase{"InvalidUtf8KeptAsBytes", "[A]\nk=\xC3\x28\xFF\n", "A", "k", "\xC3\x28\xFF"},
         ReadCase{"ZeroBytes", "[A]\nk=a\0b\n"s, "A", "k", "a\0b"s},
@@ -116,22 +117,29 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"ReplaceKeepsSpellingSpacingAndLineBreak",
                   "; top\r\n[a]\r\nTIMEOUT =  1\r\n\r\n[B]\r\nx=y\r\n", "A", "Timeout", "250",
                   "; top\r\n[a]\r\nTIMEOUT =  250\r\n\r\n[B]\r\nx=y\r\n"},
-        WriteCase{"SameValueKeepsLineUntouched", "[A]\nk = 1   \n", "A", "k", "1", "[A]\nk = 1   \n"},
+        WriteCase{"SameValueKeepsLineUntouched", "[A]\nk = 1   \n", "A", "k", "1",
+                  "[A]\nk = 1   \n"},
         WriteCase{"EmptyValue", "[A]\nk=1\n", "A", "k", "", "[A]\nk=\n"},
         WriteCase{"MissingKeyGoesAfterLastKey", "[A]\nx=1\n\n; about B\n[B]\ny=2\n", "A", "k", "3",
                   "[A]\nx=1\nk=3\n\n; about B\n[B]\ny=2\n"},
-        WriteCase{"MissingKeyInSectionWithoutKeys", "[A]\n\n[B]\n", "A", "k", "v", "[A]\nk=v\n\n[B]\n"},
-        WriteCase{"MissingKeyAfterUnterminatedLastLine", "[A]\nx=1", "A", "k", "v", "[A]\nx=1\nk=v\n"},
+        WriteCase{"MissingKeyInSectionWithoutKeys", "[A]\n\n[B]\n", "A", "k", "v",
+                  "[A]\nk=v\n\n[B]\n"},
+        WriteCase{"MissingKeyAfterUnterminatedLastLine", "[A]\nx=1", "A", "k", "v",
+                  "[A]\nx=1\nk=v\n"},
         WriteCase{"MissingSectionAfterUnterminatedLastLine", "[A]\nx=1", "B", "k", "v",
                   "[A]\nx=1\n\n[B]\nk=v\n"},
         WriteCase{"MissingSectionFollowsWindowsLineBreaks", "[A]\r\nx=1\r\n", "B", "k", "v",
                   "[A]\r\nx=1\r\n\r\n[B]\r\nk=v\r\n"},
-        WriteCase{"MissingSectionAfterBlankLastLine", "[A]\nx=1\n\n", "B", "k", "v", "[A]\nx=1\n\n[B]\nk=v\n"},
-        WriteCase{"OnlyByteOrderMark", "\xEF\xBB\xBF", "A", "k", "v", support::withNativeLineBreaks("\xEF\xBB\xBF[A]\nk=v\n")},
-        WriteCase{"ByteOrderMarkKept", "\xEF\xBB\xBF[A]\nk=1\n", "A", "k", "2", "\xEF\xBB\xBF[A]\nk=2\n"},
+        WriteCase{"MissingSectionAfterBlankLastLine", "[A]\nx=1\n\n", "B", "k", "v",
+                  "[A]\nx=1\n\n[B]\nk=v\n"},
+        WriteCase{"OnlyByteOrderMark", "\xEF\xBB\xBF", "A", "k", "v",
+                  support::withNativeLineBreaks("\xEF\xBB\xBF[A]\nk=v\n")},
+        WriteCase{"ByteOrderMarkKept", "\xEF\xBB\xBF[A]\nk=1\n", "A", "k", "2",
+                  "\xEF\xBB\xBF[A]\nk=2\n"},
         WriteCase{"FirstDuplicateReplaced", "[A]\nk=1\nk=2\n[A]\nk=3\n", "A", "k", "9",
                   "[A]\nk=9\nk=2\n[A]\nk=3\n"},
-        WriteCase{"KeyBeforeSectionsIsNotTheKey", "k=1\n[A]\nx=2\n", "A", "k", "5", "k=1\n[A]\nx=2\nk=5\n"},
+        WriteCase{"KeyBeforeSectionsIsNotTheKey", "k=1\n[A]\nx=2\n", "A", "k", "5",
+                  "k=1\n[A]\nx=2\nk=5\n"},
         WriteCase{"GarbageWithoutSectionsKept", "garbage\x01\n\xFF more", "A", "k", "v",
                   "garbage\x01\n\xFF more\n\n[A]\nk=v\n"},
         WriteCase{"CzechValue", "[A]\nk=x\n", "A", "k", "Připojení", "[A]\nk=Připojení\n"}),
@@ -158,15 +166,16 @@ struct RefusedCase {
 
 TEST(ProfileWrite, RefusesWhatTheFileCannotHoldAndChangesNothing) {
     const RefusedCase cases[] = {
-        {"", "k", "v"},       {" A", "k", "v"},      {"A ", "k", "v"},   {"A]", "k", "v"},
-        {"A\nB", "k", "v"},   {"A", "", "v"},        {"A", "k=x", "v"},  {"A", ";k", "v"},
-        {"A", "[k", "v"},     {"A", "k\r", "v"},     {"A", " k", "v"},   {"A", "k", "a\nb"},
-        {"A", "k", "a\rb"},   {"A", "k", "1\n[B]"},
+        {"", "k", "v"},     {" A", "k", "v"},     {"A ", "k", "v"},  {"A]", "k", "v"},
+        {"A\nB", "k", "v"}, {"A", "", "v"},       {"A", "k=x", "v"}, {"A", ";k", "v"},
+        {"A", "[k", "v"},   {"A", "k\r", "v"},    {"A", " k", "v"},  {"A", "k", "a\nb"},
+        {"A", "k", "a\rb"}, {"A", "k", "1\n[B]"},
     };
     const std::string before = "[A]\nk=1\n";
     for (const RefusedCase& c : cases) {
         ProfileFile f = parsed(before);
-        EXPECT_FALSE(f.write(c.section, c.key, c.value)) << c.section << "|" << c.key << "|" << c.value;
+        EXPECT_FALSE(f.write(c.section, c.key, c.value))
+            << c.section << "|" << c.key << "|" << c.value;
         EXPECT_EQ(f.bytes(), before);
     }
 }
@@ -238,7 +247,8 @@ TEST(ProfileFileOnDisk, FilesUpTo1MiBLoadAndLargerOnesAreUnreadable) {
         writeBytes(path, "[A]\nk=1\n" + std::string(size - 8, '\n'));
         ProfileFile f;
         const bool fits = size <= (1u << 20);
-        EXPECT_EQ(f.load(path), fits ? ProfileLoadResult::Loaded : ProfileLoadResult::Unreadable) << size;
+        EXPECT_EQ(f.load(path), fits ? ProfileLoadResult::Loaded : ProfileLoadResult::Unreadable)
+            << size;
         EXPECT_EQ(f.value("A", "k"), fits ? std::optional<std::string>("1") : std::nullopt) << size;
         if (fits) {
             ASSERT_TRUE(f.write("A", "k2", "2"));
@@ -285,4 +295,4 @@ TEST(ProfileFileOnDisk, ReplaceCreatesAMissingFile) {
     EXPECT_FALSE(platform::replaceFileContents(dir.file("missing/new.ini"), "abc"));
 }
 
-}  // namespace
+} // namespace

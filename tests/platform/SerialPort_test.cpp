@@ -17,7 +17,7 @@ namespace {
 using platform::SerialHandle;
 
 class SerialPortTest : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override {
         for (SerialHandle h : handles) {
             platform::serialClose(h);
@@ -56,8 +56,8 @@ TEST_F(SerialPortTest, RefusesWhatIsNotAnOpenableTerminal) {
     platform::setSerialDeviceMap(
         {{1, "/nonexistent/tty"}, {2, fileName}, {0, pty.slavePath()}, {256, pty.slavePath()}});
     EXPECT_EQ(open(1), platform::kNoSerialPort);
-    EXPECT_EQ(open(2), platform::kNoSerialPort);  // a plain file is no serial port
-    EXPECT_EQ(open(0), platform::kNoSerialPort);  // numbers outside 1-255
+    EXPECT_EQ(open(2), platform::kNoSerialPort); // a plain file is no serial port
+    EXPECT_EQ(open(0), platform::kNoSerialPort); // numbers outside 1-255
     EXPECT_EQ(open(256), platform::kNoSerialPort);
     std::remove(fileName);
 }
@@ -73,7 +73,7 @@ TEST_F(SerialPortTest, OpenIsExclusiveUntilClosed) {
     EXPECT_FALSE(platform::serialClose(first));
     const SerialHandle again = open(4);
     EXPECT_NE(again, platform::kNoSerialPort);
-    EXPECT_NE(again, first);  // a stale copy of the old handle stays closed
+    EXPECT_NE(again, first); // a stale copy of the old handle stays closed
     EXPECT_FALSE(platform::serialIsOpen(first));
 }
 
@@ -92,7 +92,7 @@ TEST_F(SerialPortTest, AppliesRawLineSettings) {
         ASSERT_EQ(tcgetattr(pty.slaveFd(), &before), 0);
         before.c_cflag |= CMSPAR | PARENB;
         ASSERT_EQ(tcsetattr(pty.slaveFd(), TCSANOW, &before), 0);
-        const SerialHandle h = open(5, c.baud, c.parity);  // a pty may refuse parity: still open
+        const SerialHandle h = open(5, c.baud, c.parity); // a pty may refuse parity: still open
         ASSERT_NE(h, platform::kNoSerialPort) << c.baud;
         termios t{};
         ASSERT_EQ(tcgetattr(pty.slaveFd(), &t), 0);
@@ -153,7 +153,7 @@ TEST_F(SerialPortTest, VanishedDeviceWaitsOutItsTimeInsteadOfSpinning) {
         EXPECT_EQ(p, 7u);
     }
     EXPECT_EQ(platform::serialRead(h, buffer, sizeof(buffer)), 0u);
-    EXPECT_TRUE(platform::serialIsOpen(h));  // still ours to close
+    EXPECT_TRUE(platform::serialIsOpen(h)); // still ours to close
 }
 
 // A USB port re-created under its name: the old descriptor hangs up, and a
@@ -210,4 +210,4 @@ TEST_F(SerialPortTest, UnknownHandleBehavesAsClosedPort) {
     EXPECT_FALSE(platform::serialClose(unknown));
 }
 
-}  // namespace
+} // namespace

@@ -79,4 +79,4 @@ TEST_F(SerialPortWin, RawBytesBothWaysAndBoundedWaits) {
     support::expectRawBytesAndBoundedWaits(h, pty);
 }
 
-}  // namespace
+} // namespace

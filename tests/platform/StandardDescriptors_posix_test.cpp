@@ -19,7 +19,7 @@ namespace {
 int childWith(std::initializer_list<int> closed) {
     const pid_t pid = ::fork();
     if (pid == 0) {
-        struct stat before[3] {};
+        struct stat before[3]{};
         for (int fd = 0; fd <= 2; ++fd) {
             ::fstat(fd, &before[fd]);
         }
@@ -30,7 +30,8 @@ int childWith(std::initializer_list<int> closed) {
         for (int fd = 0; fd <= 2; ++fd) {
             struct stat now {};
             const bool kept = ::fstat(fd, &now) == 0 && now.st_ino == before[fd].st_ino;
-            const bool refusing = (::fcntl(fd, F_GETFL) & O_ACCMODE) == (fd == 0 ? O_WRONLY : O_RDONLY);
+            const bool refusing =
+                (::fcntl(fd, F_GETFL) & O_ACCMODE) == (fd == 0 ? O_WRONLY : O_RDONLY);
             if (std::count(closed.begin(), closed.end(), fd) != 0 ? !refusing : !kept) {
                 ::_exit(fd + 1);
             }
@@ -48,4 +49,4 @@ TEST(StandardDescriptors, ClosedOnesAreHeldOpenOnesKept) {
     }
 }
 
-}  // namespace
+} // namespace

@@ -14,11 +14,12 @@ namespace {
 
 UdpEndpoint loopback(IpVersion version, std::uint16_t port) {
     UdpEndpoint e;
-    EXPECT_TRUE(platform::resolveHost(version == IpVersion::V4 ? "127.0.0.1" : "::1", version, port, e));
+    EXPECT_TRUE(
+        platform::resolveHost(version == IpVersion::V4 ? "127.0.0.1" : "::1", version, port, e));
     return e;
 }
 
-}  // namespace
+} // namespace
 
 // Only literals and /etc/hosts entries are used: no test may cause a DNS query.
 struct ResolveCase {
@@ -76,12 +77,12 @@ TEST_P(HostNameSyntax, AcceptsOnlyDnsLabels) {
 INSTANTIATE_TEST_SUITE_P(
     Table, HostNameSyntax,
     ::testing::Values(NameCase{"converter", true}, NameCase{"tk-7713t.lan", true},
-                      NameCase{"a.b.c.", true}, NameCase{"x1", true},
-                      NameCase{"", false}, NameCase{".", false}, NameCase{"-a", false},
-                      NameCase{"a-", false}, NameCase{"a-.b", false}, NameCase{"a b", false},
-                      NameCase{"a_b", false}, NameCase{"a..b", false},
-                      NameCase{"[::1]", false},
-                      NameCase{"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", false}));
+                      NameCase{"a.b.c.", true}, NameCase{"x1", true}, NameCase{"", false},
+                      NameCase{".", false}, NameCase{"-a", false}, NameCase{"a-", false},
+                      NameCase{"a-.b", false}, NameCase{"a b", false}, NameCase{"a_b", false},
+                      NameCase{"a..b", false}, NameCase{"[::1]", false},
+                      NameCase{"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa",
+                               false}));
 
 TEST(HostNameSyntax, TotalLengthIsLimited) {
     std::string name;
@@ -136,7 +137,8 @@ TEST_P(UdpRoundTrip, DatagramArrivesWithItsSender) {
     std::size_t length = 0;
     bool truncated = true;
     UdpEndpoint from;
-    ASSERT_EQ(b.receiveFrom(in.data(), in.size(), length, truncated, from, 1000), UdpReceive::Datagram);
+    ASSERT_EQ(b.receiveFrom(in.data(), in.size(), length, truncated, from, 1000),
+              UdpReceive::Datagram);
     in.resize(length);
     EXPECT_EQ(in, out);
     EXPECT_FALSE(truncated);
@@ -221,7 +223,7 @@ TEST(UdpSocket, MoveTransfersOwnershipAndCloseReleases) {
     ASSERT_TRUE(a.open(IpVersion::V4));
     const std::uint16_t port = a.localPort();
     UdpSocket b(std::move(a));
-    EXPECT_FALSE(a.isOpen());  // NOLINT(bugprone-use-after-move): a moved-from socket is closed
+    EXPECT_FALSE(a.isOpen()); // NOLINT(bugprone-use-after-move): a moved-from socket is closed
     EXPECT_TRUE(b.isOpen());
     EXPECT_EQ(b.localPort(), port);
     UdpSocket c;

@@ -6,14 +6,18 @@ FakeClock::FakeClock(std::uint32_t msSinceMidnight) : wallMs_(msSinceMidnight) {
     platform::setClockSource(this);
 }
 
-FakeClock::~FakeClock() { platform::setClockSource(nullptr); }
+FakeClock::~FakeClock() {
+    platform::setClockSource(nullptr);
+}
 
 void FakeClock::set(std::uint32_t hour, std::uint32_t minute, std::uint32_t second,
                     std::uint32_t millisecond) {
     wallMs_ = ((hour * 60 + minute) * 60 + second) * 1000 + millisecond;
 }
 
-void FakeClock::setMs(std::uint32_t msSinceMidnight) { wallMs_ = msSinceMidnight; }
+void FakeClock::setMs(std::uint32_t msSinceMidnight) {
+    wallMs_ = msSinceMidnight;
+}
 
 void FakeClock::advance(std::uint32_t ms) {
     wallMs_ = static_cast<std::uint32_t>((static_cast<std::uint64_t>(wallMs_) + ms) % kMsPerDay);
@@ -42,4 +46,4 @@ void FakeClock::pause(std::uint32_t ms) {
     advance(ms);
 }
 
-}  // namespace support
+} // namespace support

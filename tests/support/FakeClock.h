@@ -12,12 +12,12 @@
 namespace support {
 
 class FakeClock final : public platform::ClockSource {
-public:
+  public:
     static constexpr std::uint32_t kMsPerDay = 86400000;
 
     // Starts at msSinceMidnight (noon by default) and installs itself.
     explicit FakeClock(std::uint32_t msSinceMidnight = 12u * 3600u * 1000u);
-    ~FakeClock() override;  // restores the system clock
+    ~FakeClock() override; // restores the system clock
 
     FakeClock(const FakeClock&) = delete;
     FakeClock& operator=(const FakeClock&) = delete;
@@ -41,7 +41,7 @@ public:
     std::uint64_t monotonicUs() override { return monotonicMs_ * 1000u; }
     void pause(std::uint32_t ms) override;
 
-private:
+  private:
     std::uint32_t wallMs_;
     std::uint64_t monotonicMs_ = 0;
     std::vector<std::uint32_t> pauses_;
@@ -52,7 +52,7 @@ private:
 // there although the clock is fake. Other threads' waits (a test peer's)
 // leave it alone.
 class UdpWaitsAdvance final : public platform::TrafficTap {
-public:
+  public:
     explicit UdpWaitsAdvance(FakeClock& clock) : clock_(clock) { platform::setTrafficTap(this); }
     ~UdpWaitsAdvance() override { platform::setTrafficTap(nullptr); }
     UdpWaitsAdvance(const UdpWaitsAdvance&) = delete;
@@ -73,9 +73,9 @@ public:
     void udpReceived(std::intptr_t, const platform::UdpEndpoint&, const std::uint8_t*, std::size_t,
                      bool) override {}
 
-private:
+  private:
     FakeClock& clock_;
     std::thread::id owner_ = std::this_thread::get_id();
 };
 
-}  // namespace support
+} // namespace support

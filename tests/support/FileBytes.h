@@ -28,4 +28,4 @@ inline std::string readBytes(const std::string& path) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-}  // namespace support
+} // namespace support

@@ -23,4 +23,4 @@ bool receiveFrom(int socket, std::vector<std::uint8_t>& packet, std::vector<std:
 bool sendTo(int socket, const std::vector<std::uint8_t>& packet,
             const std::vector<std::uint8_t>& to);
 
-}  // namespace tftptest::sockets
+} // namespace tftptest::sockets

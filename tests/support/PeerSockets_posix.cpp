@@ -12,7 +12,7 @@ namespace {
 
 #include "support/PeerSockets_sockaddr.inc"
 
-}  // namespace
+} // namespace
 
 int openUdp(platform::IpVersion version, const char* address) {
     const int family = version == platform::IpVersion::V4 ? AF_INET : AF_INET6;
@@ -79,4 +79,4 @@ bool sendTo(int socket, const std::vector<std::uint8_t>& packet,
     return sent == static_cast<ssize_t>(packet.size());
 }
 
-}  // namespace tftptest::sockets
+} // namespace tftptest::sockets

@@ -22,7 +22,7 @@ bool started() {
     return ok;
 }
 
-}  // namespace
+} // namespace
 
 int openUdp(platform::IpVersion version, const char* address) {
     if (!started()) {
@@ -102,4 +102,4 @@ bool sendTo(int socket, const std::vector<std::uint8_t>& packet,
     return sent == static_cast<int>(packet.size());
 }
 
-}  // namespace tftptest::sockets
+} // namespace tftptest::sockets

@@ -10,13 +10,13 @@
 namespace support {
 
 class PtyPair {
-public:
+  public:
     // Opens the pair and puts the slave into raw mode, so bytes written on
     // the master before the program opens the slave are neither echoed nor
     // translated. Keeps one slave descriptor open for its whole life, so
     // the master never sees a hang-up while the program's port is closed.
     PtyPair();
-    ~PtyPair();  // closes both sides and clears a COM mapping it made
+    ~PtyPair(); // closes both sides and clears a COM mapping it made
 
     PtyPair(const PtyPair&) = delete;
     PtyPair& operator=(const PtyPair&) = delete;
@@ -39,11 +39,11 @@ public:
     // Simulates a device that disappears: the program's port hangs up.
     void closeMaster();
 
-private:
+  private:
     int master_ = -1;
     int slave_ = -1;
     std::string slavePath_;
     bool mapped_ = false;
 };
 
-}  // namespace support
+} // namespace support

@@ -99,4 +99,4 @@ void PtyPair::closeMaster() {
     }
 }
 
-}  // namespace support
+} // namespace support

@@ -62,7 +62,7 @@ HANDLE handleOf(int value) {
     return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(value));
 }
 
-}  // namespace
+} // namespace
 
 PtyPair::PtyPair() {
     const ComPair pair = comPair();
@@ -93,7 +93,7 @@ PtyPair::~PtyPair() {
 void PtyPair::mapAsCom(int comNumber) {
     const ComPair pair = comPair();
     if (comNumber < pair.first || comNumber > pair.last) {
-        closeMaster();  // not a number the wrapper joined to this pair
+        closeMaster(); // not a number the wrapper joined to this pair
     }
     mapped_ = true;
 }
@@ -140,4 +140,4 @@ void PtyPair::closeMaster() {
     }
 }
 
-}  // namespace support
+} // namespace support

@@ -8,11 +8,11 @@
 namespace support {
 
 struct ScriptedSerialPort::State {
-    FakeClock* clock = nullptr;  // null once the scripted port is gone
+    FakeClock* clock = nullptr; // null once the scripted port is gone
     bool openable = true;
     int attempts = 0;
     int opens = 0;
-    int hungUpThrough = 0;  // ports with this opening number or lower are gone
+    int hungUpThrough = 0; // ports with this opening number or lower are gone
     int closes = 0;
     std::int32_t lastCom = 0;
     platform::SerialLineSettings lastSettings;
@@ -23,7 +23,7 @@ struct ScriptedSerialPort::State {
         std::uint64_t atMs;
         Bytes bytes;
     };
-    std::vector<Due> pending;  // not yet arrived, in arrival order
+    std::vector<Due> pending; // not yet arrived, in arrival order
     std::deque<std::uint8_t> arrived;
     bool talking = false;
     std::uint8_t talkByte = 0;
@@ -47,7 +47,8 @@ struct ScriptedSerialPort::State {
     void refresh() {
         const std::uint64_t t = now();
         while (!pending.empty() && pending.front().atMs <= t) {
-            arrived.insert(arrived.end(), pending.front().bytes.begin(), pending.front().bytes.end());
+            arrived.insert(arrived.end(), pending.front().bytes.begin(),
+                           pending.front().bytes.end());
             pending.erase(pending.begin());
         }
         if (talking && t > talkedUpTo) {
@@ -76,7 +77,7 @@ struct ScriptedSerialPort::State {
 namespace {
 
 class ScriptedPortHandle final : public platform::SerialPort {
-public:
+  public:
     explicit ScriptedPortHandle(std::shared_ptr<ScriptedSerialPort::State> state)
         : state_(std::move(state)), opening_(state_->opens) {}
     // Bytes on their way or unread go with the port.
@@ -145,12 +146,12 @@ public:
         return count;
     }
 
-private:
+  private:
     std::shared_ptr<ScriptedSerialPort::State> state_;
-    int opening_;  // this port's opening number
+    int opening_; // this port's opening number
 };
 
-}  // namespace
+} // namespace
 
 ScriptedSerialPort::ScriptedSerialPort(FakeClock& clock) : state_(std::make_shared<State>()) {
     state_->clock = &clock;
@@ -163,17 +164,31 @@ ScriptedSerialPort::~ScriptedSerialPort() {
     state_->clock = nullptr;
 }
 
-void ScriptedSerialPort::setOpenable(bool openable) { state_->openable = openable; }
-int ScriptedSerialPort::openAttempts() const { return state_->attempts; }
-int ScriptedSerialPort::openCount() const { return state_->opens; }
-int ScriptedSerialPort::closeCount() const { return state_->closes; }
-bool ScriptedSerialPort::isOpen() const { return state_->opens > state_->closes; }
-std::int32_t ScriptedSerialPort::lastComNumber() const { return state_->lastCom; }
+void ScriptedSerialPort::setOpenable(bool openable) {
+    state_->openable = openable;
+}
+int ScriptedSerialPort::openAttempts() const {
+    return state_->attempts;
+}
+int ScriptedSerialPort::openCount() const {
+    return state_->opens;
+}
+int ScriptedSerialPort::closeCount() const {
+    return state_->closes;
+}
+bool ScriptedSerialPort::isOpen() const {
+    return state_->opens > state_->closes;
+}
+std::int32_t ScriptedSerialPort::lastComNumber() const {
+    return state_->lastCom;
+}
 platform::SerialLineSettings ScriptedSerialPort::lastSettings() const {
     return state_->lastSettings;
 }
 
-void ScriptedSerialPort::queueAnswer(Answer answer) { state_->queued.push_back(std::move(answer)); }
+void ScriptedSerialPort::queueAnswer(Answer answer) {
+    state_->queued.push_back(std::move(answer));
+}
 
 void ScriptedSerialPort::setResponder(Responder responder) {
     state_->responder = std::move(responder);
@@ -190,9 +205,13 @@ void ScriptedSerialPort::talkEndlessly(std::uint8_t byte, std::uint32_t bytesPer
     state_->talkedUpTo = state_->now();
 }
 
-void ScriptedSerialPort::vanish() { state_->vanished = true; }
+void ScriptedSerialPort::vanish() {
+    state_->vanished = true;
+}
 
-void ScriptedSerialPort::hangUp() { state_->hungUpThrough = state_->opens; }
+void ScriptedSerialPort::hangUp() {
+    state_->hungUpThrough = state_->opens;
+}
 
 const std::vector<ScriptedSerialPort::Bytes>& ScriptedSerialPort::writes() const {
     return state_->writes;
@@ -203,11 +222,15 @@ std::size_t ScriptedSerialPort::unreadBytes() const {
     return state_->arrived.size();
 }
 
-std::uint64_t ScriptedSerialPort::waitCalls() const { return state_->waitCalls; }
-std::uint64_t ScriptedSerialPort::waitedMs() const { return state_->waitedMs; }
+std::uint64_t ScriptedSerialPort::waitCalls() const {
+    return state_->waitCalls;
+}
+std::uint64_t ScriptedSerialPort::waitedMs() const {
+    return state_->waitedMs;
+}
 
-std::unique_ptr<platform::SerialPort> ScriptedSerialPort::open(
-    std::int32_t comNumber, const platform::SerialLineSettings& settings) {
+std::unique_ptr<platform::SerialPort>
+ScriptedSerialPort::open(std::int32_t comNumber, const platform::SerialLineSettings& settings) {
     ++state_->attempts;
     state_->lastCom = comNumber;
     state_->lastSettings = settings;
@@ -218,4 +241,4 @@ std::unique_ptr<platform::SerialPort> ScriptedSerialPort::open(
     return std::make_unique<ScriptedPortHandle>(state_);
 }
 
-}  // namespace support
+} // namespace support

@@ -16,28 +16,28 @@
 namespace support {
 
 class ScriptedSerialPort final : public platform::SerialBackend {
-public:
+  public:
     using Bytes = std::vector<std::uint8_t>;
     struct Piece {
-        std::uint32_t afterMs = 0;  // after the write of the request (or after deliver())
+        std::uint32_t afterMs = 0; // after the write of the request (or after deliver())
         Bytes bytes;
     };
     using Answer = std::vector<Piece>;
     // Called for every written request that no queued answer covers.
     using Responder = std::function<Answer(const Bytes& request)>;
 
-    explicit ScriptedSerialPort(FakeClock& clock);  // installs itself
-    ~ScriptedSerialPort() override;                 // restores the system backend
+    explicit ScriptedSerialPort(FakeClock& clock); // installs itself
+    ~ScriptedSerialPort() override;                // restores the system backend
 
     ScriptedSerialPort(const ScriptedSerialPort&) = delete;
     ScriptedSerialPort& operator=(const ScriptedSerialPort&) = delete;
 
     // Opening. A port that is not openable fails like a missing device.
     void setOpenable(bool openable);
-    int openAttempts() const;  // also those that failed
+    int openAttempts() const; // also those that failed
     int openCount() const;
     int closeCount() const;
-    bool isOpen() const;  // some open port has not been closed yet
+    bool isOpen() const; // some open port has not been closed yet
     std::int32_t lastComNumber() const;
     platform::SerialLineSettings lastSettings() const;
 
@@ -64,13 +64,13 @@ public:
     std::uint64_t waitCalls() const;
     std::uint64_t waitedMs() const;
 
-    std::unique_ptr<platform::SerialPort> open(std::int32_t comNumber,
-                                               const platform::SerialLineSettings& settings) override;
+    std::unique_ptr<platform::SerialPort>
+    open(std::int32_t comNumber, const platform::SerialLineSettings& settings) override;
 
     struct State;
 
-private:
+  private:
     std::shared_ptr<State> state_;
 };
 
-}  // namespace support
+} // namespace support

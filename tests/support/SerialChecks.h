@@ -39,4 +39,4 @@ inline void expectRawBytesAndBoundedWaits(platform::SerialHandle h, PtyPair& pty
     EXPECT_FALSE(platform::serialWaitReadable(h, 5));
 }
 
-}  // namespace support
+} // namespace support

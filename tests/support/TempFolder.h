@@ -39,4 +39,4 @@ class TempFolder {
     std::string path_;
 };
 
-}  // namespace support
+} // namespace support

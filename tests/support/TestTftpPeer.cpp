@@ -10,9 +10,13 @@ namespace tftptest {
 
 namespace {
 
-int openUdp(platform::IpVersion version, const char* address) { return sockets::openUdp(version, address); }
+int openUdp(platform::IpVersion version, const char* address) {
+    return sockets::openUdp(version, address);
+}
 
-std::uint16_t portOf(int fd) { return sockets::localPort(fd); }
+std::uint16_t portOf(int fd) {
+    return sockets::localPort(fd);
+}
 
 void closeFd(int& fd) {
     if (fd >= 0) {
@@ -25,7 +29,7 @@ const char* loopback(platform::IpVersion version) {
     return version == platform::IpVersion::V4 ? "127.0.0.1" : "::1";
 }
 
-}  // namespace
+} // namespace
 
 Bytes fromHex(std::string_view text) {
     Bytes out;
@@ -103,9 +107,13 @@ TestTftpPeer::~TestTftpPeer() {
     closeFd(foreignAddress_);
 }
 
-bool TestTftpPeer::ready() const { return listen_ >= 0 && foreignPort_ >= 0 && port_ != 0; }
+bool TestTftpPeer::ready() const {
+    return listen_ >= 0 && foreignPort_ >= 0 && port_ != 0;
+}
 
-std::uint16_t TestTftpPeer::port() const { return port_; }
+std::uint16_t TestTftpPeer::port() const {
+    return port_;
+}
 
 std::string TestTftpPeer::address() const {
     if (version_ == platform::IpVersion::V4) {
@@ -114,14 +122,18 @@ std::string TestTftpPeer::address() const {
     return "[::1]:" + std::to_string(port_);
 }
 
-void TestTftpPeer::setStepTimeout(std::chrono::milliseconds timeout) { stepTimeout_ = timeout; }
+void TestTftpPeer::setStepTimeout(std::chrono::milliseconds timeout) {
+    stepTimeout_ = timeout;
+}
 
 TestTftpPeer& TestTftpPeer::receiveRequest() {
     steps_.push_back({Step::Kind::ReceiveRequest, Socket::Listen, {}, {}, 0});
     return *this;
 }
 
-TestTftpPeer& TestTftpPeer::receive() { return receiveAt(Socket::Transfer); }
+TestTftpPeer& TestTftpPeer::receive() {
+    return receiveAt(Socket::Transfer);
+}
 
 TestTftpPeer& TestTftpPeer::receiveAt(Socket socket) {
     steps_.push_back({Step::Kind::Receive, socket, {}, {}, 0});
@@ -143,8 +155,8 @@ TestTftpPeer& TestTftpPeer::serveRead(const Bytes& contents, std::uint16_t block
     std::size_t size = 512;
     if (blockSize > 0) {
         size = blockSize;
-        send(oackPacket({{"blksize", std::to_string(blockSize)},
-                         {"tsize", std::to_string(contents.size())}}));
+        send(oackPacket(
+            {{"blksize", std::to_string(blockSize)}, {"tsize", std::to_string(contents.size())}}));
         receive();
     }
     std::size_t offset = 0;
@@ -170,7 +182,10 @@ TestTftpPeer& TestTftpPeer::serveWrite(std::uint16_t blockSize) {
     } else {
         send(ackPacket(0));
     }
-    steps_.push_back({Step::Kind::WriteLoop, Socket::Transfer, {}, {},
+    steps_.push_back({Step::Kind::WriteLoop,
+                      Socket::Transfer,
+                      {},
+                      {},
                       blockSize > 0 ? blockSize : std::uint16_t{512}});
     return *this;
 }
@@ -187,9 +202,13 @@ bool TestTftpPeer::finish() {
     return failure_.empty();
 }
 
-std::string TestTftpPeer::failure() const { return failure_; }
+std::string TestTftpPeer::failure() const {
+    return failure_;
+}
 
-const std::vector<Datagram>& TestTftpPeer::received() const { return received_; }
+const std::vector<Datagram>& TestTftpPeer::received() const {
+    return received_;
+}
 
 std::vector<Bytes> TestTftpPeer::receivedAt(Socket socket) const {
     std::vector<Bytes> out;
@@ -201,13 +220,16 @@ std::vector<Bytes> TestTftpPeer::receivedAt(Socket socket) const {
     return out;
 }
 
-std::vector<Bytes> TestTftpPeer::requests() const { return receivedAt(Socket::Listen); }
+std::vector<Bytes> TestTftpPeer::requests() const {
+    return receivedAt(Socket::Listen);
+}
 
 Bytes TestTftpPeer::written() const {
     std::map<std::uint16_t, Bytes> blocks;
     for (const auto& d : received_) {
         const tftpwire::Packet p = tftpwire::parse(d.bytes);
-        if (d.at == Socket::Transfer && p.opcode == tftpwire::Opcode::Data && p.shape == tftpwire::Shape::Ok) {
+        if (d.at == Socket::Transfer && p.opcode == tftpwire::Opcode::Data &&
+            p.shape == tftpwire::Shape::Ok) {
             blocks.emplace(p.number, Bytes(p.payload.begin(), p.payload.end()));
         }
     }
@@ -221,7 +243,8 @@ Bytes TestTftpPeer::written() const {
 std::size_t TestTftpPeer::drainPending() {
     std::size_t count = unclaimed_;
     unclaimed_ = 0;
-    for (Socket s : {Socket::Listen, Socket::Transfer, Socket::ForeignPort, Socket::ForeignAddress}) {
+    for (Socket s :
+         {Socket::Listen, Socket::Transfer, Socket::ForeignPort, Socket::ForeignAddress}) {
         const int fd = fdOf(s);
         while (fd >= 0) {
             if (!sockets::waitReadable({fd}, 0)[0] || !readOne(s)) {
@@ -237,10 +260,14 @@ std::size_t TestTftpPeer::drainPending() {
 
 int TestTftpPeer::fdOf(Socket socket) const {
     switch (socket) {
-    case Socket::Listen: return listen_;
-    case Socket::Transfer: return transfer_;
-    case Socket::ForeignPort: return foreignPort_;
-    case Socket::ForeignAddress: return foreignAddress_;
+    case Socket::Listen:
+        return listen_;
+    case Socket::Transfer:
+        return transfer_;
+    case Socket::ForeignPort:
+        return foreignPort_;
+    case Socket::ForeignAddress:
+        return foreignAddress_;
     }
     return -1;
 }
@@ -300,7 +327,8 @@ bool TestTftpPeer::waitFor(Socket target, Bytes& packet) {
         }
         std::vector<int> fds;
         std::vector<Socket> which;
-        for (Socket s : {Socket::Listen, Socket::Transfer, Socket::ForeignPort, Socket::ForeignAddress}) {
+        for (Socket s :
+             {Socket::Listen, Socket::Transfer, Socket::ForeignPort, Socket::ForeignAddress}) {
             if (fdOf(s) >= 0) {
                 fds.push_back(fdOf(s));
                 which.push_back(s);
@@ -394,4 +422,4 @@ bool TestTftpPeer::runStep(const Step& step) {
     return false;
 }
 
-}  // namespace tftptest
+} // namespace tftptest

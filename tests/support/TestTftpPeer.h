@@ -62,12 +62,12 @@ enum class Socket { Listen, Transfer, ForeignPort, ForeignAddress };
 struct Datagram {
     Socket at = Socket::Listen;
     Bytes bytes;
-    std::uint16_t fromPort = 0;            // the client's source port
-    std::chrono::milliseconds elapsed{0};  // since start()
+    std::uint16_t fromPort = 0;           // the client's source port
+    std::chrono::milliseconds elapsed{0}; // since start()
 };
 
 class TestTftpPeer {
-public:
+  public:
     explicit TestTftpPeer(platform::IpVersion version = platform::IpVersion::V4);
     ~TestTftpPeer();
     TestTftpPeer(const TestTftpPeer&) = delete;
@@ -123,7 +123,7 @@ public:
     // After the client returned, 0 means it sent nothing unexpected.
     std::size_t drainPending();
 
-private:
+  private:
     struct Step {
         enum class Kind { ReceiveRequest, Receive, Send, Delay, WriteLoop };
         Kind kind;
@@ -158,7 +158,7 @@ private:
 
     struct Pending {
         Bytes bytes;
-        std::vector<std::uint8_t> from;  // raw socket address of the sender
+        std::vector<std::uint8_t> from; // raw socket address of the sender
     };
     // Received but not yet taken by a step, per socket.
     std::vector<Pending> pending_[4];
@@ -172,4 +172,4 @@ private:
     std::string failure_;
 };
 
-}  // namespace tftptest
+} // namespace tftptest

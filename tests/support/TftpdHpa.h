@@ -28,7 +28,7 @@
 namespace tftptest {
 
 class TftpdHpa {
-public:
+  public:
     static constexpr const char* kServer = "/usr/sbin/in.tftpd";
 
     TftpdHpa() {
@@ -78,7 +78,7 @@ public:
                 return false;
             }
         }
-        return ::chmod(path.c_str(), 0644) == 0;  // the server serves world-readable files only
+        return ::chmod(path.c_str(), 0644) == 0; // the server serves world-readable files only
     }
 
     bool getFile(const std::string& name, std::vector<std::uint8_t>& contents) const {
@@ -112,7 +112,7 @@ public:
         pid_ = -1;
     }
 
-private:
+  private:
     static std::uint16_t freeLoopbackPort() {
         const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
         if (fd < 0) {
@@ -139,9 +139,9 @@ private:
         const passwd* user = ::getpwuid(::geteuid());
         const std::string userName = user != nullptr ? user->pw_name : "root";
         const std::string listenAddress = "127.0.0.1:" + std::to_string(port_);
-        std::vector<std::string> args = {kServer,      "--foreground", "--address", listenAddress,
-                                         "--secure",   "--create",     "--umask",   "000",
-                                         "--user",     userName,       directory_};
+        std::vector<std::string> args = {kServer,    "--foreground", "--address", listenAddress,
+                                         "--secure", "--create",     "--umask",   "000",
+                                         "--user",   userName,       directory_};
         const pid_t child = ::fork();
         if (child < 0) {
             return;
@@ -195,7 +195,7 @@ private:
         bool serving = false;
         for (int attempt = 0; attempt < 40 && !serving; ++attempt) {
             if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
-                pid_ = -1;  // exited: port taken or no permission
+                pid_ = -1; // exited: port taken or no permission
                 break;
             }
             ::sendto(fd, request.data(), request.size(), 0, reinterpret_cast<sockaddr*>(&server),
@@ -225,4 +225,4 @@ private:
     pid_t pid_ = -1;
 };
 
-}  // namespace tftptest
+} // namespace tftptest

@@ -6,7 +6,7 @@ namespace support {
 
 bool underWine();
 
-}  // namespace support
+} // namespace support
 
 #define TK_SKIP_UNDER_WINE(reason)                                                                 \
     do {                                                                                           \

@@ -6,4 +6,4 @@ bool underWine() {
     return false;
 }
 
-}  // namespace support
+} // namespace support

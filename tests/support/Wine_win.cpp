@@ -9,4 +9,4 @@ bool underWine() {
     return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
-}  // namespace support
+} // namespace support

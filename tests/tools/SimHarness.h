@@ -16,7 +16,7 @@
 namespace harness {
 
 class Sim {
-public:
+  public:
     explicit Sim(tksim::Config config = {}) {
         config.tftp.address = "127.0.0.1";
         config.tftp.port = 0;
@@ -66,7 +66,7 @@ public:
         return count(text);
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::vector<std::string> log_;
     std::unique_ptr<tksim::Simulator> sim_;
@@ -74,4 +74,4 @@ private:
     bool started_ = false;
 };
 
-}  // namespace harness
+} // namespace harness

@@ -52,7 +52,8 @@ struct Setup {
 // by its pid (killing it after 20 s: a hang guard).
 Outcome runProgram(const std::vector<std::string>& args, const Setup& setup = {}) {
     const std::string program = std::string(TK_BINARY_DIR) + "/tools/cli/tk7713t";
-    const std::string base = std::string(TK_BINARY_DIR) + "/cli_binary_test." + std::to_string(::getpid());
+    const std::string base =
+        std::string(TK_BINARY_DIR) + "/cli_binary_test." + std::to_string(::getpid());
     const std::string outPath = base + ".out";
     const std::string errPath = base + ".err";
     std::vector<char*> argv;
@@ -74,7 +75,8 @@ Outcome runProgram(const std::vector<std::string>& args, const Setup& setup = {}
         posix_spawn_file_actions_adddup2(&actions, output[1], 1);
         posix_spawn_file_actions_addclose(&actions, output[0]);
     } else if (setup.stdoutPath == nullptr) {
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
     } else if (*setup.stdoutPath == '\0') {
         posix_spawn_file_actions_addclose(&actions, 1);
     } else {
@@ -83,7 +85,8 @@ Outcome runProgram(const std::vector<std::string>& args, const Setup& setup = {}
     if (setup.closeStderr) {
         posix_spawn_file_actions_addclose(&actions, 2);
     } else {
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
     }
     Outcome r;
     pid_t pid = 0;
@@ -99,7 +102,8 @@ Outcome runProgram(const std::vector<std::string>& args, const Setup& setup = {}
         return r;
     }
     std::string piped;
-    for (char c = 0; output[0] >= 0 && std::count(piped.begin(), piped.end(), '\n') < setup.readerLines &&
+    for (char c = 0; output[0] >= 0 &&
+                     std::count(piped.begin(), piped.end(), '\n') < setup.readerLines &&
                      ::read(output[0], &c, 1) == 1;) {
         piped.push_back(c);
     }
@@ -111,7 +115,8 @@ Outcome runProgram(const std::vector<std::string>& args, const Setup& setup = {}
         const std::string sofar = slurp(outPath);
         if ((setup.interruptAfterLines > 0 &&
              std::count(sofar.begin(), sofar.end(), '\n') >= setup.interruptAfterLines) ||
-            (setup.interruptAfterErr != nullptr && slurp(errPath).find(setup.interruptAfterErr) != std::string::npos)) {
+            (setup.interruptAfterErr != nullptr &&
+             slurp(errPath).find(setup.interruptAfterErr) != std::string::npos)) {
             ::kill(pid, SIGINT);
             break;
         }
@@ -209,17 +214,20 @@ TEST(Program, FollowedStatisticsEndWellWhenTheReaderGoesAway) {
 TEST(Program, ClosedStandardErrorNeverReachesTheLine) {
     harness::Sim sim;
     ASSERT_TRUE(sim.started()) << sim.error();
-    const Outcome r = runProgram({"--device", sim.pty(), "--trace", "identify"}, {.closeStderr = true});
+    const Outcome r =
+        runProgram({"--device", sim.pty(), "--trace", "identify"}, {.closeStderr = true});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("Connection successfully initialized.", 0), 0u) << r.out;
     EXPECT_EQ(sim.settledCount("0x45 identify", 5), 5u);
-    EXPECT_EQ(sim.log().size(), 5u + sim.count("client gone")) << "nothing else reached the converter";
+    EXPECT_EQ(sim.log().size(), 5u + sim.count("client gone"))
+        << "nothing else reached the converter";
 }
 
 TEST(Program, FollowedStatisticsEndCleanlyOnCtrlC) {
     harness::Sim sim;
     ASSERT_TRUE(sim.started()) << sim.error();
-    const Outcome r = runProgram({"--lan", sim.lan(), "stats", "--follow"}, {.interruptAfterLines = 3});
+    const Outcome r =
+        runProgram({"--lan", sim.lan(), "stats", "--follow"}, {.interruptAfterLines = 3});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_GE(std::count(r.out.begin(), r.out.end(), '\n'), 3);
     EXPECT_EQ(r.err, "");
@@ -231,10 +239,9 @@ TEST(Program, CtrlCAtTheScanQuestionCancels) {
     const Outcome r = runProgram({"scan", "--lan", "127.0.0.0/23"},
                                  {.stdinPipe = true, .interruptAfterErr = "Go on? [y/N] "});
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err,
-              "tk7713t: The scan probes 510 addresses\n"
-              "Go on? [y/N] \n"
-              "tk7713t: Not confirmed, nothing sent (--yes confirms in advance)\n");
+    EXPECT_EQ(r.err, "tk7713t: The scan probes 510 addresses\n"
+                     "Go on? [y/N] \n"
+                     "tk7713t: Not confirmed, nothing sent (--yes confirms in advance)\n");
 }
 
-}  // namespace
+} // namespace

@@ -70,4 +70,4 @@ TEST(RunGuarded, ExceptionBecomesMessageAndStatus1) {
     EXPECT_EQ(err.str(), "tk7713t: unexpected failure\n");
 }
 
-}  // namespace
+} // namespace

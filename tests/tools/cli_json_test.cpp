@@ -16,8 +16,10 @@ TEST(JsonWrite, ConverterTextsKeepEveryByte) {
     const std::string bytes("A\0\x01\x1F\x7F\x80\x9F\xA0\xE9\xFF\"\\\n", 13);
     Value o = Value::object();
     o.add("Text", Value::bytes(bytes));
-    EXPECT_EQ(tkcli::json::write(o),
-              "{\n  \"Text\": \"A\\u0000\\u0001\\u001f\\u007f\\u0080\\u009f\xC2\xA0\xC3\xA9\xC3\xBF\\\"\\\\\\n\"\n}\n");
+    EXPECT_EQ(
+        tkcli::json::write(o),
+        "{\n  \"Text\": "
+        "\"A\\u0000\\u0001\\u001f\\u007f\\u0080\\u009f\xC2\xA0\xC3\xA9\xC3\xBF\\\"\\\\\\n\"\n}\n");
     Value back;
     std::string error;
     ASSERT_TRUE(tkcli::json::read(tkcli::json::write(o), back, error)) << error;
@@ -41,12 +43,15 @@ TEST(JsonWrite, UnicodeTextPassesThrough) {
 TEST(JsonRead, EscapesAndSurrogates) {
     Value v;
     std::string error;
-    ASSERT_TRUE(tkcli::json::read(R"(["\u00e9\ud83d\ude00\/\t", -0.5e+3, true, null, {}])", v, error)) << error;
+    ASSERT_TRUE(
+        tkcli::json::read(R"(["\u00e9\ud83d\ude00\/\t", -0.5e+3, true, null, {}])", v, error))
+        << error;
     EXPECT_EQ(v.items[0].text, "\xC3\xA9\xF0\x9F\x98\x80/\t");
     EXPECT_EQ(v.items[1].text, "-0.5e+3");
     EXPECT_TRUE(v.items[2].boolean);
     EXPECT_EQ(v.items[3].kind, Value::Kind::Null);
-    ASSERT_TRUE(tkcli::json::read("\xEF\xBB\xBF{\"a\": 1}", v, error)) << "a byte order mark is tolerated";
+    ASSERT_TRUE(tkcli::json::read("\xEF\xBB\xBF{\"a\": 1}", v, error))
+        << "a byte order mark is tolerated";
 }
 
 struct Bad {
@@ -68,17 +73,13 @@ TEST_P(JsonReadRefuses, WithLineAndColumn) {
 // The library's messages, behind the position of the fault.
 INSTANTIATE_TEST_SUITE_P(
     Texts, JsonReadRefuses,
-    ::testing::Values(Bad{"", "line 1, column 1: "},
-                      Bad{"[1,]", "line 1, column 4: "},
+    ::testing::Values(Bad{"", "line 1, column 1: "}, Bad{"[1,]", "line 1, column 4: "},
                       Bad{"{\"a\":1,}", "line 1, column 8: "},
-                      Bad{"{\"a\":1}\n x", "line 2, column 2: "},
-                      Bad{"01", "line 1, column 2: "},
+                      Bad{"{\"a\":1}\n x", "line 2, column 2: "}, Bad{"01", "line 1, column 2: "},
                       Bad{"\"a\nb\"", "line 2, column 0: "},
                       Bad{"\"\\ud800\"", "line 1, column 8: "},
-                      Bad{"\"\\x41\"", "line 1, column 3: "},
-                      Bad{"[1.]", "line 1, column 4: "},
-                      Bad{"tru", "line 1, column 4: "},
-                      Bad{"\"open", "line 1, column 6: "},
+                      Bad{"\"\\x41\"", "line 1, column 3: "}, Bad{"[1.]", "line 1, column 4: "},
+                      Bad{"tru", "line 1, column 4: "}, Bad{"\"open", "line 1, column 6: "},
                       Bad{"\"\xC3\x28\"", "line 1, column 3: "}));
 
 TEST(JsonRead, DuplicateKeysAreRefusedAtAnyDepth) {
@@ -86,7 +87,8 @@ TEST(JsonRead, DuplicateKeysAreRefusedAtAnyDepth) {
     std::string error;
     EXPECT_FALSE(tkcli::json::read(R"({"a": {"b": 1, "b": 2}})", v, error));
     EXPECT_EQ(error, "duplicate key \"b\"");
-    EXPECT_TRUE(tkcli::json::read(R"({"a": {"b": 1}, "b": {"b": 2}})", v, error)) << "each object has its own keys";
+    EXPECT_TRUE(tkcli::json::read(R"({"a": {"b": 1}, "b": {"b": 2}})", v, error))
+        << "each object has its own keys";
 }
 
 TEST(JsonRead, DepthIsBounded) {
@@ -102,4 +104,4 @@ TEST(DisplayText, TrailingZerosDroppedControlsEscaped) {
     EXPECT_EQ(tkcli::DisplayText(std::string("a\0b\x1B\xE9\x85", 6)), "a\\x00b\\x1B\xC3\xA9\\x85");
 }
 
-}  // namespace
+} // namespace

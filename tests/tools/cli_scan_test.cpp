@@ -80,7 +80,8 @@ struct Listener {
         std::size_t n = 0;
         bool cut = false;
         platform::UdpEndpoint from;
-        while (socket.receiveFrom(b.data(), b.size(), n, cut, from, 0) == platform::UdpReceive::Datagram) {
+        while (socket.receiveFrom(b.data(), b.size(), n, cut, from, 0) ==
+               platform::UdpReceive::Datagram) {
             ++arrivals;
         }
     }
@@ -110,17 +111,25 @@ TEST(ScanLan, FindsTheConvertersOfARangeAndProbesEachAddressOnceAtTheRate) {
     cb.model.identity.serial = "11110025";
     std::vector<std::string> logA, logB;
     std::mutex m;
-    ca.log = [&](const std::string& l) { std::lock_guard g(m); logA.push_back(l); };
-    cb.log = [&](const std::string& l) { std::lock_guard g(m); logB.push_back(l); };
+    ca.log = [&](const std::string& l) {
+        std::lock_guard g(m);
+        logA.push_back(l);
+    };
+    cb.log = [&](const std::string& l) {
+        std::lock_guard g(m);
+        logB.push_back(l);
+    };
     tksim::Simulator simA(ca), simB(cb);
     std::string error;
     ASSERT_TRUE(simA.start(&error)) << error;
     ASSERT_TRUE(simB.start(&error)) << error;
 
-    std::map<int, Listener> silent;  // every other address of 127.0.0.16/28
+    std::map<int, Listener> silent; // every other address of 127.0.0.16/28
     for (int host = 16; host <= 31; ++host) {
         if (host != 18 && host != 25) {
-            ASSERT_TRUE(silent[host].socket.openBound(loopback(static_cast<std::uint8_t>(host), port))) << host;
+            ASSERT_TRUE(
+                silent[host].socket.openBound(loopback(static_cast<std::uint8_t>(host), port)))
+                << host;
         }
     }
     std::thread drain([&] {
@@ -132,8 +141,9 @@ TEST(ScanLan, FindsTheConvertersOfARangeAndProbesEachAddressOnceAtTheRate) {
         }
     });
     support::WaitClock clock;
-    const auto r = runTool({"--json", "scan", "--lan", "127.0.0.16/28", "--port", std::to_string(port), "--rate",
-                            "20", "--lan-timeout", "300", "--quiet"});
+    const auto r =
+        runTool({"--json", "scan", "--lan", "127.0.0.16/28", "--port", std::to_string(port),
+                 "--rate", "20", "--lan-timeout", "300", "--quiet"});
     drain.join();
     EXPECT_EQ(r.status, tkcli::EXIT_OK) << r.err;
     EXPECT_NE(r.out.find("\"127.0.0.18\""), std::string::npos) << r.out;
@@ -160,8 +170,9 @@ TEST(ScanLan, FindsTheConvertersOfARangeAndProbesEachAddressOnceAtTheRate) {
     // Both converters saw their transfer ended by the scan.
     auto ended = [&](const std::vector<std::string>& log) {
         std::lock_guard g(m);
-        return std::count_if(log.begin(), log.end(),
-                             [](const std::string& l) { return l.find("ended by the client") != std::string::npos; });
+        return std::count_if(log.begin(), log.end(), [](const std::string& l) {
+            return l.find("ended by the client") != std::string::npos;
+        });
     };
     for (int i = 0; i < 100 && (ended(logA) == 0 || ended(logB) == 0); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -174,13 +185,16 @@ TEST(ScanLan, FindsTheConvertersOfARangeAndProbesEachAddressOnceAtTheRate) {
 TEST(ScanLan, ProgressIsPlainLinesUnlessStandardErrorIsATerminal) {
     platform::UdpSocket silent;
     ASSERT_TRUE(silent.openBound(loopback(1, 0)));
-    const std::vector<std::string> args{"scan", "--lan", "127.0.0.1/32", "--port",
-                                        std::to_string(silent.localPort()), "--lan-timeout", "50"};
+    const std::vector<std::string> args{
+        "scan",          "--lan", "127.0.0.1/32", "--port", std::to_string(silent.localPort()),
+        "--lan-timeout", "50"};
     for (const bool terminal : {false, true}) {
         std::ostringstream out, err;
         EXPECT_EQ(tkcli::Run(args, out, err, terminal), tkcli::EXIT_FAILED);
-        EXPECT_EQ(err.str(), terminal ? "\rscan: 1/1 addresses, 0 found\x1b[K\r\x1b[Ktk7713t: No converter found\n"
-                                      : "scan: 1/1 addresses, 0 found\ntk7713t: No converter found\n");
+        EXPECT_EQ(err.str(),
+                  terminal
+                      ? "\rscan: 1/1 addresses, 0 found\x1b[K\r\x1b[Ktk7713t: No converter found\n"
+                      : "scan: 1/1 addresses, 0 found\ntk7713t: No converter found\n");
     }
 }
 
@@ -194,8 +208,8 @@ TEST(ScanLan, CtrlCStopsAtOnceAndKeepsWhatWasFound) {
         std::raise(SIGINT);
     });
     const auto start = std::chrono::steady_clock::now();
-    const auto r = runTool({"scan", "--lan", "127.0.0.1-127.0.0.250", "--port", std::to_string(sim.sim().tftpPort()),
-                            "--rate", "5", "--quiet"});
+    const auto r = runTool({"scan", "--lan", "127.0.0.1-127.0.0.250", "--port",
+                            std::to_string(sim.sim().tftpPort()), "--rate", "5", "--quiet"});
     interrupt.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(r.status, tkcli::EXIT_OK) << r.err;
@@ -204,7 +218,7 @@ TEST(ScanLan, CtrlCStopsAtOnceAndKeepsWhatWasFound) {
 
 TEST(ScanSerial, FindsASimulatorAtOtherSpeedAndAddressOnlyWhenAskedForEveryAddress) {
     tksim::Config c;
-    c.rtu.baudCode = 5;  // 19200 Bd
+    c.rtu.baudCode = 5; // 19200 Bd
     c.rtu.address = 12;
     harness::Sim sim(c);
     ASSERT_TRUE(sim.started());
@@ -212,7 +226,8 @@ TEST(ScanSerial, FindsASimulatorAtOtherSpeedAndAddressOnlyWhenAskedForEveryAddre
     EXPECT_EQ(likely.status, tkcli::EXIT_FAILED);
     EXPECT_NE(likely.err.find("No converter found"), std::string::npos) << likely.err;
 
-    const auto every = runTool({"--json", "scan", "--device", sim.pty(), "--all-addresses", "--quiet"});
+    const auto every =
+        runTool({"--json", "scan", "--device", sim.pty(), "--all-addresses", "--quiet"});
     EXPECT_EQ(every.status, tkcli::EXIT_OK) << every.err;
     EXPECT_NE(every.out.find("\"Baud\": 19200"), std::string::npos) << every.out;
     EXPECT_NE(every.out.find("\"Adresa\": 12"), std::string::npos) << every.out;
@@ -224,7 +239,7 @@ using Bytes = std::vector<std::uint8_t>;
 // A device on a pseudo-terminal that takes each identification request
 // (14 bytes) and answers what `reply` makes of it and its number.
 class LinePeer {
-public:
+  public:
     using Reply = std::function<Bytes(const Bytes& request, int number)>;
     explicit LinePeer(Reply reply) : reply_(std::move(reply)), thread_([this] { serve(); }) {}
     ~LinePeer() {
@@ -233,7 +248,7 @@ public:
     }
     std::string path() const { return pty_.slavePath(); }
 
-private:
+  private:
     void serve() {
         Bytes request;
         int number = 0;
@@ -288,13 +303,15 @@ TEST(ScanSerial, AnEchoOfTheRequestIsNoAnswer) {
 TEST(ScanSerial, AnAnswerWithoutIdentificationIsListedAndTheScanGoesOn) {
     // The first request answered, the next one (the identification) not,
     // every later one as the converter.
-    LinePeer peer([](const Bytes& request, int number) { return number == 1 ? Bytes{} : identification(request); });
+    LinePeer peer([](const Bytes& request, int number) {
+        return number == 1 ? Bytes{} : identification(request);
+    });
     const auto r = runTool({"scan", "--device", peer.path(), "--quiet"});
     EXPECT_EQ(r.status, tkcli::EXIT_OK) << r.err;
-    EXPECT_EQ(r.out,
-              "Answer from a device that is not a supported converter at 9600 Bd, even parity, address 247\n"
-              "Found: 9600 Bd, even parity, address 255\n"
-              "TK-7713T  v.1.05  Serial number 24070001  supported\n");
+    EXPECT_EQ(r.out, "Answer from a device that is not a supported converter at 9600 Bd, even "
+                     "parity, address 247\n"
+                     "Found: 9600 Bd, even parity, address 255\n"
+                     "TK-7713T  v.1.05  Serial number 24070001  supported\n");
 }
 
-}  // namespace
+} // namespace

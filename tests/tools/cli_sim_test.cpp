@@ -10,8 +10,8 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <iostream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -48,7 +48,7 @@ tkcli::json::Value parsed(const std::string& text) {
 }
 
 class ToolTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(sim.started()) << sim.error(); }
 
     // Connection options for the LAN on the simulator's port.
@@ -87,18 +87,20 @@ TEST_F(ToolTest, IdentifyOverLanAndSerial) {
 TEST_F(ToolTest, CzechMessages) {
     const Outcome r = runTool(lan({"--lang", "cs", "identify"}));
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out,
-              "Připojení úspěšně inicializováno. Připojený konvertor :  TK-7713T  v.1.05\n"
-              "Výrobní číslo: 24070001\n");
+    EXPECT_EQ(r.out, "Připojení úspěšně inicializováno. Připojený konvertor :  TK-7713T  v.1.05\n"
+                     "Výrobní číslo: 24070001\n");
 }
 
 TEST_F(ToolTest, InfoRowsAndEveryFieldAsJson) {
     Outcome r = runTool(lan({"info"}));
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("Firmware type and version: TK-7713T FW 1.05\n"), std::string::npos) << r.out;
-    EXPECT_TRUE(std::regex_search(r.out, std::regex("MAC address: ([0-9A-F]{2}:){5}[0-9A-F]{2}\n")));
+    EXPECT_NE(r.out.find("Firmware type and version: TK-7713T FW 1.05\n"), std::string::npos)
+        << r.out;
+    EXPECT_TRUE(
+        std::regex_search(r.out, std::regex("MAC address: ([0-9A-F]{2}:){5}[0-9A-F]{2}\n")));
     EXPECT_NE(r.out.find("Current IP address: 192.168.0.99\n"), std::string::npos);
-    EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(Run time \[sec\]: \d+ \(\d+:\d\d:\d\d:\d\d\)\n)")));
+    EXPECT_TRUE(
+        std::regex_search(r.out, std::regex(R"(Run time \[sec\]: \d+ \(\d+:\d\d:\d\d:\d\d\)\n)")));
 
     r = runTool(lan({"--json", "info"}));
     ASSERT_EQ(r.status, 0) << r.err;
@@ -110,8 +112,10 @@ TEST_F(ToolTest, InfoRowsAndEveryFieldAsJson) {
     EXPECT_EQ(v.find("TypFW")->text.size(), 24u) << "zero bytes are kept";
     EXPECT_NE(r.out.find(R"("TypFW": "TK-7713T FW 1.05\u0000)"), std::string::npos);
     EXPECT_EQ(v.find("IP4_Adresa")->text, "192.168.0.99");
-    EXPECT_TRUE(std::regex_match(v.find("IP6_LLA")->text, std::regex("([0-9A-F]{4}:){7}[0-9A-F]{4}")));
-    EXPECT_TRUE(std::regex_match(v.find("AktualHBIN")->find("Hash")->text, std::regex("[0-9A-F]{32}")));
+    EXPECT_TRUE(
+        std::regex_match(v.find("IP6_LLA")->text, std::regex("([0-9A-F]{4}:){7}[0-9A-F]{4}")));
+    EXPECT_TRUE(
+        std::regex_match(v.find("AktualHBIN")->find("Hash")->text, std::regex("[0-9A-F]{32}")));
     EXPECT_TRUE(v.find("UptimeS")->isNumber());
     EXPECT_TRUE(v.find("TeplotaUP")->isNumber());
 }
@@ -124,8 +128,9 @@ TEST_F(ToolTest, StatsHistoryAndClear) {
     for (const auto& m : v.members) {
         keys.push_back(m.first);
     }
-    EXPECT_EQ(keys, (std::vector<std::string>{"PocetZprav", "PocetChybnychZprav", "PocetNegativnichOdpovedi",
-                                              "CetnostZprav", "Vytizeni"}));
+    EXPECT_EQ(keys,
+              (std::vector<std::string>{"PocetZprav", "PocetChybnychZprav",
+                                        "PocetNegativnichOdpovedi", "CetnostZprav", "Vytizeni"}));
 
     r = runTool(lan({"history"}));
     ASSERT_EQ(r.status, 0) << r.err;
@@ -145,11 +150,11 @@ TEST_F(ToolTest, StatsHistoryAndClear) {
 // An output that takes `lines` lines and then fails with `error`, by
 // default as a pipe whose reader went away.
 class ClosingOutput : public std::streambuf {
-public:
+  public:
     explicit ClosingOutput(int lines, int error = EPIPE) : left_(lines), error_(error) {}
     std::string text;
 
-protected:
+  protected:
     int overflow(int c) override {
         if (left_ <= 0 || c == traits_type::eof()) {
             errno = error_;
@@ -160,7 +165,7 @@ protected:
         return c;
     }
 
-private:
+  private:
     int left_;
     int error_;
 };
@@ -174,7 +179,8 @@ TEST_F(ToolTest, HistoryAsCsvAndStatsFollowedLineByLine) {
     EXPECT_EQ(line, "seconds_back,percent");
     int rows = 0;
     while (std::getline(csv, line)) {
-        EXPECT_TRUE(std::regex_match(line, std::regex(std::to_string(179 - rows) + ",[0-9]+"))) << line;
+        EXPECT_TRUE(std::regex_match(line, std::regex(std::to_string(179 - rows) + ",[0-9]+")))
+            << line;
         ++rows;
     }
     EXPECT_EQ(rows, 180);
@@ -187,11 +193,14 @@ TEST_F(ToolTest, HistoryAsCsvAndStatsFollowedLineByLine) {
     const Case cases[] = {
         {lan({"stats", "--follow"}),
          stamp + " Total number of messages: [0-9]+; Total number of error messages: [0-9]+; "
-                 "Total number of negative responses: [0-9]+; Message frequency \\[messages/sec\\]: [0-9]+; "
+                 "Total number of negative responses: [0-9]+; Message frequency "
+                 "\\[messages/sec\\]: [0-9]+; "
                  "Master interface utilization \\[%\\]: [0-9]+"},
         {serial({"--json", "stats", "--follow"}),
-         "\\{\"Cas\": *\"" + stamp + "\", *\"PocetZprav\": *[0-9]+, *\"PocetChybnychZprav\": *[0-9]+, "
-         "*\"PocetNegativnichOdpovedi\": *[0-9]+, *\"CetnostZprav\": *[0-9]+, *\"Vytizeni\": *[0-9]+\\}"},
+         "\\{\"Cas\": *\"" + stamp +
+             "\", *\"PocetZprav\": *[0-9]+, *\"PocetChybnychZprav\": *[0-9]+, "
+             "*\"PocetNegativnichOdpovedi\": *[0-9]+, *\"CetnostZprav\": *[0-9]+, *\"Vytizeni\": "
+             "*[0-9]+\\}"},
     };
     for (const Case& c : cases) {
         sim.clearLog();
@@ -230,7 +239,9 @@ TEST_F(ToolTest, GetPrintsNameValueLines) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "KodBaud=4\nKodParita=1\nTimeout=330\nOpakovani=0\n");
     const Outcome l = runTool(serial({"get", "lan4.cfg"}));
-    EXPECT_EQ(l.out, "IP4_Adresa=192.168.0.99\nIP4_Maska=255.255.255.0\nIP4_Brana=192.168.0.200\nIP4_DHCP=0\n");
+    EXPECT_EQ(
+        l.out,
+        "IP4_Adresa=192.168.0.99\nIP4_Maska=255.255.255.0\nIP4_Brana=192.168.0.200\nIP4_DHCP=0\n");
 }
 
 TEST_F(ToolTest, SetWritesVerifiesAndKeepsUnnamedFields) {
@@ -247,7 +258,8 @@ TEST_F(ToolTest, SetWritesVerifiesAndKeepsUnnamedFields) {
     EXPECT_EQ(v.find("Timeout")->text, "255");
     EXPECT_EQ(file(tksim::SimFile::Mbtcp), (Bytes{0xFF, 0xFF, 0x02}));
     EXPECT_EQ(sim.count("0x44 file 22"), 1u);
-    EXPECT_EQ(sim.settledCount("0x43 file 22", 2), 2u) << "one read of the current values, one read-back";
+    EXPECT_EQ(sim.settledCount("0x43 file 22", 2), 2u)
+        << "one read of the current values, one read-back";
 
     r = runTool(lan({"set", "lan4", "IP4_Adresa=10.1.2.3", "IP4_DHCP=1"}));
     EXPECT_EQ(r.status, 0) << r.err;
@@ -275,7 +287,8 @@ TEST_P(SetRefused, NothingIsSent) {
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "tk7713t: " + GetParam().message + "\nTry: tk7713t set --help\n");
-    EXPECT_TRUE(sim.log().empty()) << "no byte may reach the converter, not even the identification";
+    EXPECT_TRUE(sim.log().empty())
+        << "no byte may reach the converter, not even the identification";
     EXPECT_EQ(file(tksim::SimFile::Uartm), before);
 }
 
@@ -343,12 +356,13 @@ TEST_F(ToolTest, RestartSendsTheCommand) {
 }
 
 class BackupRestore : public ToolTest {
-protected:
+  protected:
     void SetUp() override {
         ToolTest::SetUp();
         std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         std::replace(name.begin(), name.end(), '/', '_');
-        dir = fs::temp_directory_path() / ("tk7713t-cli-" + std::to_string(::getpid()) + "-" + name);
+        dir =
+            fs::temp_directory_path() / ("tk7713t-cli-" + std::to_string(::getpid()) + "-" + name);
         fs::create_directories(dir);
     }
     void TearDown() override { fs::remove_all(dir); }
@@ -390,11 +404,10 @@ TEST_F(BackupRestore, RoundTripRestoresEveryFile) {
 
     const Outcome r = runTool(serial({"restore", path("backup.json")}));
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "mbtcp.cfg: Configuration write successfully\n"
-              "uartm.cfg: Configuration write successfully\n"
-              "uarts.cfg: Configuration write successfully\n"
-              "lan4.cfg: Configuration write successfully\n");
+    EXPECT_EQ(r.out, "mbtcp.cfg: Configuration write successfully\n"
+                     "uartm.cfg: Configuration write successfully\n"
+                     "uarts.cfg: Configuration write successfully\n"
+                     "lan4.cfg: Configuration write successfully\n");
     for (const auto& [f, bytes] : saved) {
         EXPECT_EQ(file(f), bytes) << static_cast<int>(f);
     }
@@ -407,14 +420,14 @@ TEST_F(BackupRestore, BackupToStdoutAndFailedBackupKeepsTheOldFile) {
 
     spit(path("old.json"), "old");
     tksim::Faults f;
-    f.dropEvery = 1;  // the converter stops answering
+    f.dropEvery = 1; // the converter stops answering
     sim.sim().setFaults(f);
     const Outcome failed = runTool(lan({"backup", path("old.json")}));
     EXPECT_EQ(failed.status, 1);
     EXPECT_EQ(slurp(path("old.json")), "old");
 
     sim.sim().setFaults({});
-    ::chmod(path("old.json").c_str(), 0444);  // made read-only by its owner
+    ::chmod(path("old.json").c_str(), 0444); // made read-only by its owner
     const Outcome refused = runTool(lan({"backup", path("old.json")}));
     EXPECT_EQ(refused.status, 2);
     EXPECT_EQ(refused.err, "tk7713t: Cannot write file " + path("old.json") + "\n");
@@ -424,7 +437,7 @@ TEST_F(BackupRestore, BackupToStdoutAndFailedBackupKeepsTheOldFile) {
 struct BadBackup {
     const char* name;
     std::string text;
-    std::string message;  // first line of the error, after "tk7713t: "
+    std::string message; // first line of the error, after "tk7713t: "
 };
 
 class RestoreRefused : public BackupRestore, public ::testing::WithParamInterface<BadBackup> {};
@@ -449,29 +462,37 @@ const std::string kGoodMbtcp = R"("mbtcp.cfg": {"UnitID": 7, "Timeout": 5})";
 INSTANTIATE_TEST_SUITE_P(
     Files, RestoreRefused,
     ::testing::Values(
-        BadBackup{"LaterFileInvalid",
-                  "{" + kGoodMbtcp + R"(, "uartm.cfg": {"KodBaud": 4, "KodParita": 1, "Timeout": 0, "Opakovani": 0}})",
-                  "uartm.cfg: Invalid External module timeout (1-65535)"},
-        BadBackup{"MissingField", "{" + kGoodMbtcp + R"(, "uarts.cfg": {"Adresa": 1, "KodBaud": 4, "KodParita": 1}})",
+        BadBackup{
+            "LaterFileInvalid",
+            "{" + kGoodMbtcp +
+                R"(, "uartm.cfg": {"KodBaud": 4, "KodParita": 1, "Timeout": 0, "Opakovani": 0}})",
+            "uartm.cfg: Invalid External module timeout (1-65535)"},
+        BadBackup{"MissingField",
+                  "{" + kGoodMbtcp +
+                      R"(, "uarts.cfg": {"Adresa": 1, "KodBaud": 4, "KodParita": 1}})",
                   "uarts.cfg: missing field Repeater"},
         BadBackup{"UnknownField", R"({"mbtcp.cfg": {"UnitID": 7, "Timeout": 5, "Port": 502}})",
                   "mbtcp.cfg: Unknown field Port (UnitID, Timeout)"},
         BadBackup{"NotWhole", R"({"mbtcp.cfg": {"UnitID": 7.5, "Timeout": 5}})",
                   "mbtcp.cfg: Invalid converter address (1-255)"},
-        BadBackup{"BadChoice", R"({"uarts.cfg": {"Adresa": 1, "KodBaud": 9, "KodParita": 1, "Repeater": 0}})",
+        BadBackup{"BadChoice",
+                  R"({"uarts.cfg": {"Adresa": 1, "KodBaud": 9, "KodParita": 1, "Repeater": 0}})",
                   "uarts.cfg: Invalid value KodBaud=9 (2-8)"},
-        BadBackup{"BadAddress",
-                  R"({"lan4.cfg": {"IP4_Adresa": "1.2.3", "IP4_Maska": "0.0.0.0", "IP4_Brana": "0.0.0.0", "IP4_DHCP": 0}})",
-                  "lan4.cfg: Invalid IP4 address"},
+        BadBackup{
+            "BadAddress",
+            R"({"lan4.cfg": {"IP4_Adresa": "1.2.3", "IP4_Maska": "0.0.0.0", "IP4_Brana": "0.0.0.0", "IP4_DHCP": 0}})",
+            "lan4.cfg: Invalid IP4 address"},
         BadBackup{"UnknownFile", R"({"eth.cfg": {}})", "Invalid backup PATH: eth.cfg"},
         BadBackup{"NoFiles", R"({"TypVerze": "x"})", "Backup PATH holds no settings file"},
         BadBackup{"NotJson", "{\"mbtcp.cfg\": {\"UnitID\": 7,}}",
-                  "Invalid backup PATH: line 1, column 28: syntax error while parsing object key - unexpected '}'; "
+                  "Invalid backup PATH: line 1, column 28: syntax error while parsing object key - "
+                  "unexpected '}'; "
                   "expected string literal"},
         BadBackup{"DuplicateKey", "{" + kGoodMbtcp + ", " + kGoodMbtcp + "}",
                   "Invalid backup PATH: duplicate key \"mbtcp.cfg\""},
         BadBackup{"Empty", "", "Backup PATH is empty"},
-        BadBackup{"Array", R"({"mbtcp.cfg": {"UnitID": [7], "Timeout": 5}})", "Invalid backup PATH: unexpected array"},
+        BadBackup{"Array", R"({"mbtcp.cfg": {"UnitID": [7], "Timeout": 5}})",
+                  "Invalid backup PATH: unexpected array"},
         BadBackup{"TooDeep", R"({"mbtcp.cfg": {"UnitID": {"x": 7}, "Timeout": 5}})",
                   "Invalid backup PATH: nested too deeply"},
         BadBackup{"OnlyBlanks", " \n\t\r\n", "Backup PATH is empty"},
@@ -491,7 +512,8 @@ TEST_F(BackupRestore, RestoreReadsStandardInputForDash) {
 // Only regular files are read: a device or FIFO would never end or never start.
 TEST_F(BackupRestore, WhatIsNotARegularFileIsInvalidInput) {
     ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
-    for (const std::string& p : {path("none.json"), path("fifo"), std::string("/dev/zero"), dir.string()}) {
+    for (const std::string& p :
+         {path("none.json"), path("fifo"), std::string("/dev/zero"), dir.string()}) {
         const Outcome r = runTool(lan({"restore", p}));
         EXPECT_EQ(r.status, 2) << p;
         EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "tk7713t: Cannot read file " + p);
@@ -552,7 +574,9 @@ TEST(ToolConnection, UnsupportedConverterExits3WithTypeAndVersion) {
     sim.model().setIdentity(tksim::Identity{"TK-7713", "1.05", "1"});
     r = runTool({"--device", sim.pty(), "get", "uartm"});
     EXPECT_EQ(r.status, 3);
-    EXPECT_EQ(r.err, "tk7713t: The connected converter is not supported by the program - TK-7713   v.1.05\n");
+    EXPECT_EQ(
+        r.err,
+        "tk7713t: The connected converter is not supported by the program - TK-7713   v.1.05\n");
     EXPECT_EQ(sim.count("uartm.cfg"), 0u);
 }
 
@@ -576,4 +600,4 @@ TEST(ToolConnection, PortThatCannotBeOpenedExits1) {
     EXPECT_EQ(r.err, "tk7713t: COM port error\n");
 }
 
-}  // namespace
+} // namespace

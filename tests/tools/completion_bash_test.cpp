@@ -122,7 +122,9 @@ INSTANTIATE_TEST_SUITE_P(
         CompletionCase{"tk7713t-sim", "tk7713t-sim --par", {"--parity"}},
         CompletionCase{"tk7713t-sim", "tk7713t-sim --parity ", {"0", "1", "2"}},
         CompletionCase{"tk7713t-sim", "tk7713t-sim --baud 9", {"9600"}},
-        CompletionCase{"tk7713t-sim", "tk7713t-sim --no-", {"--no-tftp", "--no-rtu", "--no-oack", "--no-mbtcp"}}),
+        CompletionCase{"tk7713t-sim",
+                       "tk7713t-sim --no-",
+                       {"--no-tftp", "--no-rtu", "--no-oack", "--no-mbtcp"}}),
     [](const ::testing::TestParamInfo<CompletionCase>& i) {
         return "Case" + std::to_string(i.index);
     });

@@ -18,29 +18,26 @@ using tksim::SimFile;
 using tksim::WriteResult;
 using Bytes = std::vector<std::uint8_t>;
 
-std::uint32_t u32At(const Bytes& b, std::size_t o)
-{
-    return std::uint32_t{b.at(o)} | std::uint32_t{b.at(o + 1)} << 8 | std::uint32_t{b.at(o + 2)} << 16 |
-           std::uint32_t{b.at(o + 3)} << 24;
+std::uint32_t u32At(const Bytes& b, std::size_t o) {
+    return std::uint32_t{b.at(o)} | std::uint32_t{b.at(o + 1)} << 8 |
+           std::uint32_t{b.at(o + 2)} << 16 | std::uint32_t{b.at(o + 3)} << 24;
 }
 
-float f32At(const Bytes& b, std::size_t o)
-{
+float f32At(const Bytes& b, std::size_t o) {
     return std::bit_cast<float>(u32At(b, o));
 }
 
-std::string textAt(const Bytes& b, std::size_t o, std::size_t n)
-{
-    return std::string(b.begin() + static_cast<std::ptrdiff_t>(o), b.begin() + static_cast<std::ptrdiff_t>(o + n));
+std::string textAt(const Bytes& b, std::size_t o, std::size_t n) {
+    return std::string(b.begin() + static_cast<std::ptrdiff_t>(o),
+                       b.begin() + static_cast<std::ptrdiff_t>(o + n));
 }
 
-Bytes sliceOf(const Bytes& b, std::size_t o, std::size_t n)
-{
-    return Bytes(b.begin() + static_cast<std::ptrdiff_t>(o), b.begin() + static_cast<std::ptrdiff_t>(o + n));
+Bytes sliceOf(const Bytes& b, std::size_t o, std::size_t n) {
+    return Bytes(b.begin() + static_cast<std::ptrdiff_t>(o),
+                 b.begin() + static_cast<std::ptrdiff_t>(o + n));
 }
 
-Bytes ctrlCommand(std::uint8_t command, Bytes params)
-{
+Bytes ctrlCommand(std::uint8_t command, Bytes params) {
     Bytes image{command};
     params.resize(21, 0);
     image.insert(image.end(), params.begin(), params.end());
@@ -53,8 +50,7 @@ struct ModelFixture : ::testing::Test {
     tksim::ModelOptions options;
     std::unique_ptr<DeviceModel> model;
 
-    void make()
-    {
+    void make() {
         model = std::make_unique<DeviceModel>(options, [this] { return clock; });
     }
     void SetUp() override { make(); }
@@ -67,8 +63,7 @@ struct FactoryCase {
 
 class FactoryImages : public ::testing::TestWithParam<FactoryCase> {};
 
-TEST_P(FactoryImages, MatchTheConverterDefaults)
-{
+TEST_P(FactoryImages, MatchTheConverterDefaults) {
     std::uint64_t clock = 0;
     DeviceModel model(tksim::ModelOptions{}, [&] { return clock; });
     EXPECT_EQ(model.read(GetParam().file), GetParam().image);
@@ -76,29 +71,29 @@ TEST_P(FactoryImages, MatchTheConverterDefaults)
 
 INSTANTIATE_TEST_SUITE_P(
     Cfg, FactoryImages,
-    ::testing::Values(
-        FactoryCase{SimFile::Lan4, {0xC0, 0xA8, 0x00, 0x63, 0xFF, 0xFF, 0xFF, 0x00, 0xC0, 0xA8, 0x00, 0xC8, 0x00, 0x00, 0x00, 0x08}},
-        FactoryCase{SimFile::Mbtcp, {0xFF, 0x05, 0xFC}},
-        FactoryCase{SimFile::Uarts, {0xF7, 0x04, 0x01, 0x00, 0x04}},
-        FactoryCase{SimFile::Uartm, {0x04, 0x01, 0x4A, 0x01, 0x00, 0xB0}}));
+    ::testing::Values(FactoryCase{SimFile::Lan4,
+                                  {0xC0, 0xA8, 0x00, 0x63, 0xFF, 0xFF, 0xFF, 0x00, 0xC0, 0xA8, 0x00,
+                                   0xC8, 0x00, 0x00, 0x00, 0x08}},
+                      FactoryCase{SimFile::Mbtcp, {0xFF, 0x05, 0xFC}},
+                      FactoryCase{SimFile::Uarts, {0xF7, 0x04, 0x01, 0x00, 0x04}},
+                      FactoryCase{SimFile::Uartm, {0x04, 0x01, 0x4A, 0x01, 0x00, 0xB0}}));
 
-TEST_F(ModelFixture, InfoTextSplitsIntoTypeVersionAndSerial)
-{
+TEST_F(ModelFixture, InfoTextSplitsIntoTypeVersionAndSerial) {
     const Bytes info = model->read(SimFile::Info);
     EXPECT_EQ(std::string(info.begin(), info.end()), "TK-7713T (v.1.05 sn.24070001)\r\n");
     // 31 bytes: the whole text fits the single block read over a serial port.
     EXPECT_EQ(info.size(), 31u);
 }
 
-TEST_F(ModelFixture, IdentityItemsArePaddedToFourCharacters)
-{
+TEST_F(ModelFixture, IdentityItemsArePaddedToFourCharacters) {
     options.identity = {"TK-77", "2", "123"};
     make();
     struct Item {
         std::uint8_t item;
         std::string chars;
     };
-    for (const Item& c : std::vector<Item>{{0, "TK-7"}, {1, "7   "}, {2, "2   "}, {10, "123 "}, {11, "    "}}) {
+    for (const Item& c :
+         std::vector<Item>{{0, "TK-7"}, {1, "7   "}, {2, "2   "}, {10, "123 "}, {11, "    "}}) {
         std::array<char, 4> out{};
         ASSERT_TRUE(model->identityItem(c.item, out)) << int(c.item);
         EXPECT_EQ(std::string(out.begin(), out.end()), c.chars) << int(c.item);
@@ -109,8 +104,7 @@ TEST_F(ModelFixture, IdentityItemsArePaddedToFourCharacters)
     }
 }
 
-TEST_F(ModelFixture, AnotherReportedIdentityChangesInfoAndItems)
-{
+TEST_F(ModelFixture, AnotherReportedIdentityChangesInfoAndItems) {
     model->setIdentity({"TK-7713T", "1.10", "00000042"});
     const Bytes info = model->read(SimFile::Info);
     EXPECT_EQ(std::string(info.begin(), info.end()), "TK-7713T (v.1.10 sn.00000042)\r\n");
@@ -119,8 +113,7 @@ TEST_F(ModelFixture, AnotherReportedIdentityChangesInfoAndItems)
     EXPECT_EQ(std::string(out.begin(), out.end()), "1.10");
 }
 
-TEST_F(ModelFixture, SysBinFieldsSitAtTheirOffsets)
-{
+TEST_F(ModelFixture, SysBinFieldsSitAtTheirOffsets) {
     clock = 123456789;
     const Bytes sys = model->read(SimFile::Sys);
     ASSERT_EQ(sys.size(), 392u);
@@ -138,23 +131,29 @@ TEST_F(ModelFixture, SysBinFieldsSitAtTheirOffsets)
     EXPECT_EQ(u32At(sys, 232), 0u);
     EXPECT_EQ(u32At(sys, 236), 12345678u);
     EXPECT_EQ(u32At(sys, 240), 123456u);
-    EXPECT_EQ(u32At(sys, 280), 0u);  // no restart yet
+    EXPECT_EQ(u32At(sys, 280), 0u); // no restart yet
     struct Single {
         std::size_t offset;
         float lo, hi;
     };
-    for (const Single& s : std::vector<Single>{{292, 30, 60}, {296, 30, 60}, {300, 30, 60}, {324, 15, 50},
-                                               {356, 20, 30}, {360, 20, 30}, {364, 20, 30}, {368, 20, 30}}) {
+    for (const Single& s : std::vector<Single>{{292, 30, 60},
+                                               {296, 30, 60},
+                                               {300, 30, 60},
+                                               {324, 15, 50},
+                                               {356, 20, 30},
+                                               {360, 20, 30},
+                                               {364, 20, 30},
+                                               {368, 20, 30}}) {
         const float v = f32At(sys, s.offset);
-        EXPECT_TRUE(std::isfinite(v) && v >= s.lo && v <= s.hi) << "offset " << s.offset << " value " << v;
+        EXPECT_TRUE(std::isfinite(v) && v >= s.lo && v <= s.hi)
+            << "offset " << s.offset << " value " << v;
     }
     EXPECT_LE(f32At(sys, 296), f32At(sys, 292));
     EXPECT_GE(f32At(sys, 300), f32At(sys, 292));
 }
 
-TEST_F(ModelFixture, RunTimeBeyond32BitsOfMillisecondsCarriesIntoTheHighWord)
-{
-    options.initialUptimeS = 5000000;  // 5e9 ms = 0x1_2A05_F200
+TEST_F(ModelFixture, RunTimeBeyond32BitsOfMillisecondsCarriesIntoTheHighWord) {
+    options.initialUptimeS = 5000000; // 5e9 ms = 0x1_2A05_F200
     make();
     const Bytes sys = model->read(SimFile::Sys);
     EXPECT_EQ(u32At(sys, 228), 0x2A05F200u);
@@ -166,16 +165,21 @@ TEST_F(ModelFixture, RunTimeBeyond32BitsOfMillisecondsCarriesIntoTheHighWord)
     EXPECT_EQ(u32At(ring, 0), 180u);
 }
 
-TEST_F(ModelFixture, RingGainsOneSamplePerSecondAndWraps)
-{
+TEST_F(ModelFixture, RingGainsOneSamplePerSecondAndWraps) {
     options.masterLoad = 42;
     make();
     struct Step {
         std::uint64_t atMs;
         std::uint32_t count, index;
     };
-    for (const Step& s : std::vector<Step>{{0, 0, 0}, {999, 0, 0}, {1000, 1, 1}, {2500, 2, 2}, {179000, 179, 179},
-                                           {180000, 180, 0}, {181999, 180, 1}, {400000, 180, 400 % 180}}) {
+    for (const Step& s : std::vector<Step>{{0, 0, 0},
+                                           {999, 0, 0},
+                                           {1000, 1, 1},
+                                           {2500, 2, 2},
+                                           {179000, 179, 179},
+                                           {180000, 180, 0},
+                                           {181999, 180, 1},
+                                           {400000, 180, 400 % 180}}) {
         clock = s.atMs;
         const Bytes ring = model->read(SimFile::Mmrgv);
         ASSERT_EQ(ring.size(), 192u);
@@ -187,8 +191,7 @@ TEST_F(ModelFixture, RingGainsOneSamplePerSecondAndWraps)
     EXPECT_TRUE(std::all_of(ring.begin() + 12, ring.end(), [](std::uint8_t b) { return b == 42; }));
 }
 
-TEST_F(ModelFixture, WithoutTrafficEveryFigureIsZero)
-{
+TEST_F(ModelFixture, WithoutTrafficEveryFigureIsZero) {
     clock = 600000;
     const Bytes ring = model->read(SimFile::Mmrgv);
     EXPECT_EQ(u32At(ring, 0), 180u);
@@ -196,8 +199,7 @@ TEST_F(ModelFixture, WithoutTrafficEveryFigureIsZero)
     EXPECT_EQ(model->read(SimFile::Mmrd), Bytes(16, 0));
 }
 
-TEST_F(ModelFixture, CountedTrafficFillsCountersAndRingPerSecond)
-{
+TEST_F(ModelFixture, CountedTrafficFillsCountersAndRingPerSecond) {
     // Second 0: 0.5 s and 0.1 s busy, one message; second 1: 0.3 s, one
     // message; second 2: 0.004 s (rounds to 0 %), then nothing.
     model->lineMessage(100000);
@@ -211,7 +213,7 @@ TEST_F(ModelFixture, CountedTrafficFillsCountersAndRingPerSecond)
     struct Step {
         std::uint64_t atMs;
         Bytes mmrd;
-        Bytes ring;  // the samples stored so far, oldest first
+        Bytes ring; // the samples stored so far, oldest first
     };
     for (const Step& s : std::vector<Step>{
              {999, {2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0}, {}},
@@ -229,7 +231,8 @@ TEST_F(ModelFixture, CountedTrafficFillsCountersAndRingPerSecond)
     model->lineBusy(4000000, 5000000);
     clock = 5000;
     model->clearStatistics();
-    EXPECT_EQ(model->read(SimFile::Mmrd), (Bytes{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 100, 0}));
+    EXPECT_EQ(model->read(SimFile::Mmrd),
+              (Bytes{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 100, 0}));
     // A second already stored takes no more time.
     model->lineBusy(4500000, 4900000);
     clock = 6000;
@@ -237,8 +240,7 @@ TEST_F(ModelFixture, CountedTrafficFillsCountersAndRingPerSecond)
     EXPECT_EQ(model->read(SimFile::Mmrgv)[12 + 5], 0);
 }
 
-TEST_F(ModelFixture, FixedLoadIgnoresCountedTraffic)
-{
+TEST_F(ModelFixture, FixedLoadIgnoresCountedTraffic) {
     options.masterLoad = 0;
     make();
     model->lineMessage(0);
@@ -250,8 +252,7 @@ TEST_F(ModelFixture, FixedLoadIgnoresCountedTraffic)
     EXPECT_EQ(model->read(SimFile::Mmrgv)[12], 0);
 }
 
-TEST_F(ModelFixture, LineAndServerSettingsFollowTheirFiles)
-{
+TEST_F(ModelFixture, LineAndServerSettingsFollowTheirFiles) {
     EXPECT_EQ(model->lineSettings().baudCode, 4);
     EXPECT_EQ(model->lineSettings().timeoutMs, 330u);
     ASSERT_EQ(model->write(SimFile::Uartm, Bytes{0x08, 0x00, 0xE8, 0x03, 0x0F, 0xFE}),
@@ -276,8 +277,7 @@ struct LoadCase {
 
 class MasterCounters : public ::testing::TestWithParam<LoadCase> {};
 
-TEST_P(MasterCounters, GrowWithTheLineLoad)
-{
+TEST_P(MasterCounters, GrowWithTheLineLoad) {
     const LoadCase& c = GetParam();
     std::uint64_t clock = 0;
     tksim::ModelOptions options;
@@ -302,8 +302,7 @@ INSTANTIATE_TEST_SUITE_P(Loads, MasterCounters,
                                            LoadCase{100, 10500, 220, 2, 5, 21, 100},
                                            LoadCase{50, 100000, 1000, 10, 24, 10, 50}));
 
-TEST_F(ModelFixture, ClearStatisticsStartsTheCountAgain)
-{
+TEST_F(ModelFixture, ClearStatisticsStartsTheCountAgain) {
     options.masterLoad = 100;
     make();
     clock = 20000;
@@ -315,14 +314,14 @@ TEST_F(ModelFixture, ClearStatisticsStartsTheCountAgain)
     EXPECT_EQ(model->restartCount(), 0u);
 }
 
-TEST_F(ModelFixture, RestartZeroesRunTimeAndIsUnreachableForItsTime)
-{
+TEST_F(ModelFixture, RestartZeroesRunTimeAndIsUnreachableForItsTime) {
     options.masterLoad = 100;
     options.restartMs = 2000;
     make();
     clock = 50000;
     ASSERT_TRUE(model->reachable());
-    EXPECT_EQ(model->write(SimFile::Ctrl, ctrlCommand(0, {0xFF, 0x01, 0x00, 0xFF})), WriteResult::Accepted);
+    EXPECT_EQ(model->write(SimFile::Ctrl, ctrlCommand(0, {0xFF, 0x01, 0x00, 0xFF})),
+              WriteResult::Accepted);
     EXPECT_FALSE(model->reachable());
     EXPECT_EQ(model->uptimeMs(), 0u);
     EXPECT_EQ(model->masterStats().messages, 0u);
@@ -338,8 +337,7 @@ TEST_F(ModelFixture, RestartZeroesRunTimeAndIsUnreachableForItsTime)
     EXPECT_EQ(u32At(ring, 8), 2u);
 }
 
-TEST_F(ModelFixture, NewAddressIsInForceOnlyAfterARestart)
-{
+TEST_F(ModelFixture, NewAddressIsInForceOnlyAfterARestart) {
     Bytes lan4{10, 0, 0, 7, 255, 255, 0, 0, 10, 0, 0, 1, 1, 0, 0};
     lan4.push_back(tksim::checksumFor(lan4));
     ASSERT_EQ(model->write(SimFile::Lan4, lan4), WriteResult::Accepted);
@@ -362,8 +360,7 @@ struct WriteCase {
 
 class Writes : public ::testing::TestWithParam<WriteCase> {};
 
-TEST_P(Writes, AreCheckedBeforeTakenOver)
-{
+TEST_P(Writes, AreCheckedBeforeTakenOver) {
     const WriteCase& c = GetParam();
     std::uint64_t clock = 0;
     DeviceModel model(tksim::ModelOptions{}, [&] { return clock; });
@@ -381,34 +378,49 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, Writes,
     ::testing::Values(
         WriteCase{"mbtcp_good", SimFile::Mbtcp, {0x01, 0x02, 0xFD}, WriteResult::Accepted},
-        WriteCase{"mbtcp_bad_checksum", SimFile::Mbtcp, {0x01, 0x02, 0xFE}, WriteResult::BadChecksum},
-        WriteCase{"mbtcp_too_long", SimFile::Mbtcp, {0x01, 0x02, 0xFD, 0x00}, WriteResult::BadLength},
-        WriteCase{"uarts_good", SimFile::Uarts, {0x05, 0x08, 0x00, 0x01, 0xF2}, WriteResult::Accepted},
-        WriteCase{"uartm_good", SimFile::Uartm, {0x08, 0x02, 0xE8, 0x03, 0x0F, 0xFC}, WriteResult::Accepted},
-        WriteCase{"uartm_short", SimFile::Uartm, {0x08, 0x02, 0xE8, 0x03, 0x0D}, WriteResult::BadLength},
-        WriteCase{"lan4_reserved_kept", SimFile::Lan4,
-                  {0xC0, 0xA8, 0x00, 0x63, 0xFF, 0xFF, 0xFF, 0x00, 0xC0, 0xA8, 0x00, 0xC8, 0x00, 0x01, 0x02, 0x05},
+        WriteCase{
+            "mbtcp_bad_checksum", SimFile::Mbtcp, {0x01, 0x02, 0xFE}, WriteResult::BadChecksum},
+        WriteCase{
+            "mbtcp_too_long", SimFile::Mbtcp, {0x01, 0x02, 0xFD, 0x00}, WriteResult::BadLength},
+        WriteCase{
+            "uarts_good", SimFile::Uarts, {0x05, 0x08, 0x00, 0x01, 0xF2}, WriteResult::Accepted},
+        WriteCase{"uartm_good",
+                  SimFile::Uartm,
+                  {0x08, 0x02, 0xE8, 0x03, 0x0F, 0xFC},
+                  WriteResult::Accepted},
+        WriteCase{
+            "uartm_short", SimFile::Uartm, {0x08, 0x02, 0xE8, 0x03, 0x0D}, WriteResult::BadLength},
+        WriteCase{"lan4_reserved_kept",
+                  SimFile::Lan4,
+                  {0xC0, 0xA8, 0x00, 0x63, 0xFF, 0xFF, 0xFF, 0x00, 0xC0, 0xA8, 0x00, 0xC8, 0x00,
+                   0x01, 0x02, 0x05},
                   WriteResult::Accepted},
         WriteCase{"sys_read_only", SimFile::Sys, {0x00}, WriteResult::NotWritable},
         WriteCase{"info_read_only", SimFile::Info, {0x00}, WriteResult::NotWritable},
-        WriteCase{"ctrl_unknown_command", SimFile::Ctrl, ctrlCommand(7, {}), WriteResult::UnknownCommand},
-        WriteCase{"ctrl_bad_checksum", SimFile::Ctrl, [] { Bytes b = ctrlCommand(1, {1}); b.back() ^= 1; return b; }(),
+        WriteCase{"ctrl_unknown_command", SimFile::Ctrl, ctrlCommand(7, {}),
+                  WriteResult::UnknownCommand},
+        WriteCase{"ctrl_bad_checksum", SimFile::Ctrl,
+                  [] {
+                      Bytes b = ctrlCommand(1, {1});
+                      b.back() ^= 1;
+                      return b;
+                  }(),
                   WriteResult::BadChecksum},
         WriteCase{"empty", SimFile::Lan4, {}, WriteResult::BadLength}),
     [](const ::testing::TestParamInfo<WriteCase>& p) { return std::string(p.param.what); });
 
-TEST_F(ModelFixture, UncommittedWriteIsCheckedButChangesNothing)
-{
-    EXPECT_EQ(model->write(SimFile::Mbtcp, Bytes{0x01, 0x02, 0xFE}, false), WriteResult::BadChecksum);
+TEST_F(ModelFixture, UncommittedWriteIsCheckedButChangesNothing) {
+    EXPECT_EQ(model->write(SimFile::Mbtcp, Bytes{0x01, 0x02, 0xFE}, false),
+              WriteResult::BadChecksum);
     EXPECT_EQ(model->write(SimFile::Mbtcp, Bytes{0x01, 0x02, 0xFD}, false), WriteResult::Accepted);
     EXPECT_EQ(model->read(SimFile::Mbtcp), (Bytes{0xFF, 0x05, 0xFC}));
-    EXPECT_EQ(model->write(SimFile::Ctrl, ctrlCommand(0, {0xFF, 0x01, 0x00, 0xFF}), false), WriteResult::Accepted);
+    EXPECT_EQ(model->write(SimFile::Ctrl, ctrlCommand(0, {0xFF, 0x01, 0x00, 0xFF}), false),
+              WriteResult::Accepted);
     EXPECT_TRUE(model->reachable());
     EXPECT_EQ(model->restartCount(), 0u);
 }
 
-TEST(Catalogue, NamesAndNumbers)
-{
+TEST(Catalogue, NamesAndNumbers) {
     struct Entry {
         const char* name;
         int number;
@@ -434,4 +446,4 @@ TEST(Catalogue, NamesAndNumbers)
     }
 }
 
-}  // namespace
+} // namespace

@@ -22,8 +22,7 @@ namespace simtest {
 
 using Bytes = std::vector<std::uint8_t>;
 
-inline std::uint64_t monoMs()
-{
+inline std::uint64_t monoMs() {
     return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                           std::chrono::steady_clock::now().time_since_epoch())
                                           .count());
@@ -31,9 +30,8 @@ inline std::uint64_t monoMs()
 
 // A child process started from argv; killed by its pid when destroyed.
 class Child {
-public:
-    explicit Child(const std::vector<std::string>& argv, const std::string& workDir = {})
-    {
+  public:
+    explicit Child(const std::vector<std::string>& argv, const std::string& workDir = {}) {
         int out[2];
         int err[2];
         if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
@@ -62,8 +60,7 @@ public:
         outFd_ = out[0];
         errFd_ = err[0];
     }
-    ~Child()
-    {
+    ~Child() {
         if (pid_ > 0 && !exited_) {
             kill(pid_, SIGKILL);
             int status = 0;
@@ -83,8 +80,7 @@ public:
     const std::string& err() const { return err_; }
 
     // Reads output until a line starting with prefix appears; returns the line.
-    std::optional<std::string> waitForLine(const std::string& prefix, int timeoutMs)
-    {
+    std::optional<std::string> waitForLine(const std::string& prefix, int timeoutMs) {
         const std::uint64_t end = monoMs() + static_cast<std::uint64_t>(timeoutMs);
         std::size_t scanned = 0;
         for (;;) {
@@ -105,8 +101,7 @@ public:
 
     // Waits for the exit; on timeout kills the child. Returns the exit code,
     // 128 + signal when killed by a signal, -1 on timeout.
-    int wait(int timeoutMs)
-    {
+    int wait(int timeoutMs) {
         const std::uint64_t end = monoMs() + static_cast<std::uint64_t>(timeoutMs);
         while (monoMs() < end) {
             pump(20);
@@ -128,10 +123,9 @@ public:
 
     void signal(int sig) const { kill(pid_, sig); }
 
-private:
+  private:
     // Collects what is ready; false when both pipes are closed.
-    bool pump(int timeoutMs)
-    {
+    bool pump(int timeoutMs) {
         pollfd fds[2] = {{outFd_, POLLIN, 0}, {errFd_, POLLIN, 0}};
         if (outFd_ < 0 && errFd_ < 0) {
             return false;
@@ -169,8 +163,8 @@ struct RunResult {
     std::string err;
 };
 
-inline RunResult run(const std::vector<std::string>& argv, int timeoutMs = 20000, const std::string& workDir = {})
-{
+inline RunResult run(const std::vector<std::string>& argv, int timeoutMs = 20000,
+                     const std::string& workDir = {}) {
     Child c(argv, workDir);
     const int code = c.wait(timeoutMs);
     return {code, c.out(), c.err()};
@@ -183,9 +177,8 @@ struct Datagram {
 
 // A UDP socket on 127.0.0.1 with an ephemeral port.
 class Udp {
-public:
-    Udp()
-    {
+  public:
+    Udp() {
         fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         sockaddr_in a{};
         a.sin_family = AF_INET;
@@ -196,16 +189,14 @@ public:
     Udp(const Udp&) = delete;
     Udp& operator=(const Udp&) = delete;
 
-    void send(const Bytes& bytes, std::uint16_t port) const
-    {
+    void send(const Bytes& bytes, std::uint16_t port) const {
         sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         a.sin_port = htons(port);
         sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
     }
-    std::optional<Datagram> receive(int timeoutMs) const
-    {
+    std::optional<Datagram> receive(int timeoutMs) const {
         pollfd p{fd_, POLLIN, 0};
         if (poll(&p, 1, timeoutMs) <= 0) {
             return std::nullopt;
@@ -214,7 +205,8 @@ public:
         d.bytes.resize(70000);
         sockaddr_in from{};
         socklen_t len = sizeof from;
-        const ssize_t n = recvfrom(fd_, d.bytes.data(), d.bytes.size(), 0, reinterpret_cast<sockaddr*>(&from), &len);
+        const ssize_t n = recvfrom(fd_, d.bytes.data(), d.bytes.size(), 0,
+                                   reinterpret_cast<sockaddr*>(&from), &len);
         if (n < 0) {
             return std::nullopt;
         }
@@ -222,22 +214,21 @@ public:
         d.port = ntohs(from.sin_port);
         return d;
     }
-    std::uint16_t port() const
-    {
+    std::uint16_t port() const {
         sockaddr_in a{};
         socklen_t len = sizeof a;
         getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
         return ntohs(a.sin_port);
     }
 
-private:
+  private:
     int fd_ = -1;
 };
 
 // TFTP packets as a client writes them.
-inline Bytes request(std::uint16_t opcode, const std::string& name, const std::vector<std::string>& options = {},
-                     const std::string& mode = "octet")
-{
+inline Bytes request(std::uint16_t opcode, const std::string& name,
+                     const std::vector<std::string>& options = {},
+                     const std::string& mode = "octet") {
     Bytes p{static_cast<std::uint8_t>(opcode >> 8), static_cast<std::uint8_t>(opcode & 0xFF)};
     auto add = [&](const std::string& s) {
         p.insert(p.end(), s.begin(), s.end());
@@ -251,31 +242,26 @@ inline Bytes request(std::uint16_t opcode, const std::string& name, const std::v
     return p;
 }
 
-inline Bytes ack(std::uint16_t block)
-{
+inline Bytes ack(std::uint16_t block) {
     return {0, 4, static_cast<std::uint8_t>(block >> 8), static_cast<std::uint8_t>(block & 0xFF)};
 }
 
-inline Bytes data(std::uint16_t block, const Bytes& payload)
-{
+inline Bytes data(std::uint16_t block, const Bytes& payload) {
     Bytes p{0, 3, static_cast<std::uint8_t>(block >> 8), static_cast<std::uint8_t>(block & 0xFF)};
     p.insert(p.end(), payload.begin(), payload.end());
     return p;
 }
 
-inline std::uint16_t opcodeOf(const Bytes& p)
-{
+inline std::uint16_t opcodeOf(const Bytes& p) {
     return p.size() >= 2 ? static_cast<std::uint16_t>(p[0] << 8 | p[1]) : 0xFFFF;
 }
 
-inline std::uint16_t numberOf(const Bytes& p)
-{
+inline std::uint16_t numberOf(const Bytes& p) {
     return p.size() >= 4 ? static_cast<std::uint16_t>(p[2] << 8 | p[3]) : 0xFFFF;
 }
 
-inline Bytes payloadOf(const Bytes& p)
-{
+inline Bytes payloadOf(const Bytes& p) {
     return p.size() > 4 ? Bytes(p.begin() + 4, p.end()) : Bytes{};
 }
 
-}  // namespace simtest
+} // namespace simtest

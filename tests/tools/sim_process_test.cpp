@@ -24,8 +24,7 @@ namespace fs = std::filesystem;
 
 const std::string kExe = TK_SIM_EXE;
 
-TEST(SimProcess, HelpListsTheOptionsAndExitsZero)
-{
+TEST(SimProcess, HelpListsTheOptionsAndExitsZero) {
     const auto r = simtest::run({kExe, "--help"});
     EXPECT_EQ(r.code, 0);
     EXPECT_NE(r.out.find("Usage: tk7713t-sim"), std::string::npos);
@@ -39,8 +38,7 @@ struct BadArgs {
 
 class SimProcessBadArgs : public ::testing::TestWithParam<BadArgs> {};
 
-TEST_P(SimProcessBadArgs, ExitTwoWithAReason)
-{
+TEST_P(SimProcessBadArgs, ExitTwoWithAReason) {
     std::vector<std::string> argv{kExe};
     argv.insert(argv.end(), GetParam().args.begin(), GetParam().args.end());
     const auto r = simtest::run(argv);
@@ -48,15 +46,17 @@ TEST_P(SimProcessBadArgs, ExitTwoWithAReason)
     EXPECT_NE(r.err.find(GetParam().message), std::string::npos) << r.err;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, SimProcessBadArgs,
-                         ::testing::Values(BadArgs{{"--frobnicate"}, "unknown option"},
-                                           BadArgs{{"--baud", "12"}, "--baud (600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200)\n"},
-                                           BadArgs{{"--tftp-port"}, "needs a value"}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SimProcessBadArgs,
+    ::testing::Values(BadArgs{{"--frobnicate"}, "unknown option"},
+                      BadArgs{
+                          {"--baud", "12"},
+                          "--baud (600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200)\n"},
+                      BadArgs{{"--tftp-port"}, "needs a value"}));
 
 class SimProcessRun : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         char tmpl[] = "/tmp/tksim-proc-XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir = tmpl;
@@ -65,8 +65,7 @@ protected:
     std::string dir;
 };
 
-TEST_F(SimProcessRun, ServesEveryInterfaceAtOnceAndStopsCleanlyOnSigterm)
-{
+TEST_F(SimProcessRun, ServesEveryInterfaceAtOnceAndStopsCleanlyOnSigterm) {
     const std::string link = dir + "/converter";
     simtest::Child sim({kExe, "--tftp-port", "0", "--link", link, "--log", "--address", "17",
                         "--mbtcp", "127.0.0.1:0", "--line-slaves", "1"});
@@ -75,9 +74,13 @@ TEST_F(SimProcessRun, ServesEveryInterfaceAtOnceAndStopsCleanlyOnSigterm)
     const std::string out = sim.out();
     ASSERT_TRUE(std::regex_search(out, m, std::regex("tftp: 127\\.0\\.0\\.1:([0-9]+)\n"))) << out;
     const std::string port = m[1];
-    ASSERT_TRUE(std::regex_search(out, m, std::regex("rtu: (/dev/pts/[0-9]+) \\(link ([^)]+)\\) address 17\n"))) << out;
+    ASSERT_TRUE(std::regex_search(
+        out, m, std::regex("rtu: (/dev/pts/[0-9]+) \\(link ([^)]+)\\) address 17\n")))
+        << out;
     EXPECT_EQ(m[2], link);
-    ASSERT_TRUE(std::regex_search(out, m, std::regex("mbtcp: 127\\.0\\.0\\.1:([0-9]+)\nline: slaves 1\nready"))) << out;
+    ASSERT_TRUE(std::regex_search(
+        out, m, std::regex("mbtcp: 127\\.0\\.0\\.1:([0-9]+)\nline: slaves 1\nready")))
+        << out;
     const std::string mbtcp = m[1];
 
     // The README's command: slave 1's holding registers through Modbus TCP.
@@ -88,8 +91,8 @@ TEST_F(SimProcessRun, ServesEveryInterfaceAtOnceAndStopsCleanlyOnSigterm)
     EXPECT_NE(poll.out.find("[10]: \t1009\n"), std::string::npos) << poll.out;
 
     // A TFTP download runs while the serial exchange happens.
-    simtest::Child curl({"curl", "-s", "-S", "--max-time", "10", "--tftp-blksize", "8", "-o", dir + "/sys.bin",
-                         "tftp://127.0.0.1:" + port + "/sys.bin"});
+    simtest::Child curl({"curl", "-s", "-S", "--max-time", "10", "--tftp-blksize", "8", "-o",
+                         dir + "/sys.bin", "tftp://127.0.0.1:" + port + "/sys.bin"});
     modbus_t* ctx = modbus_new_rtu(link.c_str(), 9600, 'E', 8, 1);
     ASSERT_NE(ctx, nullptr);
     modbus_set_slave(ctx, 17);
@@ -106,23 +109,26 @@ TEST_F(SimProcessRun, ServesEveryInterfaceAtOnceAndStopsCleanlyOnSigterm)
     const std::string sys((std::istreambuf_iterator<char>(in)), {});
     EXPECT_EQ(sys.size(), 392u);
     // What the serial side wrote is what the LAN side reads.
-    const auto cfg = simtest::run({"curl", "-s", "-S", "--max-time", "10", "tftp://127.0.0.1:" + port + "/mbtcp.cfg"});
+    const auto cfg = simtest::run(
+        {"curl", "-s", "-S", "--max-time", "10", "tftp://127.0.0.1:" + port + "/mbtcp.cfg"});
     EXPECT_EQ(cfg.out, std::string("\x0A\x0B\xEB", 3));
 
     sim.signal(SIGTERM);
     EXPECT_EQ(sim.wait(5000), 0);
     EXPECT_NE(sim.out().find("stopped"), std::string::npos);
     EXPECT_NE(sim.err().find("tftp: read sys.bin from 127.0.0.1:"), std::string::npos) << sim.err();
-    EXPECT_NE(sim.err().find("rtu: 0x44 file 22 block 0 n 3 (mbtcp.cfg): accepted"), std::string::npos) << sim.err();
-    EXPECT_NE(sim.err().find("line: unit 1 function 3: answer, 25 bytes"), std::string::npos) << sim.err();
-    struct stat st{};
+    EXPECT_NE(sim.err().find("rtu: 0x44 file 22 block 0 n 3 (mbtcp.cfg): accepted"),
+              std::string::npos)
+        << sim.err();
+    EXPECT_NE(sim.err().find("line: unit 1 function 3: answer, 25 bytes"), std::string::npos)
+        << sim.err();
+    struct stat st {};
     EXPECT_NE(lstat(link.c_str(), &st), 0) << "the link outlived the simulator";
 }
 
 // Started with standard output and error closed, its own pipe and sockets
 // must not take their numbers, or the log would be written into them.
-TEST_F(SimProcessRun, ClosedOutputsReachNothing)
-{
+TEST_F(SimProcessRun, ClosedOutputsReachNothing) {
     const std::string link = dir + "/converter";
     std::vector<std::string> args{kExe, "--tftp-port", "0", "--link", link, "--log", "--no-mbtcp"};
     std::vector<char*> argv;
@@ -137,7 +143,7 @@ TEST_F(SimProcessRun, ClosedOutputsReachNothing)
     pid_t pid = 0;
     ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
-    struct stat st{};
+    struct stat st {};
     for (int i = 0; i < 500 && lstat(link.c_str(), &st) != 0; ++i) {
         usleep(10000);
     }
@@ -154,8 +160,7 @@ TEST_F(SimProcessRun, ClosedOutputsReachNothing)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
-TEST_F(SimProcessRun, SigintStopsItToo)
-{
+TEST_F(SimProcessRun, SigintStopsItToo) {
     simtest::Child sim({kExe, "--tftp-port", "0", "--no-rtu", "--no-mbtcp"});
     ASSERT_TRUE(sim.waitForLine("ready", 5000)) << sim.err();
     EXPECT_EQ(sim.out().find("rtu:"), std::string::npos);
@@ -163,8 +168,7 @@ TEST_F(SimProcessRun, SigintStopsItToo)
     EXPECT_EQ(sim.wait(5000), 0);
 }
 
-TEST_F(SimProcessRun, PortInUseEndsWithExitOne)
-{
+TEST_F(SimProcessRun, PortInUseEndsWithExitOne) {
     simtest::Child first({kExe, "--tftp-port", "0", "--no-rtu", "--no-mbtcp"});
     const auto line = first.waitForLine("tftp: ", 5000);
     ASSERT_TRUE(line);
@@ -176,4 +180,4 @@ TEST_F(SimProcessRun, PortInUseEndsWithExitOne)
     EXPECT_EQ(first.wait(5000), 0);
 }
 
-}  // namespace
+} // namespace

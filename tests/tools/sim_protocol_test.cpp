@@ -12,8 +12,7 @@
 
 namespace {
 
-std::vector<std::uint8_t> hex(const std::string& text)
-{
+std::vector<std::uint8_t> hex(const std::string& text) {
     std::vector<std::uint8_t> out;
     std::istringstream in(text);
     std::string byte;
@@ -23,8 +22,7 @@ std::vector<std::uint8_t> hex(const std::string& text)
     return out;
 }
 
-std::string hexText(const std::vector<std::uint8_t>& bytes)
-{
+std::string hexText(const std::vector<std::uint8_t>& bytes) {
     std::string out;
     char buf[4];
     for (std::uint8_t b : bytes) {
@@ -40,13 +38,12 @@ std::string hexText(const std::vector<std::uint8_t>& bytes)
 struct FrameCase {
     const char* what;
     const char* request;
-    const char* answer;  // empty: the slave stays silent
+    const char* answer; // empty: the slave stays silent
 };
 
 class RtuFrames : public ::testing::TestWithParam<FrameCase> {};
 
-TEST_P(RtuFrames, AnswerIsExact)
-{
+TEST_P(RtuFrames, AnswerIsExact) {
     const FrameCase& c = GetParam();
     std::uint64_t clock = 5000;
     tksim::DeviceModel model(tksim::ModelOptions{}, [&] { return clock; });
@@ -66,7 +63,8 @@ INSTANTIATE_TEST_SUITE_P(
         FrameCase{"read mbtcp.cfg", "F7 43 FE 16 00 00 03 FE A1", "F7 43 03 FF 05 FC 63 F6"},
         FrameCase{"read lan4.cfg", "F7 43 FE 14 00 00 10 BE D4",
                   "F7 43 10 C0 A8 00 63 FF FF FF 00 C0 A8 00 C8 00 00 00 08 E2 20"},
-        FrameCase{"read uartm.cfg", "F7 43 FE 17 00 00 06 3F 5E", "F7 43 06 04 01 4A 01 00 B0 70 C9"},
+        FrameCase{"read uartm.cfg", "F7 43 FE 17 00 00 06 3F 5E",
+                  "F7 43 06 04 01 4A 01 00 B0 70 C9"},
         FrameCase{"read uarts.cfg", "F7 43 FE 18 00 00 05 7C 4B", "F7 43 05 F7 04 01 00 04 D8 DE"},
         FrameCase{"identify type 1-4", "F7 45 00 08 F7 C8 00 00 00 00 00 00 F6 6B",
                   "F7 45 00 08 F7 C8 00 00 54 4B 2D 37 CA CB"},
@@ -78,9 +76,11 @@ INSTANTIATE_TEST_SUITE_P(
                   "F7 45 00 08 F7 C8 0A 00 32 34 30 37 EC 61"},
         FrameCase{"identify serial 5-8", "F7 45 00 08 F7 C8 0B 00 00 00 00 00 F7 10",
                   "F7 45 00 08 F7 C8 0B 00 30 30 30 31 2D CB"},
-        FrameCase{"identify unknown item", "F7 45 00 08 F7 C8 03 00 00 00 00 00 F6 58", "F7 C5 02 12 A3"},
+        FrameCase{"identify unknown item", "F7 45 00 08 F7 C8 03 00 00 00 00 00 F6 58",
+                  "F7 C5 02 12 A3"},
         FrameCase{"write mbtcp.cfg", "F7 44 FE 16 00 00 03 01 02 FD AF 71", "F7 44 00 F3 32"},
-        FrameCase{"write with wrong checksum", "F7 44 FE 16 00 00 03 01 02 FE EF 70", "F7 44 01 32 F2"},
+        FrameCase{"write with wrong checksum", "F7 44 FE 16 00 00 03 01 02 FE EF 70",
+                  "F7 44 01 32 F2"},
         FrameCase{"read unused file number", "F7 43 FE 01 00 00 10 BA D8", "F7 C3 02 11 03"},
         FrameCase{"read ctrl.bin (write only)", "F7 43 FE 03 00 00 17 FA A2", "F7 C3 02 11 03"},
         FrameCase{"read zero bytes", "F7 43 FE 14 00 00 00 BF 18", "F7 C3 03 D0 C3"},
@@ -89,19 +89,21 @@ INSTANTIATE_TEST_SUITE_P(
         FrameCase{"read without 0xFE", "F7 43 FF 14 00 00 10 83 14", "F7 C3 03 D0 C3"},
         FrameCase{"read request too short", "F7 43 FE 14 00 00 21 7F", "F7 C3 03 D0 C3"},
         FrameCase{"unknown function", "F7 47 01 02 02 14", "F7 C7 01 53 C2"},
-        FrameCase{"write read-only sys.bin", "F7 44 FE 02 00 00 03 01 02 FD FB 70", "F7 C4 02 13 33"},
+        FrameCase{"write read-only sys.bin", "F7 44 FE 02 00 00 03 01 02 FD FB 70",
+                  "F7 C4 02 13 33"},
         FrameCase{"write block 1", "F7 44 FE 16 00 01 03 01 02 FD 92 B1", "F7 C4 02 13 33"},
         FrameCase{"write wrong length", "F7 44 FE 16 00 00 02 01 FF D0 2E", "F7 C4 03 D2 F3"},
-        FrameCase{"write fewer data than announced", "F7 44 FE 16 00 00 03 01 02 40 6F", "F7 C4 03 D2 F3"},
-        FrameCase{"message length mismatch", "F7 45 00 09 F7 C8 00 00 00 00 00 00 FB FB", "F7 C5 03 D3 63"},
+        FrameCase{"write fewer data than announced", "F7 44 FE 16 00 00 03 01 02 40 6F",
+                  "F7 C4 03 D2 F3"},
+        FrameCase{"message length mismatch", "F7 45 00 09 F7 C8 00 00 00 00 00 00 FB FB",
+                  "F7 C5 03 D3 63"},
         FrameCase{"message without length", "F7 45 86 73", "F7 C5 03 D3 63"},
         FrameCase{"message with half a length", "F7 45 00 F2 A2", "F7 C5 03 D3 63"},
         FrameCase{"message not an identification", "F7 45 00 03 F7 01 00 23 7C", "F7 C5 03 D3 63"},
         FrameCase{"wrong CRC", "F7 43 FE 16 00 00 03 FE A2", ""},
         FrameCase{"other address", "F6 43 FE 14 00 00 10 AE 14", ""},
         FrameCase{"broadcast address", "00 43 FE 14 00 00 10 38 1B", ""},
-        FrameCase{"three bytes", "F7 43 FE", ""},
-        FrameCase{"empty", "", ""}),
+        FrameCase{"three bytes", "F7 43 FE", ""}, FrameCase{"empty", "", ""}),
     [](const ::testing::TestParamInfo<FrameCase>& p) {
         std::string name = p.param.what;
         for (char& ch : name) {
@@ -112,14 +114,12 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-TEST(RtuCrc, KnownVector)
-{
+TEST(RtuCrc, KnownVector) {
     const std::vector<std::uint8_t> abc{'a', 'b', 'c'};
     EXPECT_EQ(tksim::crc16(abc), 0x5749);
 }
 
-TEST(RtuBlocks, SysBinComesInTwoBlocksOf240And152)
-{
+TEST(RtuBlocks, SysBinComesInTwoBlocksOf240And152) {
     std::uint64_t clock = 7000;
     tksim::DeviceModel model(tksim::ModelOptions{}, [&] { return clock; });
     tksim::RtuProtocol protocol(model, 247);
@@ -136,8 +136,7 @@ TEST(RtuBlocks, SysBinComesInTwoBlocksOf240And152)
     EXPECT_EQ(joined, model.read(tksim::SimFile::Sys));
 }
 
-TEST(RtuBlocks, ShortFilesArePaddedToTheAskedLength)
-{
+TEST(RtuBlocks, ShortFilesArePaddedToTheAskedLength) {
     std::uint64_t clock = 7000;
     tksim::DeviceModel model(tksim::ModelOptions{}, [&] { return clock; });
     tksim::RtuProtocol protocol(model, 247);
@@ -147,20 +146,20 @@ TEST(RtuBlocks, ShortFilesArePaddedToTheAskedLength)
     ASSERT_EQ(r.frame.size(), 245u);
     const auto image = model.read(tksim::SimFile::Mmrd);
     EXPECT_TRUE(std::equal(image.begin(), image.end(), r.frame.begin() + 3));
-    EXPECT_TRUE(std::all_of(r.frame.begin() + 3 + 16, r.frame.end() - 2, [](std::uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(std::all_of(r.frame.begin() + 3 + 16, r.frame.end() - 2,
+                            [](std::uint8_t b) { return b == 0; }));
 }
 
 struct FaultCase {
     const char* what;
     tksim::Faults faults;
-    std::vector<bool> sent;       // per answer, in order
-    std::vector<bool> crcIntact;  // per answer that was sent
+    std::vector<bool> sent;      // per answer, in order
+    std::vector<bool> crcIntact; // per answer that was sent
 };
 
 class RtuFaults : public ::testing::TestWithParam<FaultCase> {};
 
-TEST_P(RtuFaults, CountsAnswers)
-{
+TEST_P(RtuFaults, CountsAnswers) {
     const FaultCase& c = GetParam();
     std::uint64_t clock = 1000;
     tksim::DeviceModel model(tksim::ModelOptions{}, [&] { return clock; });
@@ -178,29 +177,32 @@ TEST_P(RtuFaults, CountsAnswers)
 
 INSTANTIATE_TEST_SUITE_P(
     Injected, RtuFaults,
-    ::testing::Values(FaultCase{"none", {}, {true, true, true}, {true, true, true}},
-                      FaultCase{"drop_every_2", {.dropEvery = 2}, {true, false, true, false}, {true, true}},
-                      FaultCase{"drop_every_1", {.dropEvery = 1}, {false, false}, {}},
-                      FaultCase{"corrupt_every_3", {.corruptCrcEvery = 3}, {true, true, true, true}, {true, true, false, true}},
-                      FaultCase{"corrupt_every_1", {.corruptCrcEvery = 1}, {true, true}, {false, false}}),
+    ::testing::Values(
+        FaultCase{"none", {}, {true, true, true}, {true, true, true}},
+        FaultCase{"drop_every_2", {.dropEvery = 2}, {true, false, true, false}, {true, true}},
+        FaultCase{"drop_every_1", {.dropEvery = 1}, {false, false}, {}},
+        FaultCase{"corrupt_every_3",
+                  {.corruptCrcEvery = 3},
+                  {true, true, true, true},
+                  {true, true, false, true}},
+        FaultCase{"corrupt_every_1", {.corruptCrcEvery = 1}, {true, true}, {false, false}}),
     [](const ::testing::TestParamInfo<FaultCase>& p) { return std::string(p.param.what); });
 
-TEST(RtuFaultsMore, InjectedExceptionAnswersEveryFunction)
-{
+TEST(RtuFaultsMore, InjectedExceptionAnswersEveryFunction) {
     std::uint64_t clock = 1000;
     tksim::DeviceModel model(tksim::ModelOptions{}, [&] { return clock; });
     tksim::RtuProtocol protocol(model, 247);
     tksim::Faults f;
     f.exceptionCode = 4;
-    EXPECT_EQ(hexText(protocol.handle(hex("F7 43 FE 16 00 00 03 FE A1"), f).frame), "F7 C3 04 91 01");
+    EXPECT_EQ(hexText(protocol.handle(hex("F7 43 FE 16 00 00 03 FE A1"), f).frame),
+              "F7 C3 04 91 01");
     const auto r = protocol.handle(hex("F7 45 00 08 F7 C8 00 00 00 00 00 00 F6 6B"), f);
     ASSERT_EQ(r.frame.size(), 5u);
     EXPECT_EQ(r.frame[1], 0xC5);
     EXPECT_EQ(r.frame[2], 4);
 }
 
-TEST(RtuFaultsMore, RefusedAndIgnoredWritesLeaveTheFileAlone)
-{
+TEST(RtuFaultsMore, RefusedAndIgnoredWritesLeaveTheFileAlone) {
     std::uint64_t clock = 1000;
     tksim::DeviceModel model(tksim::ModelOptions{}, [&] { return clock; });
     tksim::RtuProtocol protocol(model, 247);
@@ -216,16 +218,16 @@ TEST(RtuFaultsMore, RefusedAndIgnoredWritesLeaveTheFileAlone)
     EXPECT_EQ(hexText(model.read(tksim::SimFile::Mbtcp)), "01 02 FD");
 }
 
-TEST(RtuRestart, SilentWhileRestartingThenAnswersAgain)
-{
+TEST(RtuRestart, SilentWhileRestartingThenAnswersAgain) {
     std::uint64_t clock = 1000;
     tksim::ModelOptions options;
     options.restartMs = 2000;
     tksim::DeviceModel model(options, [&] { return clock; });
     tksim::RtuProtocol protocol(model, 247);
-    std::vector<std::uint8_t> restart{0xF7, 0x44, 0xFE, 0x03, 0x00, 0x00, 23, 0x00, 0xFF, 0x01, 0x00, 0xFF};
+    std::vector<std::uint8_t> restart{0xF7, 0x44, 0xFE, 0x03, 0x00, 0x00,
+                                      23,   0x00, 0xFF, 0x01, 0x00, 0xFF};
     restart.resize(7 + 22, 0);
-    restart.push_back(0x01);  // checksum of the restart command
+    restart.push_back(0x01); // checksum of the restart command
     tksim::appendCrc(restart);
     const auto ack = protocol.handle(restart, {});
     ASSERT_TRUE(ack.send) << ack.note;
@@ -237,4 +239,4 @@ TEST(RtuRestart, SilentWhileRestartingThenAnswersAgain)
     EXPECT_TRUE(protocol.handle(read, {}).send);
 }
 
-}  // namespace
+} // namespace

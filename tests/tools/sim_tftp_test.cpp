@@ -20,17 +20,15 @@ namespace fs = std::filesystem;
 
 constexpr std::uint16_t kRrq = 1, kWrq = 2, kData = 3, kAck = 4, kError = 5, kOack = 6;
 
-const std::vector<std::string> kReadable{"info.txt", "sys.bin", "mmrd.bin", "mmrgv.bin",
+const std::vector<std::string> kReadable{"info.txt", "sys.bin",   "mmrd.bin",  "mmrgv.bin",
                                          "lan4.cfg", "mbtcp.cfg", "uarts.cfg", "uartm.cfg"};
 
-Bytes withChecksum(Bytes b)
-{
+Bytes withChecksum(Bytes b) {
     b.push_back(tksim::checksumFor(b));
     return b;
 }
 
-Bytes oackOf(const std::vector<std::string>& pairs)
-{
+Bytes oackOf(const std::vector<std::string>& pairs) {
     Bytes p{0, 6};
     for (const std::string& s : pairs) {
         p.insert(p.end(), s.begin(), s.end());
@@ -40,9 +38,8 @@ Bytes oackOf(const std::vector<std::string>& pairs)
 }
 
 class TftpPeer : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         config.rtu.enabled = false;
         config.tftp.port = 0;
         config.tftp.retransmitMs = 300;
@@ -53,41 +50,36 @@ protected:
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir = tmpl;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         sim.reset();
         fs::remove_all(dir);
     }
-    void start()
-    {
+    void start() {
         sim = std::make_unique<tksim::Simulator>(config, [this] { return clock.load(); });
         std::string error;
         ASSERT_TRUE(sim->start(&error)) << error;
         port = sim->tftpPort();
         ASSERT_NE(port, 0);
     }
-    std::string url(const std::string& name) const
-    {
+    std::string url(const std::string& name) const {
         return "tftp://127.0.0.1:" + std::to_string(port) + "/" + name;
     }
-    Bytes load(const std::string& path) const
-    {
+    Bytes load(const std::string& path) const {
         std::ifstream in(path, std::ios::binary);
         return Bytes(std::istreambuf_iterator<char>(in), {});
     }
-    void save(const std::string& path, const Bytes& bytes) const
-    {
+    void save(const std::string& path, const Bytes& bytes) const {
         std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
     }
-    Bytes expected(const std::string& name)
-    {
+    Bytes expected(const std::string& name) {
         return sim->model().read(tksim::fileByName(name)->id);
     }
     // A raw read of a whole file with given options; returns the file or
     // nothing when the transfer did not complete.
-    std::optional<Bytes> rawRead(const std::string& name, const std::vector<std::string>& options = {})
-    {
+    std::optional<Bytes> rawRead(const std::string& name,
+                                 const std::vector<std::string>& options = {}) {
         Udp c;
         c.send(simtest::request(kRrq, name, options), port);
         Bytes file;
@@ -134,8 +126,7 @@ protected:
 
 class CurlRead : public TftpPeer, public ::testing::WithParamInterface<std::vector<std::string>> {};
 
-TEST_P(CurlRead, EveryReadableFileByteExact)
-{
+TEST_P(CurlRead, EveryReadableFileByteExact) {
     start();
     for (const std::string& name : kReadable) {
         const std::string out = dir + "/" + name;
@@ -161,10 +152,10 @@ struct Upload {
     Bytes image;
 };
 
-class CurlUpload : public TftpPeer, public ::testing::WithParamInterface<std::vector<std::string>> {};
+class CurlUpload : public TftpPeer,
+                   public ::testing::WithParamInterface<std::vector<std::string>> {};
 
-TEST_P(CurlUpload, ConfigurationFilesAreTakenOverAndReadBack)
-{
+TEST_P(CurlUpload, ConfigurationFilesAreTakenOverAndReadBack) {
     start();
     const std::vector<Upload> uploads{
         {"lan4.cfg", withChecksum({10, 1, 2, 3, 255, 255, 255, 0, 10, 1, 2, 254, 0, 0, 0})},
@@ -182,7 +173,9 @@ TEST_P(CurlUpload, ConfigurationFilesAreTakenOverAndReadBack)
         ASSERT_EQ(r.code, 0) << u.name << ": " << r.err;
         EXPECT_EQ(expected(u.name), u.image) << u.name;
         const std::string back = dir + "/back_" + u.name;
-        ASSERT_EQ(simtest::run({"curl", "-s", "-S", "--max-time", "10", "-o", back, url(u.name)}).code, 0);
+        ASSERT_EQ(
+            simtest::run({"curl", "-s", "-S", "--max-time", "10", "-o", back, url(u.name)}).code,
+            0);
         EXPECT_EQ(load(back), u.image) << u.name;
     }
 }
@@ -196,13 +189,12 @@ struct Refusal {
     const char* what;
     const char* name;
     Bytes image;
-    int curlCode;  // curl's exit code for the server's error
+    int curlCode; // curl's exit code for the server's error
 };
 
 class CurlRefusal : public TftpPeer, public ::testing::WithParamInterface<Refusal> {};
 
-TEST_P(CurlRefusal, FailsAndLeavesTheFileAlone)
-{
+TEST_P(CurlRefusal, FailsAndLeavesTheFileAlone) {
     start();
     const Refusal& c = GetParam();
     const std::string in = dir + "/upload";
@@ -219,67 +211,75 @@ TEST_P(CurlRefusal, FailsAndLeavesTheFileAlone)
 // curl: 68 file not found, 69 access violation, 71 other server errors.
 INSTANTIATE_TEST_SUITE_P(
     Cases, CurlRefusal,
-    ::testing::Values(Refusal{"bad_checksum", "lan4.cfg", {10, 1, 2, 3, 255, 255, 255, 0, 10, 1, 2, 254, 0, 0, 0, 0}, 71},
+    ::testing::Values(Refusal{"bad_checksum",
+                              "lan4.cfg",
+                              {10, 1, 2, 3, 255, 255, 255, 0, 10, 1, 2, 254, 0, 0, 0, 0},
+                              71},
                       Refusal{"wrong_length", "mbtcp.cfg", withChecksum({7, 60, 1}), 71},
                       Refusal{"read_only", "sys.bin", withChecksum({1, 2}), 69},
                       Refusal{"unknown", "nothing.cfg", withChecksum({1, 2}), 68}),
     [](const ::testing::TestParamInfo<Refusal>& p) { return std::string(p.param.what); });
 
-TEST_F(TftpPeer, CurlGetsFileNotFoundAndAccessViolation)
-{
+TEST_F(TftpPeer, CurlGetsFileNotFoundAndAccessViolation) {
     start();
-    EXPECT_EQ(simtest::run({"curl", "-s", "--max-time", "10", "-o", dir + "/x", url("nothing.txt")}).code, 68);
-    EXPECT_EQ(simtest::run({"curl", "-s", "--max-time", "10", "-o", dir + "/x", url("ctrl.bin")}).code, 69);
-    EXPECT_EQ(simtest::run({"curl", "-s", "--max-time", "10", "-o", dir + "/x", url("SYS.BIN")}).code, 68);
+    EXPECT_EQ(
+        simtest::run({"curl", "-s", "--max-time", "10", "-o", dir + "/x", url("nothing.txt")}).code,
+        68);
+    EXPECT_EQ(
+        simtest::run({"curl", "-s", "--max-time", "10", "-o", dir + "/x", url("ctrl.bin")}).code,
+        69);
+    EXPECT_EQ(
+        simtest::run({"curl", "-s", "--max-time", "10", "-o", dir + "/x", url("SYS.BIN")}).code,
+        68);
 }
 
 // ---- tftp-hpa -------------------------------------------------------------
 
-TEST_F(TftpPeer, TftpHpaReadsEveryFileByteExact)
-{
+TEST_F(TftpPeer, TftpHpaReadsEveryFileByteExact) {
     start();
     for (const std::string& name : kReadable) {
-        const auto r = simtest::run({"tftp", "-m", "binary", "127.0.0.1", std::to_string(port), "-c", "get", name,
-                                     dir + "/" + name});
+        const auto r = simtest::run({"tftp", "-m", "binary", "127.0.0.1", std::to_string(port),
+                                     "-c", "get", name, dir + "/" + name});
         ASSERT_EQ(r.code, 0) << name << r.out << r.err;
         EXPECT_EQ(load(dir + "/" + name), expected(name)) << name << r.out << r.err;
     }
 }
 
-TEST_F(TftpPeer, TftpHpaWritesAndReadsBack)
-{
+TEST_F(TftpPeer, TftpHpaWritesAndReadsBack) {
     start();
     const Bytes image = withChecksum({0x08, 0x00, 0x10, 0x27, 0x0F});
     save(dir + "/uartm.cfg", image);
-    const auto put = simtest::run({"tftp", "-m", "binary", "127.0.0.1", std::to_string(port), "-c", "put",
-                                   dir + "/uartm.cfg", "uartm.cfg"});
+    const auto put = simtest::run({"tftp", "-m", "binary", "127.0.0.1", std::to_string(port), "-c",
+                                   "put", dir + "/uartm.cfg", "uartm.cfg"});
     ASSERT_EQ(put.code, 0) << put.out << put.err;
     EXPECT_EQ(expected("uartm.cfg"), image);
-    const auto get = simtest::run({"tftp", "-m", "binary", "127.0.0.1", std::to_string(port), "-c", "get",
-                                   "uartm.cfg", dir + "/back"});
+    const auto get = simtest::run({"tftp", "-m", "binary", "127.0.0.1", std::to_string(port), "-c",
+                                   "get", "uartm.cfg", dir + "/back"});
     ASSERT_EQ(get.code, 0) << get.out << get.err;
     EXPECT_EQ(load(dir + "/back"), image);
 }
 
-TEST_F(TftpPeer, TftpHpaSeesTheServersErrors)
-{
+TEST_F(TftpPeer, TftpHpaSeesTheServersErrors) {
     start();
-    const auto missing = simtest::run({"tftp", "-m", "binary", "127.0.0.1", std::to_string(port), "-c", "get",
-                                       "nothing.txt", dir + "/x"});
-    EXPECT_NE((missing.out + missing.err).find("Error code 1"), std::string::npos) << missing.out << missing.err;
+    const auto missing = simtest::run({"tftp", "-m", "binary", "127.0.0.1", std::to_string(port),
+                                       "-c", "get", "nothing.txt", dir + "/x"});
+    EXPECT_NE((missing.out + missing.err).find("Error code 1"), std::string::npos)
+        << missing.out << missing.err;
     save(dir + "/sys.bin", Bytes(392, 0));
-    const auto readOnly = simtest::run({"tftp", "-m", "binary", "127.0.0.1", std::to_string(port), "-c", "put",
-                                        dir + "/sys.bin", "sys.bin"});
-    EXPECT_NE((readOnly.out + readOnly.err).find("Error code 2"), std::string::npos) << readOnly.out << readOnly.err;
+    const auto readOnly = simtest::run({"tftp", "-m", "binary", "127.0.0.1", std::to_string(port),
+                                        "-c", "put", dir + "/sys.bin", "sys.bin"});
+    EXPECT_NE((readOnly.out + readOnly.err).find("Error code 2"), std::string::npos)
+        << readOnly.out << readOnly.err;
     // Its default mode is netascii, which the converter does not offer.
-    const auto ascii = simtest::run({"tftp", "127.0.0.1", std::to_string(port), "-c", "get", "info.txt", dir + "/y"});
-    EXPECT_NE((ascii.out + ascii.err).find("Error code 0"), std::string::npos) << ascii.out << ascii.err;
+    const auto ascii = simtest::run(
+        {"tftp", "127.0.0.1", std::to_string(port), "-c", "get", "info.txt", dir + "/y"});
+    EXPECT_NE((ascii.out + ascii.err).find("Error code 0"), std::string::npos)
+        << ascii.out << ascii.err;
 }
 
 // ---- raw datagrams ----------------------------------------------------------
 
-TEST_F(TftpPeer, OptionsAreAcknowledgedFromANewPortPerTransfer)
-{
+TEST_F(TftpPeer, OptionsAreAcknowledgedFromANewPortPerTransfer) {
     start();
     Udp a;
     Udp b;
@@ -301,18 +301,17 @@ TEST_F(TftpPeer, OptionsAreAcknowledgedFromANewPortPerTransfer)
     EXPECT_EQ(simtest::numberOf(d1->bytes), 1);
     EXPECT_EQ(simtest::payloadOf(d1->bytes), expected("sys.bin"));
     a.send(simtest::ack(1), oa->port);
-    EXPECT_FALSE(a.receive(200));  // the short block was the last
+    EXPECT_FALSE(a.receive(200)); // the short block was the last
 }
 
 struct BlksizeCase {
     const char* offered;
-    const char* answered;  // empty: the option is not acknowledged
+    const char* answered; // empty: the option is not acknowledged
 };
 
 class BlksizeValues : public TftpPeer, public ::testing::WithParamInterface<BlksizeCase> {};
 
-TEST_P(BlksizeValues, AreAnsweredWithinTheirRange)
-{
+TEST_P(BlksizeValues, AreAnsweredWithinTheirRange) {
     start();
     Udp c;
     c.send(simtest::request(kRrq, "info.txt", {"blksize", GetParam().offered, "tsize", "0"}), port);
@@ -326,23 +325,25 @@ TEST_P(BlksizeValues, AreAnsweredWithinTheirRange)
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, BlksizeValues,
-                         ::testing::Values(BlksizeCase{"8", "8"}, BlksizeCase{"7", ""}, BlksizeCase{"0", ""},
-                                           BlksizeCase{"65464", "65464"}, BlksizeCase{"65465", "65464"},
-                                           BlksizeCase{"999999999", "65464"}, BlksizeCase{"12a", ""},
-                                           BlksizeCase{"", ""}, BlksizeCase{"-8", ""}));
+                         ::testing::Values(BlksizeCase{"8", "8"}, BlksizeCase{"7", ""},
+                                           BlksizeCase{"0", ""}, BlksizeCase{"65464", "65464"},
+                                           BlksizeCase{"65465", "65464"},
+                                           BlksizeCase{"999999999", "65464"},
+                                           BlksizeCase{"12a", ""}, BlksizeCase{"", ""},
+                                           BlksizeCase{"-8", ""}));
 
-TEST_F(TftpPeer, OptionNamesIgnoreCaseAndUnknownOptionsAreLeftOut)
-{
+TEST_F(TftpPeer, OptionNamesIgnoreCaseAndUnknownOptionsAreLeftOut) {
     start();
     Udp c;
-    c.send(simtest::request(kRrq, "mbtcp.cfg", {"TIMEOUT", "5", "BlkSize", "16", "windowsize", "4", "TSIZE", "0"}), port);
+    c.send(simtest::request(kRrq, "mbtcp.cfg",
+                            {"TIMEOUT", "5", "BlkSize", "16", "windowsize", "4", "TSIZE", "0"}),
+           port);
     const auto d = c.receive(2000);
     ASSERT_TRUE(d);
     EXPECT_EQ(d->bytes, oackOf({"blksize", "16", "tsize", "3"}));
 }
 
-TEST_F(TftpPeer, WithoutOptionsTheFirstAnswerIsData)
-{
+TEST_F(TftpPeer, WithoutOptionsTheFirstAnswerIsData) {
     start();
     Udp c;
     c.send(simtest::request(kRrq, "sys.bin"), port);
@@ -357,8 +358,7 @@ TEST_F(TftpPeer, WithoutOptionsTheFirstAnswerIsData)
     EXPECT_EQ(a->bytes, simtest::ack(0));
 }
 
-TEST_F(TftpPeer, LastPacketIsRetransmittedFromTheSamePortThenGivenUp)
-{
+TEST_F(TftpPeer, LastPacketIsRetransmittedFromTheSamePortThenGivenUp) {
     start();
     Udp c;
     const std::uint64_t t0 = simtest::monoMs();
@@ -370,14 +370,13 @@ TEST_F(TftpPeer, LastPacketIsRetransmittedFromTheSamePortThenGivenUp)
     EXPECT_GE(simtest::monoMs() - t0, 250u);
     EXPECT_EQ(again->bytes, first->bytes);
     EXPECT_EQ(again->port, first->port);
-    EXPECT_TRUE(c.receive(2000));    // second and last retransmission
-    EXPECT_FALSE(c.receive(900));    // given up
+    EXPECT_TRUE(c.receive(2000)); // second and last retransmission
+    EXPECT_FALSE(c.receive(900)); // given up
     c.send(simtest::ack(1), first->port);
     EXPECT_FALSE(c.receive(200));
 }
 
-TEST_F(TftpPeer, DuplicateAcknowledgementsDoNotDoubleTheData)
-{
+TEST_F(TftpPeer, DuplicateAcknowledgementsDoNotDoubleTheData) {
     start();
     Udp c;
     c.send(simtest::request(kRrq, "lan4.cfg", {"blksize", "8"}), port);
@@ -392,11 +391,10 @@ TEST_F(TftpPeer, DuplicateAcknowledgementsDoNotDoubleTheData)
     const auto d2 = c.receive(2000);
     ASSERT_TRUE(d2);
     EXPECT_EQ(simtest::numberOf(d2->bytes), 2);
-    EXPECT_FALSE(c.receive(150));  // nothing answered the duplicates
+    EXPECT_FALSE(c.receive(150)); // nothing answered the duplicates
 }
 
-TEST_F(TftpPeer, PacketsFromAnotherPortGetUnknownTransferId)
-{
+TEST_F(TftpPeer, PacketsFromAnotherPortGetUnknownTransferId) {
     start();
     Udp c;
     Udp stranger;
@@ -414,8 +412,7 @@ TEST_F(TftpPeer, PacketsFromAnotherPortGetUnknownTransferId)
     EXPECT_EQ(simtest::numberOf(d1->bytes), 1);
 }
 
-TEST_F(TftpPeer, WriteInSmallBlocksEndsWithAnEmptyBlock)
-{
+TEST_F(TftpPeer, WriteInSmallBlocksEndsWithAnEmptyBlock) {
     start();
     const Bytes image = withChecksum({172, 16, 0, 5, 255, 255, 0, 0, 172, 16, 0, 1, 0, 0, 0});
     Udp c;
@@ -442,8 +439,7 @@ TEST_F(TftpPeer, WriteInSmallBlocksEndsWithAnEmptyBlock)
     EXPECT_EQ(expected("lan4.cfg"), image);
 }
 
-TEST_F(TftpPeer, WrongChecksumEndsTheWriteWithAnErrorInsteadOfTheLastAck)
-{
+TEST_F(TftpPeer, WrongChecksumEndsTheWriteWithAnErrorInsteadOfTheLastAck) {
     start();
     Udp c;
     c.send(simtest::request(kWrq, "mbtcp.cfg"), port);
@@ -457,8 +453,7 @@ TEST_F(TftpPeer, WrongChecksumEndsTheWriteWithAnErrorInsteadOfTheLastAck)
     EXPECT_EQ(expected("mbtcp.cfg"), (Bytes{0xFF, 0x05, 0xFC}));
 }
 
-TEST_F(TftpPeer, UploadsAreCappedAt10000Bytes)
-{
+TEST_F(TftpPeer, UploadsAreCappedAt10000Bytes) {
     start();
     Udp c;
     c.send(simtest::request(kWrq, "lan4.cfg"), port);
@@ -474,7 +469,7 @@ TEST_F(TftpPeer, UploadsAreCappedAt10000Bytes)
             break;
         }
     }
-    EXPECT_EQ(block, 20);  // 19 * 512 = 9728; the 20th block would pass 10000
+    EXPECT_EQ(block, 20); // 19 * 512 = 9728; the 20th block would pass 10000
     EXPECT_EQ(simtest::opcodeOf(last->bytes), kError);
     EXPECT_EQ(simtest::numberOf(last->bytes), 3);
     Udp big;
@@ -488,13 +483,12 @@ TEST_F(TftpPeer, UploadsAreCappedAt10000Bytes)
 struct BadPacket {
     const char* what;
     Bytes packet;
-    int errorCode;  // -1: no answer at all
+    int errorCode; // -1: no answer at all
 };
 
 class MalformedRequests : public TftpPeer, public ::testing::WithParamInterface<BadPacket> {};
 
-TEST_P(MalformedRequests, AreRefusedAndTheServerGoesOn)
-{
+TEST_P(MalformedRequests, AreRefusedAndTheServerGoesOn) {
     start();
     Udp c;
     c.send(GetParam().packet, port);
@@ -505,14 +499,13 @@ TEST_P(MalformedRequests, AreRefusedAndTheServerGoesOn)
         ASSERT_TRUE(d);
         EXPECT_EQ(simtest::opcodeOf(d->bytes), kError);
         EXPECT_EQ(simtest::numberOf(d->bytes), GetParam().errorCode);
-        EXPECT_EQ(d->port, port);  // refusals come from the server's own port
+        EXPECT_EQ(d->port, port); // refusals come from the server's own port
         EXPECT_EQ(d->bytes.back(), 0);
     }
     EXPECT_EQ(rawRead("uarts.cfg"), expected("uarts.cfg"));
 }
 
-Bytes raw(std::initializer_list<int> bytes)
-{
+Bytes raw(std::initializer_list<int> bytes) {
     Bytes b;
     for (int x : bytes) {
         b.push_back(static_cast<std::uint8_t>(x));
@@ -522,35 +515,32 @@ Bytes raw(std::initializer_list<int> bytes)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, MalformedRequests,
-    ::testing::Values(
-        BadPacket{"empty", {}, 4},
-        BadPacket{"one_byte", raw({0}), 4},
-        BadPacket{"data_to_server_port", simtest::data(1, {1, 2}), 4},
-        BadPacket{"ack_to_server_port", simtest::ack(1), 4},
-        BadPacket{"oack_to_server_port", raw({0, 6, 'a', 0, 'b', 0}), 4},
-        BadPacket{"unknown_opcode", raw({0, 9, 'x', 0}), 4},
-        BadPacket{"opcode_only", raw({0, 1}), 4},
-        BadPacket{"name_without_zero", raw({0, 1, 's', 'y', 's'}), 4},
-        BadPacket{"mode_without_zero", raw({0, 1, 's', 0, 'o', 'c', 't'}), 4},
-        BadPacket{"no_mode", raw({0, 1, 's', 'y', 's', '.', 'b', 'i', 'n', 0}), 4},
-        BadPacket{"error_is_never_answered", raw({0, 5, 0, 1, 'x', 0}), -1},
-        BadPacket{"parent_path", simtest::request(kRrq, "../etc/passwd"), 2},
-        BadPacket{"absolute_path", simtest::request(kRrq, "/etc/passwd"), 2},
-        BadPacket{"sub_path", simtest::request(kRrq, "a/sys.bin"), 2},
-        BadPacket{"backslash_path", simtest::request(kRrq, "..\\sys.bin"), 2},
-        BadPacket{"write_path", simtest::request(kWrq, "../lan4.cfg"), 2},
-        BadPacket{"upper_case_name", simtest::request(kRrq, "INFO.TXT"), 1},
-        BadPacket{"unknown_name", simtest::request(kRrq, "firmware.hbin"), 1},
-        BadPacket{"empty_name", simtest::request(kRrq, ""), 1},
-        BadPacket{"huge_name", simtest::request(kRrq, std::string(60000, 'a')), 1},
-        BadPacket{"read_write_only_file", simtest::request(kRrq, "ctrl.bin"), 2},
-        BadPacket{"write_read_only_file", simtest::request(kWrq, "sys.bin"), 2},
-        BadPacket{"netascii", simtest::request(kRrq, "info.txt", {}, "netascii"), 0},
-        BadPacket{"mail", simtest::request(kRrq, "info.txt", {}, "mail"), 0}),
+    ::testing::Values(BadPacket{"empty", {}, 4}, BadPacket{"one_byte", raw({0}), 4},
+                      BadPacket{"data_to_server_port", simtest::data(1, {1, 2}), 4},
+                      BadPacket{"ack_to_server_port", simtest::ack(1), 4},
+                      BadPacket{"oack_to_server_port", raw({0, 6, 'a', 0, 'b', 0}), 4},
+                      BadPacket{"unknown_opcode", raw({0, 9, 'x', 0}), 4},
+                      BadPacket{"opcode_only", raw({0, 1}), 4},
+                      BadPacket{"name_without_zero", raw({0, 1, 's', 'y', 's'}), 4},
+                      BadPacket{"mode_without_zero", raw({0, 1, 's', 0, 'o', 'c', 't'}), 4},
+                      BadPacket{"no_mode", raw({0, 1, 's', 'y', 's', '.', 'b', 'i', 'n', 0}), 4},
+                      BadPacket{"error_is_never_answered", raw({0, 5, 0, 1, 'x', 0}), -1},
+                      BadPacket{"parent_path", simtest::request(kRrq, "../etc/passwd"), 2},
+                      BadPacket{"absolute_path", simtest::request(kRrq, "/etc/passwd"), 2},
+                      BadPacket{"sub_path", simtest::request(kRrq, "a/sys.bin"), 2},
+                      BadPacket{"backslash_path", simtest::request(kRrq, "..\\sys.bin"), 2},
+                      BadPacket{"write_path", simtest::request(kWrq, "../lan4.cfg"), 2},
+                      BadPacket{"upper_case_name", simtest::request(kRrq, "INFO.TXT"), 1},
+                      BadPacket{"unknown_name", simtest::request(kRrq, "firmware.hbin"), 1},
+                      BadPacket{"empty_name", simtest::request(kRrq, ""), 1},
+                      BadPacket{"huge_name", simtest::request(kRrq, std::string(60000, 'a')), 1},
+                      BadPacket{"read_write_only_file", simtest::request(kRrq, "ctrl.bin"), 2},
+                      BadPacket{"write_read_only_file", simtest::request(kWrq, "sys.bin"), 2},
+                      BadPacket{"netascii", simtest::request(kRrq, "info.txt", {}, "netascii"), 0},
+                      BadPacket{"mail", simtest::request(kRrq, "info.txt", {}, "mail"), 0}),
     [](const ::testing::TestParamInfo<BadPacket>& p) { return std::string(p.param.what); });
 
-TEST_F(TftpPeer, ModeIsCaseInsensitive)
-{
+TEST_F(TftpPeer, ModeIsCaseInsensitive) {
     start();
     Udp c;
     c.send(simtest::request(kRrq, "mbtcp.cfg", {}, "OcTeT"), port);
@@ -559,8 +549,7 @@ TEST_F(TftpPeer, ModeIsCaseInsensitive)
     EXPECT_EQ(d->bytes, simtest::data(1, {0xFF, 0x05, 0xFC}));
 }
 
-TEST_F(TftpPeer, TransfersAreBoundedAndABusyServerSaysSo)
-{
+TEST_F(TftpPeer, TransfersAreBoundedAndABusyServerSaysSo) {
     config.tftp.maxTransfers = 3;
     config.tftp.retransmitMs = 5000;
     start();
@@ -584,8 +573,7 @@ TEST_F(TftpPeer, TransfersAreBoundedAndABusyServerSaysSo)
     EXPECT_EQ(rawRead("mbtcp.cfg"), expected("mbtcp.cfg"));
 }
 
-TEST_F(TftpPeer, FloodOfGarbageLeavesTheServerServing)
-{
+TEST_F(TftpPeer, FloodOfGarbageLeavesTheServerServing) {
     start();
     Udp flood;
     std::uint32_t seed = 12345;
@@ -607,8 +595,7 @@ TEST_F(TftpPeer, FloodOfGarbageLeavesTheServerServing)
     EXPECT_EQ(rawRead("sys.bin", {"blksize", "64"}), expected("sys.bin"));
 }
 
-TEST_F(TftpPeer, RestartCommandIsAcknowledgedThenTheConverterIsAwayForItsTime)
-{
+TEST_F(TftpPeer, RestartCommandIsAcknowledgedThenTheConverterIsAwayForItsTime) {
     config.model.restartMs = 2000;
     start();
     Bytes restart{0x00, 0xFF, 0x01, 0x00, 0xFF};
@@ -629,11 +616,10 @@ TEST_F(TftpPeer, RestartCommandIsAcknowledgedThenTheConverterIsAwayForItsTime)
     clock += 2000;
     EXPECT_EQ(rawRead("info.txt"), expected("info.txt"));
     const Bytes sys = expected("sys.bin");
-    EXPECT_EQ(sys[240] | sys[241] << 8, 2);  // run time counts again from the restart
+    EXPECT_EQ(sys[240] | sys[241] << 8, 2); // run time counts again from the restart
 }
 
-TEST_F(TftpPeer, ClearCommandResetsTheMasterStatistics)
-{
+TEST_F(TftpPeer, ClearCommandResetsTheMasterStatistics) {
     config.model.masterLoad = 100;
     start();
     clock += 60000;
@@ -644,7 +630,8 @@ TEST_F(TftpPeer, ClearCommandResetsTheMasterStatistics)
     ASSERT_EQ(clear.back(), 0xFE);
     const std::string in = dir + "/ctrl.bin";
     save(in, clear);
-    ASSERT_EQ(simtest::run({"curl", "-s", "-S", "--max-time", "10", "-T", in, url("ctrl.bin")}).code, 0);
+    ASSERT_EQ(
+        simtest::run({"curl", "-s", "-S", "--max-time", "10", "-T", in, url("ctrl.bin")}).code, 0);
     const auto mmrd = rawRead("mmrd.bin");
     ASSERT_TRUE(mmrd);
     EXPECT_EQ(*mmrd, (Bytes{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 21, 0, 100, 0}));
@@ -652,8 +639,7 @@ TEST_F(TftpPeer, ClearCommandResetsTheMasterStatistics)
 
 // ---- faults -------------------------------------------------------------------
 
-TEST_F(TftpPeer, FaultNoOackAnswersAsPlainTftp)
-{
+TEST_F(TftpPeer, FaultNoOackAnswersAsPlainTftp) {
     config.faults.noOack = true;
     start();
     Udp c;
@@ -664,8 +650,7 @@ TEST_F(TftpPeer, FaultNoOackAnswersAsPlainTftp)
     EXPECT_EQ(simtest::payloadOf(d->bytes), expected("sys.bin"));
 }
 
-TEST_F(TftpPeer, FaultForcedBlockSizeIsOfferedWhateverWasAsked)
-{
+TEST_F(TftpPeer, FaultForcedBlockSizeIsOfferedWhateverWasAsked) {
     config.faults.forceBlksize = 4;
     start();
     Udp c;
@@ -679,8 +664,7 @@ TEST_F(TftpPeer, FaultForcedBlockSizeIsOfferedWhateverWasAsked)
     EXPECT_EQ(simtest::payloadOf(d->bytes).size(), 4u);
 }
 
-TEST_F(TftpPeer, FaultDuplicateDataSendsEveryBlockTwice)
-{
+TEST_F(TftpPeer, FaultDuplicateDataSendsEveryBlockTwice) {
     config.faults.duplicateData = true;
     start();
     Udp c;
@@ -692,8 +676,7 @@ TEST_F(TftpPeer, FaultDuplicateDataSendsEveryBlockTwice)
     EXPECT_EQ(d1->port, d2->port);
 }
 
-TEST_F(TftpPeer, FaultForeignPortChangesTheSenderAfterTheFirstAnswer)
-{
+TEST_F(TftpPeer, FaultForeignPortChangesTheSenderAfterTheFirstAnswer) {
     config.faults.foreignPort = true;
     start();
     Udp c;
@@ -708,26 +691,24 @@ TEST_F(TftpPeer, FaultForeignPortChangesTheSenderAfterTheFirstAnswer)
     EXPECT_NE(d->port, port);
 }
 
-TEST_F(TftpPeer, FaultDropEverySecondPacketIsRecoveredByRetransmission)
-{
+TEST_F(TftpPeer, FaultDropEverySecondPacketIsRecoveredByRetransmission) {
     config.faults.dropEvery = 2;
     start();
     Udp a;
     a.send(simtest::request(kRrq, "info.txt"), port);
-    const auto first = a.receive(2000);  // packet 1 goes out
+    const auto first = a.receive(2000); // packet 1 goes out
     ASSERT_TRUE(first);
     a.send(simtest::ack(1), first->port);
     Udp b;
     const std::uint64_t t0 = simtest::monoMs();
-    b.send(simtest::request(kRrq, "info.txt"), port);  // packet 2 is lost
+    b.send(simtest::request(kRrq, "info.txt"), port); // packet 2 is lost
     const auto d = b.receive(2000);
     ASSERT_TRUE(d);
     EXPECT_GE(simtest::monoMs() - t0, 250u);
     EXPECT_EQ(simtest::payloadOf(d->bytes), expected("info.txt"));
 }
 
-TEST_F(TftpPeer, FaultDelayMakesTheFirstAnswerLate)
-{
+TEST_F(TftpPeer, FaultDelayMakesTheFirstAnswerLate) {
     config.faults.delayMs = 400;
     config.tftp.retransmitMs = 2000;
     start();
@@ -740,15 +721,15 @@ TEST_F(TftpPeer, FaultDelayMakesTheFirstAnswerLate)
     EXPECT_GE(simtest::monoMs() - t0, 380u);
 }
 
-TEST_F(TftpPeer, FaultRefuseWritesAndIgnoreWrites)
-{
+TEST_F(TftpPeer, FaultRefuseWritesAndIgnoreWrites) {
     start();
     const std::string in = dir + "/mbtcp.cfg";
     save(in, withChecksum({9, 9}));
     tksim::Faults f;
     f.refuseWrites = true;
     sim->setFaults(f);
-    EXPECT_EQ(simtest::run({"curl", "-s", "--max-time", "10", "-T", in, url("mbtcp.cfg")}).code, 69);
+    EXPECT_EQ(simtest::run({"curl", "-s", "--max-time", "10", "-T", in, url("mbtcp.cfg")}).code,
+              69);
     f = {};
     f.ignoreWrites = true;
     sim->setFaults(f);
@@ -759,8 +740,7 @@ TEST_F(TftpPeer, FaultRefuseWritesAndIgnoreWrites)
     EXPECT_EQ(expected("mbtcp.cfg"), withChecksum({9, 9}));
 }
 
-TEST_F(TftpPeer, AnotherReportedIdentityShowsInInfoTxt)
-{
+TEST_F(TftpPeer, AnotherReportedIdentityShowsInInfoTxt) {
     start();
     sim->model().setIdentity({"TK-7713T", "3.00", "99999999"});
     const auto info = rawRead("info.txt");
@@ -768,8 +748,7 @@ TEST_F(TftpPeer, AnotherReportedIdentityShowsInInfoTxt)
     EXPECT_EQ(std::string(info->begin(), info->end()), "TK-7713T (v.3.00 sn.99999999)\r\n");
 }
 
-TEST(TftpStart, BusyPortIsReportedAndNothingStaysOpen)
-{
+TEST(TftpStart, BusyPortIsReportedAndNothingStaysOpen) {
     tksim::Config config;
     config.rtu.enabled = false;
     config.tftp.port = 0;
@@ -784,7 +763,7 @@ TEST(TftpStart, BusyPortIsReportedAndNothingStaysOpen)
     second.stop();
     first.stop();
     tksim::Simulator third(config);
-    EXPECT_TRUE(third.start(&error)) << error;  // the port was released
+    EXPECT_TRUE(third.start(&error)) << error; // the port was released
 }
 
-}  // namespace
+} // namespace

@@ -36,8 +36,8 @@ void put32(Bytes& b, std::size_t at, std::uint32_t v) {
     }
 }
 
-Bytes mmrdImage(std::uint32_t messages, std::uint32_t errors, std::uint32_t negatives, std::uint16_t perSecond,
-                std::uint8_t load) {
+Bytes mmrdImage(std::uint32_t messages, std::uint32_t errors, std::uint32_t negatives,
+                std::uint16_t perSecond, std::uint8_t load) {
     Bytes b(16, 0);
     put32(b, 0, messages);
     put32(b, 4, errors);
@@ -63,7 +63,7 @@ Bytes mmrgvImage(std::uint32_t index, std::uint8_t base) {
 using uitest::Link;
 
 class DiagRS485Test : public uitest::DiagnosticsTest {
-protected:
+  protected:
     // Reads of a file that reached the converter.
     std::size_t reads(const char* name, std::uint8_t number) {
         return GetParam() == Link::Lan ? sim.count(std::string("read ") + name)
@@ -136,8 +136,8 @@ TEST_P(DiagRS485Test, EdgeValuesAreShownAsTheyAre) {
 
     // Copy puts the table on the clipboard, tab-separated.
     w.CopyAction->trigger();
-    EXPECT_TRUE(QApplication::clipboard()->text().startsWith(
-        QStringLiteral("Total number of messages\t4294967295\nTotal number of error messages\t0\n")));
+    EXPECT_TRUE(QApplication::clipboard()->text().startsWith(QStringLiteral(
+        "Total number of messages\t4294967295\nTotal number of error messages\t0\n")));
     w.reject();
 }
 
@@ -191,7 +191,8 @@ TEST_P(DiagRS485Test, FailedHistoryReadKeepsTheChartAndShowsTheNewCounters) {
     tksim::Faults f;
     f.refuseReadsOf = "mmrgv.bin";
     sim.sim().setFaults(f);
-    ASSERT_TRUE(uitest::waitUntil([&] { return status(w) == QStringLiteral(" Converter connection error"); }));
+    ASSERT_TRUE(uitest::waitUntil(
+        [&] { return status(w) == QStringLiteral(" Converter connection error"); }));
     EXPECT_EQ(value(w, 0), QStringLiteral("777"));
     EXPECT_EQ(w.chartDrawings(), 1);
     EXPECT_EQ(w.ChartView1->samples(), drawn);
@@ -231,13 +232,14 @@ TEST_P(DiagRS485Test, CancelDuringATickOfASilentConverterClosesAtOnce) {
     EXPECT_EQ(reads("mmrd.bin", 6), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Links, DiagRS485Test, ::testing::Values(Link::Lan, Link::Serial), uitest::linkName);
+INSTANTIATE_TEST_SUITE_P(Links, DiagRS485Test, ::testing::Values(Link::Lan, Link::Serial),
+                         uitest::linkName);
 
 // ---------------------------------------------------------------------------
 // The chart as drawn, and its exports
 
 class DiagRS485Chart : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         uitest::resetConverter();
         InitData(&data);
@@ -384,4 +386,4 @@ TEST_F(DiagRS485Chart, ExportsRoundTripAndAFailedSaveLeavesNoFile) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
-}  // namespace
+} // namespace

@@ -31,9 +31,11 @@ std::vector<std::uint8_t> sysImage() {
 }
 
 class DiagSystemTest : public uitest::DiagnosticsTest {
-protected:
+  protected:
     static QString status(TFormDiagPrehled& w) { return w.StatusBar1->text(); }
-    static QString value(TFormDiagPrehled& w, int row) { return w.StringGrid1->item(row, 1)->text(); }
+    static QString value(TFormDiagPrehled& w, int row) {
+        return w.StringGrid1->item(row, 1)->text();
+    }
 };
 
 TEST_P(DiagSystemTest, ShowsTheFormattedRowsAndKeepsThemWhenAReadFails) {
@@ -41,7 +43,8 @@ TEST_P(DiagSystemTest, ShowsTheFormattedRowsAndKeepsThemWhenAReadFails) {
     w.Dat = &data;
     w.show();
     EXPECT_EQ(w.StringGrid1->item(5, 0)->text(), QStringLiteral("Run time [sec]"));
-    ASSERT_TRUE(uitest::waitUntil([&] { return status(w) == QStringLiteral(" Connection not initialized"); }));
+    ASSERT_TRUE(uitest::waitUntil(
+        [&] { return status(w) == QStringLiteral(" Connection not initialized"); }));
     EXPECT_EQ(value(w, 0), QString());
 
     sim.model().setImage(tksim::SimFile::Sys, sysImage());
@@ -57,7 +60,8 @@ TEST_P(DiagSystemTest, ShowsTheFormattedRowsAndKeepsThemWhenAReadFails) {
     tksim::Faults f;
     f.refuseReadsOf = "sys.bin";
     sim.sim().setFaults(f);
-    ASSERT_TRUE(uitest::waitUntil([&] { return status(w) == QStringLiteral(" Converter connection error"); }));
+    ASSERT_TRUE(uitest::waitUntil(
+        [&] { return status(w) == QStringLiteral(" Converter connection error"); }));
     EXPECT_EQ(value(w, 3), QStringLiteral("0A:00:1B:FF:05:C0"));
     EXPECT_EQ(value(w, 5), QStringLiteral("4294967295 (49710:06:28:15)"));
     w.reject();
@@ -101,7 +105,8 @@ TEST(DiagSystemRestartedPort, ReadsAgainOnceTheSimulatorIsBackOnItsLink) {
     rmdir(dir);
 }
 
-INSTANTIATE_TEST_SUITE_P(Links, DiagSystemTest, ::testing::Values(uitest::Link::Lan, uitest::Link::Serial),
+INSTANTIATE_TEST_SUITE_P(Links, DiagSystemTest,
+                         ::testing::Values(uitest::Link::Lan, uitest::Link::Serial),
                          uitest::linkName);
 
-}  // namespace
+} // namespace

@@ -19,7 +19,7 @@ inline std::string linkName(const ::testing::TestParamInfo<Link>& p) {
 }
 
 class DiagnosticsTest : public ::testing::TestWithParam<Link> {
-protected:
+  protected:
     void SetUp() override {
         resetConverter();
         InitData(&data);
@@ -45,8 +45,7 @@ protected:
 // Clicks `button` from an event the waiting link processes, once a tick's
 // transfer of `w` runs, and starts `pressed` at that moment. The running
 // tick holds the event loop, so a plain wait for it would never return.
-template <typename W>
-void pressDuringTick(W* w, QAbstractButton* button, QElapsedTimer& pressed) {
+template <typename W> void pressDuringTick(W* w, QAbstractButton* button, QElapsedTimer& pressed) {
     auto* poll = new QTimer(w);
     QObject::connect(poll, &QTimer::timeout, [w, poll, button, &pressed] {
         if (w->tickRunning()) {
@@ -58,4 +57,4 @@ void pressDuringTick(W* w, QAbstractButton* button, QElapsedTimer& pressed) {
     poll->start(20);
 }
 
-}  // namespace uitest
+} // namespace uitest

@@ -35,10 +35,11 @@ using uitest::whenModalShown;
 
 const QString kBarePanel0 = QStringLiteral("Converter : ");
 const QString kBarePanel1 = QStringLiteral("Address : ");
-const QString kConnected = QStringLiteral(" Connection successfully initialized. Connected converter :  TK-7713T  v.1.05");
+const QString kConnected =
+    QStringLiteral(" Connection successfully initialized. Connected converter :  TK-7713T  v.1.05");
 
 class MainWindowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { uitest::resetConverter(); }
     void TearDown() override {
         Hlavni::setDataFactory(nullptr);
@@ -104,8 +105,8 @@ TEST_F(MainWindowTest, StartsWithoutSettingsFileInEnglishWithBareLabels) {
     EXPECT_TRUE(bar[bar.size() - 2]->isSeparator());
     EXPECT_GE(form.menuBar()->actionGeometry(bar.last()).right(), form.menuBar()->width() - 20);
     // No accelerator marks in any caption.
-    for (QAction* a : {form.MenuPripojeni->menuAction(), form.Pipojenmodulu1, form.MenuNapoveda->menuAction(),
-                       form.Npovda2, form.Oprogramu1}) {
+    for (QAction* a : {form.MenuPripojeni->menuAction(), form.Pipojenmodulu1,
+                       form.MenuNapoveda->menuAction(), form.Npovda2, form.Oprogramu1}) {
         EXPECT_FALSE(a->text().contains(QLatin1Char('&'))) << a->text().toStdString();
         EXPECT_TRUE(a->isEnabled());
     }
@@ -138,11 +139,12 @@ TEST_P(StatusPanelTest, ShowsTypeAndAddressOfTheInterface) {
     EXPECT_EQ(form.StatusPanel1->text(), GetParam().panel1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Interfaces, StatusPanelTest,
-                         ::testing::Values(PanelCase{ROZHRANI_LAN, QStringLiteral("Address : 10.1.2.3")},
-                                           PanelCase{ROZHRANI_COM, QStringLiteral("Address : 247")},
-                                           PanelCase{ROZHRANI_USBCOM, QStringLiteral("Address : 9")},
-                                           PanelCase{3, QString()}, PanelCase{-1, QString()}));
+INSTANTIATE_TEST_SUITE_P(
+    Interfaces, StatusPanelTest,
+    ::testing::Values(PanelCase{ROZHRANI_LAN, QStringLiteral("Address : 10.1.2.3")},
+                      PanelCase{ROZHRANI_COM, QStringLiteral("Address : 247")},
+                      PanelCase{ROZHRANI_USBCOM, QStringLiteral("Address : 9")},
+                      PanelCase{3, QString()}, PanelCase{-1, QString()}));
 
 TEST_F(MainWindowTest, ConnectsOverLanToSimulatorAndShowsConverter) {
     auto sim = startSimulator();
@@ -214,7 +216,9 @@ TEST_F(MainWindowTest, FailedAttemptAfterSuccessFallsBackToBareLabels) {
 
 TEST_F(MainWindowTest, ClosingWithPortOpenClosesItAndWritesSettingsOnce) {
     auto sim = startSimulator();
-    settings.write(QStringLiteral("[Serial ports]\nCOM9=%1\n").arg(QString::fromStdString(sim->serialPath())).toUtf8());
+    settings.write(QStringLiteral("[Serial ports]\nCOM9=%1\n")
+                       .arg(QString::fromStdString(sim->serialPath()))
+                       .toUtf8());
     const std::uint32_t requestsBefore = platform::timerResolutionRequests();
     platform::SerialHandle port = platform::kNoSerialPort;
     {
@@ -253,7 +257,8 @@ TEST_F(MainWindowTest, FailedDataCreationKeepsRunningAndReportsInEnglish) {
         TForm1 form;
         form.show();
         EXPECT_EQ(form.Dat, nullptr);
-        EXPECT_EQ(form.StatusPanel0->text(), QStringLiteral("Unable to create program data structures"));
+        EXPECT_EQ(form.StatusPanel0->text(),
+                  QStringLiteral("Unable to create program data structures"));
         EXPECT_EQ(form.StatusPanel1->text(), QString());
         EXPECT_EQ(form.windowTitle(), QStringLiteral("TK-7713T - converter configuration"));
 
@@ -312,7 +317,8 @@ TEST_F(MainWindowTest, HelpOpensDocumentFromWorkingFolder) {
     QDir::setCurrent(before);
     EXPECT_TRUE(shell.messages.empty());
     ASSERT_EQ(shell.documents.size(), 1u);
-    EXPECT_EQ(QFileInfo(shell.documents[0]).canonicalFilePath(), QFileInfo(doc).canonicalFilePath());
+    EXPECT_EQ(QFileInfo(shell.documents[0]).canonicalFilePath(),
+              QFileInfo(doc).canonicalFilePath());
 }
 
 // An installed layout: the program in PREFIX/bin, the manuals in the
@@ -554,4 +560,4 @@ TEST_F(MainWindowTest, DiagnosticsMenuOpensAFreshWindowOfEachCommand) {
     EXPECT_TRUE(form.findChildren<QDialog*>().isEmpty());
 }
 
-}  // namespace
+} // namespace

@@ -113,7 +113,8 @@ TEST_P(Manual, IsAPdfWithEveryHeadingOfItsSource) {
     // Help of the program in the build tree, started from elsewhere, finds it.
     QTemporaryDir elsewhere;
     EXPECT_EQ(Hlavni::FindHelpDocument(name + QStringLiteral(".pdf"),
-                                       Hlavni::HelpDocumentFolders(kBinaryDir + QStringLiteral("/src"), elsewhere.path())),
+                                       Hlavni::HelpDocumentFolders(
+                                           kBinaryDir + QStringLiteral("/src"), elsewhere.path())),
               pdf);
 }
 

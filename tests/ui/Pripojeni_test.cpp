@@ -18,7 +18,7 @@
 namespace {
 
 class ConnectionDialogTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         uitest::resetConverter();
         InitData(&data);
@@ -44,17 +44,21 @@ struct EnablingRow {
 };
 
 const EnablingRow kEnabling[] = {
-    {"Label2", true, false, false},    {"Edit1", true, false, false},     {"Label3", true, false, false},
-    {"Edit2", true, false, false},     {"ComboBox2", true, false, false}, {"Label6", false, true, true},
-    {"Label7", false, true, false},    {"Label8", false, true, false},    {"Label9", false, true, false},
-    {"Label10", false, true, false},   {"Label4", false, true, false},    {"Label5", false, false, true},
-    {"Edit3", false, true, false},     {"ComboBox3", false, true, false}, {"ComboBox4", false, true, false},
-    {"Edit4", false, true, false},     {"Edit5", false, true, false},     {"Edit6", false, false, true},
-    {"ComboBox5", false, false, false}, {"ComboBox6", false, false, false}, {"Edit7", false, false, false},
-    {"Edit8", false, false, false},
+    {"Label2", true, false, false},     {"Edit1", true, false, false},
+    {"Label3", true, false, false},     {"Edit2", true, false, false},
+    {"ComboBox2", true, false, false},  {"Label6", false, true, true},
+    {"Label7", false, true, false},     {"Label8", false, true, false},
+    {"Label9", false, true, false},     {"Label10", false, true, false},
+    {"Label4", false, true, false},     {"Label5", false, false, true},
+    {"Edit3", false, true, false},      {"ComboBox3", false, true, false},
+    {"ComboBox4", false, true, false},  {"Edit4", false, true, false},
+    {"Edit5", false, true, false},      {"Edit6", false, false, true},
+    {"ComboBox5", false, false, false}, {"ComboBox6", false, false, false},
+    {"Edit7", false, false, false},     {"Edit8", false, false, false},
 };
 
-class EnablingTest : public ConnectionDialogTest, public ::testing::WithParamInterface<std::int32_t> {};
+class EnablingTest : public ConnectionDialogTest,
+                     public ::testing::WithParamInterface<std::int32_t> {};
 
 TEST_P(EnablingTest, EnablesExactlyTheControlsOfTheInterface) {
     const std::int32_t rozhrani = GetParam();
@@ -66,7 +70,9 @@ TEST_P(EnablingTest, EnablesExactlyTheControlsOfTheInterface) {
     for (const EnablingRow& row : kEnabling) {
         auto* w = d.findChild<QWidget*>(QString::fromLatin1(row.control));
         ASSERT_NE(w, nullptr) << row.control;
-        const bool expected = rozhrani == ROZHRANI_LAN ? row.lan : rozhrani == ROZHRANI_COM ? row.com : row.usb;
+        const bool expected = rozhrani == ROZHRANI_LAN   ? row.lan
+                              : rozhrani == ROZHRANI_COM ? row.com
+                                                         : row.usb;
         EXPECT_EQ(w->isEnabled(), expected) << row.control << " interface " << rozhrani;
     }
     EXPECT_FALSE(d.ComboBox2->isVisible());
@@ -154,7 +160,7 @@ TEST_F(ConnectionDialogTest, ListFallBackIsShownAfterConnect) {
     // falls back to 9600 Bd and shows it.
     data.Pripojeni.Rozhrani = ROZHRANI_COM;
     data.Pripojeni.COM_KodBaud = 0;
-    data.Pripojeni.COM_CisloCOM = 200;  // nothing there: the port cannot be opened
+    data.Pripojeni.COM_CisloCOM = 200; // nothing there: the port cannot be opened
     platform::setSerialDeviceMap({{200, settings.folder().toStdString() + "/no-such-device"}});
     TFormPripojeni d;
     show(d);
@@ -168,7 +174,7 @@ TEST_F(ConnectionDialogTest, ListFallBackIsShownAfterConnect) {
 TEST_F(ConnectionDialogTest, WhileAttemptRunsButtonsAreOffAndClosingWaits) {
     tksim::Config c;
     c.tftp.enabled = false;
-    c.faults.delayMs = 150;  // every identification answer late
+    c.faults.delayMs = 150; // every identification answer late
     std::atomic<int> requests{0};
     c.log = [&requests](const std::string&) { ++requests; };
     tksim::Simulator sim(c);
@@ -192,7 +198,8 @@ TEST_F(ConnectionDialogTest, WhileAttemptRunsButtonsAreOffAndClosingWaits) {
         if (!d.attemptRunning()) {
             return;
         }
-        buttonsOffDuringAttempt = buttonsOffDuringAttempt && !d.Button1->isEnabled() && !d.Button2->isEnabled();
+        buttonsOffDuringAttempt =
+            buttonsOffDuringAttempt && !d.Button1->isEnabled() && !d.Button2->isEnabled();
         if (requests > 0) {
             ++ticksDuringExchanges;
         }
@@ -200,15 +207,16 @@ TEST_F(ConnectionDialogTest, WhileAttemptRunsButtonsAreOffAndClosingWaits) {
             closeTried = true;
             d.close();
             stillOpenAfterClose = d.isVisible();
-            d.Button1Click();  // must not start a second attempt
-            secondPressIgnored = d.attemptRunning() && d.Panel1->text() == QStringLiteral(" Initializing connection ...");
+            d.Button1Click(); // must not start a second attempt
+            secondPressIgnored = d.attemptRunning() &&
+                                 d.Panel1->text() == QStringLiteral(" Initializing connection ...");
         }
     });
     uitest::whenModalShown<TFormPripojeni>([&](TFormPripojeni* w) {
         ticker.start();
         QTest::mouseClick(w->Button1, Qt::LeftButton);
         if (w->isVisible()) {
-            w->reject();  // the close during the attempt never came
+            w->reject(); // the close during the attempt never came
         }
     });
     d.exec();
@@ -223,12 +231,13 @@ TEST_F(ConnectionDialogTest, WhileAttemptRunsButtonsAreOffAndClosingWaits) {
     EXPECT_GE(ticksDuringExchanges, 3);
     EXPECT_TRUE(data.Init);
     EXPECT_EQ(d.Panel1->text(),
-              QStringLiteral(" Connection successfully initialized. Connected converter :  TK-7713T  v.1.05"));
+              QStringLiteral(
+                  " Connection successfully initialized. Connected converter :  TK-7713T  v.1.05"));
     EXPECT_TRUE(d.Button1->isEnabled());
     EXPECT_TRUE(d.Button2->isEnabled());
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
@@ -249,9 +258,10 @@ TEST_F(ConnectionDialogTest, ConverterTextWithHighByteShowsAsItsCharacter) {
     show(d);
     d.Button1Click();
     EXPECT_TRUE(data.Init);
-    EXPECT_EQ(d.Panel1->text(), QStringLiteral(" Connection successfully initialized. Connected converter :  "
-                                               "TK-7713T  v.1.0") +
-                                    QChar(0xB5));
+    EXPECT_EQ(d.Panel1->text(),
+              QStringLiteral(" Connection successfully initialized. Connected converter :  "
+                             "TK-7713T  v.1.0") +
+                  QChar(0xB5));
 }
 
-}  // namespace
+} // namespace

@@ -32,7 +32,7 @@ constexpr int kComNumber = 42;
 // Every text a status line was painted with, in order: each change must be
 // repainted at once, before the transfer that follows it.
 class PaintedTexts : public QObject {
-public:
+  public:
     std::vector<QString> texts;
     void watch(QLabel* line) {
         line->installEventFilter(this);
@@ -50,7 +50,7 @@ public:
 };
 
 class SettingsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(sim.started()) << sim.error();
         uitest::resetConverter();
@@ -71,12 +71,12 @@ protected:
         c.Com = SerialControls{std::to_string(kComNumber), 2, PARITA_SUDA, "200", "247"};
         ConnectionHooks hooks;
         hooks.pause = [](std::uint32_t) {};
-        ASSERT_EQ(InicializacePripojeni(c, &data, Konvertor, LANG_EN, hooks).Outcome, ConnectionOutcome::Connected);
+        ASSERT_EQ(InicializacePripojeni(c, &data, Konvertor, LANG_EN, hooks).Outcome,
+                  ConnectionOutcome::Connected);
         sim.clearLog();
     }
 
-    template <typename W>
-    void show(W& d) {
+    template <typename W> void show(W& d) {
         d.Dat = &data;
         d.show();
         painted.watch(d.StatusBar1);
@@ -118,10 +118,11 @@ TEST_P(PatternTest, ReadThenWriteAndVerify) {
     painted.texts.clear();
     d.Button2->click();
     // The accepted fields clear the status line before the transfer.
-    EXPECT_EQ(painted.texts, (std::vector<QString>{QStringLiteral(" "), QStringLiteral(" Write in progress ..."),
-                                               QStringLiteral(" Read in progress ..."),
-                                               QStringLiteral(" Configuration read successfully"),
-                                               QStringLiteral(" Configuration write successfully")}));
+    EXPECT_EQ(painted.texts,
+              (std::vector<QString>{QStringLiteral(" "), QStringLiteral(" Write in progress ..."),
+                                    QStringLiteral(" Read in progress ..."),
+                                    QStringLiteral(" Configuration read successfully"),
+                                    QStringLiteral(" Configuration write successfully")}));
     EXPECT_TRUE(uitest::waitUntil([&] { return writes() == 1; }, 2000));
     const TCFG_UARTM stored = uartmOf(sim);
     EXPECT_EQ(stored.KodBaud, 2);
@@ -269,7 +270,8 @@ TEST_F(SettingsTest, LanDialogEnablingRuleAndHiddenIpv6) {
     TFormNastavLanParam d;
     show(d);
     EXPECT_EQ(d.ComboBox1->currentText(), QStringLiteral("automatic (DHCP)"));
-    for (QWidget* w : std::initializer_list<QWidget*>{d.Label2, d.Edit1, d.Label3, d.Edit2, d.Label4, d.Edit3}) {
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{d.Label2, d.Edit1, d.Label3, d.Edit2, d.Label4, d.Edit3}) {
         EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
     }
     EXPECT_FALSE(d.Edit5->isVisible());
@@ -313,7 +315,8 @@ TEST_F(SettingsTest, UsbViewShowsItsFixedValuesWhateverTheConnection) {
     EXPECT_EQ(d.ComboBox1->currentText(), QStringLiteral("115200 Bd"));
     EXPECT_EQ(d.ComboBox2->currentText(), QStringLiteral("even"));
     EXPECT_EQ(d.ComboBox3->currentText(), QStringLiteral("enable"));
-    for (QWidget* w : std::initializer_list<QWidget*>{d.Edit1, d.ComboBox1, d.ComboBox2, d.ComboBox3}) {
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{d.Edit1, d.ComboBox1, d.ComboBox2, d.ComboBox3}) {
         EXPECT_FALSE(w->isEnabled());
     }
     for (QPushButton* b : {d.Button1, d.Button2, d.Button3, d.Button6}) {
@@ -452,8 +455,9 @@ TEST_F(RestartTest, RestartsShowsTheResultForASecondAndKeepsTheConnection) {
                        [&] { openMeanwhile = d.isVisible(); });
     d.Button1->click();
     EXPECT_TRUE(openMeanwhile);
-    EXPECT_EQ(painted.texts, (std::vector<QString>{QStringLiteral(" The converter is restarting ..."),
-                                               QStringLiteral(" Converter restarted")}));
+    EXPECT_EQ(painted.texts,
+              (std::vector<QString>{QStringLiteral(" The converter is restarting ..."),
+                                    QStringLiteral(" Converter restarted")}));
     EXPECT_FALSE(d.isVisible());
     EXPECT_EQ(sim.model().restartCount(), 1u);
     EXPECT_TRUE(data.Init);
@@ -506,4 +510,4 @@ TEST_F(SettingsTest, ConfigurationMenuOpensEachWindowWithTheProgramData) {
     check(static_cast<TFormRestart*>(nullptr), form.Restartzazen1);
 }
 
-}  // namespace
+} // namespace

@@ -23,13 +23,15 @@
 #include "ui/WindowSupport.h"
 
 // Readable QStrings in failure messages.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace uitest {
 
 // One QApplication for the whole test program, created before any widget.
 class QtEnvironment : public ::testing::Environment {
-public:
+  public:
     void SetUp() override {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
@@ -44,7 +46,7 @@ public:
         app_ = nullptr;
     }
 
-private:
+  private:
     QApplication* app_ = nullptr;
 };
 
@@ -54,7 +56,7 @@ inline const ::testing::Environment* const kQtEnvironment =
 // Settings file in a fresh folder of its own; the program's own folder and
 // the serial device map are left as they were found.
 class ScratchSettings {
-public:
+  public:
     ScratchSettings() {
         SetSettingsFolder(dir_.path().toStdString());
         SetUserSettingsFolder(user_.path().toStdString());
@@ -89,7 +91,7 @@ public:
 
 // Records what the windows ask of the desktop instead of doing it.
 class RecordingShell {
-public:
+  public:
     struct Message {
         QString text;
     };
@@ -116,8 +118,7 @@ public:
 // Runs `action` on the next modal window of type W once it is shown. The
 // action must close the window, or the modal loop never returns; a window
 // still open after `limitMs` is closed and the failure recorded.
-template <typename W>
-void whenModalShown(std::function<void(W*)> action, int limitMs = 30000) {
+template <typename W> void whenModalShown(std::function<void(W*)> action, int limitMs = 30000) {
     auto* timer = new QTimer;
     auto* clock = new QElapsedTimer;
     clock->start();
@@ -171,7 +172,7 @@ inline void resetConverter() {
     TK7713T_Reset();
 }
 
-}  // namespace uitest
+} // namespace uitest
 
 namespace uitest {
 
@@ -186,7 +187,8 @@ inline void connectLan(TData& dat, const std::string& address, std::int32_t time
 
 // The same over COM port 9, mapped to the pseudo-terminal `pty`, at 9600 Bd
 // with even parity.
-inline bool connectSerial(TData& dat, const std::string& pty, std::uint8_t address, std::uint32_t timeoutMs) {
+inline bool connectSerial(TData& dat, const std::string& pty, std::uint8_t address,
+                          std::uint32_t timeoutMs) {
     platform::setSerialDeviceMap({{9, pty}});
     if (MBRTU_Init(9, 4, 1, timeoutMs, Konvertor.MBRTU) != 0) {
         return false;
@@ -198,4 +200,4 @@ inline bool connectSerial(TData& dat, const std::string& pty, std::uint8_t addre
     return true;
 }
 
-}  // namespace uitest
+} // namespace uitest

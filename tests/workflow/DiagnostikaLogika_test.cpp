@@ -18,7 +18,8 @@ TEST_P(RunTimeFormat, DaysInFullThenTwoDigitFields) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, RunTimeFormat,
-                         ::testing::Values(RunTime{0, "0 (0:00:00:00)"}, RunTime{45, "45 (0:00:00:45)"},
+                         ::testing::Values(RunTime{0, "0 (0:00:00:00)"},
+                                           RunTime{45, "45 (0:00:00:45)"},
                                            RunTime{3599, "3599 (0:00:59:59)"},
                                            RunTime{86399, "86399 (0:23:59:59)"},
                                            RunTime{86400, "86400 (1:00:00:00)"},
@@ -42,4 +43,4 @@ TEST(InfoRows, LabelsAndValuesInWindowOrder) {
     EXPECT_EQ(DiagSystem::Text(rows[5].LabelId, LANG_CZ), "Doba běhu [s]");
 }
 
-}  // namespace
+} // namespace

@@ -23,18 +23,15 @@ TEST_P(WholeNumber, AcceptsBlanksSignDigitsOnly) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, WholeNumber,
-    ::testing::Values(Case{"5", true, 5}, Case{"   5", true, 5}, Case{"+5", true, 5},
-                      Case{"-5", true, -5}, Case{"  -0", true, 0}, Case{"007", true, 7},
-                      Case{"2147483647", true, 2147483647},
-                      Case{"-2147483648", true, -2147483647 - 1},
-                      Case{"", false, 0}, Case{"   ", false, 0}, Case{"+", false, 0},
-                      Case{"-", false, 0}, Case{"+-5", false, 0}, Case{"5 ", false, 0},
-                      Case{"\t5", false, 0}, Case{"5\n", false, 0}, Case{"0x10", false, 0},
-                      Case{"1e3", false, 0}, Case{"1.0", false, 0}, Case{"1 2", false, 0},
-                      Case{"- 5", false, 0}, Case{"2147483648", false, 0},
-                      Case{"-2147483649", false, 0},
-                      Case{"99999999999999999999999", false, 0},
-                      Case{std::string("5\0", 2), false, 0}));
+    ::testing::Values(
+        Case{"5", true, 5}, Case{"   5", true, 5}, Case{"+5", true, 5}, Case{"-5", true, -5},
+        Case{"  -0", true, 0}, Case{"007", true, 7}, Case{"2147483647", true, 2147483647},
+        Case{"-2147483648", true, -2147483647 - 1}, Case{"", false, 0}, Case{"   ", false, 0},
+        Case{"+", false, 0}, Case{"-", false, 0}, Case{"+-5", false, 0}, Case{"5 ", false, 0},
+        Case{"\t5", false, 0}, Case{"5\n", false, 0}, Case{"0x10", false, 0}, Case{"1e3", false, 0},
+        Case{"1.0", false, 0}, Case{"1 2", false, 0}, Case{"- 5", false, 0},
+        Case{"2147483648", false, 0}, Case{"-2147483649", false, 0},
+        Case{"99999999999999999999999", false, 0}, Case{std::string("5\0", 2), false, 0}));
 
 TEST(WholeNumberIn, BoundsAreInclusive) {
     std::int32_t v = -1;
@@ -48,4 +45,4 @@ TEST(WholeNumberIn, BoundsAreInclusive) {
     EXPECT_EQ(v, -1);
 }
 
-}  // namespace
+} // namespace

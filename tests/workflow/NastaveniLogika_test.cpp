@@ -16,9 +16,9 @@ constexpr std::int32_t CZ = LANG_CZ;
 struct MbtcpCase {
     const char* address;
     const char* timeout;
-    const char* status;        // expected status line
-    std::uint8_t unitId;       // expected afterwards (start value 77)
-    std::uint8_t tcpTimeout;   // expected afterwards (start value 88)
+    const char* status;      // expected status line
+    std::uint8_t unitId;     // expected afterwards (start value 77)
+    std::uint8_t tcpTimeout; // expected afterwards (start value 88)
 };
 
 class MbtcpValidation : public ::testing::TestWithParam<MbtcpCase> {};
@@ -48,7 +48,7 @@ INSTANTIATE_TEST_SUITE_P(
                       MbtcpCase{"256", "5", kBadAddress, 77, 88},
                       MbtcpCase{"abc", "5", kBadAddress, 77, 88},
                       MbtcpCase{"", "5", kBadAddress, 77, 88},
-                      MbtcpCase{"0", "0", kBadAddress, 77, 88},  // first failing field wins
+                      MbtcpCase{"0", "0", kBadAddress, 77, 88}, // first failing field wins
                       MbtcpCase{"12", "0", kBadTcpTimeout, 12, 88},
                       MbtcpCase{"12", "256", kBadTcpTimeout, 12, 88},
                       MbtcpCase{"12", "5s", kBadTcpTimeout, 12, 88}));
@@ -58,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct UartmCase {
     UartmControls controls;
     const char* status;
-    TCFG_UARTM expected;  // start value {5, 2, 999, 9}
+    TCFG_UARTM expected; // start value {5, 2, 999, 9}
 };
 
 class UartmValidation : public ::testing::TestWithParam<UartmCase> {};
@@ -80,28 +80,27 @@ constexpr const char* kBadRetries = " Invalid Number of retries on communication
 
 INSTANTIATE_TEST_SUITE_P(
     Fields, UartmValidation,
-    ::testing::Values(
-        UartmCase{{0, 0, "1", "0"}, " ", {2, 0, 1, 0}},
-        UartmCase{{6, 2, "65535", "15"}, " ", {8, 2, 65535, 15}},
-        UartmCase{{2, 1, "330", "0"}, " ", {4, 1, 330, 0}},
-        // Lists without a choice keep the stored codes.
-        UartmCase{{-1, -1, "330", "0"}, " ", {5, 2, 330, 0}},
-        UartmCase{{7, 3, "330", "0"}, " ", {5, 2, 330, 0}},
-        UartmCase{{0, 0, "0", "0"}, kBadExtTimeout, {5, 2, 999, 9}},
-        UartmCase{{0, 0, "65536", "0"}, kBadExtTimeout, {5, 2, 999, 9}},
-        UartmCase{{0, 0, "", "0"}, kBadExtTimeout, {5, 2, 999, 9}},
-        UartmCase{{0, 0, "abc", "0"}, kBadExtTimeout, {5, 2, 999, 9}},
-        UartmCase{{0, 0, "0", "16"}, kBadExtTimeout, {5, 2, 999, 9}},
-        UartmCase{{0, 0, "500", "-1"}, kBadRetries, {5, 2, 500, 9}},
-        UartmCase{{0, 0, "500", "16"}, kBadRetries, {5, 2, 500, 9}},
-        UartmCase{{0, 0, "500", "x"}, kBadRetries, {5, 2, 500, 9}}));
+    ::testing::Values(UartmCase{{0, 0, "1", "0"}, " ", {2, 0, 1, 0}},
+                      UartmCase{{6, 2, "65535", "15"}, " ", {8, 2, 65535, 15}},
+                      UartmCase{{2, 1, "330", "0"}, " ", {4, 1, 330, 0}},
+                      // Lists without a choice keep the stored codes.
+                      UartmCase{{-1, -1, "330", "0"}, " ", {5, 2, 330, 0}},
+                      UartmCase{{7, 3, "330", "0"}, " ", {5, 2, 330, 0}},
+                      UartmCase{{0, 0, "0", "0"}, kBadExtTimeout, {5, 2, 999, 9}},
+                      UartmCase{{0, 0, "65536", "0"}, kBadExtTimeout, {5, 2, 999, 9}},
+                      UartmCase{{0, 0, "", "0"}, kBadExtTimeout, {5, 2, 999, 9}},
+                      UartmCase{{0, 0, "abc", "0"}, kBadExtTimeout, {5, 2, 999, 9}},
+                      UartmCase{{0, 0, "0", "16"}, kBadExtTimeout, {5, 2, 999, 9}},
+                      UartmCase{{0, 0, "500", "-1"}, kBadRetries, {5, 2, 500, 9}},
+                      UartmCase{{0, 0, "500", "16"}, kBadRetries, {5, 2, 500, 9}},
+                      UartmCase{{0, 0, "500", "x"}, kBadRetries, {5, 2, 500, 9}}));
 
 // ---- Modbus RTU slave (RS-485) ----
 
 struct UartsCase {
     UartsControls controls;
     const char* status;
-    TCFG_UARTS expected;  // start value {9, 6, 0, 1}
+    TCFG_UARTS expected; // start value {9, 6, 0, 1}
 };
 
 class UartsValidation : public ::testing::TestWithParam<UartsCase> {};
@@ -132,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct LanCase {
     Lan4Controls controls;
     const char* status;
-    TCFG_LAN4 expected;  // start value 10.0.0.1 / 255.0.0.0 / 10.0.0.254, DHCP 1
+    TCFG_LAN4 expected; // start value 10.0.0.1 / 255.0.0.0 / 10.0.0.254, DHCP 1
 };
 
 class LanValidation : public ::testing::TestWithParam<LanCase> {};
@@ -155,27 +154,27 @@ const TCFG_LAN4 kLanStart{{10, 0, 0, 1}, {255, 0, 0, 0}, {10, 0, 0, 254}, 1};
 
 INSTANTIATE_TEST_SUITE_P(
     Fields, LanValidation,
-    ::testing::Values(
-        LanCase{{"192.168.0.99", "255.255.255.0", "192.168.0.200", 0},
-                " ",
-                {{192, 168, 0, 99}, {255, 255, 255, 0}, {192, 168, 0, 200}, 0}},
-        LanCase{{"0.0.0.0", "255.255.255.255", "1.2.3.4", -1},
-                " ",
-                {{0, 0, 0, 0}, {255, 255, 255, 255}, {1, 2, 3, 4}, 1}},
-        LanCase{{"1.2.3", "255.255.255.0", "1.2.3.4", 0}, kBadIp4, kLanStart},
-        LanCase{{"1.2.x.4", "255.255.255.0", "1.2.3.4", 0}, kBadIp4, kLanStart},
-        LanCase{{"1.2.3.4.", "bad", "bad", 0}, kBadIp4, kLanStart},
-        LanCase{{"1.2.3.4", "255.255.256.0", "bad", 0},
-                kBadMask,
-                {{1, 2, 3, 4}, {255, 0, 0, 0}, {10, 0, 0, 254}, 1}},
-        LanCase{{"1.2.3.4", "255.255.255.0", "", 0},
-                kBadGateway,
-                {{1, 2, 3, 4}, {255, 255, 255, 0}, {10, 0, 0, 254}, 1}}));
+    ::testing::Values(LanCase{{"192.168.0.99", "255.255.255.0", "192.168.0.200", 0},
+                              " ",
+                              {{192, 168, 0, 99}, {255, 255, 255, 0}, {192, 168, 0, 200}, 0}},
+                      LanCase{{"0.0.0.0", "255.255.255.255", "1.2.3.4", -1},
+                              " ",
+                              {{0, 0, 0, 0}, {255, 255, 255, 255}, {1, 2, 3, 4}, 1}},
+                      LanCase{{"1.2.3", "255.255.255.0", "1.2.3.4", 0}, kBadIp4, kLanStart},
+                      LanCase{{"1.2.x.4", "255.255.255.0", "1.2.3.4", 0}, kBadIp4, kLanStart},
+                      LanCase{{"1.2.3.4.", "bad", "bad", 0}, kBadIp4, kLanStart},
+                      LanCase{{"1.2.3.4", "255.255.256.0", "bad", 0},
+                              kBadMask,
+                              {{1, 2, 3, 4}, {255, 0, 0, 0}, {10, 0, 0, 254}, 1}},
+                      LanCase{{"1.2.3.4", "255.255.255.0", "", 0},
+                              kBadGateway,
+                              {{1, 2, 3, 4}, {255, 255, 255, 0}, {10, 0, 0, 254}, 1}}));
 
 TEST(ValidationLanguage, CzechMessagesKeepTheirLetters) {
     TCFGTK cfg = VychoziCFGTK();
     EXPECT_EQ(PrectiOkno(Lan4Controls{"x", "", "", 0}, cfg, CZ).StatusLine, " Neplatná IP4 adresa");
-    EXPECT_EQ(PrectiOkno(MbtcpControls{"1", "0"}, cfg, CZ).StatusLine, " Neplatný TCP timeout (1-255)");
+    EXPECT_EQ(PrectiOkno(MbtcpControls{"1", "0"}, cfg, CZ).StatusLine,
+              " Neplatný TCP timeout (1-255)");
     EXPECT_EQ(PrectiOkno(UartmControls{2, 1, "1", "99"}, cfg, CZ).StatusLine,
               " Neplatný Počet opakování při chybě komunikace (0-15)");
     EXPECT_EQ(PrectiOkno(UartsControls{"0", 2, 1, 0}, cfg, CZ).StatusLine,
@@ -194,7 +193,7 @@ TEST(ControlsOfConfiguration, DefaultsEqualTheDefaultConfiguration) {
 
 TEST(ControlsOfConfiguration, CodesWithoutListEntrySelectNothingAndSurviveValidation) {
     TCFGTK cfg = VychoziCFGTK();
-    cfg.UARTM = {1, 7, 1000, 3};   // 1200 Bd and a parity outside the list
+    cfg.UARTM = {1, 7, 1000, 3}; // 1200 Bd and a parity outside the list
     cfg.UARTS = {10, 0, 3, 2};
     cfg.LAN4.IP4_DHCP = 5;
     const UartmControls m = ZapisOkno(cfg.UARTM);
@@ -216,7 +215,7 @@ TEST(ControlsOfConfiguration, CodesWithoutListEntrySelectNothingAndSurviveValida
 TEST(ControlsOfConfiguration, BaudCodesAtTheEdgesOfTheList) {
     // Code -> position: only 2-8 have an entry.
     const std::pair<std::int32_t, std::int32_t> cases[] = {{-1, -1}, {0, -1}, {1, -1}, {2, 0},
-                                                          {4, 2},   {8, 6},  {9, -1}, {255, -1}};
+                                                           {4, 2},   {8, 6},  {9, -1}, {255, -1}};
     for (const auto& [code, position] : cases) {
         EXPECT_EQ(BaudListPosition(code), position) << code;
         TCFG_UARTM m{static_cast<std::uint8_t>(code), 1, 330, 0};
@@ -241,7 +240,7 @@ TEST(ControlsOfConfiguration, ShowsNumbersInDecimal) {
 TEST(TransfersWithoutConnection, NothingShownNothingChanged) {
     TData dat;
     InitData(&dat);
-    TTK7713T tk;  // not initialised: any transfer would fail
+    TTK7713T tk; // not initialised: any transfer would fail
     TCFGTK cfg = VychoziCFGTK();
     cfg.MBTCP.UnitID = 3;
     const TCFGTK before = cfg;
@@ -249,8 +248,8 @@ TEST(TransfersWithoutConnection, NothingShownNothingChanged) {
     DialogHooks hooks;
     hooks.showStatus = [&](const std::string&) { ++shown; };
     hooks.pause = [](std::uint32_t) {};
-    for (ConfigDialog d : {ConfigDialog::Lan4, ConfigDialog::Mbtcp, ConfigDialog::Uartm,
-                           ConfigDialog::Uarts}) {
+    for (ConfigDialog d :
+         {ConfigDialog::Lan4, ConfigDialog::Mbtcp, ConfigDialog::Uartm, ConfigDialog::Uarts}) {
         EXPECT_EQ(PrectiData(d, cfg, &dat, tk, EN, hooks).Outcome, ReadOutcome::NotRun);
         EXPECT_EQ(ZapisData(d, cfg, &dat, tk, EN, hooks).Outcome, WriteOutcome::NotRun);
         EXPECT_EQ(PrectiData(d, cfg, nullptr, tk, EN, hooks).Outcome, ReadOutcome::NotRun);
@@ -263,7 +262,7 @@ TEST(TransfersWithoutConnection, NothingShownNothingChanged) {
 TEST(TransfersWithoutConnection, LinkNotSetUpGivesConnectionError) {
     TData dat;
     InitData(&dat);
-    dat.Init = true;  // the program thinks it is connected, the access record is not set up
+    dat.Init = true; // the program thinks it is connected, the access record is not set up
     TTK7713T tk;
     TCFGTK cfg = VychoziCFGTK();
     std::vector<std::string> shown;
@@ -273,10 +272,11 @@ TEST(TransfersWithoutConnection, LinkNotSetUpGivesConnectionError) {
     hooks.pause = [&](std::uint32_t ms) { pauses.push_back(ms); };
     const WriteResult w = ZapisData(ConfigDialog::Uartm, cfg, &dat, tk, EN, hooks);
     EXPECT_EQ(w.Outcome, WriteOutcome::ConnectionError);
-    EXPECT_EQ(shown, (std::vector<std::string>{" Write in progress ...", " Converter connection error"}));
+    EXPECT_EQ(shown,
+              (std::vector<std::string>{" Write in progress ...", " Converter connection error"}));
     EXPECT_EQ(pauses, std::vector<std::uint32_t>{32})
         << "the dialog's pause to repaint before the transfer";
     EXPECT_EQ(w.StatusLines, shown);
 }
 
-}  // namespace
+} // namespace

@@ -48,7 +48,7 @@ enum class Fault { None, Silent, Exception, BadCrc, ShortAnswer };
 struct ScriptedConverter {
     std::map<std::uint8_t, std::string> items{
         {0x00, "TK-7"}, {0x01, "713T"}, {0x02, "1.05"}, {0x0A, "2407"}, {0x0B, "0001"}};
-    int failAt = 0;  // 1-based exchange that fails, 0 none
+    int failAt = 0; // 1-based exchange that fails, 0 none
     Fault fault = Fault::None;
     int seen = 0;
 
@@ -62,11 +62,19 @@ struct ScriptedConverter {
         Bytes answer = identificationAnswer(address, item, items[item]);
         if (seen == failAt) {
             switch (fault) {
-            case Fault::None: break;
-            case Fault::Silent: return {};
-            case Fault::Exception: answer = withCrc({address, 0xC5, 0x01}); break;
-            case Fault::BadCrc: answer.back() ^= 0xFF; break;
-            case Fault::ShortAnswer: answer = identificationAnswer(address, item, items[item], 7); break;
+            case Fault::None:
+                break;
+            case Fault::Silent:
+                return {};
+            case Fault::Exception:
+                answer = withCrc({address, 0xC5, 0x01});
+                break;
+            case Fault::BadCrc:
+                answer.back() ^= 0xFF;
+                break;
+            case Fault::ShortAnswer:
+                answer = identificationAnswer(address, item, items[item], 7);
+                break;
             }
         }
         return {ScriptedSerialPort::Piece{3, answer}};
@@ -96,7 +104,7 @@ TPripojeni sentinelSettings() {
 }
 
 class ConnectionTest : public ::testing::Test {
-protected:
+  protected:
     support::FakeClock clock;
     support::UdpWaitsAdvance udpWaits{clock};
     ScriptedSerialPort port{clock};
@@ -220,7 +228,8 @@ struct ExchangeFailure {
 
 std::string exchangeFailureName(const ::testing::TestParamInfo<ExchangeFailure>& info) {
     static const char* const faults[] = {"None", "Silent", "Exception", "BadCrc", "ShortAnswer"};
-    return "Exchange" + std::to_string(info.param.failAt) + faults[static_cast<int>(info.param.fault)];
+    return "Exchange" + std::to_string(info.param.failAt) +
+           faults[static_cast<int>(info.param.fault)];
 }
 
 class FailingExchange : public ConnectionTest,
@@ -250,7 +259,7 @@ INSTANTIATE_TEST_SUITE_P(
     exchangeFailureName);
 
 struct Reported {
-    std::string type2;  // characters 5-8 of the type
+    std::string type2; // characters 5-8 of the type
     std::string version;
     ConnectionOutcome outcome;
     std::string last;
@@ -272,14 +281,17 @@ TEST_P(ReportedIdentity, TypeThenVersionChecked) {
 }
 
 const std::string kType = "The connected converter is not supported by the program - ";
-const std::string kVersion = "The version of the connected converter is not supported by the program - ";
+const std::string kVersion =
+    "The version of the connected converter is not supported by the program - ";
 const std::string kOk = "Connection successfully initialized. Connected converter :  ";
 
 INSTANTIATE_TEST_SUITE_P(
     Identities, ReportedIdentity,
     ::testing::Values(
-        Reported{"713T", "1.10", ConnectionOutcome::UnsupportedVersion, kVersion + "TK-7713T  v.1.10"},
-        Reported{"713T", "3.00", ConnectionOutcome::UnsupportedVersion, kVersion + "TK-7713T  v.3.00"},
+        Reported{"713T", "1.10", ConnectionOutcome::UnsupportedVersion,
+                 kVersion + "TK-7713T  v.1.10"},
+        Reported{"713T", "3.00", ConnectionOutcome::UnsupportedVersion,
+                 kVersion + "TK-7713T  v.3.00"},
         Reported{"713X", "1.05", ConnectionOutcome::UnsupportedType, kType + "TK-7713X  v.1.05"},
         Reported{"713X", "9.99", ConnectionOutcome::UnsupportedType, kType + "TK-7713X  v.9.99"},
         Reported{std::string("713\0", 4), "1.05", ConnectionOutcome::UnsupportedType,
@@ -350,7 +362,8 @@ void lan(ConnectionControls& c, const char* ip, const char* timeout) {
 INSTANTIATE_TEST_SUITE_P(
     Fields, InvalidInput,
     ::testing::Values(
-        InvalidCase{"EmptyIp", [](ConnectionControls& c) { lan(c, "", "1000"); }, "Invalid IP address"},
+        InvalidCase{"EmptyIp", [](ConnectionControls& c) { lan(c, "", "1000"); },
+                    "Invalid IP address"},
         InvalidCase{"EmptyIpBeforeTimeout", [](ConnectionControls& c) { lan(c, "", "x"); },
                     "Invalid IP address"},
         InvalidCase{"LanTimeout0", [](ConnectionControls& c) { lan(c, "127.0.0.1", "0"); },
@@ -422,7 +435,7 @@ TEST_F(ConnectionTest, ListsOutsideTheirRangeFallBackAndAreCorrected) {
     c.Interface = -1;
     c.IpAddress = "127.0.0.1";
     c.IpVersion = 4;
-    c.LanTimeout = "0";  // stop after the version list was looked at
+    c.LanTimeout = "0"; // stop after the version list was looked at
     ConnectionResult r = run(c);
     EXPECT_EQ(r.Corrections.Interface, 0);
     EXPECT_EQ(r.Corrections.IpVersion, 0);
@@ -495,7 +508,7 @@ TEST_F(ConnectionTest, ControlsShownForSettings) {
 // Answers the first read request with one data block holding `payload`
 // (empty = an empty file), or never answers when silent.
 class OneShotTftp {
-public:
+  public:
     OneShotTftp(std::string payload, bool silent) : payload_(std::move(payload)), silent_(silent) {
         platform::UdpEndpoint local;
         local.address = {127, 0, 0, 1};
@@ -511,7 +524,7 @@ public:
     bool ok() const { return ok_ && port_ != 0; }
     std::string requestedFile() const { return file_; }
 
-private:
+  private:
     void serve() {
         std::uint8_t buf[1500];
         bool answered = false;
@@ -524,7 +537,7 @@ private:
                 continue;
             }
             if (n < 4 || buf[1] != 1 || answered || silent_) {
-                continue;  // only the first read request is answered
+                continue; // only the first read request is answered
             }
             file_.assign(reinterpret_cast<const char*>(buf + 2));
             answered = true;
@@ -557,7 +570,7 @@ class LanConnection : public ConnectionTest, public ::testing::WithParamInterfac
 TEST_P(LanConnection, OutcomeOfTheInfoText) {
     OneShotTftp server(GetParam().info, GetParam().silent);
     ASSERT_TRUE(server.ok());
-    ASSERT_EQ(run(comControls()).Outcome, ConnectionOutcome::Connected);  // a port left open
+    ASSERT_EQ(run(comControls()).Outcome, ConnectionOutcome::Connected); // a port left open
     dat.Pripojeni = sentinelSettings();
     dat.TypVerze = "before";
     dat.TypModulu = "type before";
@@ -594,16 +607,17 @@ TEST_P(LanConnection, OutcomeOfTheInfoText) {
 
 INSTANTIATE_TEST_SUITE_P(
     InfoTexts, LanConnection,
-    ::testing::Values(
-        LanCase{"Supported", "TK-7713T v.1.05.24070001)\r\n", false, ConnectionOutcome::Connected,
-                kOk + "TK-7713T  v.1.05"},
-        LanCase{"NoAnswer", "", true, ConnectionOutcome::ConnectionError, "Converter connection error"},
-        LanCase{"EmptyFile", "", false, ConnectionOutcome::UnknownConverter,
-                "Unknown converter connected"},
-        LanCase{"OtherType", "TK-7710 v.1.05.1)", false, ConnectionOutcome::UnsupportedType,
-                kType + "TK-7710  v.1.05"},
-        LanCase{"OldVersion", "TK-7713T v.0.09.1)", false, ConnectionOutcome::UnsupportedVersion,
-                kVersion + "TK-7713T  v.0.09"}),
+    ::testing::Values(LanCase{"Supported", "TK-7713T v.1.05.24070001)\r\n", false,
+                              ConnectionOutcome::Connected, kOk + "TK-7713T  v.1.05"},
+                      LanCase{"NoAnswer", "", true, ConnectionOutcome::ConnectionError,
+                              "Converter connection error"},
+                      LanCase{"EmptyFile", "", false, ConnectionOutcome::UnknownConverter,
+                              "Unknown converter connected"},
+                      LanCase{"OtherType", "TK-7710 v.1.05.1)", false,
+                              ConnectionOutcome::UnsupportedType, kType + "TK-7710  v.1.05"},
+                      LanCase{"OldVersion", "TK-7713T v.0.09.1)", false,
+                              ConnectionOutcome::UnsupportedVersion,
+                              kVersion + "TK-7713T  v.0.09"}),
     [](const ::testing::TestParamInfo<LanCase>& i) { return std::string(i.param.name); });
 
-}  // namespace
+} // namespace

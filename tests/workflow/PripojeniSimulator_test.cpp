@@ -17,7 +17,7 @@ namespace {
 constexpr int kComNumber = 42;
 
 class SimulatorTest : public ::testing::Test {
-protected:
+  protected:
     void startSim(tksim::Config c = {}) {
         c.tftp.address = "127.0.0.1";
         c.tftp.port = 0;
@@ -78,9 +78,10 @@ TEST_F(SimulatorTest, LanSuccessSetsEveryField) {
     const ConnectionControls c = lan();
     const ConnectionResult r = connect(c);
     ASSERT_EQ(r.Outcome, ConnectionOutcome::Connected) << r.StatusTexts.back();
-    EXPECT_EQ(r.StatusTexts, (std::vector<std::string>{
-                                 "Initializing connection ...",
-                                 "Connection successfully initialized. Connected converter :  TK-7713T  v.1.05"}));
+    EXPECT_EQ(r.StatusTexts,
+              (std::vector<std::string>{
+                  "Initializing connection ...",
+                  "Connection successfully initialized. Connected converter :  TK-7713T  v.1.05"}));
     EXPECT_TRUE(dat.Init);
     EXPECT_EQ(dat.SPripojeni, "OK");
     EXPECT_EQ(dat.TypVerze, "TK-7713T  v.1.05");
@@ -153,7 +154,8 @@ struct IdentityCase {
     std::string last;
 };
 
-class ReportedBySimulator : public SimulatorTest, public ::testing::WithParamInterface<IdentityCase> {};
+class ReportedBySimulator : public SimulatorTest,
+                            public ::testing::WithParamInterface<IdentityCase> {};
 
 TEST_P(ReportedBySimulator, SameVerdictOnBothInterfaces) {
     tksim::Config c;
@@ -171,10 +173,14 @@ TEST_P(ReportedBySimulator, SameVerdictOnBothInterfaces) {
 INSTANTIATE_TEST_SUITE_P(
     Identities, ReportedBySimulator,
     ::testing::Values(
-        IdentityCase{{"TK-7713T", "1.10", "1"}, ConnectionOutcome::UnsupportedVersion,
-                     "The version of the connected converter is not supported by the program - TK-7713T  v.1.10"},
-        IdentityCase{{"TK-7711T", "1.05", "1"}, ConnectionOutcome::UnsupportedType,
-                     "The connected converter is not supported by the program - TK-7711T  v.1.05"}));
+        IdentityCase{{"TK-7713T", "1.10", "1"},
+                     ConnectionOutcome::UnsupportedVersion,
+                     "The version of the connected converter is not supported by the program - "
+                     "TK-7713T  v.1.10"},
+        IdentityCase{
+            {"TK-7711T", "1.05", "1"},
+            ConnectionOutcome::UnsupportedType,
+            "The connected converter is not supported by the program - TK-7711T  v.1.05"}));
 
 // ---- Write-and-verify ----
 
@@ -189,18 +195,21 @@ TEST_F(SimulatorTest, WriteVerifiesOverBothInterfaces) {
         h.showStatus = [&](const std::string& s) { shown.push_back(s); };
         const WriteResult w = ZapisData(ConfigDialog::Uartm, cfg, &dat, tk, LANG_EN, h);
         EXPECT_EQ(w.Outcome, WriteOutcome::Written);
-        EXPECT_EQ(shown, (std::vector<std::string>{" Write in progress ...", " Read in progress ...",
-                                                   " Configuration read successfully",
-                                                   " Configuration write successfully"}));
+        EXPECT_EQ(shown,
+                  (std::vector<std::string>{" Write in progress ...", " Read in progress ...",
+                                            " Configuration read successfully",
+                                            " Configuration write successfully"}));
         EXPECT_EQ(w.StatusLines, shown);
         EXPECT_EQ(w.ReadBack.UARTM, (TCFG_UARTM{8, 0, 1000, 3}));
         EXPECT_EQ(sim_->model().read(tksim::SimFile::Uartm),
                   (std::vector<std::uint8_t>{0x08, 0x00, 0xE8, 0x03, 0x03, 0x0A}));
 
         TCFGTK fresh = VychoziCFGTK();
-        EXPECT_EQ(PrectiData(ConfigDialog::Uartm, fresh, &dat, tk, LANG_EN).Outcome, ReadOutcome::Read);
+        EXPECT_EQ(PrectiData(ConfigDialog::Uartm, fresh, &dat, tk, LANG_EN).Outcome,
+                  ReadOutcome::Read);
         EXPECT_EQ(fresh.UARTM, cfg.UARTM);
-        sim_->model().write(tksim::SimFile::Uartm, std::vector<std::uint8_t>{0x04, 0x01, 0x4A, 0x01, 0x00, 0xB0});
+        sim_->model().write(tksim::SimFile::Uartm,
+                            std::vector<std::uint8_t>{0x04, 0x01, 0x4A, 0x01, 0x00, 0xB0});
     }
 }
 
@@ -225,8 +234,9 @@ TEST_F(SimulatorTest, RefusedWriteIsAConnectionErrorWithoutReadBack) {
     ASSERT_EQ(connect(lan()).Outcome, ConnectionOutcome::Connected);
     const WriteResult w = ZapisData(ConfigDialog::Mbtcp, VychoziCFGTK(), &dat, tk, LANG_CZ);
     EXPECT_EQ(w.Outcome, WriteOutcome::ConnectionError);
-    EXPECT_EQ(w.StatusLines, (std::vector<std::string>{" Probíhá zápis ...", " Chyba spojení s konvertorem"}));
+    EXPECT_EQ(w.StatusLines,
+              (std::vector<std::string>{" Probíhá zápis ...", " Chyba spojení s konvertorem"}));
     EXPECT_FALSE(w.ReadBackDone);
 }
 
-}  // namespace
+} // namespace

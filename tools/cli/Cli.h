@@ -12,9 +12,9 @@
 namespace tkcli {
 
 constexpr int EXIT_OK = 0;
-constexpr int EXIT_FAILED = 1;       // connection error, failed transfer, verification error
-constexpr int EXIT_USAGE = 2;        // invalid input or usage
-constexpr int EXIT_UNSUPPORTED = 3;  // unsupported converter
+constexpr int EXIT_FAILED = 1;      // connection error, failed transfer, verification error
+constexpr int EXIT_USAGE = 2;       // invalid input or usage
+constexpr int EXIT_UNSUPPORTED = 3; // unsupported converter
 
 // Runs the tool with its arguments (without the program name). Results go
 // to out, messages to err; errIsTerminal lets progress redraw one line in
@@ -26,4 +26,4 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 // commands, options with their values, files and fields of set.
 tkcompletion::Program CompletionWords();
 
-}  // namespace tkcli
+} // namespace tkcli

@@ -313,16 +313,19 @@ constexpr TTextPolozka Texts[] = {
 static_assert(TextTabulkaPlatna(Texts));
 static_assert(std::size(Texts) == T_COUNT);
 
-}  // namespace
+} // namespace
 
-TTextTabulka Texty() { return Texts; }
+TTextTabulka Texty() {
+    return Texts;
+}
 
 std::string Format(CliText id, std::int32_t lang, std::initializer_list<std::string_view> args) {
     const std::string pattern = Text(id, lang);
     std::string out;
     auto next = args.begin();
     for (std::size_t i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == 's' && next != args.end()) {
+        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == 's' &&
+            next != args.end()) {
             out.append(*next++);
             ++i;
         } else {
@@ -332,4 +335,4 @@ std::string Format(CliText id, std::int32_t lang, std::initializer_list<std::str
     return out;
 }
 
-}  // namespace tkcli
+} // namespace tkcli

@@ -89,4 +89,4 @@ inline constexpr TextLookup<CliText, &Texty> Text{};
 // The text with each "%s" replaced by the next argument.
 std::string Format(CliText id, std::int32_t lang, std::initializer_list<std::string_view> args);
 
-}  // namespace tkcli
+} // namespace tkcli

@@ -16,10 +16,13 @@ namespace {
 using json::Value;
 
 // A record field's value as its kind shows it.
-Value fieldValue(const tk7713t::Field&, const std::string& text) { return Value::bytes(text); }
-Value fieldValue(const tk7713t::Field&, double v) { return Value::real(v); }
-template <class T>
-Value fieldValue(const tk7713t::Field&, T v) {
+Value fieldValue(const tk7713t::Field&, const std::string& text) {
+    return Value::bytes(text);
+}
+Value fieldValue(const tk7713t::Field&, double v) {
+    return Value::real(v);
+}
+template <class T> Value fieldValue(const tk7713t::Field&, T v) {
     return Value::number(static_cast<std::uint32_t>(v));
 }
 template <std::size_t N>
@@ -42,8 +45,7 @@ Value fieldValue(const tk7713t::Field& f, const std::array<std::uint8_t, N>& a) 
 }
 
 // Adds the field to o; "AktualHBIN.Delka" as Delka of the object AktualHBIN.
-template <class T>
-void addField(Value& o, const tk7713t::Field& f, const T& member) {
+template <class T> void addField(Value& o, const tk7713t::Field& f, const T& member) {
     std::string_view name = f.name;
     Value* into = &o;
     if (const auto dot = name.find('.'); dot != name.npos) {
@@ -77,8 +79,7 @@ std::string valuesText(const FieldSpec& f) {
     return f.unit.empty() ? text : text + " " + std::string(f.unit);
 }
 
-template <tk7713t::FileId F>
-constexpr auto specsOf(ConfigDialog dialog) {
+template <tk7713t::FileId F> constexpr auto specsOf(ConfigDialog dialog) {
     constexpr auto& table = tk7713t::FileFields<F>::table;
     std::array<FieldSpec, std::size(table)> specs{};
     for (std::size_t i = 0; i < specs.size(); ++i) {
@@ -92,21 +93,24 @@ constexpr auto kUartmFields = specsOf<tk7713t::FileId::Uartm>(ConfigDialog::Uart
 constexpr auto kUartsFields = specsOf<tk7713t::FileId::Uarts>(ConfigDialog::Uarts);
 
 // Calls f with the dialog's controls in its file's table order.
-template <class F>
-void withControls(AllControls& c, ConfigDialog d, F&& f) {
+template <class F> void withControls(AllControls& c, ConfigDialog d, F&& f) {
     switch (d) {
     case ConfigDialog::Lan4:
         return f(std::tie(c.lan4.Address, c.lan4.Mask, c.lan4.Gateway, c.lan4.Mode));
-    case ConfigDialog::Mbtcp: return f(std::tie(c.mbtcp.AlternativeAddress, c.mbtcp.Timeout));
+    case ConfigDialog::Mbtcp:
+        return f(std::tie(c.mbtcp.AlternativeAddress, c.mbtcp.Timeout));
     case ConfigDialog::Uartm:
         return f(std::tie(c.uartm.Baud, c.uartm.Parity, c.uartm.Timeout, c.uartm.Retries));
-    case ConfigDialog::Uarts: break;
+    case ConfigDialog::Uarts:
+        break;
     }
     f(std::tie(c.uarts.Address, c.uarts.Baud, c.uarts.Parity, c.uarts.Routing));
 }
 
 // A text control takes the text, a list its position.
-void assign(std::string& control, const std::string& text, std::int32_t) { control = text; }
+void assign(std::string& control, const std::string& text, std::int32_t) {
+    control = text;
+}
 void assign(std::int32_t& control, const std::string&, std::int32_t position) {
     control = position;
 }
@@ -132,7 +136,7 @@ std::string joined(const std::vector<std::string>& items, std::string_view separ
     return out;
 }
 
-}  // namespace
+} // namespace
 
 std::string HexText(const std::uint8_t* data, std::size_t length) {
     static const char digits[] = "0123456789ABCDEF";
@@ -164,9 +168,12 @@ std::string DisplayText(std::string_view latin1) {
 
 std::string ScalarText(const json::Value& v) {
     switch (v.kind) {
-    case Value::Kind::Null: return "null";
-    case Value::Kind::Bool: return v.boolean ? "true" : "false";
-    default: return v.text;
+    case Value::Kind::Null:
+        return "null";
+    case Value::Kind::Bool:
+        return v.boolean ? "true" : "false";
+    default:
+        return v.text;
     }
 }
 
@@ -209,7 +216,8 @@ Value ConfigJson(ConfigDialog dialog, const TCFGTK& cfg) {
 }
 
 bool ConfigByName(std::string_view name, ConfigDialog& dialog) {
-    for (ConfigDialog d : {ConfigDialog::Lan4, ConfigDialog::Mbtcp, ConfigDialog::Uartm, ConfigDialog::Uarts}) {
+    for (ConfigDialog d :
+         {ConfigDialog::Lan4, ConfigDialog::Mbtcp, ConfigDialog::Uartm, ConfigDialog::Uarts}) {
         if (name == ConfigName(d) || name == FileName(d)) {
             dialog = d;
             return true;
@@ -220,44 +228,61 @@ bool ConfigByName(std::string_view name, ConfigDialog& dialog) {
 
 std::string_view ConfigName(ConfigDialog dialog) {
     switch (dialog) {
-    case ConfigDialog::Lan4: return "lan4";
-    case ConfigDialog::Mbtcp: return "mbtcp";
-    case ConfigDialog::Uartm: return "uartm";
-    case ConfigDialog::Uarts: break;
+    case ConfigDialog::Lan4:
+        return "lan4";
+    case ConfigDialog::Mbtcp:
+        return "mbtcp";
+    case ConfigDialog::Uartm:
+        return "uartm";
+    case ConfigDialog::Uarts:
+        break;
     }
     return "uarts";
 }
 
 std::string_view FileName(ConfigDialog dialog) {
     switch (dialog) {
-    case ConfigDialog::Lan4: return "lan4.cfg";
-    case ConfigDialog::Mbtcp: return "mbtcp.cfg";
-    case ConfigDialog::Uartm: return "uartm.cfg";
-    case ConfigDialog::Uarts: break;
+    case ConfigDialog::Lan4:
+        return "lan4.cfg";
+    case ConfigDialog::Mbtcp:
+        return "mbtcp.cfg";
+    case ConfigDialog::Uartm:
+        return "uartm.cfg";
+    case ConfigDialog::Uarts:
+        break;
     }
     return "uarts.cfg";
 }
 
 AllControls ControlsOf(const TCFGTK& cfg) {
-    return AllControls{ZapisOkno(cfg.LAN4), ZapisOkno(cfg.MBTCP), ZapisOkno(cfg.UARTM), ZapisOkno(cfg.UARTS)};
+    return AllControls{ZapisOkno(cfg.LAN4), ZapisOkno(cfg.MBTCP), ZapisOkno(cfg.UARTM),
+                       ZapisOkno(cfg.UARTS)};
 }
 
 Verdict Validate(ConfigDialog dialog, const AllControls& c, TCFGTK& cfg, std::int32_t lang) {
     switch (dialog) {
-    case ConfigDialog::Lan4: return PrectiOkno(c.lan4, cfg, lang);
-    case ConfigDialog::Mbtcp: return PrectiOkno(c.mbtcp, cfg, lang);
-    case ConfigDialog::Uartm: return PrectiOkno(c.uartm, cfg, lang);
-    case ConfigDialog::Uarts: break;
+    case ConfigDialog::Lan4:
+        return PrectiOkno(c.lan4, cfg, lang);
+    case ConfigDialog::Mbtcp:
+        return PrectiOkno(c.mbtcp, cfg, lang);
+    case ConfigDialog::Uartm:
+        return PrectiOkno(c.uartm, cfg, lang);
+    case ConfigDialog::Uarts:
+        break;
     }
     return PrectiOkno(c.uarts, cfg, lang);
 }
 
 std::span<const FieldSpec> Fields(ConfigDialog dialog) {
     switch (dialog) {
-    case ConfigDialog::Lan4: return kLan4Fields;
-    case ConfigDialog::Mbtcp: return kMbtcpFields;
-    case ConfigDialog::Uartm: return kUartmFields;
-    case ConfigDialog::Uarts: break;
+    case ConfigDialog::Lan4:
+        return kLan4Fields;
+    case ConfigDialog::Mbtcp:
+        return kMbtcpFields;
+    case ConfigDialog::Uartm:
+        return kUartmFields;
+    case ConfigDialog::Uarts:
+        break;
     }
     return kUartsFields;
 }
@@ -359,4 +384,4 @@ bool ApplyField(const FieldSpec& field, bool alias, const std::string& value, Al
     return true;
 }
 
-}  // namespace tkcli
+} // namespace tkcli

@@ -33,8 +33,8 @@ std::string ScalarText(const json::Value& v);
 
 // "lan4", "mbtcp", "uartm", "uarts" and the file names.
 bool ConfigByName(std::string_view name, ConfigDialog& dialog);
-std::string_view ConfigName(ConfigDialog dialog);  // "lan4"
-std::string_view FileName(ConfigDialog dialog);    // "lan4.cfg"
+std::string_view ConfigName(ConfigDialog dialog); // "lan4"
+std::string_view FileName(ConfigDialog dialog);   // "lan4.cfg"
 
 // The baud-rate list's rates without their unit, in list order, as
 // --baud and baud= take them.
@@ -67,7 +67,7 @@ Verdict Validate(ConfigDialog dialog, const AllControls& controls, TCFGTK& cfg, 
 // codes under the record name and words under the alias.
 struct FieldSpec : tk7713t::Field {
     ConfigDialog dialog = ConfigDialog::Lan4;
-    std::size_t index = 0;  // in the file's table, as the dialog's controls run
+    std::size_t index = 0; // in the file's table, as the dialog's controls run
 
     bool choice() const { return kind == tk7713t::FieldKind::Code; }
 };
@@ -96,4 +96,4 @@ std::string SetFieldsHelp();
 bool ApplyField(const FieldSpec& field, bool alias, const std::string& value, AllControls& controls,
                 std::int32_t lang, std::string& message);
 
-}  // namespace tkcli
+} // namespace tkcli

@@ -26,7 +26,7 @@ std::size_t sequenceLength(unsigned char lead) {
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 int RunGuarded(const std::function<int()>& body, std::ostream& err) {
     try {
@@ -110,4 +110,4 @@ void Utf8ToUtf16Buf::decode(std::string_view bytes) {
     }
 }
 
-}  // namespace tkcli
+} // namespace tkcli

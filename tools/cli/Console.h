@@ -53,7 +53,7 @@ class Utf8ToUtf16Buf : public std::streambuf {
     void decode(std::string_view bytes);
 
     Sink sink_;
-    std::string pending_;  // start of a sequence whose rest has not come yet
+    std::string pending_; // start of a sequence whose rest has not come yet
 };
 
-}  // namespace tkcli
+} // namespace tkcli

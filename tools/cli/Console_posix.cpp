@@ -45,4 +45,4 @@ std::ostream& ConsoleErr() {
     return std::cerr;
 }
 
-}  // namespace tkcli
+} // namespace tkcli

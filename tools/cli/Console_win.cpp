@@ -32,8 +32,7 @@ std::ostream& stream(DWORD which, FILE* file, std::ostream& fallback) {
     if (handle != INVALID_HANDLE_VALUE && handle != nullptr && GetConsoleMode(handle, &mode)) {
         auto* buffer = new Utf8ToUtf16Buf([handle](std::u16string_view text) {
             DWORD written = 0;
-            WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written,
-                          nullptr);
+            WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
         });
         return *new std::ostream(buffer);
     }
@@ -42,7 +41,7 @@ std::ostream& stream(DWORD which, FILE* file, std::ostream& fallback) {
     return fallback;
 }
 
-}  // namespace
+} // namespace
 
 std::vector<std::string> CommandLineUtf8(int, char**) {
     std::vector<std::string> args;
@@ -85,4 +84,4 @@ std::ostream& ConsoleErr() {
     return err;
 }
 
-}  // namespace tkcli
+} // namespace tkcli

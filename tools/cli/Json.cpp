@@ -46,7 +46,9 @@ Value Value::string(std::string utf8) {
     return r;
 }
 
-Value Value::bytes(std::string_view latin1) { return string(latin1ToUtf8(latin1)); }
+Value Value::bytes(std::string_view latin1) {
+    return string(latin1ToUtf8(latin1));
+}
 
 Value Value::array() {
     Value r;
@@ -101,7 +103,7 @@ void writeString(std::string& out, const std::string& s) {
     out.push_back('"');
     for (std::size_t i = 0; i < s.size(); ++i) {
         const auto c = static_cast<unsigned char>(s[i]);
-        unsigned code = 0x100;  // none
+        unsigned code = 0x100; // none
         if (c < 0x20 || c == 0x7F) {
             code = c;
         } else if (c == 0xC2 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) >= 0x80 &&
@@ -111,9 +113,15 @@ void writeString(std::string& out, const std::string& s) {
         }
         if (code != 0x100) {
             switch (code) {
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 out += "\\u00";
                 out.push_back(hex[code >> 4]);
@@ -144,10 +152,18 @@ void writeValue(std::string& out, const Value& v, int depth) {
     const std::string pad(static_cast<std::size_t>(depth + 1) * 2, ' ');
     const std::string closePad(static_cast<std::size_t>(depth) * 2, ' ');
     switch (v.kind) {
-    case Value::Kind::Null: out += "null"; break;
-    case Value::Kind::Bool: out += v.boolean ? "true" : "false"; break;
-    case Value::Kind::Number: out += v.text; break;
-    case Value::Kind::String: writeString(out, v.text); break;
+    case Value::Kind::Null:
+        out += "null";
+        break;
+    case Value::Kind::Bool:
+        out += v.boolean ? "true" : "false";
+        break;
+    case Value::Kind::Number:
+        out += v.text;
+        break;
+    case Value::Kind::String:
+        writeString(out, v.text);
+        break;
     case Value::Kind::Array:
         if (v.items.empty()) {
             out += "[]";
@@ -189,7 +205,7 @@ void writeValue(std::string& out, const Value& v, int depth) {
 // Builds a Value from the library's parse events, refusing duplicate keys
 // (a key set per open object keeps that linear) and deep nesting.
 class Builder {
-public:
+  public:
     using Json = nlohmann::json;
 
     Builder(Value& root, const ReadLimits& limits) : root_(root), limits_(limits) {}
@@ -251,7 +267,7 @@ public:
 
     const std::string& error() const { return error_; }
 
-private:
+  private:
     bool fail(std::string message) {
         if (error_.empty()) {
             error_ = std::move(message);
@@ -287,7 +303,7 @@ private:
     std::string error_;
 };
 
-}  // namespace
+} // namespace
 
 std::string write(const Value& v) {
     std::string out;
@@ -340,4 +356,4 @@ std::string oneLine(const std::string& written) {
     return out;
 }
 
-}  // namespace tkcli::json
+} // namespace tkcli::json

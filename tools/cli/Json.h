@@ -19,9 +19,9 @@ struct Value {
 
     Kind kind = Kind::Null;
     bool boolean = false;
-    std::string text;  // Number: the number as written; String: UTF-8 contents
+    std::string text; // Number: the number as written; String: UTF-8 contents
     std::vector<Value> items;
-    std::vector<Member> members;  // in document order
+    std::vector<Member> members; // in document order
 
     static Value null();
     static Value number(std::int64_t v);
@@ -37,8 +37,8 @@ struct Value {
     static Value array();
     static Value object();
 
-    Value& add(std::string key, Value v);  // object member, kept in order
-    Value& push(Value v);                  // array item
+    Value& add(std::string key, Value v); // object member, kept in order
+    Value& push(Value v);                 // array item
     const Value* find(std::string_view key) const;
 
     bool isNumber() const { return kind == Kind::Number; }
@@ -55,9 +55,15 @@ struct Member {
 
 // Defined here, where Value is complete: a function returning a Value
 // inside its own definition would need the member type complete too.
-inline Value Value::null() { return Value{}; }
-inline Value Value::number(std::uint32_t v) { return number(static_cast<std::uint64_t>(v)); }
-inline Value Value::number(std::int32_t v) { return number(static_cast<std::int64_t>(v)); }
+inline Value Value::null() {
+    return Value{};
+}
+inline Value Value::number(std::uint32_t v) {
+    return number(static_cast<std::uint64_t>(v));
+}
+inline Value Value::number(std::int32_t v) {
+    return number(static_cast<std::int64_t>(v));
+}
 
 // Pretty-printed, two blanks per level, "\n" at the end. Control characters
 // (U+0000-U+001F, U+007F-U+009F) are escaped as \u00XX.
@@ -66,8 +72,8 @@ std::string write(const Value& v);
 // What a document may hold. A reader expecting a small, known shape refuses
 // a huge or odd one while reading it, rather than building it first.
 struct ReadLimits {
-    std::size_t maxDepth = 64;                              // containers inside each other
-    std::size_t maxMembers = static_cast<std::size_t>(-1);  // per object
+    std::size_t maxDepth = 64;                             // containers inside each other
+    std::size_t maxMembers = static_cast<std::size_t>(-1); // per object
     bool arrays = true;
 };
 
@@ -83,4 +89,4 @@ std::string latin1ToUtf8(std::string_view latin1);
 // strings dropped (strings hold no raw line break).
 std::string oneLine(const std::string& written);
 
-}  // namespace tkcli::json
+} // namespace tkcli::json

@@ -26,14 +26,14 @@ struct ToolOption {
 inline constexpr ToolOption kToolOptions[] = {
     {"--lan", OptionValue::Plain, false},         {"--ipv6", OptionValue::None, false},
     {"--lan-timeout", OptionValue::Plain, false}, {"--com", OptionValue::Plain, false},
-    {"--device", OptionValue::File, false},      {"--baud", OptionValue::Baud, false},
-    {"--parity", OptionValue::Parity, false},    {"--timeout", OptionValue::Plain, false},
+    {"--device", OptionValue::File, false},       {"--baud", OptionValue::Baud, false},
+    {"--parity", OptionValue::Parity, false},     {"--timeout", OptionValue::Plain, false},
     {"--address", OptionValue::Plain, false},     {"--usb", OptionValue::Plain, false},
-    {"--json", OptionValue::None, false},        {"--lang", OptionValue::Language, false},
-    {"--csv", OptionValue::None, false},         {"--follow", OptionValue::None, false},
-    {"--help", OptionValue::None, false},        {"--port", OptionValue::Plain, true},
+    {"--json", OptionValue::None, false},         {"--lang", OptionValue::Language, false},
+    {"--csv", OptionValue::None, false},          {"--follow", OptionValue::None, false},
+    {"--help", OptionValue::None, false},         {"--port", OptionValue::Plain, true},
     {"--rate", OptionValue::Plain, true},         {"--yes", OptionValue::None, true},
-    {"--quiet", OptionValue::None, true},        {"--all-addresses", OptionValue::None, true},
+    {"--quiet", OptionValue::None, true},         {"--all-addresses", OptionValue::None, true},
 };
 inline constexpr std::string_view kVersionOption = "--version";
 inline constexpr std::string_view kLanguages[] = {"en", "cs"};

@@ -10,7 +10,7 @@
 namespace tkcli {
 
 class ProgressLine {
-public:
+  public:
     ProgressLine(std::ostream& err, bool terminal) : err_(err), terminal_(terminal) {}
 
     void show(const std::string& line, std::size_t done, std::size_t total, std::size_t found) {
@@ -33,11 +33,11 @@ public:
         }
     }
 
-private:
+  private:
     std::ostream& err_;
     bool terminal_;
     std::size_t tenth_ = static_cast<std::size_t>(-1);
     std::size_t found_ = 0;
 };
 
-}  // namespace tkcli
+} // namespace tkcli

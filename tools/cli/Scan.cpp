@@ -44,9 +44,11 @@ bool unicast(std::uint32_t address) {
     return top != 0 && top < 224;
 }
 
-std::uint32_t nowMs() { return MBRTU_CasMs(); }
+std::uint32_t nowMs() {
+    return MBRTU_CasMs();
+}
 
-}  // namespace
+} // namespace
 
 RangeError ParseIpv4Range(std::string_view text, Ipv4Range& range) {
     std::uint32_t first = 0;
@@ -65,11 +67,12 @@ RangeError ParseIpv4Range(std::string_view text, Ipv4Range& range) {
         }
         last = first | hostMask;
         if (prefix <= 30) {
-            ++first;  // network address
-            --last;   // broadcast address
+            ++first; // network address
+            --last;  // broadcast address
         }
     } else if (const auto dash = text.find('-'); dash != std::string_view::npos) {
-        if (!parseAddress(text.substr(0, dash), first) || !parseAddress(text.substr(dash + 1), last) || last < first) {
+        if (!parseAddress(text.substr(0, dash), first) ||
+            !parseAddress(text.substr(dash + 1), last) || last < first) {
             return RangeError::Syntax;
         }
     } else {
@@ -86,11 +89,12 @@ RangeError ParseIpv4Range(std::string_view text, Ipv4Range& range) {
 }
 
 std::string Ipv4Text(std::uint32_t a) {
-    return std::to_string(a >> 24) + "." + std::to_string(a >> 16 & 0xFF) + "." + std::to_string(a >> 8 & 0xFF) +
-           "." + std::to_string(a & 0xFF);
+    return std::to_string(a >> 24) + "." + std::to_string(a >> 16 & 0xFF) + "." +
+           std::to_string(a >> 8 & 0xFF) + "." + std::to_string(a & 0xFF);
 }
 
-bool ScanLan(const LanScanSettings& s, const ScanProgress& progress, StopFlag stop, std::vector<LanAnswer>& found) {
+bool ScanLan(const LanScanSettings& s, const ScanProgress& progress, StopFlag stop,
+             std::vector<LanAnswer>& found) {
     platform::UdpSocket socket;
     if (!socket.open(platform::IpVersion::V4)) {
         return false;
@@ -102,7 +106,8 @@ bool ScanLan(const LanScanSettings& s, const ScanProgress& progress, StopFlag st
         tftpwire::requestPacket(tftpwire::Opcode::Rrq, "info.txt", "octet");
     // Ends a transfer the converter has started: without it a converter
     // would keep resending its first block.
-    const std::vector<std::uint8_t> goodbye = tftpwire::errorPacket(tftpwire::NotDefined, "scan done");
+    const std::vector<std::uint8_t> goodbye =
+        tftpwire::errorPacket(tftpwire::NotDefined, "scan done");
     const std::uint32_t rate = std::max<std::uint32_t>(s.ratePerSecond, 1);
     std::array<std::uint8_t, 600> buffer;
 
@@ -114,12 +119,14 @@ bool ScanLan(const LanScanSettings& s, const ScanProgress& progress, StopFlag st
         const std::uint32_t now = nowMs();
         if (probed < total) {
             // Probe n goes out at start + n / rate, never earlier.
-            const std::uint32_t due = start + static_cast<std::uint32_t>(std::uint64_t{probed} * 1000u / rate);
+            const std::uint32_t due =
+                start + static_cast<std::uint32_t>(std::uint64_t{probed} * 1000u / rate);
             if (now - start >= due - start) {
                 platform::UdpEndpoint to;
                 const std::uint32_t a = s.range.first + static_cast<std::uint32_t>(probed);
-                to.address = {static_cast<std::uint8_t>(a >> 24), static_cast<std::uint8_t>(a >> 16),
-                              static_cast<std::uint8_t>(a >> 8), static_cast<std::uint8_t>(a)};
+                to.address = {static_cast<std::uint8_t>(a >> 24),
+                              static_cast<std::uint8_t>(a >> 16), static_cast<std::uint8_t>(a >> 8),
+                              static_cast<std::uint8_t>(a)};
                 to.port = s.port;
                 socket.sendTo(to, request.data(), request.size());
                 sentAt[probed] = lastSent = now;
@@ -133,8 +140,9 @@ bool ScanLan(const LanScanSettings& s, const ScanProgress& progress, StopFlag st
             break;
         }
         const std::uint32_t nextDue =
-            probed < total ? start + static_cast<std::uint32_t>(std::uint64_t{probed} * 1000u / rate) - now
-                           : s.timeoutMs + 1 - std::min(now - lastSent, s.timeoutMs);
+            probed < total
+                ? start + static_cast<std::uint32_t>(std::uint64_t{probed} * 1000u / rate) - now
+                : s.timeoutMs + 1 - std::min(now - lastSent, s.timeoutMs);
         std::size_t length = 0;
         bool truncated = false;
         platform::UdpEndpoint from;
@@ -144,7 +152,8 @@ bool ScanLan(const LanScanSettings& s, const ScanProgress& progress, StopFlag st
             platform::UdpReceive::Datagram) {
             continue;
         }
-        const std::uint32_t a = std::uint32_t{from.address[0]} << 24 | std::uint32_t{from.address[1]} << 16 |
+        const std::uint32_t a = std::uint32_t{from.address[0]} << 24 |
+                                std::uint32_t{from.address[1]} << 16 |
                                 std::uint32_t{from.address[2]} << 8 | from.address[3];
         // Only addresses of the range that were asked, and only in time.
         if (from.version != platform::IpVersion::V4 || a < s.range.first || a > s.range.last) {
@@ -161,19 +170,22 @@ bool ScanLan(const LanScanSettings& s, const ScanProgress& progress, StopFlag st
         socket.sendTo(from, goodbye.data(), goodbye.size());
         if (answer.opcode == tftpwire::Opcode::Data && answer.number == 1 && !answered[i]) {
             answered[i] = true;
-            found.push_back(LanAnswer{a, std::string(answer.payload.begin(), answer.payload.end())});
+            found.push_back(
+                LanAnswer{a, std::string(answer.payload.begin(), answer.payload.end())});
             if (progress) {
                 progress(probed, total, found.size());
             }
         }
     }
-    std::sort(found.begin(), found.end(), [](const LanAnswer& x, const LanAnswer& y) { return x.address < y.address; });
+    std::sort(found.begin(), found.end(),
+              [](const LanAnswer& x, const LanAnswer& y) { return x.address < y.address; });
     return true;
 }
 
 std::vector<LineSettings> SerialScanOrder(bool allAddresses) {
     const TPripojeni defaults = VychoziPripojeni();
-    std::vector<std::pair<std::int32_t, std::int32_t>> lines{{defaults.COM_KodBaud, defaults.COM_KodParita}};
+    std::vector<std::pair<std::int32_t, std::int32_t>> lines{
+        {defaults.COM_KodBaud, defaults.COM_KodParita}};
     for (std::int32_t position = 0; position < BAUD_LIST_SIZE; ++position) {
         for (std::int32_t parity : {PARITA_SUDA, PARITA_ZADNA, PARITA_LICHA}) {
             const std::pair<std::int32_t, std::int32_t> line{PoziceNaKodBaud(position), parity};
@@ -226,8 +238,8 @@ SerialScanResult ScanSerial(std::int32_t comNumber, const std::vector<LineSettin
         const LineSettings& s = order[i];
         if (open != std::pair{s.KodBaud, s.KodParita}) {
             MBRTU_Zavri(tk.MBRTU);
-            if (MBRTU_Init(comNumber, s.KodBaud, s.KodParita, SerialAttemptTimeoutMs(s.KodBaud, s.KodParita),
-                           tk.MBRTU) != MBRTU_OK) {
+            if (MBRTU_Init(comNumber, s.KodBaud, s.KodParita,
+                           SerialAttemptTimeoutMs(s.KodBaud, s.KodParita), tk.MBRTU) != MBRTU_OK) {
                 result = SerialScanResult::PortError;
                 break;
             }
@@ -258,4 +270,4 @@ SerialScanResult ScanSerial(std::int32_t comNumber, const std::vector<LineSettin
     return result;
 }
 
-}  // namespace tkcli
+} // namespace tkcli

@@ -44,7 +44,7 @@ struct LanScanSettings {
 
 struct LanAnswer {
     std::uint32_t address = 0;
-    std::string info;  // the first data block of info.txt, one char per byte
+    std::string info; // the first data block of info.txt, one char per byte
 };
 
 // probed, total, found so far.
@@ -89,4 +89,4 @@ SerialScanResult ScanSerial(std::int32_t comNumber, const std::vector<LineSettin
                             const SerialAnswerCheck& check, LineSettings& found,
                             std::size_t& echoes);
 
-}  // namespace tkcli
+} // namespace tkcli

@@ -86,7 +86,8 @@ void save(QWidget* w, const QString& name) {
         f.setBold(true);
         p.setFont(f);
         p.setPen(Qt::white);
-        p.drawText(QRect(8, 1, framed.width() - 16, strip), Qt::AlignVCenter | Qt::AlignLeft, w->windowTitle());
+        p.drawText(QRect(8, 1, framed.width() - 16, strip), Qt::AlignVCenter | Qt::AlignLeft,
+                   w->windowTitle());
     }
     p.drawPixmap(1, strip + 1, body);
     p.end();
@@ -109,8 +110,7 @@ void settleUntil(const std::function<bool()>& done) {
 }
 
 // Runs `action` on the next modal window of type W (which must close it).
-template <typename W>
-void whenModalShown(std::function<void(W*)> action) {
+template <typename W> void whenModalShown(std::function<void(W*)> action) {
     auto* timer = new QTimer;
     timer->setInterval(10);
     QObject::connect(timer, &QTimer::timeout, [timer, action] {
@@ -124,8 +124,7 @@ void whenModalShown(std::function<void(W*)> action) {
 }
 
 // The next settings dialog W after a Read, then `more`, then Cancel.
-template <typename W>
-void settingsShot(const char* name, std::function<void(W*)> more = {}) {
+template <typename W> void settingsShot(const char* name, std::function<void(W*)> more = {}) {
     whenModalShown<W>([name, more](W* d) {
         d->Button1->click();
         save(d, QString::fromLatin1(name));
@@ -142,7 +141,7 @@ void saveMenu(QMenu* menu, const QString& name) {
     menu->hide();
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -183,7 +182,8 @@ int main(int argc, char* argv[]) {
     ui::desktopShell().openDocument = [](const QString&, const std::function<void(bool)>&) {};
     ui::desktopShell().openAddress = [](const QString&) {};
     ui::desktopShell().showMessage = [](QWidget*, const QString& text) {
-        QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok);
+        QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text,
+                        QMessageBox::Ok);
         box.show();
         save(&box, QStringLiteral("help-missing"));
     };
@@ -257,7 +257,9 @@ int main(int argc, char* argv[]) {
     });
     form.Pehled1->trigger();
     whenModalShown<TFormDiagRS485>([](TFormDiagRS485* w) {
-        settleUntil([w] { return w->chartDrawings() > 0 && w->StatusBar1->text() == QStringLiteral(" OK"); });
+        settleUntil([w] {
+            return w->chartDrawings() > 0 && w->StatusBar1->text() == QStringLiteral(" OK");
+        });
         save(w, QStringLiteral("diag-rtu-master"));
         w->Button2->click();
     });

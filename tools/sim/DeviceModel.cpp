@@ -23,7 +23,8 @@ constexpr std::array<FileInfo, 9> kCatalog{{
     {SimFile::Uarts, "uarts.cfg", 24, true, true, 5},
 }};
 
-constexpr std::array<unsigned, 9> kBaudRates{600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+constexpr std::array<unsigned, 9> kBaudRates{600,   1200,  2400,  4800,  9600,
+                                             19200, 38400, 57600, 115200};
 
 // Character times of one invented master exchange: request, answer and the gaps.
 constexpr unsigned kCharsPerExchange = 40;
@@ -34,58 +35,56 @@ constexpr std::size_t kMaxPendingSeconds = 64;
 
 constexpr std::uint8_t kNotDecodedFill = 0xEE;
 
-std::vector<std::uint8_t> withChecksum(std::vector<std::uint8_t> bytes)
-{
+std::vector<std::uint8_t> withChecksum(std::vector<std::uint8_t> bytes) {
     bytes.push_back(checksumFor(bytes));
     return bytes;
 }
 
-void putText(std::vector<std::uint8_t>& image, std::size_t offset, std::size_t width, std::string_view text)
-{
+void putText(std::vector<std::uint8_t>& image, std::size_t offset, std::size_t width,
+             std::string_view text) {
     for (std::size_t i = 0; i < width; ++i) {
         image.at(offset + i) = i < text.size() ? static_cast<std::uint8_t>(text[i]) : 0;
     }
 }
 
 // A clock stamp: hundredths, weekday, second, minute, hour, day, month, year - 2000.
-std::array<std::uint8_t, 8> rtcStamp(std::time_t t, unsigned hundredths)
-{
+std::array<std::uint8_t, 8> rtcStamp(std::time_t t, unsigned hundredths) {
     std::tm tm{};
     localtime_r(&t, &tm);
-    return {static_cast<std::uint8_t>(hundredths % 100), static_cast<std::uint8_t>(tm.tm_wday),
-            static_cast<std::uint8_t>(tm.tm_sec), static_cast<std::uint8_t>(tm.tm_min),
-            static_cast<std::uint8_t>(tm.tm_hour), static_cast<std::uint8_t>(tm.tm_mday),
-            static_cast<std::uint8_t>(tm.tm_mon + 1), static_cast<std::uint8_t>((tm.tm_year + 1900 - 2000) & 0xFF)};
+    return {static_cast<std::uint8_t>(hundredths % 100),
+            static_cast<std::uint8_t>(tm.tm_wday),
+            static_cast<std::uint8_t>(tm.tm_sec),
+            static_cast<std::uint8_t>(tm.tm_min),
+            static_cast<std::uint8_t>(tm.tm_hour),
+            static_cast<std::uint8_t>(tm.tm_mday),
+            static_cast<std::uint8_t>(tm.tm_mon + 1),
+            static_cast<std::uint8_t>((tm.tm_year + 1900 - 2000) & 0xFF)};
 }
 
-void putBytes(std::vector<std::uint8_t>& image, std::size_t offset, std::span<const std::uint8_t> bytes)
-{
+void putBytes(std::vector<std::uint8_t>& image, std::size_t offset,
+              std::span<const std::uint8_t> bytes) {
     std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<std::ptrdiff_t>(offset));
 }
 
-std::string padded(std::string_view text, std::size_t width)
-{
+std::string padded(std::string_view text, std::size_t width) {
     std::string out(text.substr(0, std::min(text.size(), width)));
     out.resize(width, ' ');
     return out;
 }
 
-std::uint64_t steadyMs()
-{
+std::uint64_t steadyMs() {
     return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                           std::chrono::steady_clock::now().time_since_epoch())
                                           .count());
 }
 
-}  // namespace
+} // namespace
 
-std::span<const FileInfo> fileCatalog()
-{
+std::span<const FileInfo> fileCatalog() {
     return kCatalog;
 }
 
-const FileInfo* fileByName(std::string_view name)
-{
+const FileInfo* fileByName(std::string_view name) {
     for (const FileInfo& f : kCatalog) {
         if (f.name == name) {
             return &f;
@@ -94,8 +93,7 @@ const FileInfo* fileByName(std::string_view name)
     return nullptr;
 }
 
-const FileInfo* fileByNumber(std::uint8_t number)
-{
+const FileInfo* fileByNumber(std::uint8_t number) {
     for (const FileInfo& f : kCatalog) {
         if (f.number == number) {
             return &f;
@@ -104,43 +102,48 @@ const FileInfo* fileByNumber(std::uint8_t number)
     return nullptr;
 }
 
-const FileInfo& fileInfo(SimFile id)
-{
+const FileInfo& fileInfo(SimFile id) {
     return kCatalog.at(static_cast<std::size_t>(id));
 }
 
-const char* describe(WriteResult result)
-{
+const char* describe(WriteResult result) {
     switch (result) {
-    case WriteResult::Accepted: return "accepted";
-    case WriteResult::NotWritable: return "file is read-only";
-    case WriteResult::BadLength: return "wrong file length";
-    case WriteResult::BadChecksum: return "wrong checksum";
-    case WriteResult::UnknownCommand: return "unknown command";
+    case WriteResult::Accepted:
+        return "accepted";
+    case WriteResult::NotWritable:
+        return "file is read-only";
+    case WriteResult::BadLength:
+        return "wrong file length";
+    case WriteResult::BadChecksum:
+        return "wrong checksum";
+    case WriteResult::UnknownCommand:
+        return "unknown command";
     }
     return "?";
 }
 
-std::string DeviceModel::infoText(const Identity& identity)
-{
+std::string DeviceModel::infoText(const Identity& identity) {
     return identity.type + " (v." + identity.version + " sn." + identity.serial + ")\r\n";
 }
 
-std::vector<std::uint8_t> DeviceModel::factoryImage(SimFile file)
-{
+std::vector<std::uint8_t> DeviceModel::factoryImage(SimFile file) {
     switch (file) {
     case SimFile::Lan4:
-        return withChecksum({0xC0, 0xA8, 0x00, 0x63, 0xFF, 0xFF, 0xFF, 0x00, 0xC0, 0xA8, 0x00, 0xC8, 0x00, 0x00, 0x00});
-    case SimFile::Mbtcp: return withChecksum({255, 5});
-    case SimFile::Uarts: return withChecksum({247, 4, 1, 0});
-    case SimFile::Uartm: return withChecksum({4, 1, 0x4A, 0x01, 0});
-    default: return {};
+        return withChecksum({0xC0, 0xA8, 0x00, 0x63, 0xFF, 0xFF, 0xFF, 0x00, 0xC0, 0xA8, 0x00, 0xC8,
+                             0x00, 0x00, 0x00});
+    case SimFile::Mbtcp:
+        return withChecksum({255, 5});
+    case SimFile::Uarts:
+        return withChecksum({247, 4, 1, 0});
+    case SimFile::Uartm:
+        return withChecksum({4, 1, 0x4A, 0x01, 0});
+    default:
+        return {};
     }
 }
 
 DeviceModel::DeviceModel(const ModelOptions& options, Clock clock)
-    : clock_(clock ? std::move(clock) : Clock(steadyMs)), options_(options)
-{
+    : clock_(clock ? std::move(clock) : Clock(steadyMs)), options_(options) {
     lan4_ = factoryImage(SimFile::Lan4);
     mbtcp_ = factoryImage(SimFile::Mbtcp);
     uartm_ = factoryImage(SimFile::Uartm);
@@ -163,26 +166,22 @@ DeviceModel::DeviceModel(const ModelOptions& options, Clock clock)
     dhcpInForce_ = lan4_[12];
 }
 
-std::uint64_t DeviceModel::now() const
-{
+std::uint64_t DeviceModel::now() const {
     return clock_();
 }
 
-std::uint64_t DeviceModel::uptimeAt(std::uint64_t nowMs) const
-{
+std::uint64_t DeviceModel::uptimeAt(std::uint64_t nowMs) const {
     return (nowMs >= bootMs_ ? nowMs - bootMs_ : 0) + extraMs_;
 }
 
-unsigned DeviceModel::ratePerSecond(unsigned load) const
-{
+unsigned DeviceModel::ratePerSecond(unsigned load) const {
     const unsigned code = uartm_.at(0);
     const unsigned baud = code < kBaudRates.size() ? kBaudRates[code] : 9600;
     const unsigned bits = uartm_.at(1) == 0 ? 10 : 11;
     return baud / bits / kCharsPerExchange * load / 100;
 }
 
-void DeviceModel::advance(std::uint64_t nowMs)
-{
+void DeviceModel::advance(std::uint64_t nowMs) {
     const std::uint64_t second = uptimeAt(nowMs) / 1000;
     if (second <= processedSeconds_) {
         return;
@@ -193,7 +192,8 @@ void DeviceModel::advance(std::uint64_t nowMs)
         // seconds the ring can still show.
         const std::uint64_t skip = n - kRingSize;
         if (invented()) {
-            messagesMilli_ += static_cast<std::int64_t>(skip * ratePerSecond(inventedLoad()) * 1000);
+            messagesMilli_ +=
+                static_cast<std::int64_t>(skip * ratePerSecond(inventedLoad()) * 1000);
         }
         processedSeconds_ += skip;
         seconds_.erase(seconds_.begin(), seconds_.lower_bound(processedSeconds_));
@@ -211,9 +211,11 @@ void DeviceModel::advance(std::uint64_t nowMs)
                 seconds_.erase(it);
             }
             // Busy time to the nearest percent.
-            load = static_cast<unsigned>(std::min<std::uint64_t>((counted.busyUs + 5000) / 10000, 100));
+            load = static_cast<unsigned>(
+                std::min<std::uint64_t>((counted.busyUs + 5000) / 10000, 100));
             lastLoad_ = static_cast<std::uint8_t>(load);
-            lastPerSecond_ = static_cast<std::uint16_t>(std::min<std::uint32_t>(counted.messages, 65535));
+            lastPerSecond_ =
+                static_cast<std::uint16_t>(std::min<std::uint32_t>(counted.messages, 65535));
         }
         ring_[ringIndex_] = static_cast<std::uint8_t>(load);
         ringIndex_ = (ringIndex_ + 1) % kRingSize;
@@ -221,8 +223,7 @@ void DeviceModel::advance(std::uint64_t nowMs)
     }
 }
 
-void DeviceModel::restartLocked(std::uint64_t nowMs)
-{
+void DeviceModel::restartLocked(std::uint64_t nowMs) {
     bootMs_ = nowMs;
     extraMs_ = 0;
     unreachableUntil_ = nowMs + options_.restartMs;
@@ -243,8 +244,7 @@ void DeviceModel::restartLocked(std::uint64_t nowMs)
     dhcpInForce_ = lan4_[12];
 }
 
-MasterStats DeviceModel::statsLocked(std::uint64_t nowMs) const
-{
+MasterStats DeviceModel::statsLocked(std::uint64_t nowMs) const {
     MasterStats s;
     if (!invented()) {
         s.messages = messages_;
@@ -269,18 +269,20 @@ MasterStats DeviceModel::statsLocked(std::uint64_t nowMs) const
     return s;
 }
 
-std::vector<std::uint8_t>& DeviceModel::stored(SimFile file)
-{
+std::vector<std::uint8_t>& DeviceModel::stored(SimFile file) {
     switch (file) {
-    case SimFile::Lan4: return lan4_;
-    case SimFile::Mbtcp: return mbtcp_;
-    case SimFile::Uartm: return uartm_;
-    default: return uarts_;
+    case SimFile::Lan4:
+        return lan4_;
+    case SimFile::Mbtcp:
+        return mbtcp_;
+    case SimFile::Uartm:
+        return uartm_;
+    default:
+        return uarts_;
     }
 }
 
-std::vector<std::uint8_t> DeviceModel::read(SimFile file)
-{
+std::vector<std::uint8_t> DeviceModel::read(SimFile file) {
     std::lock_guard lock(mutex_);
     const std::uint64_t t = now();
     advance(t);
@@ -292,8 +294,10 @@ std::vector<std::uint8_t> DeviceModel::read(SimFile file)
         const std::string text = infoText(options_.identity);
         return {text.begin(), text.end()};
     }
-    case SimFile::Sys: return sysImage(t);
-    case SimFile::Ctrl: return {};
+    case SimFile::Sys:
+        return sysImage(t);
+    case SimFile::Ctrl:
+        return {};
     case SimFile::Mmrd: {
         const MasterStats s = statsLocked(t);
         std::vector<std::uint8_t> image(kMmrdSize, 0);
@@ -316,16 +320,16 @@ std::vector<std::uint8_t> DeviceModel::read(SimFile file)
     case SimFile::Lan4:
     case SimFile::Mbtcp:
     case SimFile::Uartm:
-    case SimFile::Uarts: return stored(file);
+    case SimFile::Uarts:
+        return stored(file);
     }
     return {};
 }
 
-std::vector<std::uint8_t> DeviceModel::sysImage(std::uint64_t nowMs)
-{
+std::vector<std::uint8_t> DeviceModel::sysImage(std::uint64_t nowMs) {
     std::vector<std::uint8_t> image(kSysSize, 0);
     const Identity& id = options_.identity;
-    const std::string loader = "TK-7713T loader v1.02";  // 21 characters
+    const std::string loader = "TK-7713T loader v1.02"; // 21 characters
     putText(image, 0, 24, id.type + " FW " + id.version);
     putText(image, 24, 15, std::string_view(loader).substr(0, 15));
     std::fill_n(image.begin() + 39, 3, std::uint8_t{'*'});
@@ -346,7 +350,8 @@ std::vector<std::uint8_t> DeviceModel::sysImage(std::uint64_t nowMs)
     putBytes(image, 132, maskInForce_);
     putBytes(image, 136, gatewayInForce_);
     putU32(image, 140, dhcpInForce_);
-    const std::array<std::uint8_t, 16> linkLocal{0xFE, 0x80, 0, 0, 0, 0, 0, 0, 0x00, 0x54, 0x4B, 0xFF, 0xFE, 0x77, 0x13, 0x01};
+    const std::array<std::uint8_t, 16> linkLocal{0xFE, 0x80, 0,    0,    0,    0,    0,    0,
+                                                 0x00, 0x54, 0x4B, 0xFF, 0xFE, 0x77, 0x13, 0x01};
     putBytes(image, 144, linkLocal);
     putU32(image, 208, 0);
     std::fill_n(image.begin() + 212, 16, kNotDecodedFill);
@@ -402,8 +407,7 @@ std::vector<std::uint8_t> DeviceModel::sysImage(std::uint64_t nowMs)
     return image;
 }
 
-WriteResult DeviceModel::write(SimFile file, std::span<const std::uint8_t> image, bool commit)
-{
+WriteResult DeviceModel::write(SimFile file, std::span<const std::uint8_t> image, bool commit) {
     const FileInfo& info = fileInfo(file);
     if (!info.writable) {
         return WriteResult::NotWritable;
@@ -428,7 +432,8 @@ WriteResult DeviceModel::write(SimFile file, std::span<const std::uint8_t> image
             } else if (invented()) {
                 // Clearing starts the count again from this moment.
                 const std::uint64_t up = uptimeAt(t);
-                messagesMilli_ = -static_cast<std::int64_t>(ratePerSecond(inventedLoad()) * (up % 1000));
+                messagesMilli_ =
+                    -static_cast<std::int64_t>(ratePerSecond(inventedLoad()) * (up % 1000));
             } else {
                 messages_ = errors_ = negatives_ = 0;
             }
@@ -441,95 +446,94 @@ WriteResult DeviceModel::write(SimFile file, std::span<const std::uint8_t> image
     return WriteResult::Accepted;
 }
 
-bool DeviceModel::reachable()
-{
+bool DeviceModel::reachable() {
     std::lock_guard lock(mutex_);
     return now() >= unreachableUntil_;
 }
 
-bool DeviceModel::identityItem(std::uint8_t item, std::array<char, 4>& out)
-{
+bool DeviceModel::identityItem(std::uint8_t item, std::array<char, 4>& out) {
     std::lock_guard lock(mutex_);
     const Identity& id = options_.identity;
     std::string source;
     switch (item) {
-    case 0: source = padded(id.type, 8).substr(0, 4); break;
-    case 1: source = padded(id.type, 8).substr(4, 4); break;
-    case 2: source = padded(id.version, 4); break;
-    case 10: source = padded(id.serial, 8).substr(0, 4); break;
-    case 11: source = padded(id.serial, 8).substr(4, 4); break;
-    default: return false;
+    case 0:
+        source = padded(id.type, 8).substr(0, 4);
+        break;
+    case 1:
+        source = padded(id.type, 8).substr(4, 4);
+        break;
+    case 2:
+        source = padded(id.version, 4);
+        break;
+    case 10:
+        source = padded(id.serial, 8).substr(0, 4);
+        break;
+    case 11:
+        source = padded(id.serial, 8).substr(4, 4);
+        break;
+    default:
+        return false;
     }
     std::copy_n(source.begin(), 4, out.begin());
     return true;
 }
 
-Identity DeviceModel::identity()
-{
+Identity DeviceModel::identity() {
     std::lock_guard lock(mutex_);
     return options_.identity;
 }
 
-void DeviceModel::setIdentity(const Identity& identity)
-{
+void DeviceModel::setIdentity(const Identity& identity) {
     std::lock_guard lock(mutex_);
     options_.identity = identity;
 }
 
-void DeviceModel::setMasterLoad(int percent)
-{
+void DeviceModel::setMasterLoad(int percent) {
     std::lock_guard lock(mutex_);
     advance(now());
     options_.masterLoad = percent;
     seconds_.clear();
 }
 
-void DeviceModel::setRestartMs(unsigned ms)
-{
+void DeviceModel::setRestartMs(unsigned ms) {
     std::lock_guard lock(mutex_);
     options_.restartMs = ms;
 }
 
-void DeviceModel::setImage(SimFile file, std::vector<std::uint8_t> image)
-{
+void DeviceModel::setImage(SimFile file, std::vector<std::uint8_t> image) {
     std::lock_guard lock(mutex_);
     scripted_[static_cast<std::size_t>(file)] = std::move(image);
 }
 
-void DeviceModel::restart()
-{
+void DeviceModel::restart() {
     std::lock_guard lock(mutex_);
     restartLocked(now());
 }
 
-void DeviceModel::clearStatistics()
-{
-    const std::vector<std::uint8_t> command = withChecksum({1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+void DeviceModel::clearStatistics() {
+    const std::vector<std::uint8_t> command =
+        withChecksum({1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
     write(SimFile::Ctrl, command);
 }
 
-std::uint64_t DeviceModel::uptimeMs()
-{
+std::uint64_t DeviceModel::uptimeMs() {
     std::lock_guard lock(mutex_);
     return uptimeAt(now());
 }
 
-MasterStats DeviceModel::masterStats()
-{
+MasterStats DeviceModel::masterStats() {
     std::lock_guard lock(mutex_);
     const std::uint64_t t = now();
     advance(t);
     return statsLocked(t);
 }
 
-unsigned DeviceModel::restartCount()
-{
+unsigned DeviceModel::restartCount() {
     std::lock_guard lock(mutex_);
     return restarts_;
 }
 
-LineSettings DeviceModel::lineSettings()
-{
+LineSettings DeviceModel::lineSettings() {
     std::lock_guard lock(mutex_);
     LineSettings s;
     s.baudCode = std::min<int>(uartm_.at(0), 8);
@@ -539,8 +543,7 @@ LineSettings DeviceModel::lineSettings()
     return s;
 }
 
-TcpSettings DeviceModel::tcpSettings()
-{
+TcpSettings DeviceModel::tcpSettings() {
     std::lock_guard lock(mutex_);
     TcpSettings s;
     s.alternativeUnit = mbtcp_.at(0);
@@ -548,8 +551,8 @@ TcpSettings DeviceModel::tcpSettings()
     return s;
 }
 
-bool DeviceModel::secondOf(std::uint64_t atUs, std::uint64_t& second, std::uint64_t& usIntoSecond) const
-{
+bool DeviceModel::secondOf(std::uint64_t atUs, std::uint64_t& second,
+                           std::uint64_t& usIntoSecond) const {
     if (atUs < bootMs_ * 1000) {
         return false;
     }
@@ -560,8 +563,7 @@ bool DeviceModel::secondOf(std::uint64_t atUs, std::uint64_t& second, std::uint6
     return second >= processedSeconds_;
 }
 
-void DeviceModel::lineBusy(std::uint64_t fromUs, std::uint64_t toUs)
-{
+void DeviceModel::lineBusy(std::uint64_t fromUs, std::uint64_t toUs) {
     std::lock_guard lock(mutex_);
     advance(now());
     if (invented()) {
@@ -580,8 +582,7 @@ void DeviceModel::lineBusy(std::uint64_t fromUs, std::uint64_t toUs)
     }
 }
 
-void DeviceModel::lineMessage(std::uint64_t atUs)
-{
+void DeviceModel::lineMessage(std::uint64_t atUs) {
     std::lock_guard lock(mutex_);
     advance(now());
     if (invented()) {
@@ -590,25 +591,24 @@ void DeviceModel::lineMessage(std::uint64_t atUs)
     ++messages_;
     std::uint64_t second = 0;
     std::uint64_t into = 0;
-    if (secondOf(atUs, second, into) && (seconds_.size() < kMaxPendingSeconds || seconds_.count(second) != 0)) {
+    if (secondOf(atUs, second, into) &&
+        (seconds_.size() < kMaxPendingSeconds || seconds_.count(second) != 0)) {
         ++seconds_[second].messages;
     }
 }
 
-void DeviceModel::lineError()
-{
+void DeviceModel::lineError() {
     std::lock_guard lock(mutex_);
     if (!invented()) {
         ++errors_;
     }
 }
 
-void DeviceModel::lineNegative()
-{
+void DeviceModel::lineNegative() {
     std::lock_guard lock(mutex_);
     if (!invented()) {
         ++negatives_;
     }
 }
 
-}  // namespace tksim
+} // namespace tksim

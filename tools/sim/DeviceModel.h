@@ -21,14 +21,14 @@ enum class SimFile : std::uint8_t { Info, Sys, Ctrl, Mmrd, Mmrgv, Lan4, Mbtcp, U
 struct FileInfo {
     SimFile id;
     std::string_view name;
-    std::uint8_t number;     // file number of functions 0x43 / 0x44
+    std::uint8_t number; // file number of functions 0x43 / 0x44
     bool readable;
     bool writable;
-    std::size_t writeSize;   // exact length of a write, 0 when not writable
+    std::size_t writeSize; // exact length of a write, 0 when not writable
 };
 
 std::span<const FileInfo> fileCatalog();
-const FileInfo* fileByName(std::string_view name);  // exact, case-sensitive
+const FileInfo* fileByName(std::string_view name); // exact, case-sensitive
 const FileInfo* fileByNumber(std::uint8_t number);
 const FileInfo& fileInfo(SimFile id);
 
@@ -64,8 +64,8 @@ struct MasterStats {
 
 // Thread-safe: the TFTP server and the Modbus slave share one model.
 class DeviceModel {
-public:
-    using Clock = std::function<std::uint64_t()>;  // monotonic milliseconds
+  public:
+    using Clock = std::function<std::uint64_t()>; // monotonic milliseconds
 
     explicit DeviceModel(const ModelOptions& options, Clock clock = {});
 
@@ -112,13 +112,15 @@ public:
     static std::string infoText(const Identity& identity);
     static std::vector<std::uint8_t> factoryImage(SimFile file);
 
-private:
+  private:
     std::uint64_t now() const;
     std::uint64_t uptimeAt(std::uint64_t nowMs) const;
     void advance(std::uint64_t nowMs);
     MasterStats statsLocked(std::uint64_t nowMs) const;
     bool invented() const { return options_.masterLoad >= 0; }
-    unsigned inventedLoad() const { return static_cast<unsigned>(std::min(options_.masterLoad, 100)); }
+    unsigned inventedLoad() const {
+        return static_cast<unsigned>(std::min(options_.masterLoad, 100));
+    }
     unsigned ratePerSecond(unsigned load) const;
     // Second of run time an instant falls into; false before the boot.
     bool secondOf(std::uint64_t atUs, std::uint64_t& second, std::uint64_t& usIntoSecond) const;
@@ -130,12 +132,12 @@ private:
     Clock clock_;
     ModelOptions options_;
 
-    std::uint64_t bootMs_ = 0;           // clock value that counts as run time extraMs_
-    std::uint64_t extraMs_ = 0;          // run time at the boot moment (initial run time)
+    std::uint64_t bootMs_ = 0;  // clock value that counts as run time extraMs_
+    std::uint64_t extraMs_ = 0; // run time at the boot moment (initial run time)
     std::uint64_t unreachableUntil_ = 0;
     std::uint64_t clockAtStartMs_ = 0;
     std::int64_t wallAtStartMs_ = 0;
-    std::uint64_t processedSeconds_ = 0;  // whole seconds of run time already simulated
+    std::uint64_t processedSeconds_ = 0; // whole seconds of run time already simulated
     unsigned restarts_ = 0;
     std::array<std::uint8_t, 4> ipInForce_{};
     std::array<std::uint8_t, 4> maskInForce_{};
@@ -164,4 +166,4 @@ private:
     std::array<std::vector<std::uint8_t>, 9> scripted_;
 };
 
-}  // namespace tksim
+} // namespace tksim

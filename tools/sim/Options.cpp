@@ -10,8 +10,7 @@ namespace tksim {
 
 namespace {
 
-bool toNumber(const std::string& text, long long lo, long long hi, long long& value)
-{
+bool toNumber(const std::string& text, long long lo, long long hi, long long& value) {
     if (text.empty()) {
         return false;
     }
@@ -23,12 +22,11 @@ bool toNumber(const std::string& text, long long lo, long long hi, long long& va
 struct Spec {
     bool takesValue;
     std::function<bool(const std::string&, CommandLine&)> apply;
-    std::string range;  // for the error message
+    std::string range; // for the error message
 };
 
 template <typename T>
-Spec number(long long lo, long long hi, std::function<T&(CommandLine&)> field)
-{
+Spec number(long long lo, long long hi, std::function<T&(CommandLine&)> field) {
     return Spec{true,
                 [=](const std::string& v, CommandLine& c) {
                     long long x = 0;
@@ -41,28 +39,29 @@ Spec number(long long lo, long long hi, std::function<T&(CommandLine&)> field)
                 std::to_string(lo) + "-" + std::to_string(hi)};
 }
 
-Spec flag(std::function<void(CommandLine&)> set)
-{
-    return Spec{false, [=](const std::string&, CommandLine& c) {
+Spec flag(std::function<void(CommandLine&)> set) {
+    return Spec{false,
+                [=](const std::string&, CommandLine& c) {
                     set(c);
                     return true;
-                }, ""};
+                },
+                ""};
 }
 
-Spec text(std::function<std::string&(CommandLine&)> field, bool allowEmpty = false)
-{
-    return Spec{true, [=](const std::string& v, CommandLine& c) {
+Spec text(std::function<std::string&(CommandLine&)> field, bool allowEmpty = false) {
+    return Spec{true,
+                [=](const std::string& v, CommandLine& c) {
                     if (v.empty() && !allowEmpty) {
                         return false;
                     }
                     field(c) = v;
                     return true;
-                }, "a non-empty text"};
+                },
+                "a non-empty text"};
 }
 
 // The rate in Bd, as tk7713t --baud takes it, stored as the line's baud code.
-Spec baudRate()
-{
+Spec baudRate() {
     return Spec{true,
                 [](const std::string& v, CommandLine& c) {
                     long long x = 0;
@@ -81,8 +80,7 @@ Spec baudRate()
 }
 
 // ADDRESS:PORT, an IPv6 address in brackets.
-Spec listenAddress()
-{
+Spec listenAddress() {
     return Spec{true,
                 [](const std::string& v, CommandLine& c) {
                     const std::size_t colon = v.rfind(':');
@@ -110,15 +108,15 @@ Spec listenAddress()
 }
 
 // Unit ids separated by commas.
-Spec unitList()
-{
+Spec unitList() {
     return Spec{true,
                 [](const std::string& v, CommandLine& c) {
                     std::vector<std::uint8_t> units;
                     std::size_t start = 0;
                     for (;;) {
                         const std::size_t comma = v.find(',', start);
-                        const std::size_t length = comma == std::string::npos ? std::string::npos : comma - start;
+                        const std::size_t length =
+                            comma == std::string::npos ? std::string::npos : comma - start;
                         long long unit = 0;
                         if (!toNumber(v.substr(start, length), 1, 247, unit)) {
                             return false;
@@ -135,54 +133,93 @@ Spec unitList()
                 "units 1-247 separated by commas"};
 }
 
-const std::map<std::string, Spec>& specs()
-{
+const std::map<std::string, Spec>& specs() {
     static const std::map<std::string, Spec> table = {
-        {"--tftp-address", text([](CommandLine& c) -> std::string& { return c.config.tftp.address; })},
-        {"--tftp-port", number<std::uint16_t>(0, 65535, [](CommandLine& c) -> std::uint16_t& { return c.config.tftp.port; })},
+        {"--tftp-address",
+         text([](CommandLine& c) -> std::string& { return c.config.tftp.address; })},
+        {"--tftp-port",
+         number<std::uint16_t>(
+             0, 65535, [](CommandLine& c) -> std::uint16_t& { return c.config.tftp.port; })},
         {"--no-tftp", flag([](CommandLine& c) { c.config.tftp.enabled = false; })},
-        {"--retransmit", number<unsigned>(1, 60000, [](CommandLine& c) -> unsigned& { return c.config.tftp.retransmitMs; })},
-        {"--retries", number<unsigned>(0, 100, [](CommandLine& c) -> unsigned& { return c.config.tftp.retries; })},
+        {"--retransmit",
+         number<unsigned>(1, 60000,
+                          [](CommandLine& c) -> unsigned& { return c.config.tftp.retransmitMs; })},
+        {"--retries",
+         number<unsigned>(0, 100,
+                          [](CommandLine& c) -> unsigned& { return c.config.tftp.retries; })},
         {"--serial", text([](CommandLine& c) -> std::string& { return c.config.rtu.device; })},
         {"--link", text([](CommandLine& c) -> std::string& { return c.config.rtu.linkPath; })},
         {"--no-rtu", flag([](CommandLine& c) { c.config.rtu.enabled = false; })},
-        {"--address", number<std::uint8_t>(1, 255, [](CommandLine& c) -> std::uint8_t& { return c.config.rtu.address; })},
+        {"--address",
+         number<std::uint8_t>(
+             1, 255, [](CommandLine& c) -> std::uint8_t& { return c.config.rtu.address; })},
         {"--baud", baudRate()},
-        {"--parity", number<int>(0, 2, [](CommandLine& c) -> int& { return c.config.rtu.parityCode; })},
+        {"--parity",
+         number<int>(0, 2, [](CommandLine& c) -> int& { return c.config.rtu.parityCode; })},
         {"--pacing", flag([](CommandLine& c) { c.config.rtu.pacing = true; })},
-        {"--turnaround", number<unsigned>(0, 10000, [](CommandLine& c) -> unsigned& { return c.config.rtu.turnaroundMs; })},
-        {"--frame-gap", number<unsigned>(0, 1000000, [](CommandLine& c) -> unsigned& { return c.config.rtu.frameGapUs; })},
+        {"--turnaround",
+         number<unsigned>(0, 10000,
+                          [](CommandLine& c) -> unsigned& { return c.config.rtu.turnaroundMs; })},
+        {"--frame-gap",
+         number<unsigned>(0, 1000000,
+                          [](CommandLine& c) -> unsigned& { return c.config.rtu.frameGapUs; })},
         {"--mbtcp", listenAddress()},
         {"--no-mbtcp", flag([](CommandLine& c) { c.config.gateway.tcpServer = false; })},
-        {"--line-link", text([](CommandLine& c) -> std::string& { return c.config.gateway.lineLink; })},
+        {"--line-link",
+         text([](CommandLine& c) -> std::string& { return c.config.gateway.lineLink; })},
         {"--line-slaves", unitList()},
-        {"--line-slave-delay", number<unsigned>(0, 60000, [](CommandLine& c) -> unsigned& { return c.config.gateway.slaveDelayMs; })},
-        {"--line-traffic", number<unsigned>(0, 1000, [](CommandLine& c) -> unsigned& { return c.config.gateway.trafficPerSecond; })},
-        {"--type", text([](CommandLine& c) -> std::string& { return c.config.model.identity.type; })},
-        {"--firmware-version", text([](CommandLine& c) -> std::string& { return c.config.model.identity.version; })},
-        {"--serial-number", text([](CommandLine& c) -> std::string& { return c.config.model.identity.serial; })},
-        {"--restart-time", number<unsigned>(0, 600000, [](CommandLine& c) -> unsigned& { return c.config.model.restartMs; })},
-        {"--load", number<int>(0, 100, [](CommandLine& c) -> int& { return c.config.model.masterLoad; })},
-        {"--uptime", number<std::uint32_t>(0, 4294967295LL, [](CommandLine& c) -> std::uint32_t& { return c.config.model.initialUptimeS; })},
+        {"--line-slave-delay",
+         number<unsigned>(
+             0, 60000, [](CommandLine& c) -> unsigned& { return c.config.gateway.slaveDelayMs; })},
+        {"--line-traffic", number<unsigned>(0, 1000,
+                                            [](CommandLine& c) -> unsigned& {
+                                                return c.config.gateway.trafficPerSecond;
+                                            })},
+        {"--type",
+         text([](CommandLine& c) -> std::string& { return c.config.model.identity.type; })},
+        {"--firmware-version",
+         text([](CommandLine& c) -> std::string& { return c.config.model.identity.version; })},
+        {"--serial-number",
+         text([](CommandLine& c) -> std::string& { return c.config.model.identity.serial; })},
+        {"--restart-time",
+         number<unsigned>(0, 600000,
+                          [](CommandLine& c) -> unsigned& { return c.config.model.restartMs; })},
+        {"--load",
+         number<int>(0, 100, [](CommandLine& c) -> int& { return c.config.model.masterLoad; })},
+        {"--uptime", number<std::uint32_t>(0, 4294967295LL,
+                                           [](CommandLine& c) -> std::uint32_t& {
+                                               return c.config.model.initialUptimeS;
+                                           })},
         {"--log", flag([](CommandLine& c) { c.log = true; })},
-        {"--drop-every", number<unsigned>(0, 1000000, [](CommandLine& c) -> unsigned& { return c.config.faults.dropEvery; })},
-        {"--corrupt-crc-every", number<unsigned>(0, 1000000, [](CommandLine& c) -> unsigned& { return c.config.faults.corruptCrcEvery; })},
-        {"--delay", number<unsigned>(0, 600000, [](CommandLine& c) -> unsigned& { return c.config.faults.delayMs; })},
-        {"--exception", number<unsigned>(1, 255, [](CommandLine& c) -> unsigned& { return c.config.faults.exceptionCode; })},
+        {"--drop-every",
+         number<unsigned>(0, 1000000,
+                          [](CommandLine& c) -> unsigned& { return c.config.faults.dropEvery; })},
+        {"--corrupt-crc-every", number<unsigned>(0, 1000000,
+                                                 [](CommandLine& c) -> unsigned& {
+                                                     return c.config.faults.corruptCrcEvery;
+                                                 })},
+        {"--delay",
+         number<unsigned>(0, 600000,
+                          [](CommandLine& c) -> unsigned& { return c.config.faults.delayMs; })},
+        {"--exception",
+         number<unsigned>(
+             1, 255, [](CommandLine& c) -> unsigned& { return c.config.faults.exceptionCode; })},
         {"--refuse-writes", flag([](CommandLine& c) { c.config.faults.refuseWrites = true; })},
         {"--ignore-writes", flag([](CommandLine& c) { c.config.faults.ignoreWrites = true; })},
         {"--no-oack", flag([](CommandLine& c) { c.config.faults.noOack = true; })},
-        {"--force-blksize", number<unsigned>(1, 65464, [](CommandLine& c) -> unsigned& { return c.config.faults.forceBlksize; })},
+        {"--force-blksize",
+         number<unsigned>(
+             1, 65464, [](CommandLine& c) -> unsigned& { return c.config.faults.forceBlksize; })},
         {"--duplicate-data", flag([](CommandLine& c) { c.config.faults.duplicateData = true; })},
         {"--foreign-port", flag([](CommandLine& c) { c.config.faults.foreignPort = true; })},
     };
     return table;
 }
 
-}  // namespace
+} // namespace
 
-ParseOutcome parseCommandLine(const std::vector<std::string>& args, CommandLine& out, std::string& message)
-{
+ParseOutcome parseCommandLine(const std::vector<std::string>& args, CommandLine& out,
+                              std::string& message) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
         std::string value;
@@ -230,7 +267,8 @@ ParseOutcome parseCommandLine(const std::vector<std::string>& args, CommandLine&
         return ParseOutcome::Error;
     }
     if (!out.config.gateway.lineLink.empty() && !out.config.gateway.lineSlaves.empty()) {
-        message = "--line-link and --line-slaves exclude each other: the line has outside slaves or built-in ones";
+        message = "--line-link and --line-slaves exclude each other: the line has outside slaves "
+                  "or built-in ones";
         return ParseOutcome::Error;
     }
     if (!out.config.rtu.device.empty() && !out.config.rtu.linkPath.empty()) {
@@ -249,8 +287,7 @@ std::vector<std::pair<std::string, bool>> optionNames() {
     return names;
 }
 
-std::string usageText()
-{
+std::string usageText() {
     return R"(Usage: tk7713t-sim [options]
 
 Simulates a TK-7713T converter: a TFTP server and a Modbus RTU slave
@@ -317,4 +354,4 @@ Other:
 )";
 }
 
-}  // namespace tksim
+} // namespace tksim

@@ -19,11 +19,12 @@ struct CommandLine {
 };
 
 // args without the program name. On Error, message says what is wrong.
-ParseOutcome parseCommandLine(const std::vector<std::string>& args, CommandLine& out, std::string& message);
+ParseOutcome parseCommandLine(const std::vector<std::string>& args, CommandLine& out,
+                              std::string& message);
 
 std::string usageText();
 
 // Every option the parser takes, and whether it takes a value.
 std::vector<std::pair<std::string, bool>> optionNames();
 
-}  // namespace tksim
+} // namespace tksim

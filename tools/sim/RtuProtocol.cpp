@@ -15,31 +15,28 @@ constexpr std::uint8_t kIllegalValue = 0x03;
 constexpr std::uint8_t kFileAccess = 0xFE;
 constexpr std::uint8_t kIdentify = 0xC8;
 
-std::string hexByte(unsigned v)
-{
+std::string hexByte(unsigned v) {
     char buf[8];
     std::snprintf(buf, sizeof buf, "0x%02X", v & 0xFFu);
     return buf;
 }
 
-RtuReply refuse(std::vector<std::uint8_t> frame, std::string note)
-{
+RtuReply refuse(std::vector<std::uint8_t> frame, std::string note) {
     return RtuReply{true, std::move(frame), std::move(note)};
 }
 
-}  // namespace
+} // namespace
 
-RtuProtocol::RtuProtocol(DeviceModel& model, std::uint8_t address) : model_(model), address_(address) {}
+RtuProtocol::RtuProtocol(DeviceModel& model, std::uint8_t address)
+    : model_(model), address_(address) {}
 
-std::vector<std::uint8_t> RtuProtocol::exception(std::uint8_t function, std::uint8_t code) const
-{
+std::vector<std::uint8_t> RtuProtocol::exception(std::uint8_t function, std::uint8_t code) const {
     std::vector<std::uint8_t> f{address_, static_cast<std::uint8_t>(function | 0x80), code};
     appendCrc(f);
     return f;
 }
 
-RtuReply RtuProtocol::handle(std::span<const std::uint8_t> frame, const Faults& faults)
-{
+RtuReply RtuProtocol::handle(std::span<const std::uint8_t> frame, const Faults& faults) {
     RtuReply reply;
     if (frame.size() < 4) {
         reply.note = "ignored: " + std::to_string(frame.size()) + " bytes, too short";
@@ -65,7 +62,8 @@ RtuReply RtuProtocol::handle(std::span<const std::uint8_t> frame, const Faults& 
     const std::uint8_t function = pdu[1];
     if (faults.exceptionCode != 0) {
         reply = refuse(exception(function, static_cast<std::uint8_t>(faults.exceptionCode)),
-                       hexByte(function) + ": exception " + std::to_string(faults.exceptionCode) + " (injected)");
+                       hexByte(function) + ": exception " + std::to_string(faults.exceptionCode) +
+                           " (injected)");
     } else if (function == 0x43) {
         reply = readBlock(pdu, faults);
     } else if (function == 0x44) {
@@ -73,7 +71,8 @@ RtuReply RtuProtocol::handle(std::span<const std::uint8_t> frame, const Faults& 
     } else if (function == 0x45) {
         reply = message(pdu);
     } else {
-        reply = refuse(exception(function, kIllegalFunction), hexByte(function) + ": unknown function, exception 1");
+        reply = refuse(exception(function, kIllegalFunction),
+                       hexByte(function) + ": unknown function, exception 1");
     }
     if (!reply.send) {
         return reply;
@@ -90,19 +89,19 @@ RtuReply RtuProtocol::handle(std::span<const std::uint8_t> frame, const Faults& 
     return reply;
 }
 
-RtuReply RtuProtocol::readBlock(std::span<const std::uint8_t> pdu, const Faults& faults)
-{
+RtuReply RtuProtocol::readBlock(std::span<const std::uint8_t> pdu, const Faults& faults) {
     if (pdu.size() != 7 || pdu[2] != kFileAccess) {
         return refuse(exception(0x43, kIllegalValue), "0x43: malformed request, exception 3");
     }
     const std::uint8_t number = pdu[3];
     const unsigned block = (unsigned{pdu[4]} << 8) | pdu[5];
     const unsigned n = pdu[6];
-    const std::string what = "0x43 file " + std::to_string(number) + " block " + std::to_string(block) + " n " +
-                             std::to_string(n);
+    const std::string what = "0x43 file " + std::to_string(number) + " block " +
+                             std::to_string(block) + " n " + std::to_string(n);
     const FileInfo* file = fileByNumber(number);
     if (file == nullptr || !file->readable) {
-        return refuse(exception(0x43, kIllegalAddress), what + ": no such readable file, exception 2");
+        return refuse(exception(0x43, kIllegalAddress),
+                      what + ": no such readable file, exception 2");
     }
     if (faults.refuseReadsOf == file->name) {
         return refuse(exception(0x43, kIllegalAddress), what + ": reads refused, exception 2");
@@ -112,7 +111,8 @@ RtuReply RtuProtocol::readBlock(std::span<const std::uint8_t> pdu, const Faults&
     }
     const std::vector<std::uint8_t> image = model_.read(file->id);
     // Blocks are 240-byte units of the file, the last one padded with zeros.
-    const std::size_t blocks = std::max<std::size_t>(1, (image.size() + kRtuBlockStride - 1) / kRtuBlockStride);
+    const std::size_t blocks =
+        std::max<std::size_t>(1, (image.size() + kRtuBlockStride - 1) / kRtuBlockStride);
     if (block >= blocks) {
         return refuse(exception(0x43, kIllegalAddress), what + ": no such block, exception 2");
     }
@@ -125,19 +125,19 @@ RtuReply RtuProtocol::readBlock(std::span<const std::uint8_t> pdu, const Faults&
     return RtuReply{true, std::move(f), what + " (" + std::string(file->name) + "): ok"};
 }
 
-RtuReply RtuProtocol::writeBlock(std::span<const std::uint8_t> pdu, const Faults& faults)
-{
+RtuReply RtuProtocol::writeBlock(std::span<const std::uint8_t> pdu, const Faults& faults) {
     if (pdu.size() < 7 || pdu[2] != kFileAccess || pdu.size() != 7u + pdu[6]) {
         return refuse(exception(0x44, kIllegalValue), "0x44: malformed request, exception 3");
     }
     const std::uint8_t number = pdu[3];
     const unsigned block = (unsigned{pdu[4]} << 8) | pdu[5];
     const unsigned n = pdu[6];
-    const std::string what = "0x44 file " + std::to_string(number) + " block " + std::to_string(block) + " n " +
-                             std::to_string(n);
+    const std::string what = "0x44 file " + std::to_string(number) + " block " +
+                             std::to_string(block) + " n " + std::to_string(n);
     const FileInfo* file = fileByNumber(number);
     if (file == nullptr || !file->writable) {
-        return refuse(exception(0x44, kIllegalAddress), what + ": no such writable file, exception 2");
+        return refuse(exception(0x44, kIllegalAddress),
+                      what + ": no such writable file, exception 2");
     }
     if (block != 0) {
         return refuse(exception(0x44, kIllegalAddress), what + ": no such block, exception 2");
@@ -163,8 +163,7 @@ RtuReply RtuProtocol::writeBlock(std::span<const std::uint8_t> pdu, const Faults
     return RtuReply{true, std::move(f), what + " (" + std::string(file->name) + "): " + outcome};
 }
 
-RtuReply RtuProtocol::message(std::span<const std::uint8_t> pdu)
-{
+RtuReply RtuProtocol::message(std::span<const std::uint8_t> pdu) {
     // The length field itself may be missing from a short frame.
     if (pdu.size() < 4) {
         return refuse(exception(0x45, kIllegalValue), "0x45: malformed message, exception 3");
@@ -189,7 +188,8 @@ RtuReply RtuProtocol::message(std::span<const std::uint8_t> pdu)
     }
     appendCrc(f);
     return RtuReply{true, std::move(f),
-                    "0x45 identify item " + std::to_string(item) + ": \"" + std::string(chars.begin(), chars.end()) + "\""};
+                    "0x45 identify item " + std::to_string(item) + ": \"" +
+                        std::string(chars.begin(), chars.end()) + "\""};
 }
 
-}  // namespace tksim
+} // namespace tksim

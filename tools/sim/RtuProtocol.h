@@ -12,17 +12,17 @@
 
 namespace tksim {
 
-constexpr std::size_t kRtuBlockStride = 240;   // block b starts at byte 240 * b
-constexpr std::size_t kRtuMaxFrame = 262;      // longest request with its CRC
+constexpr std::size_t kRtuBlockStride = 240; // block b starts at byte 240 * b
+constexpr std::size_t kRtuMaxFrame = 262;    // longest request with its CRC
 
 struct RtuReply {
-    bool send = false;                 // false: stay silent
-    std::vector<std::uint8_t> frame;   // the answer with its CRC
-    std::string note;                  // one line for the log
+    bool send = false;               // false: stay silent
+    std::vector<std::uint8_t> frame; // the answer with its CRC
+    std::string note;                // one line for the log
 };
 
 class RtuProtocol {
-public:
+  public:
     RtuProtocol(DeviceModel& model, std::uint8_t address);
 
     // Handles one frame ended by line silence (CRC included).
@@ -30,7 +30,7 @@ public:
 
     std::uint8_t address() const { return address_; }
 
-private:
+  private:
     std::vector<std::uint8_t> exception(std::uint8_t function, std::uint8_t code) const;
     RtuReply readBlock(std::span<const std::uint8_t> pdu, const Faults& faults);
     RtuReply writeBlock(std::span<const std::uint8_t> pdu, const Faults& faults);
@@ -41,4 +41,4 @@ private:
     unsigned answers_ = 0;
 };
 
-}  // namespace tksim
+} // namespace tksim

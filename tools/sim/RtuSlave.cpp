@@ -16,28 +16,26 @@ namespace {
 
 constexpr std::array<unsigned, 9> kRates{600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 
-std::string errnoText(const std::string& what)
-{
+std::string errnoText(const std::string& what) {
     return what + ": " + std::strerror(errno);
 }
 
-std::uint64_t monoNs()
-{
+std::uint64_t monoNs() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<std::uint64_t>(ts.tv_sec) * 1000000000ull + static_cast<std::uint64_t>(ts.tv_nsec);
+    return static_cast<std::uint64_t>(ts.tv_sec) * 1000000000ull +
+           static_cast<std::uint64_t>(ts.tv_nsec);
 }
 
-void sleepUntilNs(std::uint64_t deadline)
-{
-    timespec ts{static_cast<time_t>(deadline / 1000000000ull), static_cast<long>(deadline % 1000000000ull)};
+void sleepUntilNs(std::uint64_t deadline) {
+    timespec ts{static_cast<time_t>(deadline / 1000000000ull),
+                static_cast<long>(deadline % 1000000000ull)};
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
     }
 }
 
 // Waits up to ms, returning early when wakeFd becomes readable.
-void interruptibleWait(unsigned ms, int wakeFd)
-{
+void interruptibleWait(unsigned ms, int wakeFd) {
     const std::uint64_t end = monoNs() + std::uint64_t{ms} * 1000000ull;
     for (;;) {
         const std::uint64_t now = monoNs();
@@ -52,15 +50,13 @@ void interruptibleWait(unsigned ms, int wakeFd)
     }
 }
 
-}  // namespace
+} // namespace
 
-unsigned baudRateOf(int baudCode)
-{
+unsigned baudRateOf(int baudCode) {
     return baudCode >= 0 && baudCode < 9 ? kRates[static_cast<std::size_t>(baudCode)] : 9600;
 }
 
-unsigned frameGapUsFor(int baudCode, int parityCode)
-{
+unsigned frameGapUsFor(int baudCode, int parityCode) {
     const unsigned baud = baudRateOf(baudCode);
     if (baud > 19200) {
         return 1750;
@@ -69,24 +65,20 @@ unsigned frameGapUsFor(int baudCode, int parityCode)
     return static_cast<unsigned>(3.5 * bits * 1000000.0 / baud + 0.5);
 }
 
-RtuSlave::RtuSlave(DeviceModel& model, const RtuOptions& options, std::function<Faults()> faults, LogSink log)
+RtuSlave::RtuSlave(DeviceModel& model, const RtuOptions& options, std::function<Faults()> faults,
+                   LogSink log)
     : options_(options), faults_(std::move(faults)), log_(std::move(log)),
-      protocol_(model, options.address)
-{
-}
+      protocol_(model, options.address) {}
 
-RtuSlave::~RtuSlave()
-{
+RtuSlave::~RtuSlave() {
     close();
 }
 
-bool RtuSlave::open(std::string& error)
-{
+bool RtuSlave::open(std::string& error) {
     return options_.device.empty() ? openPty(error) : openDevice(error);
 }
 
-bool RtuSlave::openPty(std::string& error)
-{
+bool RtuSlave::openPty(std::string& error) {
     if (!pty_.open(options_.baudCode, options_.parityCode, options_.linkPath, error)) {
         return false;
     }
@@ -96,8 +88,7 @@ bool RtuSlave::openPty(std::string& error)
     return true;
 }
 
-bool RtuSlave::openDevice(std::string& error)
-{
+bool RtuSlave::openDevice(std::string& error) {
     const int fd = ::open(options_.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         error = errnoText("open " + options_.device);
@@ -113,8 +104,7 @@ bool RtuSlave::openDevice(std::string& error)
     return true;
 }
 
-void RtuSlave::close()
-{
+void RtuSlave::close() {
     if (isPty_) {
         pty_.close();
         fd_ = -1;
@@ -125,11 +115,12 @@ void RtuSlave::close()
     }
 }
 
-void RtuSlave::run(const std::atomic<bool>& stop, int wakeFd)
-{
-    const unsigned gapUs = options_.frameGapUs != 0 ? options_.frameGapUs
-                                                    : frameGapUsFor(options_.baudCode, options_.parityCode);
-    const timespec gap{static_cast<time_t>(gapUs / 1000000), static_cast<long>(gapUs % 1000000) * 1000};
+void RtuSlave::run(const std::atomic<bool>& stop, int wakeFd) {
+    const unsigned gapUs = options_.frameGapUs != 0
+                               ? options_.frameGapUs
+                               : frameGapUsFor(options_.baudCode, options_.parityCode);
+    const timespec gap{static_cast<time_t>(gapUs / 1000000),
+                       static_cast<long>(gapUs % 1000000) * 1000};
     std::vector<std::uint8_t> frame;
     frame.reserve(kRtuMaxFrame);
     bool collecting = false;
@@ -151,7 +142,8 @@ void RtuSlave::run(const std::atomic<bool>& stop, int wakeFd)
             // Silence: the frame is complete.
             if (overflow) {
                 if (log_) {
-                    log_("rtu: ignored: frame longer than " + std::to_string(kRtuMaxFrame) + " bytes");
+                    log_("rtu: ignored: frame longer than " + std::to_string(kRtuMaxFrame) +
+                         " bytes");
                 }
             } else {
                 serveFrame(frame, stop, wakeFd);
@@ -196,8 +188,7 @@ void RtuSlave::run(const std::atomic<bool>& stop, int wakeFd)
     }
 }
 
-void RtuSlave::discardUnheard()
-{
+void RtuSlave::discardUnheard() {
     // A closed port loses what arrives meanwhile; a pseudo-terminal would
     // keep our answers for its next client, so they are flushed.
     unheard_ = false;
@@ -210,8 +201,7 @@ void RtuSlave::discardUnheard()
     }
 }
 
-bool RtuSlave::clientSpeedMatches(std::string& heard) const
-{
+bool RtuSlave::clientSpeedMatches(std::string& heard) const {
     // A pseudo-terminal carries no bits, so a client at another speed would
     // be understood; a real line would garble its frames.
     if (!isPty_) {
@@ -226,11 +216,12 @@ bool RtuSlave::clientSpeedMatches(std::string& heard) const
     return false;
 }
 
-void RtuSlave::serveFrame(const std::vector<std::uint8_t>& frame, const std::atomic<bool>& stop, int wakeFd)
-{
+void RtuSlave::serveFrame(const std::vector<std::uint8_t>& frame, const std::atomic<bool>& stop,
+                          int wakeFd) {
     if (std::string heard; !clientSpeedMatches(heard)) {
         if (log_) {
-            log_("rtu: ignored: client at " + heard + " Bd, line at " + std::to_string(baudRateOf(options_.baudCode)) + " Bd");
+            log_("rtu: ignored: client at " + heard + " Bd, line at " +
+                 std::to_string(baudRateOf(options_.baudCode)) + " Bd");
         }
         return;
     }
@@ -250,10 +241,10 @@ void RtuSlave::serveFrame(const std::vector<std::uint8_t>& frame, const std::ato
     }
 }
 
-bool RtuSlave::sendFrame(const std::vector<std::uint8_t>& frame, const std::atomic<bool>& stop)
-{
+bool RtuSlave::sendFrame(const std::vector<std::uint8_t>& frame, const std::atomic<bool>& stop) {
     const unsigned bits = options_.parityCode == 1 || options_.parityCode == 2 ? 11 : 10;
-    const std::uint64_t byteNs = std::uint64_t{bits} * 1000000000ull / baudRateOf(options_.baudCode);
+    const std::uint64_t byteNs =
+        std::uint64_t{bits} * 1000000000ull / baudRateOf(options_.baudCode);
     const std::uint64_t start = monoNs();
     const std::uint64_t giveUp = start + 1000000000ull + byteNs * frame.size();
     std::size_t sent = 0;
@@ -282,7 +273,8 @@ bool RtuSlave::sendFrame(const std::vector<std::uint8_t>& frame, const std::atom
             return false;
         }
         pollfd p{fd_, POLLOUT, 0};
-        poll(&p, 1, static_cast<int>(std::min<std::uint64_t>((giveUp - now) / 1000000ull + 1, 100)));
+        poll(&p, 1,
+             static_cast<int>(std::min<std::uint64_t>((giveUp - now) / 1000000ull + 1, 100)));
     }
     if (options_.pacing) {
         sleepUntilNs(start + frame.size() * byteNs);
@@ -290,4 +282,4 @@ bool RtuSlave::sendFrame(const std::vector<std::uint8_t>& frame, const std::atom
     return true;
 }
 
-}  // namespace tksim
+} // namespace tksim

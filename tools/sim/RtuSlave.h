@@ -18,8 +18,9 @@ unsigned baudRateOf(int baudCode);
 unsigned frameGapUsFor(int baudCode, int parityCode);
 
 class RtuSlave {
-public:
-    RtuSlave(DeviceModel& model, const RtuOptions& options, std::function<Faults()> faults, LogSink log);
+  public:
+    RtuSlave(DeviceModel& model, const RtuOptions& options, std::function<Faults()> faults,
+             LogSink log);
     ~RtuSlave();
     RtuSlave(const RtuSlave&) = delete;
     RtuSlave& operator=(const RtuSlave&) = delete;
@@ -32,10 +33,11 @@ public:
     // The pseudo-terminal's slave path (or the serial device path).
     const std::string& path() const { return path_; }
 
-private:
+  private:
     bool openPty(std::string& error);
     bool openDevice(std::string& error);
-    void serveFrame(const std::vector<std::uint8_t>& frame, const std::atomic<bool>& stop, int wakeFd);
+    void serveFrame(const std::vector<std::uint8_t>& frame, const std::atomic<bool>& stop,
+                    int wakeFd);
     // False when the client set another line speed; heard is its rate.
     bool clientSpeedMatches(std::string& heard) const;
     bool sendFrame(const std::vector<std::uint8_t>& frame, const std::atomic<bool>& stop);
@@ -48,9 +50,9 @@ private:
 
     int fd_ = -1;
     bool isPty_ = false;
-    bool unheard_ = false;  // answers written since the terminal last had no client
+    bool unheard_ = false; // answers written since the terminal last had no client
     std::string path_;
     PseudoTerminal pty_;
 };
 
-}  // namespace tksim
+} // namespace tksim

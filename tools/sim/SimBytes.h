@@ -25,4 +25,4 @@ void putU16(std::vector<std::uint8_t>& image, std::size_t offset, std::uint16_t 
 void putU32(std::vector<std::uint8_t>& image, std::size_t offset, std::uint32_t value);
 void putF32(std::vector<std::uint8_t>& image, std::size_t offset, float value);
 
-}  // namespace tksim
+} // namespace tksim

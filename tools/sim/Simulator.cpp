@@ -16,30 +16,27 @@ namespace {
 // clock. The simulated converter is another machine: a fake clock installed
 // for the program under test does not move its time; a clock given to the
 // simulator does.
-std::function<std::uint64_t()> microsecondsOf(const DeviceModel::Clock& clock)
-{
+std::function<std::uint64_t()> microsecondsOf(const DeviceModel::Clock& clock) {
     if (clock) {
         return [clock] { return clock() * 1000; };
     }
     return [] { return platform::systemClock().monotonicUs(); };
 }
 
-}  // namespace
+} // namespace
 
 Simulator::Simulator(Config config, DeviceModel::Clock clock)
     : config_(std::move(config)),
-      model_(config_.model, clock ? clock : [] { return platform::systemClock().monotonicUs() / 1000; }),
-      faults_(config_.faults), clockUs_(microsecondsOf(clock))
-{
-}
+      model_(
+          config_.model,
+          clock ? clock : [] { return platform::systemClock().monotonicUs() / 1000; }),
+      faults_(config_.faults), clockUs_(microsecondsOf(clock)) {}
 
-Simulator::~Simulator()
-{
+Simulator::~Simulator() {
     stop();
 }
 
-bool Simulator::start(std::string* error)
-{
+bool Simulator::start(std::string* error) {
     if (running_) {
         return true;
     }
@@ -101,8 +98,7 @@ bool Simulator::start(std::string* error)
     return true;
 }
 
-void Simulator::stop()
-{
+void Simulator::stop() {
     stopFlag_ = true;
     if (wakePipe_[1] >= 0) {
         const char byte = 1;
@@ -130,19 +126,18 @@ void Simulator::stop()
     running_ = false;
 }
 
-std::uint16_t Simulator::tftpPort() const
-{
+std::uint16_t Simulator::tftpPort() const {
     return tftp_.empty() ? 0 : tftp_.front()->port();
 }
 
-std::vector<std::string> Simulator::tftpAddresses() const
-{
+std::vector<std::string> Simulator::tftpAddresses() const {
     std::vector<std::string> list;
     std::size_t start = 0;
     const std::string& all = config_.tftp.address;
     for (;;) {
         const std::size_t comma = all.find(',', start);
-        list.push_back(all.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        list.push_back(
+            all.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
         if (comma == std::string::npos) {
             return list;
         }
@@ -150,31 +145,26 @@ std::vector<std::string> Simulator::tftpAddresses() const
     }
 }
 
-std::uint16_t Simulator::mbtcpPort() const
-{
+std::uint16_t Simulator::mbtcpPort() const {
     return gateway_ ? gateway_->port() : 0;
 }
 
-std::string Simulator::linePath() const
-{
+std::string Simulator::linePath() const {
     return gateway_ ? gateway_->linePath() : std::string();
 }
 
-std::string Simulator::serialPath() const
-{
+std::string Simulator::serialPath() const {
     return rtu_ ? rtu_->path() : std::string();
 }
 
-void Simulator::setFaults(const Faults& faults)
-{
+void Simulator::setFaults(const Faults& faults) {
     std::lock_guard lock(faultsMutex_);
     faults_ = faults;
 }
 
-Faults Simulator::faults() const
-{
+Faults Simulator::faults() const {
     std::lock_guard lock(faultsMutex_);
     return faults_;
 }
 
-}  // namespace tksim
+} // namespace tksim

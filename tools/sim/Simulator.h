@@ -31,7 +31,7 @@ class RtuSlave;
 class Gateway;
 
 class Simulator {
-public:
+  public:
     // Without a clock the simulator runs on the system's monotonic clock; a
     // clock given (milliseconds) also times the master line.
     explicit Simulator(Config config, DeviceModel::Clock clock = {});
@@ -45,28 +45,28 @@ public:
     void stop();
     bool running() const { return running_; }
 
-    std::uint16_t tftpPort() const;        // 0 when TFTP is off
+    std::uint16_t tftpPort() const; // 0 when TFTP is off
     const std::string& tftpAddress() const { return config_.tftp.address; }
     // Every address the TFTP server listens on, all with tftpPort().
     std::vector<std::string> tftpAddresses() const;
-    std::string serialPath() const;        // pseudo-terminal or device; empty when RTU is off
+    std::string serialPath() const; // pseudo-terminal or device; empty when RTU is off
     const std::string& linkPath() const { return config_.rtu.linkPath; }
     std::uint8_t rtuAddress() const { return config_.rtu.address; }
-    std::uint16_t mbtcpPort() const;       // 0 when the Modbus TCP server is off
+    std::uint16_t mbtcpPort() const; // 0 when the Modbus TCP server is off
     const std::string& mbtcpAddress() const { return config_.gateway.address; }
-    std::string linePath() const;          // the master line's pseudo-terminal, if any
+    std::string linePath() const; // the master line's pseudo-terminal, if any
 
     void setFaults(const Faults& faults);
     Faults faults() const;
     DeviceModel& model() { return model_; }
 
-private:
+  private:
     Config config_;
     DeviceModel model_;
     mutable std::mutex faultsMutex_;
     Faults faults_;
     std::mutex logMutex_;
-    std::vector<std::unique_ptr<TftpServer>> tftp_;  // one per address
+    std::vector<std::unique_ptr<TftpServer>> tftp_; // one per address
     std::unique_ptr<RtuSlave> rtu_;
     std::unique_ptr<Gateway> gateway_;
     std::vector<std::thread> tftpThreads_;
@@ -78,4 +78,4 @@ private:
     bool running_ = false;
 };
 
-}  // namespace tksim
+} // namespace tksim

@@ -20,15 +20,13 @@ using tftpwire::Opcode;
 constexpr std::size_t kMaxQueued = 64;
 constexpr int kMaxPollMs = 1000;
 
-std::uint64_t nowMs()
-{
+std::uint64_t nowMs() {
     return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                           std::chrono::steady_clock::now().time_since_epoch())
                                           .count());
 }
 
-std::string lower(std::string s)
-{
+std::string lower(std::string s) {
     for (char& c : s) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
@@ -36,8 +34,7 @@ std::string lower(std::string s)
 }
 
 // Printable form of a name from the wire, for the log.
-std::string printable(const std::string& s)
-{
+std::string printable(const std::string& s) {
     std::string out;
     for (char c : s.substr(0, 64)) {
         out += std::isprint(static_cast<unsigned char>(c)) ? c : '?';
@@ -45,17 +42,16 @@ std::string printable(const std::string& s)
     return s.size() > 64 ? out + "..." : out;
 }
 
-bool parseNumber(const std::string& s, unsigned long& value)
-{
-    if (s.empty() || s.size() > 9 || !std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+bool parseNumber(const std::string& s, unsigned long& value) {
+    if (s.empty() || s.size() > 9 ||
+        !std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         return false;
     }
     value = std::stoul(s);
     return true;
 }
 
-bool samePeer(const sockaddr_storage& a, const sockaddr_storage& b)
-{
+bool samePeer(const sockaddr_storage& a, const sockaddr_storage& b) {
     if (a.ss_family != b.ss_family) {
         return false;
     }
@@ -66,11 +62,11 @@ bool samePeer(const sockaddr_storage& a, const sockaddr_storage& b)
     }
     const auto& x = reinterpret_cast<const sockaddr_in6&>(a);
     const auto& y = reinterpret_cast<const sockaddr_in6&>(b);
-    return x.sin6_port == y.sin6_port && std::memcmp(&x.sin6_addr, &y.sin6_addr, sizeof x.sin6_addr) == 0;
+    return x.sin6_port == y.sin6_port &&
+           std::memcmp(&x.sin6_addr, &y.sin6_addr, sizeof x.sin6_addr) == 0;
 }
 
-void setPort(sockaddr_storage& addr, std::uint16_t port)
-{
+void setPort(sockaddr_storage& addr, std::uint16_t port) {
     if (addr.ss_family == AF_INET) {
         reinterpret_cast<sockaddr_in&>(addr).sin_port = htons(port);
     } else {
@@ -78,14 +74,12 @@ void setPort(sockaddr_storage& addr, std::uint16_t port)
     }
 }
 
-std::uint16_t getPort(const sockaddr_storage& addr)
-{
+std::uint16_t getPort(const sockaddr_storage& addr) {
     return addr.ss_family == AF_INET ? ntohs(reinterpret_cast<const sockaddr_in&>(addr).sin_port)
                                      : ntohs(reinterpret_cast<const sockaddr_in6&>(addr).sin6_port);
 }
 
-int openBound(const sockaddr_storage& addr, socklen_t len)
-{
+int openBound(const sockaddr_storage& addr, socklen_t len) {
     const int fd = socket(addr.ss_family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         return -1;
@@ -97,10 +91,9 @@ int openBound(const sockaddr_storage& addr, socklen_t len)
     return fd;
 }
 
-}  // namespace
+} // namespace
 
-std::string peerText(const sockaddr_storage& addr)
-{
+std::string peerText(const sockaddr_storage& addr) {
     char host[INET6_ADDRSTRLEN] = "?";
     if (addr.ss_family == AF_INET) {
         inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in&>(addr).sin_addr, host, sizeof host);
@@ -110,18 +103,15 @@ std::string peerText(const sockaddr_storage& addr)
     return "[" + std::string(host) + "]:" + std::to_string(getPort(addr));
 }
 
-TftpServer::TftpServer(DeviceModel& model, const TftpOptions& options, std::function<Faults()> faults, LogSink log)
-    : model_(model), options_(options), faults_(std::move(faults)), log_(std::move(log))
-{
-}
+TftpServer::TftpServer(DeviceModel& model, const TftpOptions& options,
+                       std::function<Faults()> faults, LogSink log)
+    : model_(model), options_(options), faults_(std::move(faults)), log_(std::move(log)) {}
 
-TftpServer::~TftpServer()
-{
+TftpServer::~TftpServer() {
     close();
 }
 
-bool TftpServer::open(std::string& error)
-{
+bool TftpServer::open(std::string& error) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_DGRAM;
@@ -153,8 +143,7 @@ bool TftpServer::open(std::string& error)
     return true;
 }
 
-void TftpServer::close()
-{
+void TftpServer::close() {
     for (auto& t : transfers_) {
         if (t->fd >= 0) {
             ::close(t->fd);
@@ -170,21 +159,19 @@ void TftpServer::close()
     }
 }
 
-void TftpServer::log(const std::string& line)
-{
+void TftpServer::log(const std::string& line) {
     if (log_) {
         log_("tftp: " + line);
     }
 }
 
-void TftpServer::sendError(int fd, const Peer& to, std::uint16_t code, const std::string& message)
-{
+void TftpServer::sendError(int fd, const Peer& to, std::uint16_t code, const std::string& message) {
     const std::vector<std::uint8_t> p = tftpwire::errorPacket(code, message);
     sendto(fd, p.data(), p.size(), 0, reinterpret_cast<const sockaddr*>(&to.addr), to.len);
 }
 
-void TftpServer::handleRequest(const std::uint8_t* p, std::size_t n, const Peer& from, std::uint64_t now)
-{
+void TftpServer::handleRequest(const std::uint8_t* p, std::size_t n, const Peer& from,
+                               std::uint64_t now) {
     const std::string source = peerText(from.addr);
     auto refuse = [&](std::uint16_t code, const std::string& message, const std::string& what) {
         sendError(listenFd_, from, code, message);
@@ -196,11 +183,12 @@ void TftpServer::handleRequest(const std::uint8_t* p, std::size_t n, const Peer&
     }
     const tftpwire::Packet request = tftpwire::parse({p, n});
     if (request.opcode == Opcode::Error) {
-        return;  // never answer an error, or two servers could ping-pong
+        return; // never answer an error, or two servers could ping-pong
     }
     if (request.opcode != Opcode::Rrq && request.opcode != Opcode::Wrq) {
         refuse(4, "Illegal TFTP operation",
-               "opcode " + std::to_string(static_cast<std::uint16_t>(request.opcode)) + " from " + source);
+               "opcode " + std::to_string(static_cast<std::uint16_t>(request.opcode)) + " from " +
+                   source);
         return;
     }
     if (request.shape == tftpwire::Shape::Unterminated) {
@@ -214,7 +202,8 @@ void TftpServer::handleRequest(const std::uint8_t* p, std::size_t n, const Peer&
     // An option name without its value is ignored like any unknown option.
     const bool reading = request.opcode == Opcode::Rrq;
     const std::string& name = request.fileName;
-    std::string what = std::string(reading ? "read " : "write ") + printable(name) + " from " + source;
+    std::string what =
+        std::string(reading ? "read " : "write ") + printable(name) + " from " + source;
     if (!model_.reachable()) {
         log(what + ": ignored (restarting)");
         return;
@@ -246,8 +235,9 @@ void TftpServer::handleRequest(const std::uint8_t* p, std::size_t n, const Peer&
         refuse(2, "Access violation", what + " (writes refused)");
         return;
     }
-    const auto active = std::count_if(transfers_.begin(), transfers_.end(),
-                                      [](const std::unique_ptr<Transfer>& x) { return !x->finished; });
+    const auto active =
+        std::count_if(transfers_.begin(), transfers_.end(),
+                      [](const std::unique_ptr<Transfer>& x) { return !x->finished; });
     if (static_cast<std::size_t>(active) >= options_.maxTransfers) {
         refuse(0, "Server busy", what);
         return;
@@ -300,11 +290,13 @@ void TftpServer::handleRequest(const std::uint8_t* p, std::size_t n, const Peer&
         }
     }
 
-    t->fd = openBound([&] {
-        sockaddr_storage a = bindAddr_;
-        setPort(a, 0);
-        return a;
-    }(), bindLen_);
+    t->fd = openBound(
+        [&] {
+            sockaddr_storage a = bindAddr_;
+            setPort(a, 0);
+            return a;
+        }(),
+        bindLen_);
     if (t->fd < 0) {
         refuse(0, "Out of resources", what);
         return;
@@ -330,15 +322,13 @@ void TftpServer::handleRequest(const std::uint8_t* p, std::size_t n, const Peer&
     transfers_.push_back(std::move(t));
 }
 
-void TftpServer::sendDataBlock(Transfer& t, std::uint64_t now)
-{
+void TftpServer::sendDataBlock(Transfer& t, std::uint64_t now) {
     t.inFlight = std::min(t.blksize, t.data.size() - std::min(t.offset, t.data.size()));
     t.lastSent = t.inFlight < t.blksize;
     emit(t, tftpwire::dataPacket(t.block, std::span(t.data).subspan(t.offset, t.inFlight)), now);
 }
 
-void TftpServer::emit(Transfer& t, std::vector<std::uint8_t> packet, std::uint64_t now)
-{
+void TftpServer::emit(Transfer& t, std::vector<std::uint8_t> packet, std::uint64_t now) {
     t.lastPacket = packet;
     t.retries = 0;
     if (t.faults.delayMs > 0) {
@@ -352,15 +342,14 @@ void TftpServer::emit(Transfer& t, std::vector<std::uint8_t> packet, std::uint64
     transmit(t, packet, now);
 }
 
-void TftpServer::transmit(Transfer& t, const std::vector<std::uint8_t>& packet, std::uint64_t now)
-{
+void TftpServer::transmit(Transfer& t, const std::vector<std::uint8_t>& packet, std::uint64_t now) {
     const int fd = t.faults.foreignPort && t.answers > 0 && t.altFd >= 0 ? t.altFd : t.fd;
     ++t.answers;
     ++packetsSent_;
     t.resendAt = now + options_.retransmitMs;
     const unsigned every = t.faults.dropEvery;
     if (every != 0 && packetsSent_ % every == 0) {
-        return;  // lost on the way; the retransmission timer still runs
+        return; // lost on the way; the retransmission timer still runs
     }
     const auto* to = reinterpret_cast<const sockaddr*>(&t.peer.addr);
     sendto(fd, packet.data(), packet.size(), 0, to, t.peer.len);
@@ -369,29 +358,28 @@ void TftpServer::transmit(Transfer& t, const std::vector<std::uint8_t>& packet, 
     }
 }
 
-void TftpServer::finish(Transfer& t, const std::string& outcome)
-{
+void TftpServer::finish(Transfer& t, const std::string& outcome) {
     if (!t.finished) {
         t.finished = true;
         log(t.what + ": " + outcome);
     }
 }
 
-void TftpServer::fail(Transfer& t, std::uint16_t code, const std::string& message, std::uint64_t)
-{
+void TftpServer::fail(Transfer& t, std::uint16_t code, const std::string& message, std::uint64_t) {
     sendError(t.fd, t.peer, code, message);
     finish(t, "error " + std::to_string(code) + " " + message);
 }
 
-void TftpServer::handlePacket(Transfer& t, const std::uint8_t* p, std::size_t n, std::uint64_t now)
-{
+void TftpServer::handlePacket(Transfer& t, const std::uint8_t* p, std::size_t n,
+                              std::uint64_t now) {
     if (n < 2) {
         fail(t, 4, "Illegal TFTP operation", now);
         return;
     }
     const tftpwire::Packet packet = tftpwire::parse({p, n});
     if (packet.opcode == Opcode::Error) {
-        finish(t, "ended by the client, error " + std::to_string(packet.number) + " " + printable(packet.message));
+        finish(t, "ended by the client, error " + std::to_string(packet.number) + " " +
+                      printable(packet.message));
         return;
     }
     if (t.reading) {
@@ -401,8 +389,7 @@ void TftpServer::handlePacket(Transfer& t, const std::uint8_t* p, std::size_t n,
     }
 }
 
-void TftpServer::handleReadPacket(Transfer& t, const tftpwire::Packet& packet, std::uint64_t now)
-{
+void TftpServer::handleReadPacket(Transfer& t, const tftpwire::Packet& packet, std::uint64_t now) {
     if (packet.opcode != Opcode::Ack || packet.shape == tftpwire::Shape::TooShort) {
         fail(t, 4, "Illegal TFTP operation", now);
         return;
@@ -418,7 +405,7 @@ void TftpServer::handleReadPacket(Transfer& t, const tftpwire::Packet& packet, s
         return;
     }
     if (block != t.block) {
-        return;  // old or stray acknowledgement: answering it would double the traffic
+        return; // old or stray acknowledgement: answering it would double the traffic
     }
     if (t.lastSent) {
         finish(t, std::to_string(t.data.size()) + " bytes sent");
@@ -429,8 +416,7 @@ void TftpServer::handleReadPacket(Transfer& t, const tftpwire::Packet& packet, s
     sendDataBlock(t, now);
 }
 
-void TftpServer::handleWritePacket(Transfer& t, const tftpwire::Packet& packet, std::uint64_t now)
-{
+void TftpServer::handleWritePacket(Transfer& t, const tftpwire::Packet& packet, std::uint64_t now) {
     if (packet.opcode != Opcode::Data || packet.shape == tftpwire::Shape::TooShort) {
         fail(t, 4, "Illegal TFTP operation", now);
         return;
@@ -439,7 +425,7 @@ void TftpServer::handleWritePacket(Transfer& t, const tftpwire::Packet& packet, 
     const std::size_t length = packet.payload.size();
     if (t.dallying) {
         if (block == t.block) {
-            transmit(t, t.lastPacket, now);  // our final acknowledgement was lost
+            transmit(t, t.lastPacket, now); // our final acknowledgement was lost
         }
         return;
     }
@@ -475,11 +461,11 @@ void TftpServer::handleWritePacket(Transfer& t, const tftpwire::Packet& packet, 
     emit(t, tftpwire::ackPacket(block), now);
     t.dallying = true;
     t.expireAt = now + 2ull * options_.retransmitMs;
-    t.outcome = std::to_string(t.data.size()) + " bytes accepted" + (commit ? "" : ", not taken over (injected)");
+    t.outcome = std::to_string(t.data.size()) + " bytes accepted" +
+                (commit ? "" : ", not taken over (injected)");
 }
 
-void TftpServer::timers(std::uint64_t now)
-{
+void TftpServer::timers(std::uint64_t now) {
     for (auto& tp : transfers_) {
         Transfer& t = *tp;
         if (t.finished) {
@@ -519,8 +505,7 @@ void TftpServer::timers(std::uint64_t now)
     });
 }
 
-void TftpServer::run(const std::atomic<bool>& stop, int wakeFd)
-{
+void TftpServer::run(const std::atomic<bool>& stop, int wakeFd) {
     std::vector<pollfd> fds;
     std::vector<Transfer*> owners;
     while (!stop.load()) {
@@ -604,4 +589,4 @@ void TftpServer::run(const std::atomic<bool>& stop, int wakeFd)
     }
 }
 
-}  // namespace tksim
+} // namespace tksim

@@ -17,13 +17,14 @@
 
 namespace tksim {
 
-constexpr std::size_t kTftpMaxUpload = 10000;  // bytes a write may carry
+constexpr std::size_t kTftpMaxUpload = 10000; // bytes a write may carry
 constexpr unsigned kTftpMinBlksize = 8;
 constexpr unsigned kTftpMaxBlksize = 65464;
 
 class TftpServer {
-public:
-    TftpServer(DeviceModel& model, const TftpOptions& options, std::function<Faults()> faults, LogSink log);
+  public:
+    TftpServer(DeviceModel& model, const TftpOptions& options, std::function<Faults()> faults,
+               LogSink log);
     ~TftpServer();
     TftpServer(const TftpServer&) = delete;
     TftpServer& operator=(const TftpServer&) = delete;
@@ -36,7 +37,7 @@ public:
     std::uint16_t port() const { return port_; }
     std::size_t activeTransfers() const { return transfers_.size(); }
 
-private:
+  private:
     struct Peer {
         sockaddr_storage addr{};
         socklen_t len = 0;
@@ -47,19 +48,19 @@ private:
     };
     struct Transfer {
         int fd = -1;
-        int altFd = -1;                  // second port for the foreign-port fault
+        int altFd = -1; // second port for the foreign-port fault
         Peer peer;
         bool reading = true;
         const FileInfo* file = nullptr;
         Faults faults;
         std::vector<std::uint8_t> data;
         std::size_t blksize = 512;
-        std::uint16_t block = 0;         // read: block in flight; write: last block acknowledged
-        std::size_t offset = 0;          // read: file offset of the block in flight
-        std::size_t inFlight = 0;        // read: data bytes of the block in flight
-        bool awaitingAck0 = false;       // read: option acknowledgement sent, block 1 not yet
-        bool lastSent = false;           // read: the short final block is out
-        bool dallying = false;           // write: final acknowledgement sent
+        std::uint16_t block = 0;   // read: block in flight; write: last block acknowledged
+        std::size_t offset = 0;    // read: file offset of the block in flight
+        std::size_t inFlight = 0;  // read: data bytes of the block in flight
+        bool awaitingAck0 = false; // read: option acknowledgement sent, block 1 not yet
+        bool lastSent = false;     // read: the short final block is out
+        bool dallying = false;     // write: final acknowledgement sent
         bool finished = false;
         std::vector<std::uint8_t> lastPacket;
         std::uint64_t resendAt = 0;
@@ -67,7 +68,7 @@ private:
         std::uint64_t expireAt = 0;
         unsigned answers = 0;
         std::deque<Outgoing> queue;
-        std::string what;                // request text for the log
+        std::string what; // request text for the log
         std::string outcome;
     };
 
@@ -100,4 +101,4 @@ private:
 
 std::string peerText(const sockaddr_storage& addr);
 
-}  // namespace tksim
+} // namespace tksim

@@ -11,27 +11,37 @@
 #include <iostream>
 #include <pthread.h>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     platform::ensureStandardDescriptors();
     tksim::CommandLine cl;
     std::string message;
     const std::vector<std::string> args(argv + 1, argv + argc);
     switch (tksim::parseCommandLine(args, cl, message)) {
-    case tksim::ParseOutcome::Help: std::cout << tksim::usageText(); return 0;
-    case tksim::ParseOutcome::Version: std::cout << "tk7713t-sim " << buildinfo::kVersion << "\n"; return 0;
-    case tksim::ParseOutcome::Error: std::cerr << "tk7713t-sim: " << message << "\n"; return 2;
-    case tksim::ParseOutcome::Run: break;
+    case tksim::ParseOutcome::Help:
+        std::cout << tksim::usageText();
+        return 0;
+    case tksim::ParseOutcome::Version:
+        std::cout << "tk7713t-sim " << buildinfo::kVersion << "\n";
+        return 0;
+    case tksim::ParseOutcome::Error:
+        std::cerr << "tk7713t-sim: " << message << "\n";
+        return 2;
+    case tksim::ParseOutcome::Run:
+        break;
     }
     if (cl.log) {
         cl.config.log = [](const std::string& line) {
             const auto now = std::chrono::system_clock::now();
             const std::time_t t = std::chrono::system_clock::to_time_t(now);
-            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+            const auto ms =
+                std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch())
+                    .count() %
+                1000;
             std::tm tm{};
             localtime_r(&t, &tm);
             char stamp[32];
-            std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d.%03d", tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(ms));
+            std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d.%03d", tm.tm_hour, tm.tm_min,
+                          tm.tm_sec, static_cast<int>(ms));
             std::fprintf(stderr, "%s %s\n", stamp, line.c_str());
         };
     }
@@ -53,7 +63,8 @@ int main(int argc, char** argv)
     if (cl.config.tftp.enabled) {
         for (const std::string& host : sim.tftpAddresses()) {
             const bool v6 = host.find(':') != std::string::npos;
-            std::cout << "tftp: " << (v6 ? "[" + host + "]" : host) << ":" << sim.tftpPort() << "\n";
+            std::cout << "tftp: " << (v6 ? "[" + host + "]" : host) << ":" << sim.tftpPort()
+                      << "\n";
         }
     }
     if (cl.config.rtu.enabled) {

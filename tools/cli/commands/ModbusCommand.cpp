@@ -9,9 +9,9 @@
 #include <string_view>
 
 #include "cli/CliTexty.h"
-#include "cli/ProgressLine.h"
 #include "cli/Json.h"
 #include "cli/Options.h"
+#include "cli/ProgressLine.h"
 #include "cli/commands/CommandSupport.h"
 #include "cli/commands/Connect.h"
 #include "link/M_ModbusTCP.h"
@@ -638,9 +638,7 @@ class ModbusTool {
         }
     }
 
-
     // ---- scan ----
-
 
     int scan(const Arguments& a) {
         if (a.positional.size() > 1) {
@@ -688,10 +686,11 @@ class ModbusTool {
             },
             [&](std::size_t asked, std::size_t total, std::size_t found) {
                 if (!quiet) {
-                    progress_.show(format(M_SCAN_PROGRESS,
-                                        {std::to_string(s.First + asked - 1), std::to_string(asked),
-                                         std::to_string(total), std::to_string(found)}),
-                                 asked, total, found);
+                    progress_.show(
+                        format(M_SCAN_PROGRESS,
+                               {std::to_string(s.First + asked - 1), std::to_string(asked),
+                                std::to_string(total), std::to_string(found)}),
+                        asked, total, found);
                 }
             },
             InterruptScope::flag());
