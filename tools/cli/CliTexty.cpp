@@ -319,8 +319,7 @@ TTextTabulka Texty() {
     return Texts;
 }
 
-std::string Format(CliText id, std::int32_t lang, std::initializer_list<std::string_view> args) {
-    const std::string pattern = Text(id, lang);
+std::string FillIn(std::string_view pattern, std::initializer_list<std::string_view> args) {
     std::string out;
     auto next = args.begin();
     for (std::size_t i = 0; i < pattern.size(); ++i) {
@@ -333,6 +332,10 @@ std::string Format(CliText id, std::int32_t lang, std::initializer_list<std::str
         }
     }
     return out;
+}
+
+std::string Format(CliText id, std::int32_t lang, std::initializer_list<std::string_view> args) {
+    return FillIn(Text(id, lang), args);
 }
 
 } // namespace tkcli

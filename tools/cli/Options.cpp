@@ -72,16 +72,18 @@ std::optional<Failure> CheckLanguage(const OptionValues& values, std::int32_t la
     return std::nullopt;
 }
 
-std::optional<Failure> ParseArguments(const std::vector<std::string>& args, std::int32_t lang,
-                                      Arguments& a) {
+std::optional<Failure> ParseWords(const std::vector<std::string>& args, std::int32_t lang,
+                                  const std::function<OptionKind(std::string_view)>& kind,
+                                  const std::function<void(std::string_view)>& flag,
+                                  OptionValues& values, std::vector<std::string>& positional) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "-h") {
-            a.help = true;
+            flag("--help");
             continue;
         }
         if (arg.size() < 2 || arg[0] != '-') {
-            a.positional.push_back(arg);
+            positional.push_back(arg);
             continue;
         }
         std::string name = arg;
@@ -90,19 +92,31 @@ std::optional<Failure> ParseArguments(const std::vector<std::string>& args, std:
             name = arg.substr(0, eq);
             inlineValue = arg.substr(eq + 1);
         }
-        const ToolOption* spec = findOption(name);
-        if (spec != nullptr && spec->value == OptionValue::None && !inlineValue) {
-            setFlag(a, *spec);
+        const OptionKind k = kind(name);
+        if (k == OptionKind::Flag && !inlineValue) {
+            flag(name);
             continue;
         }
-        if (spec == nullptr || spec->value == OptionValue::None) {
+        if (k != OptionKind::Valued) {
             return Failure{Format(T_UNKNOWN_OPTION, lang, {arg})};
         }
-        if (auto failure = TakeOptionValue(args, i, name, inlineValue, a.values, lang)) {
+        if (auto failure = TakeOptionValue(args, i, name, inlineValue, values, lang)) {
             return failure;
         }
     }
-    return CheckLanguage(a.values, lang);
+    return CheckLanguage(values, lang);
+}
+
+std::optional<Failure> ParseArguments(const std::vector<std::string>& args, std::int32_t lang,
+                                      Arguments& a) {
+    const auto kind = [](std::string_view name) {
+        const ToolOption* spec = findOption(name);
+        return spec == nullptr                    ? OptionKind::Unknown
+               : spec->value == OptionValue::None ? OptionKind::Flag
+                                                  : OptionKind::Valued;
+    };
+    const auto flag = [&a](std::string_view name) { setFlag(a, *findOption(name)); };
+    return ParseWords(args, lang, kind, flag, a.values, a.positional);
 }
 
 } // namespace tkcli

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -51,6 +52,18 @@ std::optional<Failure> TakeOptionValue(const std::vector<std::string>& args, std
                                        OptionValues& values, std::int32_t lang);
 // Refuses a --lang that names no language of the tool.
 std::optional<Failure> CheckLanguage(const OptionValues& values, std::int32_t lang);
+
+// What an option table says of an option word.
+enum class OptionKind { Unknown, Flag, Valued };
+
+// The parsers' common loop over the words of a table: kind tells what an
+// option is, flag takes each flag given ("-h" as "--help"), values the
+// options' values, positional every other word; then --lang is checked.
+// The first refusal found.
+std::optional<Failure> ParseWords(const std::vector<std::string>& args, std::int32_t lang,
+                                  const std::function<OptionKind(std::string_view)>& kind,
+                                  const std::function<void(std::string_view)>& flag,
+                                  OptionValues& values, std::vector<std::string>& positional);
 
 // The options and positional arguments; the first refusal found.
 std::optional<Failure> ParseArguments(const std::vector<std::string>& args, std::int32_t lang,
