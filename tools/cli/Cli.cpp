@@ -130,7 +130,7 @@ int runTool(Context& ctx, const std::vector<std::string>& args) {
     }
     ctx.lang = LanguageOf(args);
     if (IsModbusCommand(args)) {
-        return RunModbusCommand(args, ctx.out, ctx.err, ctx.lang, ctx.errIsTerminal);
+        return RunModbusCommand(ctx, args);
     }
     Arguments a;
     if (auto failure = ParseArguments(args, ctx.lang, a)) {

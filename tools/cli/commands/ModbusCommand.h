@@ -1,13 +1,14 @@
 // `tk7713t modbus read|write|scan`: Modbus requests through the converter's
 // Modbus TCP server to the units on its master line. Cli.cpp hands the whole
-// command line over when the command word is "modbus". Without libmodbus
-// (the Windows cross-build) the command is left out: IsModbusCommand says no.
+// command line over when the command word is "modbus": the subcommands take
+// options of their own. Without libmodbus (the Windows cross-build) the
+// command is left out: IsModbusCommand says no.
 #pragma once
 
-#include <cstdint>
-#include <iosfwd>
 #include <string>
 #include <vector>
+
+#include "cli/commands/Command.h"
 
 namespace tkcli {
 
@@ -16,7 +17,6 @@ namespace tkcli {
 bool IsModbusCommand(const std::vector<std::string>& args);
 
 // Runs the command; returns the exit status.
-int RunModbusCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                     std::int32_t lang, bool errIsTerminal);
+int RunModbusCommand(Context& ctx, const std::vector<std::string>& args);
 
 } // namespace tkcli

@@ -7,8 +7,7 @@ bool IsModbusCommand(const std::vector<std::string>&) {
     return false;
 }
 
-int RunModbusCommand(const std::vector<std::string>&, std::ostream&, std::ostream&, std::int32_t,
-                     bool) {
+int RunModbusCommand(Context&, const std::vector<std::string>&) {
     return 2;
 }
 
