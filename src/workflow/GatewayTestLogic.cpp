@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <iterator>
 
+#include "app/FillIn.h"
 #include "link/M_ModbusRTU.h"
 #include "link/M_TFTP.h"
 #include "platform/Clock.h"
@@ -226,19 +227,7 @@ TTextTabulka Texty() {
     return Texts;
 }
 std::string Format(TextId id, std::int32_t lang, const std::vector<std::string>& args) {
-    const std::string pattern = Text(id, lang);
-    std::string out;
-    auto next = args.begin();
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == 's' &&
-            next != args.end()) {
-            out += *next++;
-            ++i;
-        } else {
-            out.push_back(pattern[i]);
-        }
-    }
-    return out;
+    return FillIn(Text(id, lang), args);
 }
 } // namespace GatewayTest
 

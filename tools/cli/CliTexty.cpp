@@ -2,6 +2,8 @@
 
 #include <iterator>
 
+#include "app/FillIn.h"
+
 namespace tkcli {
 
 namespace {
@@ -317,21 +319,6 @@ static_assert(std::size(Texts) == T_COUNT);
 
 TTextTabulka Texty() {
     return Texts;
-}
-
-std::string FillIn(std::string_view pattern, std::initializer_list<std::string_view> args) {
-    std::string out;
-    auto next = args.begin();
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == 's' &&
-            next != args.end()) {
-            out.append(*next++);
-            ++i;
-        } else {
-            out.push_back(pattern[i]);
-        }
-    }
-    return out;
 }
 
 std::string Format(CliText id, std::int32_t lang, std::initializer_list<std::string_view> args) {

@@ -86,10 +86,6 @@ enum CliText : std::int32_t {
 TTextTabulka Texty();
 inline constexpr TextLookup<CliText, &Texty> Text{};
 
-// pattern with each "%s" replaced by the next argument; a "%s" left
-// without one stays.
-std::string FillIn(std::string_view pattern, std::initializer_list<std::string_view> args);
-
 // The text with each "%s" replaced by the next argument.
 std::string Format(CliText id, std::int32_t lang, std::initializer_list<std::string_view> args);
 

@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "app/FillIn.h"
 #include "cli/CliTexty.h"
 
 namespace tkcli::modbus {
