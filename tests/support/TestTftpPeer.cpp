@@ -191,7 +191,6 @@ TestTftpPeer& TestTftpPeer::serveWrite(std::uint16_t blockSize) {
 }
 
 void TestTftpPeer::start() {
-    started_ = std::chrono::steady_clock::now();
     worker_ = std::thread([this] { run(); });
 }
 
@@ -294,9 +293,7 @@ bool TestTftpPeer::readOne(Socket at) {
     if (!sockets::receiveFrom(fdOf(at), packet, from, fromPort)) {
         return false;
     }
-    received_.push_back({at, packet, fromPort,
-                         std::chrono::duration_cast<std::chrono::milliseconds>(
-                             std::chrono::steady_clock::now() - started_)});
+    received_.push_back({at, packet, fromPort});
     pending_[static_cast<int>(at)].push_back({std::move(packet), std::move(from)});
     return true;
 }

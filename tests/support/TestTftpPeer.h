@@ -62,8 +62,7 @@ enum class Socket { Listen, Transfer, ForeignPort, ForeignAddress };
 struct Datagram {
     Socket at = Socket::Listen;
     Bytes bytes;
-    std::uint16_t fromPort = 0;           // the client's source port
-    std::chrono::milliseconds elapsed{0}; // since start()
+    std::uint16_t fromPort = 0; // the client's source port
 };
 
 class TestTftpPeer {
@@ -154,7 +153,6 @@ class TestTftpPeer {
     std::vector<Step> steps_;
     std::thread worker_;
     std::atomic<bool> stop_{false};
-    std::chrono::steady_clock::time_point started_;
 
     struct Pending {
         Bytes bytes;
